@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything under AddressSanitizer and
+# UndefinedBehaviorSanitizer with warnings as errors, and runs every test
+# with ctest.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build-check"
+
+"$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DMARLOWEN_SANITIZE=ON -DMARLOWEN_WERROR=ON
+cmake --build "$build" -j "$(nproc)"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+cd "$build"
+ctest --output-on-failure -j "$(nproc)"
