@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
 
 namespace marlowen {
 namespace {
@@ -33,6 +37,81 @@ TEST(ValueConversions, Char2UnicodeTerminatesWithinCapacity) {
     EXPECT_EQ(Char2Unicode("a\xED\xA0\x80", out, 8), 0);
     EXPECT_EQ(out[0], U'\0');
     EXPECT_EQ(Char2Unicode(nullptr, out, 8), 0);
+}
+
+// Switches the process's local zone for one test and restores it.
+class LocalZone {
+public:
+    explicit LocalZone(const char* tz) {
+        if (const char* old = std::getenv("TZ")) saved_ = old;
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~LocalZone() {
+        saved_ ? setenv("TZ", saved_->c_str(), 1) : unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::optional<std::string> saved_;
+};
+
+int64_t utc(int y, unsigned m, unsigned d, int hour = 0, int minute = 0) {
+    using namespace std::chrono;
+    const auto t = sys_days{year{y} / m / d} + hours{hour} + minutes{minute};
+    return seconds{t.time_since_epoch()}.count();
+}
+
+struct DateCase {
+    int64_t seconds;
+    int32_t kind;
+    const char* text;
+};
+
+TEST(ValueConversions, DatesInUniversalTime) {
+    // clang-format off
+    const DateCase cases[] = {
+        {0, 1, "01-01-2001 00:00"}, {99705600, 1, "02-29-2004 00:00"}, {68169600, 1, "03-01-2003 00:00"},
+        {utc(1989, 6, 15, 12, 34), 0, "06-15-2020 12:34"}, {utc(1989, 12, 31, 23, 59), 0, "12-31-2020 23:59"},
+        {utc(1990, 1, 1), 0, "01-01-1990 00:00"},
+        // Note values from 2017 on come out 13 years early (the year rule for
+        // breakdowns from 1986 on); pinned until that rule is settled.
+        {utc(2017, 1, 1) - utc(2001, 1, 1), 1, "01-02-2004 00:00"},
+        // Years beyond four digits are cut to 16 characters.
+        {100000000000000, 0, "11-07-3170843 09"}};
+    // clang-format on
+    for (const DateCase& c : cases) EXPECT_EQ(formatRecordDate(c.seconds, c.kind), c.text);
+    EXPECT_EQ(GetDateTime(0, 1), U"01-01-2001 00:00");
+    EXPECT_EQ(GetDateTime(0, 2), std::nullopt);
+    EXPECT_EQ(GetDateTime(INT64_MAX, 0), std::nullopt);
+    EXPECT_EQ(formatRecordDate(INT64_MAX, 1), "");
+}
+
+TEST(ValueConversions, NoteDatesFollowTheRealCalendar) {
+    // Every day of 2001..2016 (all four leap-year phases), at its first and last minute.
+    for (int64_t day = 0; utc(2001, 1, 1) + day * 86400 < utc(2017, 1, 1); ++day) {
+        for (const int64_t seconds : {day * 86400, day * 86400 + 86399}) {
+            const std::time_t real = utc(2001, 1, 1) + seconds;
+            std::tm tm{};
+            gmtime_r(&real, &tm);
+            char expected[32];
+            std::strftime(expected, sizeof expected, "%m-%d-%Y %H:%M", &tm);
+            ASSERT_EQ(formatRecordDate(seconds, 1), expected) << seconds;
+        }
+    }
+}
+
+TEST(ValueConversions, DatesInAnotherZone) {
+    // The cases lie where the historical and the present US rules agree, so
+    // the POSIX fallback gives the same answers.
+    const bool haveZoneInfo = std::filesystem::exists("/usr/share/zoneinfo/America/New_York");
+    LocalZone zone(haveZoneInfo ? "America/New_York" : "EST5EDT");
+    const DateCase cases[] = {
+        {0, 1, "12-31-2000 19:00"},
+        {utc(2004, 7, 4, 12) - utc(2001, 1, 1), 1, "07-04-2004 08:00"},
+        {utc(2012, 3, 14, 13, 5), 0, "03-14-2012 09:05"},
+        {utc(1990, 1, 1, 3), 0, "12-31-2020 22:00"}};  // still 1989 in New York
+    for (const DateCase& c : cases) EXPECT_EQ(formatRecordDate(c.seconds, c.kind), c.text);
 }
 
 TEST(ValueConversions, CallDurationShowsTheLargestUnit) {
