@@ -139,5 +139,32 @@ TEST(ValueConversions, FileNamesAndSizes) {
     EXPECT_EQ(size_to_unit(1000, buffer), buffer);
 }
 
+ContactNodePtr contact(const char* name, const char* phone) {
+    auto c = std::make_shared<ZNContactNode>();
+    c->setContactName(name);
+    c->setContactPhone(phone);
+    return c;
+}
+
+TEST(ValueConversions, NameByPhoneNumber) {
+    const std::vector<ContactNodePtr> contacts = {contact("No number", ""),
+                                                  nullptr,
+                                                  contact("Ann", "(555) 010-2000 555-0199"),
+                                                  contact("Ann again", "5550102000"),
+                                                  contact("Bob", "+44 20 7946 0000"),
+                                                  contact("Cy", "ext 12AB")};
+    // clang-format off
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"555-010-2000", "Ann"},  // the first of two matching contacts
+        {"0005550", "Ann"},       // across two of Ann's numbers
+        {"+44 (20) 7946-0000", "Bob"}, {"2079460000", "Bob"}, {"12ab", "Cy"},
+        {"+15550102000", std::nullopt},  // a prefix the contact lacks
+        {"999", std::nullopt}, {"", std::nullopt}, {" - () ", std::nullopt}};
+    // clang-format on
+    for (const auto& [phone, name] : cases)
+        EXPECT_EQ(getNameByPhoneNumber(phone, contacts), name) << phone;
+    EXPECT_EQ(getNameByPhoneNumber("5550102000", {}), std::nullopt);
+}
+
 }  // namespace
 }  // namespace marlowen
