@@ -3,7 +3,6 @@
 #include <plist/plist.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <limits>
 #include <string_view>
 
@@ -22,12 +21,12 @@ plist_t itemOfType(void* dict, const char* key, plist_type type) {
 std::string PlistDictView::string(const char* key) const {
     plist_t item = itemOfType(node_, key, PLIST_STRING);
     if (item == nullptr) return {};
-    char* value = nullptr;
-    plist_get_string_val(item, &value);
+    // Not plist_get_string_val(): Debian's 2.2 asserts that the value holds
+    // no NUL byte, and a binary list can hold one.
+    std::uint64_t length = 0;
+    const char* value = plist_get_string_ptr(item, &length);
     if (value == nullptr) return {};
-    std::string result(value);
-    std::free(value);
-    return result;
+    return std::string(value, static_cast<std::size_t>(length));
 }
 
 bool PlistDictView::boolean(const char* key) const {
