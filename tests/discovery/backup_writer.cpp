@@ -1,6 +1,5 @@
 #include "backup_writer.h"
 
-#include <sys/stat.h>
 #include <utime.h>
 
 #include <cstdlib>
@@ -19,13 +18,6 @@ ScratchDir::ScratchDir() {
 
 ScratchDir::~ScratchDir() {
     std::error_code ec;
-    // Tests take permissions away; give them back so everything can go.
-    for (auto it = std::filesystem::recursive_directory_iterator(
-             path_, std::filesystem::directory_options::skip_permission_denied, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-        if (it->is_directory(ec) && !it->is_symlink(ec))
-            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(path_, ec);
 }
 

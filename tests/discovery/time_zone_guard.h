@@ -1,42 +1,30 @@
-// Sets TZ for one test and puts the previous value back afterwards.
+// Sets TZ for one scope and goes back to UTC, the zone the test runner pins.
 #pragma once
 
-#include <cstdlib>
-#include <ctime>
+#include <stdlib.h>
+#include <time.h>
+
 #include <filesystem>
-#include <optional>
-#include <string>
 
 namespace marlowen::testing {
 
-class ScopedTimeZone {
-public:
+struct ScopedTimeZone {
     explicit ScopedTimeZone(const char* tz) {
-        if (const char* old = std::getenv("TZ")) old_ = old;
         ::setenv("TZ", tz, 1);
         ::tzset();
     }
     ~ScopedTimeZone() {
-        if (old_)
-            ::setenv("TZ", old_->c_str(), 1);
-        else
-            ::unsetenv("TZ");
+        ::setenv("TZ", "UTC", 1);
         ::tzset();
     }
     ScopedTimeZone(const ScopedTimeZone&) = delete;
     ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
-
-    // A zone name where the system has the zone database, else the POSIX
-    // rule for the same offset.
-    static const char* tokyo() { return hasZoneInfo() ? "Asia/Tokyo" : "JST-9"; }
-    static const char* kolkata() { return hasZoneInfo() ? "Asia/Kolkata" : "IST-5:30"; }
-
-private:
-    static bool hasZoneInfo() {
-        std::error_code ec;
-        return std::filesystem::is_directory("/usr/share/zoneinfo", ec);
-    }
-    std::optional<std::string> old_;
 };
+
+// UTC+9 by name where the zone database is installed, else as a POSIX rule.
+inline const char* tokyoZone() {
+    std::error_code ec;
+    return std::filesystem::is_directory("/usr/share/zoneinfo", ec) ? "Asia/Tokyo" : "JST-9";
+}
 
 }  // namespace marlowen::testing
