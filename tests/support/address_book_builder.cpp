@@ -10,13 +10,10 @@ namespace marlowen::fixture {
 namespace {
 
 std::string insertPersonSql(AddressBookSchema schema) {
-    std::string names = "ROWID";
-    std::string marks = "?";
-    for (const auto& column : abPersonColumns(schema)) {
-        names += ", " + column;
-        marks += ", ?";
-    }
-    return "INSERT INTO ABPerson (" + names + ") VALUES (" + marks + ")";
+    std::vector<std::string> columns{"ROWID"};
+    const auto& rest = abPersonColumns(schema);
+    columns.insert(columns.end(), rest.begin(), rest.end());
+    return insertSql("ABPerson", columns);
 }
 
 std::string lastFourDigits(const std::string& number) {

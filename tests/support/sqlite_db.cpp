@@ -35,6 +35,16 @@ SqlValue integerOrNull(std::optional<std::int64_t> value) {
     return *value;
 }
 
+std::string insertSql(std::string_view table, const std::vector<std::string>& columns) {
+    std::string names;
+    std::string marks;
+    for (const auto& column : columns) {
+        names += (names.empty() ? "" : ", ") + column;
+        marks += marks.empty() ? "?" : ", ?";
+    }
+    return "INSERT INTO " + std::string(table) + " (" + names + ") VALUES (" + marks + ")";
+}
+
 void Statement::Finalizer::operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
 
 Statement::Statement(sqlite3* db, std::string_view sql) : db_(db), sql_(sql) {

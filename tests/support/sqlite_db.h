@@ -29,6 +29,9 @@ using SqlValue = std::variant<SqlNull, std::int64_t, double, std::string, Bytes>
 SqlValue textOrNull(const std::string& text);
 SqlValue integerOrNull(std::optional<std::int64_t> value);
 
+// "INSERT INTO table (c1, c2, ...) VALUES (?, ?, ...)".
+std::string insertSql(std::string_view table, const std::vector<std::string>& columns);
+
 class Statement {
 public:
     Statement(sqlite3* db, std::string_view sql);
