@@ -31,6 +31,16 @@ void writePlistFile(const std::filesystem::path& path, plist_t root, PlistFormat
     if (!out) throw FixtureError("cannot write " + path.string());
 }
 
+Bytes binaryPlistBytes(plist_t root) {
+    char* data = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(root, &data, &length);
+    if (data == nullptr) throw FixtureError("cannot serialise a property list");
+    Bytes bytes(data, data + length);
+    free(data);
+    return bytes;
+}
+
 PlistPtr readPlistFile(const std::filesystem::path& path) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return nullptr;

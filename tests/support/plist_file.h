@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "support/file_bytes.h"
+
 namespace marlowen::fixture {
 
 struct PlistFree {
@@ -22,6 +24,9 @@ enum class PlistFormat { Xml, Binary };
 
 // Writes `root` to `path` in the given format; throws FixtureError on failure.
 void writePlistFile(const std::filesystem::path& path, plist_t root, PlistFormat format);
+
+// The binary form of `root` (for plists stored inside databases).
+Bytes binaryPlistBytes(plist_t root);
 
 // Reads an XML or binary property list; null when the file is missing or
 // does not parse (libplist 2.2 reports failure only by leaving the result null).
