@@ -26,12 +26,17 @@ BackupFolderBuilder::BackupFolderBuilder(std::filesystem::path folder, DeviceInf
     if (error) throw FixtureError("cannot create " + folder_.string() + ": " + error.message());
 }
 
-BackupFolderBuilder BackupFolderBuilder::inRoot(const std::filesystem::path& root, DeviceInfo device,
-                                                BackupOptions options) {
+std::string BackupFolderBuilder::folderName(const DeviceInfo& device) {
     std::string name = device.uniqueIdentifier;
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return BackupFolderBuilder(root / name, std::move(device), options);
+    return name;
+}
+
+BackupFolderBuilder BackupFolderBuilder::inRoot(const std::filesystem::path& root, DeviceInfo device,
+                                                BackupOptions options) {
+    auto folder = root / folderName(device);
+    return BackupFolderBuilder(std::move(folder), std::move(device), options);
 }
 
 void BackupFolderBuilder::writePlists() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "support/database_kind.h"
@@ -39,6 +40,8 @@ public:
     // software names it: the device's unique identifier in lower case.
     static BackupFolderBuilder inRoot(const std::filesystem::path& root, DeviceInfo device = {},
                                       BackupOptions options = {});
+    // That folder name.
+    static std::string folderName(const DeviceInfo& device);
 
     // Writes the property lists the options ask for. Each is stamped with the
     // device's lastBackup as modification time.
