@@ -54,7 +54,8 @@ std::vector<Contact> contacts() {
     }
     {
         Contact c{person("Élodie", "Fontaine", utc(2012, 2, 29, 20, 30)), {}};
-        c.person.note = "Met at the harbour festival. Prefers e-mail over calls; answers late in the evening.";
+        c.person.note =
+            "Met at the harbour festival. Prefers e-mail over calls; answers late in the evening.";
         c.values = {{property::kPhone, "+1 (555) 010-5150", label::kMobile},
                     {property::kEmail, "elodie.fontaine@example.com", label::kHome}};
         list.push_back(c);
@@ -127,8 +128,8 @@ void writeContacts(const std::filesystem::path& database, SampleBackup& summary)
             if (std::string_view(v.text) == "(555) 010-2234") boHomePhone = uid;
         }
         if (c.person.first == "Carmen")
-            book.addPostalAddress(rowid, {"12 Quay Street", "Portmouth", "ME", "04101",
-                                          "United States", "us"});
+            book.addPostalAddress(
+                rowid, {"12 Quay Street", "Portmouth", "ME", "04101", "United States", "us"});
         if (c.deleted)
             toDelete.emplace_back(rowid, &c);
         else

@@ -24,7 +24,8 @@ std::string sortKey(const std::vector<std::string_view>& parts) {
 
 std::string sortSection(std::string_view name) {
     if (!name.empty() && std::isalpha(static_cast<unsigned char>(name.front())))
-        return std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(name.front()))));
+        return std::string(
+            1, static_cast<char>(std::toupper(static_cast<unsigned char>(name.front()))));
     return "#";
 }
 
