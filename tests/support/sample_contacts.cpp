@@ -48,8 +48,10 @@ std::vector<Contact> contacts() {
         Contact c{person("David", "Okafor", utc(2012, 1, 8, 14, 5)), {}};
         c.person.organization = "Okafor Builders";
         c.person.jobTitle = "Site manager";
+        // An address kept as one text, as records synced from elsewhere have it.
         c.values = {{property::kPhone, "+1 (555) 010-4100", label::kWork},
-                    {property::kEmail, "david@okafor-builders.example", label::kWork}};
+                    {property::kEmail, "david@okafor-builders.example", label::kWork},
+                    {property::kAddress, "1 Dock Road, Portmouth", label::kWork}};
         list.push_back(c);
     }
     {

@@ -71,6 +71,9 @@ TEST_F(SampleBackupTest, AddressBookListsTheLiveAndKeepsTheDeletedInItsBytes) {
                  std::stoll(*row[0])))
             kinds.insert(*v[0]);
     EXPECT_EQ(kinds, (std::set<std::string>{"3", "4", "5", "22"}));
+    EXPECT_EQ(queryTexts(path, "select value from ABMultiValue where property = 5 order by UID"),
+              (TextTable{{std::nullopt}, {"1 Dock Road, Portmouth"}}))
+        << "one postal address as entries, one as text";
 
     Bytes file = readFileBytes(path);
     for (const char* text : {"George", "Hannah", "Julia", "+1 (555) 010-9090", "(555) 010-2234",
