@@ -57,8 +57,7 @@ std::optional<std::string> firstExisting(const std::string& backupPath, const ch
     return findDatabaseFile(backupPath, second);
 }
 
-CallHistoryNodePtr callFromRow(const TextTable& table, int r,
-                               const std::vector<ContactNodePtr>& contacts) {
+CallHistoryNodePtr callFromRow(const TextTable& table, int r, ReaderContext& ctx) {
     auto node = std::make_shared<ZNCallHistoryNode>();
     if (const char* t = table.cell(r, 0)) node->setCallPhone(GetStringFormChar(t));
     if (const char* t = table.cell(r, 1)) node->setCallDate(formatRecordDate(std::atol(t), 0));
@@ -71,7 +70,7 @@ CallHistoryNodePtr callFromRow(const TextTable& table, int r,
     } else {
         node->setCallDuration(node->callType() == "Outgoing" ? "Cancelled" : "Missed");
     }
-    node->setCallName(getNameByPhoneNumber(node->callPhone(), contacts));
+    node->setCallName(ctx.getNameByPhoneNumber(node->callPhone()));
     return node;
 }
 
@@ -98,7 +97,7 @@ void scanCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
             TextTable table(db.get(), kCallQuery);
             for (int r = 1; r <= table.rows(); ++r)
                 ctx.nc.postNotificationName(kScanCallHistoryInfo,
-                                            callFromRow(table, r, ctx.arrays.contactArray));
+                                            callFromRow(table, r, ctx));
         }
     }
     ctx.postProgress(kProgressCalls);

@@ -127,7 +127,7 @@ void scanMessageThread(const std::string& backupPath, ReaderContext& ctx) {
                                           ? messageFromHandleRow(stmt.get())
                                           : messageFromGroupMemberRow(stmt.get());
                 node->setMessageName(
-                    getNameByPhoneNumber(node->messagePhone(), ctx.arrays.contactArray));
+                    ctx.getNameByPhoneNumber(node->messagePhone()));
                 ctx.nc.postNotificationName(kScanMessageInfo, node);
             }
         }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "core/extract/value_conversions.h"
 #include "core/model/working_arrays.h"
 #include "core/notify/notification_center.h"
 
@@ -29,6 +30,13 @@ struct ReaderContext {
     // answers the file the reader must read. Unset: the backup's own file,
     // read-only.
     std::function<PreparedDatabase(const std::string& backupDatabasePath)> commitDB;
+
+    // Contact names for numbers, over arrays.contactArray.
+    PhoneNameLookup nameLookup;
+
+    std::optional<std::string> getNameByPhoneNumber(const std::string& phone) {
+        return nameLookup.find(phone, arrays.contactArray);
+    }
 
     PreparedDatabase prepare(const std::string& backupDatabasePath) const {
         if (commitDB) return commitDB(backupDatabasePath);
