@@ -13,3 +13,6 @@ sample="$build/sample-backups"
 rm -rf "$sample"
 "$build/tests/support/marlowen-fixture" sample "$sample"
 "$build/src/cli/marlowen-cli" devices --root "$sample"
+for backup in "$sample"/*/; do
+    "$build/src/cli/marlowen-cli" scan "${backup%/}"
+done

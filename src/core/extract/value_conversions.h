@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <unordered_map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,5 +68,32 @@ std::string size_to_unit(uint64_t bytes);  // convenience
 // after that matches no contact.
 std::optional<std::string> getNameByPhoneNumber(const std::string& phone,
                                                 const std::vector<ContactNodePtr>& contactArray);
+
+// The same answers as getNameByPhoneNumber, for many lookups against one
+// list of live contacts. Each contact's numbers are normalised once into one
+// text (contacts kept apart by a zero byte, which no number holds), indexed
+// by its 8-character pieces, and the answer for a number is remembered. The
+// list must not change between lookups except by growing or being replaced
+// (then the index is rebuilt).
+class PhoneNameLookup {
+public:
+    std::optional<std::string> find(const std::string& phone,
+                                    const std::vector<ContactNodePtr>& contactArray);
+
+private:
+    static constexpr std::size_t kPiece = 8;
+    void rebuild(const std::vector<ContactNodePtr>& contactArray);
+    // Offset of the first occurrence of `number` in text_, or npos.
+    std::size_t firstOccurrence(const std::string& number) const;
+
+    const ContactNodePtr* builtFor_ = nullptr;
+    std::size_t builtSize_ = 0;
+    std::string text_;
+    std::vector<std::size_t> starts_;                // where each contact's numbers begin
+    std::vector<const ZNContactNode*> owners_;       // the contact of each start
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> pieces_;  // (hash, offset), sorted
+    std::unordered_map<std::string, std::optional<std::string>> answers_;
+};
+
 
 }  // namespace marlowen

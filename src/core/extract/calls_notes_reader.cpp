@@ -1,0 +1,126 @@
+#include "core/extract/calls_notes_reader.h"
+
+#include <cstdlib>
+#include <optional>
+
+#include "core/extract/database_files.h"
+#include "core/extract/value_conversions.h"
+#include "core/log/log.h"
+#include "core/notify/scan_notifications.h"
+
+namespace marlowen {
+namespace {
+
+constexpr const char* kCallQuery = "select address,date,duration,flags from call";
+constexpr const char* kNoteQueryOld =
+    "select TITLE,SUMMARY,MODIFICATION_DATE,CREATION_DATE,DATA from note LEFT JOIN NOTE_BODIES "
+    "ON NOTE.ROWID = NOTE_BODIES.NOTE_ID";
+constexpr const char* kNoteQueryCoreData =
+    "select ZTITLE,ZSUMMARY,ZMODIFICATIONDATE,ZCREATIONDATE,ZCONTENT from znote LEFT JOIN "
+    "ZNOTEBODY ON ZNOTE.Z_PK = ZNOTEBODY.Z_PK";
+constexpr int kCallFlagOutgoing = 5;
+
+// The whole result of one query as a table of texts: a header row, then the
+// data rows; cell (r, c) is entry r * columns + c. Freed on destruction.
+class TextTable {
+public:
+    TextTable(sqlite3* db, const char* sql) {
+        char** result = nullptr;
+        if (sqlite3_get_table(db, sql, &result, &rows_, &columns_, nullptr) == SQLITE_OK) {
+            result_ = result;
+        } else {
+            sqlite3_free_table(result);
+        }
+    }
+    TextTable(const TextTable&) = delete;
+    TextTable& operator=(const TextTable&) = delete;
+    ~TextTable() { sqlite3_free_table(result_); }
+
+    bool ok() const { return result_ != nullptr; }
+    int rows() const { return ok() ? rows_ : 0; }
+    // The cell's text when present and not empty, else nullptr.
+    const char* cell(int row, int column) const {
+        if (!ok() || row < 1 || row > rows_ || column < 0 || column >= columns_) return nullptr;
+        const char* t = result_[static_cast<long>(row) * columns_ + column];
+        return (t && t[0] != '\0') ? t : nullptr;
+    }
+
+private:
+    char** result_ = nullptr;
+    int rows_ = 0;
+    int columns_ = 0;
+};
+
+std::optional<std::string> firstExisting(const std::string& backupPath, const char* first,
+                                         const char* second) {
+    if (auto path = findDatabaseFile(backupPath, first)) return path;
+    return findDatabaseFile(backupPath, second);
+}
+
+CallHistoryNodePtr callFromRow(const TextTable& table, int r, ReaderContext& ctx) {
+    auto node = std::make_shared<ZNCallHistoryNode>();
+    if (const char* t = table.cell(r, 0)) node->setCallPhone(GetStringFormChar(t));
+    if (const char* t = table.cell(r, 1)) node->setCallDate(formatRecordDate(std::atol(t), 0));
+    if (const char* t = table.cell(r, 2)) node->setCallTime(std::atoi(t));
+    const char* flags = table.cell(r, 3);
+    node->setCallType(flags && std::atoi(flags) == kCallFlagOutgoing ? "Outgoing" : "Incoming");
+    // A row without a duration keeps -1 and shows "-1 second".
+    if (node->callTime() != 0) {
+        node->setCallDuration(getCallHistoryDuration(node->callTime()));
+    } else {
+        node->setCallDuration(node->callType() == "Outgoing" ? "Cancelled" : "Missed");
+    }
+    node->setCallName(ctx.getNameByPhoneNumber(node->callPhone()));
+    return node;
+}
+
+NoteNodePtr noteFromRow(const TextTable& table, int r) {
+    auto node = std::make_shared<ZNNoteNode>();
+    if (const char* t = table.cell(r, 0)) node->setNoteTitle(GetStringFormChar(t));
+    if (const char* t = table.cell(r, 2)) node->setNoteDate(formatRecordDate(std::atol(t), 1));
+    if (const char* t = table.cell(r, 4)) node->setNoteContent(GetStringFormChar(t));
+    return node;
+}
+
+}  // namespace
+
+void scanCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
+    if (backupPath.empty()) return;
+    const auto dbPath = firstExisting(backupPath, kCallHistoryDbName, kCallHistoryDbAltName);
+    if (!dbPath) {
+        logLine("messageDB is not exist");
+        return;
+    }
+    {
+        SqliteConnection db = openDatabase(ctx.prepare(*dbPath));
+        if (db) {
+            TextTable table(db.get(), kCallQuery);
+            for (int r = 1; r <= table.rows(); ++r)
+                ctx.nc.postNotificationName(kScanCallHistoryInfo,
+                                            callFromRow(table, r, ctx));
+        }
+    }
+    ctx.postProgress(kProgressCalls);
+}
+
+void scanNoteThread(const std::string& backupPath, ReaderContext& ctx) {
+    if (backupPath.empty()) return;
+    const auto dbPath = firstExisting(backupPath, kNotesDbName, kNotesDbAltName);
+    if (!dbPath) {
+        logLine("messageDB is not exist");
+        return;
+    }
+    {
+        SqliteConnection db = openDatabase(ctx.prepare(*dbPath));
+        if (db) {
+            std::optional<TextTable> table;
+            table.emplace(db.get(), kNoteQueryOld);
+            if (!table->ok()) table.emplace(db.get(), kNoteQueryCoreData);
+            for (int r = 1; r <= table->rows(); ++r)
+                ctx.nc.postNotificationName(kScanNoteInfo, noteFromRow(*table, r));
+        }
+    }
+    ctx.postProgress(kProgressNotes);
+}
+
+}  // namespace marlowen

@@ -1,0 +1,138 @@
+#include "core/extract/messages_reader.h"
+
+#include <cstdlib>
+
+#include "core/extract/database_files.h"
+#include "core/extract/value_conversions.h"
+#include "core/log/log.h"
+#include "core/notify/scan_notifications.h"
+
+namespace marlowen {
+namespace {
+
+// Q1: group_member layout with the iMessage (madrid) columns.
+constexpr const char* kQueryMadrid =
+    "select message.ROWID,message.group_id,subject, text,date,group_member.address,svc_center,"
+    "flags,association_id ,is_madrid,madrid_handle, madrid_account,madrid_flags,"
+    "madrid_attachmentInfo from message left join  group_member on  message.group_id= "
+    "group_member.group_id";
+// Q2: group_member layout of phones without iMessage.
+constexpr const char* kQueryPlain =
+    "select message.ROWID,message.group_id,subject, text,date,group_member.address,svc_center,"
+    "flags,association_id from message left join  group_member on  message.group_id= "
+    "group_member.group_id";
+// Q3: the handle layout of OS 6 and later.
+constexpr const char* kQueryHandle =
+    "select message.ROWID,message.text,message.date,message.handle_id,handle.id,is_from_me from "
+    "message left join handle on message.handle_id=handle.ROWID";
+
+enum class Layout { GroupMember, Handle };
+
+// flags / madrid_flags of the group_member layouts.
+std::string directionOfFlags(int flags) {
+    switch (flags) {
+        case 2:
+        case 22:
+            return "Received";
+        case 3:
+        case 16387:
+            return "Send";
+        default:
+            return "unknown";
+    }
+}
+
+std::string directionOfIsFromMe(int isFromMe) {
+    if (isFromMe == 0) return "Received";
+    if (isFromMe == 1) return "Send";
+    return "unknown";
+}
+
+// madrid_attachmentInfo holds the text in pieces separated by zero bytes;
+// the pieces are joined with nothing between them.
+std::string attachmentText(sqlite3_stmt* row, int column) {
+    const auto* bytes = static_cast<const char*>(sqlite3_column_blob(row, column));
+    const int length = sqlite3_column_bytes(row, column);
+    std::string joined;
+    for (int i = 0; bytes && i < length; ++i)
+        if (bytes[i] != '\0') joined += bytes[i];
+    return joined;
+}
+
+MessageNodePtr messageFromGroupMemberRow(sqlite3_stmt* row) {
+    auto node = std::make_shared<ZNMessageNode>();
+    if (const char* t = columnText(row, 3)) node->setMessageContent(GetStringFormChar(t));
+    if (const char* t = columnText(row, 4)) node->setMessageDate(formatRecordDate(std::atol(t), 0));
+    if (const char* t = columnText(row, 5)) node->setMessagePhone(GetStringFormChar(t));
+    if (const char* t = columnText(row, 7)) node->setMessageType(directionOfFlags(std::atoi(t)));
+    // Columns 9 to 13 exist only in the madrid query; columnText answers
+    // nothing for them otherwise, so no plain-layout row is an iMessage.
+    const char* isMadrid = columnText(row, 9);
+    if (isMadrid && std::atoi(isMadrid) == 1) {
+        node->setBImessage(true);
+        if (const char* t = columnText(row, 10)) node->setMessagePhone(GetStringFormChar(t));
+        if (const char* t = columnText(row, 12))
+            node->setMessageType(directionOfFlags(std::atoi(t)));
+        if (sqlite3_column_count(row) > 13 && sqlite3_column_bytes(row, 13) > 0)
+            node->setMessageContent(GetStringFormChar(std::string_view(attachmentText(row, 13))));
+    }
+    return node;
+}
+
+MessageNodePtr messageFromHandleRow(sqlite3_stmt* row) {
+    auto node = std::make_shared<ZNMessageNode>();
+    if (const char* t = columnText(row, 1)) node->setMessageContent(GetStringFormChar(t));
+    if (const char* t = columnText(row, 2)) node->setMessageDate(formatRecordDate(std::atol(t), 0));
+    if (const char* t = columnText(row, 4)) node->setMessagePhone(GetStringFormChar(t));
+    if (const char* t = columnText(row, 5)) node->setMessageType(directionOfIsFromMe(std::atoi(t)));
+    return node;
+}
+
+}  // namespace
+
+void scanMessageThread(const std::string& backupPath, ReaderContext& ctx) {
+    if (backupPath.empty()) return;
+    const auto dbPath = findDatabaseFile(backupPath, kMessagesDbName);
+    if (!dbPath) {
+        logLine("messageDB is not exist");
+        return;
+    }
+    {
+        SqliteConnection db = openDatabase(ctx.prepare(*dbPath));
+        if (db) {
+            // Later phone OS versions keep the handle layout whatever their
+            // version text says, and OS 6 backups may still hold the older
+            // layout: each preferred query falls back to the other layout,
+            // read with that layout's own columns.
+            SqliteStatement stmt;
+            Layout layout = Layout::GroupMember;
+            if (!ctx.currentNodeIsiOS6Version) {
+                stmt = SqliteStatement(db.get(), kQueryMadrid);
+                if (!stmt) stmt = SqliteStatement(db.get(), kQueryPlain);
+                if (!stmt) {
+                    stmt = SqliteStatement(db.get(), kQueryHandle);
+                    layout = Layout::Handle;
+                }
+            } else {
+                layout = Layout::Handle;
+                stmt = SqliteStatement(db.get(), kQueryHandle);
+                if (!stmt) {
+                    stmt = SqliteStatement(db.get(), kQueryPlain);
+                    layout = Layout::GroupMember;
+                }
+            }
+            if (!stmt) logLine("[CsmsModule] sqlite3_prepare smsdb failed!");
+            while (stmt && sqlite3_step(stmt.get()) == SQLITE_ROW) {
+                MessageNodePtr node = layout == Layout::Handle
+                                          ? messageFromHandleRow(stmt.get())
+                                          : messageFromGroupMemberRow(stmt.get());
+                node->setMessageName(
+                    ctx.getNameByPhoneNumber(node->messagePhone()));
+                ctx.nc.postNotificationName(kScanMessageInfo, node);
+            }
+        }
+    }
+    ctx.postProgress(kProgressMessages);
+}
+
+}  // namespace marlowen

@@ -1,0 +1,50 @@
+#include "core/results/media_kind.h"
+
+#include <magic.h>
+
+#include <array>
+#include <string_view>
+
+#include "core/log/log.h"
+
+namespace marlowen {
+
+struct MediaKindDetector::Cookie {
+    magic_t handle = nullptr;
+};
+
+MediaKindDetector::MediaKindDetector() : cookie_(std::make_unique<Cookie>()) {
+    cookie_->handle = magic_open(MAGIC_MIME_TYPE | MAGIC_NO_CHECK_COMPRESS);
+    if (cookie_->handle && magic_load(cookie_->handle, nullptr) != 0) {
+        logLine(std::string("Cannot load the file type database: ") +
+                (magic_error(cookie_->handle) ? magic_error(cookie_->handle) : "unknown error"));
+        magic_close(cookie_->handle);
+        cookie_->handle = nullptr;
+    }
+}
+
+MediaKindDetector::~MediaKindDetector() {
+    if (cookie_->handle) magic_close(cookie_->handle);
+}
+
+MediaKind MediaKindDetector::kindOfMimeType(const std::string& mime) {
+    static constexpr std::array<std::string_view, 7> images{
+        "image/jpeg", "image/png", "image/gif", "image/tiff", "image/heif", "image/heic",
+        "image/heif-sequence"};
+    static constexpr std::array<std::string_view, 5> movies{
+        "video/quicktime", "video/mp4", "video/3gpp", "video/3gpp2", "video/x-m4v"};
+    for (auto m : images)
+        if (mime == m) return MediaKind::Image;
+    for (auto m : movies)
+        if (mime == m) return MediaKind::Movie;
+    return MediaKind::Other;
+}
+
+MediaKind MediaKindDetector::detect(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!cookie_->handle) return MediaKind::Other;
+    const char* mime = magic_file(cookie_->handle, path.c_str());
+    return mime ? kindOfMimeType(mime) : MediaKind::Other;
+}
+
+}  // namespace marlowen

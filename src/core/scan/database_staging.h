@@ -1,0 +1,47 @@
+// Database preparation without touching the backup.
+//
+// Before a reader opens a database, pending write-ahead-log content must be
+// folded into the main file so that SQL and the page carvers see the same
+// pages. Doing that in place would rewrite the user's backup (maybe their
+// only copy, and described by the backup's own manifest). So each database
+// is copied, with any "-wal", "-shm" or "-journal" file beside it, into a
+// private working folder, and the copy is switched to WAL mode and
+// checkpointed. Readers and carvers of that category read the copy. The
+// working folder is removed when the staging object goes away.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "core/extract/reader_context.h"
+
+namespace marlowen {
+
+class DatabaseStaging {
+public:
+    DatabaseStaging() = default;
+    DatabaseStaging(const DatabaseStaging&) = delete;
+    DatabaseStaging& operator=(const DatabaseStaging&) = delete;
+    ~DatabaseStaging();
+
+    // The working copy of `backupDatabasePath`, made and checkpointed on the
+    // first call and reused after. When no copy can be made, the backup's
+    // own file is answered for read-only use and one line is logged.
+    PreparedDatabase commitDB(const std::string& backupDatabasePath);
+
+    // Where the copies live; empty until the first copy.
+    const std::filesystem::path& workingFolder() const { return folder_; }
+
+private:
+    bool ensureFolder();
+
+    std::filesystem::path folder_;
+    std::map<std::string, PreparedDatabase> staged_;
+};
+
+// Switches the database at `path` to WAL mode and checkpoints it; logs
+// "Failed to commit" when the checkpoint fails. Only ever called on a copy.
+void checkpointDatabase(const std::string& path);
+
+}  // namespace marlowen

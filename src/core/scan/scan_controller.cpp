@@ -1,0 +1,97 @@
+#include "core/scan/scan_controller.h"
+
+#include <exception>
+
+#include "core/extract/calls_notes_reader.h"
+#include "core/extract/contacts_reader.h"
+#include "core/extract/messages_reader.h"
+#include "core/extract/photo_video_reader.h"
+#include "core/log/log.h"
+#include "core/scan/database_staging.h"
+
+namespace marlowen {
+namespace {
+
+using Reader = void (*)(const std::string& backupPath, ReaderContext& ctx);
+
+// The contacts reader runs before the message and call readers: their name
+// lookup reads the live contacts.
+constexpr Reader kContactsSequence[] = {scanContactThread};
+constexpr Reader kFullSequence[] = {scanPhotoAndVideoThread, scanContactThread, scanMessageThread,
+                                    scanCallHistoryThread, scanNoteThread};
+
+}  // namespace
+
+ScanController::~ScanController() { waitForScan(); }
+
+bool ScanController::IOSVersionIOS6(const std::string& version) {
+    if (version.empty()) return false;
+    return version.substr(0, version.find('.')) == "6";
+}
+
+bool ScanController::ScanIOSBackFile(const ScanTarget& target, ScanSequence sequence) {
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        if (scanning_) return false;
+        scanning_ = true;
+    }
+    if (scanBackFileThreader_.joinable()) scanBackFileThreader_.join();
+    scanBackFileThreader_ = std::thread([this, target, sequence] {
+        ScanIOSBackUpFilehand(target, sequence);
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        scanning_ = false;
+    });
+    return true;
+}
+
+void ScanController::waitForScan() {
+    if (scanBackFileThreader_.joinable() &&
+        scanBackFileThreader_.get_id() != std::this_thread::get_id())
+        scanBackFileThreader_.join();
+}
+
+bool ScanController::isScanning() const {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    return scanning_;
+}
+
+std::string ScanController::lastError() const {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    return lastError_;
+}
+
+void ScanController::ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequence sequence) {
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        lastError_.clear();
+    }
+    currentNodeIsiOS6Version_ = IOSVersionIOS6(target.strIOSVersion);
+    arrays_.clear();
+
+    if (target.bEncrypted) {
+        logLine(kEncryptedBackupMessage);
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        lastError_ = kEncryptedBackupMessage;
+    } else {
+        // The staging folder lives exactly as long as this scan, and goes
+        // also when a reader throws.
+        DatabaseStaging staging;
+        ReaderContext ctx{nc_, arrays_, currentNodeIsiOS6Version_,
+                          [&staging](const std::string& path) { return staging.commitDB(path); }};
+        try {
+            if (sequence == ScanSequence::Full) {
+                for (Reader reader : kFullSequence) reader(target.backUpFilePath, ctx);
+            } else {
+                for (Reader reader : kContactsSequence) reader(target.backUpFilePath, ctx);
+            }
+        } catch (const std::exception& e) {
+            logLine(std::string("Scan stopped: ") + e.what());
+            std::lock_guard<std::mutex> lock(stateMutex_);
+            lastError_ = std::string("The scan stopped early: ") + e.what();
+        }
+    }
+    if (finish_) finish_();
+    removeSomeArray();
+}
+
+}  // namespace marlowen

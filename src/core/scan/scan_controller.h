@@ -1,0 +1,79 @@
+// Runs one scan of a backup folder on a thread of its own: the category
+// readers one after another, each posting its records and progress through
+// the notification center, then the finish call of the results side.
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "core/extract/reader_context.h"
+#include "core/model/working_arrays.h"
+#include "core/notify/notification_center.h"
+
+namespace marlowen {
+
+enum class ScanSequence {
+    // Live contacts, then deleted contacts.
+    Contacts,
+    // Every reader in the order of the progress values: photos and videos,
+    // contacts, messages, calls, notes, then the carvers of deleted contacts,
+    // messages, notes and calls.
+    Full,
+};
+
+// What the scan needs to know of the chosen backup.
+struct ScanTarget {
+    std::string backUpFilePath;
+    std::string strIOSVersion;
+    bool bEncrypted = false;
+};
+
+// Shown instead of empty results when a backup's databases are encrypted.
+inline constexpr const char* kEncryptedBackupMessage =
+    "This backup is encrypted, so its databases cannot be read. Turn off backup encryption "
+    "in the phone-sync software, back up the phone again, and scan the new backup.";
+
+class ScanController {
+public:
+    explicit ScanController(NotificationCenter& nc) : nc_(nc) {}
+    ScanController(const ScanController&) = delete;
+    ScanController& operator=(const ScanController&) = delete;
+    ~ScanController();
+
+    // True exactly when the first "."-separated piece of the version is "6".
+    static bool IOSVersionIOS6(const std::string& version);
+
+    // Called on the scan thread after the last reader (the results side's
+    // ScanThreadFinish).
+    void setFinishTarget(std::function<void()> finish) { finish_ = std::move(finish); }
+
+    // Starts the scan thread; false when a scan is still running.
+    bool ScanIOSBackFile(const ScanTarget& target, ScanSequence sequence = ScanSequence::Contacts);
+    // Waits for the scan thread to end.
+    void waitForScan();
+    bool isScanning() const;
+
+    // The body of the scan thread; also callable directly (it then runs on
+    // the calling thread).
+    void ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequence sequence);
+
+    bool currentNodeIsiOS6Version() const { return currentNodeIsiOS6Version_; }
+    // Why the last scan ended without reading anything; empty otherwise.
+    std::string lastError() const;
+
+private:
+    void removeSomeArray() { arrays_.clear(); }
+
+    NotificationCenter& nc_;
+    std::function<void()> finish_;
+    ScanWorkingArrays arrays_;
+    bool currentNodeIsiOS6Version_ = false;
+    std::thread scanBackFileThreader_;
+    mutable std::mutex stateMutex_;
+    bool scanning_ = false;
+    std::string lastError_;
+};
+
+}  // namespace marlowen

@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "cli_run.h"
+#include "support/backup_folder.h"
+#include "support/sample_backup.h"
+#include "support/temp_dir.h"
+
+namespace marlowen::cli {
+namespace {
+
+using testing::runCapture;
+using namespace marlowen::fixture;
+
+TEST(ScanCommand, JsonHoldsDeviceRecordsAndCountsKeyedByFieldNames) {
+    TempDir tmp;
+    const SampleBackup sample = writeSampleBackup(tmp.path() / "root");
+    const auto r = runCapture({"scan", sample.folder.string(), "--all", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto json = nlohmann::json::parse(r.out);
+    EXPECT_EQ(json["device"]["strDeviceName"], "Ann's phone");
+    ASSERT_FALSE(json["contacts"].empty());
+    for (const char* key : {"contactName", "contactPhone", "contactEmail", "contactHomepage",
+                            "contactCompany", "contactBirthday", "contactJobtitle", "contactNote",
+                            "contactAdress", "rowid", "bDeleted"})
+        EXPECT_TRUE(json["contacts"][0].contains(key)) << key;
+    EXPECT_FALSE(json["messages"].empty());
+    EXPECT_FALSE(json["calls"].empty());
+    EXPECT_FALSE(json["notes"].empty());
+    EXPECT_EQ(json["photos"].size(), 1u);
+    EXPECT_EQ(json["counts"]["contactNum"], static_cast<int>(sample.livePeople.size()));
+    EXPECT_EQ(json["counts"]["BackUpFilesNum"],
+              json["counts"]["contactNum"].get<int>() + json["counts"]["messageNum"].get<int>() +
+                  json["counts"]["callNum"].get<int>() + json["counts"]["noteNum"].get<int>() +
+                  json["counts"]["photovideoNum"].get<int>());
+    // The log stays off stdout and, without --verbose, off stderr too.
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(ScanCommand, DefaultSequenceListsContactsOnly) {
+    TempDir tmp;
+    const SampleBackup sample = writeSampleBackup(tmp.path() / "root");
+    const auto r = runCapture({"scan", sample.folder.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Contacts: " + std::to_string(sample.livePeople.size()) + " live"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("Messages: 0 live"), std::string::npos);
+    EXPECT_NE(r.out.find(sample.livePeople.front()), std::string::npos);
+}
+
+TEST(ScanCommand, FolderThatIsNotABackupOrIsEncryptedFailsClearly) {
+    TempDir tmp;
+    auto r = runCapture({"scan", (tmp.path() / "nothing-here").string()});
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("Not a backup folder"), std::string::npos);
+
+    BackupFolderBuilder locked(tmp.path() / "locked", {}, {.encrypted = true});
+    locked.writePlists();
+    r = runCapture({"scan", locked.folder().string()});
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("encrypted"), std::string::npos);
+    EXPECT_EQ(r.out, "");
+}
+
+}  // namespace
+}  // namespace marlowen::cli
