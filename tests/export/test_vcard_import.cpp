@@ -5,7 +5,6 @@
 #include <stdio.h>
 #include <sys/wait.h>
 
-#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -35,9 +34,7 @@ std::string asReadBack(std::string value) {
 // Runs the checker; answers its exit status and appends its output.
 int runChecker(const std::filesystem::path& folder, const std::filesystem::path& expected,
                std::string& output) {
-    const char* source = std::getenv("MARLOWEN_TEST_SOURCE_DIR");
-    const std::filesystem::path script =
-        std::filesystem::path(source ? source : ".") / "tests/export/check_vcards.py";
+    const std::filesystem::path script = MARLOWEN_CHECK_VCARDS_SCRIPT;
     const std::string command = std::string(kPython) + " '" + script.string() + "' '" +
                                 folder.string() + "' '" + expected.string() + "' 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
