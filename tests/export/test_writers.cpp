@@ -154,17 +154,6 @@ TEST(ZNRtfController, NeverReplacesTheTextOfAnEarlierExport) {
     EXPECT_EQ(treeOf(dir.path()).size(), 3u);
 }
 
-TEST(ZNRtfController, ReportsAFolderItCannotWriteInto) {
-    TempFolder dir;
-    writeFile(dir / "file", "x");
-    ZNRtfController rtf;
-    rtf.addRtfContent("lost");
-    const TextFileResult r = rtf.writeRtfInPath(dir / "file", "Message");
-    EXPECT_EQ(r.outcome, TextFileOutcome::Failed);
-    EXPECT_TRUE(r.error);
-    EXPECT_EQ(treeOf(dir.path()), std::set<std::string>{"file"});
-}
-
 TEST(TextEntries, PiecesInOrderEachEndingInTwoBlanks) {
     ZNContactNode c;
     c.setContactName("Ann");
@@ -190,21 +179,6 @@ TEST(TextEntries, PiecesInOrderEachEndingInTwoBlanks) {
     m.setMessageContent("hi\nthere");
     EXPECT_EQ(messageTextEntry(m),
               "Name:  Phone:+1555  Date:03-05-2014 09:07  Type:Received  Content:hi\nthere  ");
-
-    ZNNoteNode n;
-    n.setNoteTitle("T");
-    n.setNoteContent("body");
-    n.setNoteDate("03-05-2014 09:07");
-    EXPECT_EQ(noteTextEntry(n), "Title:T  Note:body  Date:03-05-2014 09:07  ");
-
-    ZNCallHistoryNode call;
-    call.setCallName(std::string("Ann"));
-    call.setCallPhone("555");
-    call.setCallDate("03-05-2014 09:07");
-    call.setCallType("Incoming");
-    call.setCallDuration("Missed");
-    EXPECT_EQ(callHistoryTextEntry(call),
-              "Name:Ann  Phone:555  Date:03-05-2014 09:07  Type:Incoming  Duration:Missed  ");
 }
 
 }  // namespace
