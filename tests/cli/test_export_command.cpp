@@ -51,7 +51,6 @@ std::filesystem::path writeBackup(const std::filesystem::path& folder) {
     writeFile(folder / "Info.plist",
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
               "<key>Device Name</key><string>Ann's phone</string>"
-              "<key>Product Type</key><string>iPhone4,1</string>"
               "<key>Product Version</key><string>6.1.3</string>"
               "<key>Serial Number</key><string>SERIAL1</string></dict></plist>\n");
     sqlite3* db = nullptr;
