@@ -1,10 +1,8 @@
 // marlowen-cli export: scan a backup folder, check its records, export them.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
@@ -17,7 +15,9 @@
 #include "core/notify/notification_center.h"
 #include "core/notify/scan_notifications.h"
 #include "core/results/result_intake.h"
-#include "temp_folder.h"
+#include "export/temp_folder.h"
+#include "support/address_book_builder.h"
+#include "support/backup_folder.h"
 
 namespace marlowen::cli {
 namespace {
@@ -39,36 +39,25 @@ CliRun run(const std::vector<std::string>& args) {
     return {status, out.str(), err.str()};
 }
 
-void exec(sqlite3* db, const std::string& sql) {
-    char* message = nullptr;
-    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK) << message;
-}
-
-// A backup folder with an "Info.plist" and an address-book database holding
-// three live contacts, one of them with a name that climbs out of a folder.
+// A backup folder with its property lists and an address book holding three
+// live contacts, one of them with a name that climbs out of a folder.
 std::filesystem::path writeBackup(const std::filesystem::path& folder) {
-    std::filesystem::create_directories(folder);
-    writeFile(folder / "Info.plist",
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-              "<key>Device Name</key><string>Ann's phone</string>"
-              "<key>Product Version</key><string>6.1.3</string>"
-              "<key>Serial Number</key><string>SERIAL1</string></dict></plist>\n");
-    sqlite3* db = nullptr;
-    sqlite3_open((folder / "31bb7ba8914766d4ba40d6dfb6113c8b614be442").c_str(), &db);
-    exec(db,
-         "CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, First TEXT, Last TEXT,"
-         " Middle TEXT, FirstPhonetic TEXT, MiddlePhonetic TEXT, LastPhonetic TEXT,"
-         " Organization TEXT, Department TEXT, Note TEXT, Kind INTEGER, Birthday TEXT,"
-         " JobTitle TEXT, Nickname TEXT, Prefix TEXT, Suffix TEXT, CreationDate INTEGER,"
-         " DisplayName TEXT);"
-         "CREATE TABLE ABMultiValue (UID INTEGER PRIMARY KEY, record_id INTEGER,"
-         " property INTEGER, identifier INTEGER, label INTEGER, value TEXT);"
-         "INSERT INTO ABPerson (ROWID, First, Last) VALUES (1, 'Ann', 'Smith');"
-         "INSERT INTO ABPerson (ROWID, First, Organization) VALUES (2, '../../x', 'Acme');"
-         "INSERT INTO ABPerson (ROWID, Organization) VALUES (3, 'Acme');"
-         "INSERT INTO ABMultiValue (record_id, property, value) VALUES (1, 3, '555-0100');"
-         "INSERT INTO ABMultiValue (record_id, property, value) VALUES (1, 4, 'ann@example.org');");
-    sqlite3_close(db);
+    fixture::BackupFolderBuilder backup(folder);
+    backup.writePlists();
+    fixture::AddressBookBuilder book(backup.databasePath(fixture::DatabaseKind::AddressBook));
+    auto person = [](std::string first, std::string last, std::string organization) {
+        fixture::PersonSpec p;
+        p.first = std::move(first);
+        p.last = std::move(last);
+        p.organization = std::move(organization);
+        return p;
+    };
+    const auto ann = book.addPerson(person("Ann", "Smith", ""));
+    book.addPhone(ann, "555-0100");
+    book.addEmail(ann, "ann@example.org");
+    book.addPerson(person("../../x", "", "Acme"));
+    book.addPerson(person("", "", "Acme"));
+    book.close();
     return folder;
 }
 
