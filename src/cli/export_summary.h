@@ -1,0 +1,23 @@
+// What `marlowen-cli export` prints when the export is done.
+#pragma once
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "core/export/record_export.h"
+
+namespace marlowen::cli {
+
+// One line: `Exported to "DIR": Photo&Video 1, Contacts 2 (vCards 2),
+// Messages 0, Notes 0, Call History 0; failed 0`.
+std::string exportSummaryLine(const std::filesystem::path& folder, const ExportResult& result);
+
+// {"exportFolder", "selected", "written": {"photoAndVideo", "contact",
+// "vCard", "message", "note", "callHistory"}, "failed", "keptAsTemporary",
+// "firstError" (null when nothing failed)}. Dump with
+// error_handler_t::replace: paths are raw bytes.
+nlohmann::json exportSummaryJson(const std::filesystem::path& folder, int selected,
+                                 const ExportResult& result);
+
+}  // namespace marlowen::cli

@@ -1,0 +1,209 @@
+#include "core/export/record_export.h"
+
+#include "core/export/export_folder.h"
+#include "core/export/file_copy.h"
+#include "core/export/text_entries.h"
+#include "core/export/vcf_controller.h"
+#include "core/log/log.h"
+#include "core/results/result_intake.h"
+
+namespace marlowen {
+namespace {
+
+// The vCard is named after the contact's name, else its company, else
+// "unknown <rowid>".
+std::string vCardFileStem(const ZNContactNode& contact) {
+    if (!contact.contactName().empty()) return contact.contactName();
+    if (!contact.contactCompany().empty()) return contact.contactCompany();
+    return "unknown " + std::to_string(contact.rowid());
+}
+
+template <typename Node>
+int selectedIn(std::span<const std::shared_ptr<Node>> list) {
+    int n = 0;
+    for (const auto& node : list)
+        if (node && node->bSelected()) ++n;
+    return n;
+}
+
+}  // namespace
+
+ExportLists exportListsOf(const ResultIntake& results) {
+    return {results.photoAndVideoArray(), results.contactArray(), results.messageArray(),
+            results.noteArray(), results.callHistoryArray()};
+}
+
+int countSelected(const ExportLists& lists) {
+    return selectedIn(lists.photoAndVideo) + selectedIn(lists.contact) + selectedIn(lists.message) +
+           selectedIn(lists.note) + selectedIn(lists.callHistory);
+}
+
+std::string ExportFailure::text() const {
+    const std::string where = "\"" + path.string() + "\"";
+    const std::string why = error ? ": " + error.message() : std::string();
+    switch (step) {
+        case ExportStep::RefusedFolder:
+            return "Will not export into " + where + ": it is inside the backup folder";
+        case ExportStep::CreateFolder:
+            return "Could not create the folder " + where + why;
+        case ExportStep::WriteText:
+            return "Could not write the text file " + where + why;
+        case ExportStep::WriteVCard:
+            return "Could not write the vCard " + where + why;
+        case ExportStep::OpenSource:
+            return "Could not read the photo or video " + where + why;
+        case ExportStep::CreateCopy:
+            return "Could not create the copy " + where + why;
+        case ExportStep::CopyOntoSource:
+            return "Will not copy onto " + where + ": it is the source file itself";
+        case ExportStep::CopyData:
+            return "Could not copy all bytes to " + where + " (removed again)" + why;
+    }
+    return "Could not export " + where + why;
+}
+
+RecordExport::RecordExport(ExportLists lists, std::filesystem::path recoverPath,
+                           std::atomic<int>& recovredFilesNum)
+    : lists_(lists), recoverPath_(std::move(recoverPath)), recovredFilesNum_(recovredFilesNum) {}
+
+RecordExport::RecordExport(ResultIntake& results, std::filesystem::path recoverPath)
+    : RecordExport(exportListsOf(results), std::move(recoverPath), results.recovredFilesNum) {}
+
+ExportResult RecordExport::recoverFilesThread() {
+    result_ = {};
+    photoNames_ = {};
+    vCardNames_ = {};
+    recovredFilesNum_ = 0;
+    if (recoverPath_.empty()) {
+        fail(ExportStep::CreateFolder, recoverPath_,
+             std::make_error_code(std::errc::invalid_argument));
+        return result_;
+    }
+    if (protectedFolder_ && isSameOrInside(recoverPath_, *protectedFolder_)) {
+        fail(ExportStep::RefusedFolder, recoverPath_, {});
+        return result_;
+    }
+
+    // A folder that cannot be made is counted once; the writes into it then
+    // fail and are counted each, so the count says how much is missing.
+    enterFolder(kPhotoAndVideoFolder);
+    for (const auto& node : lists_.photoAndVideo) {
+        if (!node || !node->bSelected()) continue;
+        recoverPhotoAndVideo(*node);
+        countHandled();
+    }
+
+    // Entries count as written only once their text file is.
+    auto writeCategory = [this](auto list, const char* folder, const char* type, int& written,
+                                auto recoverNode) {
+        ZNRtfController rtf;
+        enterFolder(folder);
+        int entries = 0;
+        for (const auto& node : list) {
+            if (!node || !node->bSelected()) continue;
+            (this->*recoverNode)(*node, rtf);
+            ++entries;
+            countHandled();
+        }
+        if (writeText(rtf, type)) written = entries;
+    };
+    writeCategory(lists_.contact, kContactFolder, "Contact", result_.written.contact,
+                  &RecordExport::recoverContactNode);
+    writeCategory(lists_.message, kMessageFolder, "Message", result_.written.message,
+                  &RecordExport::recoverMessageNode);
+    writeCategory(lists_.note, kNoteFolder, "Note", result_.written.note,
+                  &RecordExport::recoverNoteNode);
+    writeCategory(lists_.callHistory, kCallHistoryFolder, "CallHistory",
+                  result_.written.callHistory, &RecordExport::recoverCallHistoryNode);
+
+    copyBuffer_ = {};
+    return result_;
+}
+
+void RecordExport::recoverPhotoAndVideo(const ZNPhotoAndVideoNode& node) {
+    // A repeated name gets its number before the extension: "00000001 2.jpg".
+    const std::filesystem::path safe = safeFileName(node.fileNodeName());
+    const std::filesystem::path destination =
+        recoverFilePath_ / photoNames_.claim(safe.stem().string(), safe.extension().string());
+    // One buffer for every copy of this export.
+    if (copyBuffer_.empty()) copyBuffer_.resize(kCopyBufferBytes);
+    const CopyResult copy = copyFileThroughBuffer(node.filePath(), destination, copyBuffer_);
+    switch (copy.failedStep) {
+        case CopyStep::None:
+            ++result_.written.photoAndVideo;
+            break;
+        case CopyStep::OpenSource:
+            fail(ExportStep::OpenSource, node.filePath(), copy.error);
+            break;
+        case CopyStep::CreateDestination:
+            fail(ExportStep::CreateCopy, destination, copy.error);
+            break;
+        case CopyStep::SourceIsDestination:
+            fail(ExportStep::CopyOntoSource, destination, copy.error);
+            break;
+        case CopyStep::CopyData:
+            fail(ExportStep::CopyData, destination, copy.error);
+            break;
+    }
+}
+
+void RecordExport::recoverContactNode(const ZNContactNode& node, ZNRtfController& rtf) {
+    rtf.addRtfContent(contactTextEntry(node));
+    const std::filesystem::path file =
+        recoverFilePath_ / vCardNames_.claim(safeFileName(vCardFileStem(node)), ".vcf");
+    ZNVCFController vcf;
+    if (const std::error_code ec = vcf.creatFile(node, file))
+        fail(ExportStep::WriteVCard, file, ec);
+    else
+        ++result_.written.vCard;
+}
+
+void RecordExport::recoverMessageNode(const ZNMessageNode& node, ZNRtfController& rtf) {
+    rtf.addRtfContent(messageTextEntry(node));
+}
+
+void RecordExport::recoverNoteNode(const ZNNoteNode& node, ZNRtfController& rtf) {
+    rtf.addRtfContent(noteTextEntry(node));
+}
+
+void RecordExport::recoverCallHistoryNode(const ZNCallHistoryNode& node, ZNRtfController& rtf) {
+    rtf.addRtfContent(callHistoryTextEntry(node));
+}
+
+bool RecordExport::enterFolder(const char* folder) {
+    recoverFilePath_ = recoverPath_ / folder;
+    std::error_code ec;
+    std::filesystem::create_directories(recoverFilePath_, ec);
+    if (ec) fail(ExportStep::CreateFolder, recoverFilePath_, ec);
+    return !ec;
+}
+
+bool RecordExport::writeText(ZNRtfController& rtf, const char* type) {
+    const TextFileResult text = rtf.writeRtfInPath(recoverFilePath_, type);
+    switch (text.outcome) {
+        case TextFileOutcome::Final:
+            return true;
+        case TextFileOutcome::KeptAsTemporary:
+            ++result_.keptAsTemporary;
+            logLine("Export: \"" + text.path.string() + "\" keeps the text, its name was taken");
+            return true;
+        case TextFileOutcome::Failed:
+            fail(ExportStep::WriteText, text.path, text.error);
+            break;
+    }
+    return false;
+}
+
+void RecordExport::countHandled() {
+    const int handled = ++recovredFilesNum_;
+    if (onProgress_) onProgress_(handled);
+}
+
+void RecordExport::fail(ExportStep step, const std::filesystem::path& path, std::error_code error) {
+    ExportFailure failure{step, path, error};
+    logLine("Export: " + failure.text());
+    ++result_.failed;
+    if (!result_.firstFailure) result_.firstFailure = std::move(failure);
+}
+
+}  // namespace marlowen

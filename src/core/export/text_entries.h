@@ -1,0 +1,23 @@
+// The text entry of one record in its category's text file: each field as
+// "<Label>:<value>  " (two blanks after every value, also after the last),
+// values unchanged, in the order below. The writer adds "\n\n" after each
+// entry.
+//
+//   contact  Name, Phone, Email, Company, JobTitle, Home Page, Birthday, Note
+//   message  Name, Phone, Date, Type, Content
+//   note     Title, Note, Date
+//   call     Name, Phone, Date, Type, Duration
+#pragma once
+
+#include <string>
+
+#include "core/model/record_nodes.h"
+
+namespace marlowen {
+
+std::string contactTextEntry(const ZNContactNode& contact);
+std::string messageTextEntry(const ZNMessageNode& message);
+std::string noteTextEntry(const ZNNoteNode& note);
+std::string callHistoryTextEntry(const ZNCallHistoryNode& call);
+
+}  // namespace marlowen

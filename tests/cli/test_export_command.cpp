@@ -1,0 +1,182 @@
+// marlowen-cli export: scan a backup folder, check its records, export them.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_app.h"
+#include "cli/record_selection.h"
+#include "core/notify/notification_center.h"
+#include "core/notify/scan_notifications.h"
+#include "core/results/result_intake.h"
+#include "export/temp_folder.h"
+#include "support/address_book_builder.h"
+#include "support/backup_folder.h"
+
+namespace marlowen::cli {
+namespace {
+
+using marlowen::testing::readFile;
+using marlowen::testing::TempFolder;
+using marlowen::testing::treeOf;
+using marlowen::testing::writeFile;
+
+struct CliRun {
+    int status;
+    std::string out, err;
+};
+
+CliRun run(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    CliContext ctx{out, err};
+    const int status = runCli(args, ctx);
+    return {status, out.str(), err.str()};
+}
+
+// A backup folder with its property lists and an address book holding three
+// live contacts, one of them with a name that climbs out of a folder.
+std::filesystem::path writeBackup(const std::filesystem::path& folder) {
+    fixture::BackupFolderBuilder backup(folder);
+    backup.writePlists();
+    fixture::AddressBookBuilder book(backup.databasePath(fixture::DatabaseKind::AddressBook));
+    auto person = [](std::string first, std::string last, std::string organization) {
+        fixture::PersonSpec p;
+        p.first = std::move(first);
+        p.last = std::move(last);
+        p.organization = std::move(organization);
+        return p;
+    };
+    const auto ann = book.addPerson(person("Ann", "Smith", ""));
+    book.addPhone(ann, "555-0100");
+    book.addEmail(ann, "ann@example.org");
+    book.addPerson(person("../../x", "", "Acme"));
+    book.addPerson(person("", "", "Acme"));
+    book.close();
+    return folder;
+}
+
+class ExportCommand : public ::testing::Test {
+protected:
+    void SetUp() override { backup = writeBackup(root / "backup"); }
+    std::filesystem::path backup;
+    TempFolder root;
+};
+
+TEST_F(ExportCommand, ExportsEveryContactAndPrintsOneSummaryLine) {
+    const auto before = treeOf(backup);
+    const CliRun r = run({"export", backup.string(), "--to", (root / "out").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Exported to \"" + (root / "out").string() +
+                         "\": Photo&Video 0, Contacts 3 (vCards 3), Messages 0, Notes 0, "
+                         "Call History 0; failed 0\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(treeOf(root / "out" / "Contact"),
+              (std::set<std::string>{"Contacts.txt", "Ann Smith.vcf", ".._.._x.vcf", " Acme.vcf"}));
+    EXPECT_EQ(readFile(root / "out/Contact/Ann Smith.vcf"),
+              "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Ann Smith\r\nORG:\r\n"
+              "EMAIL;INTERNET;HOME;PREF: ann@example.org\r\nTEL;CELL;PREF: 555-0100\r\nURL:\r\n"
+              "END:VCARD");
+    EXPECT_EQ(treeOf(backup), before) << "the backup is never written";
+    EXPECT_EQ(treeOf(root.path()).count("x.vcf"), 0u);
+}
+
+TEST_F(ExportCommand, JsonSummary) {
+    const CliRun r = run({"export", backup.string(), "--to", (root / "out").string(), "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["exportFolder"], (root / "out").string());
+    EXPECT_EQ(j["selected"], 3);
+    EXPECT_EQ(j["written"]["contact"], 3);
+    EXPECT_EQ(j["written"]["vCard"], 3);
+    EXPECT_EQ(j["written"]["message"], 0);
+    EXPECT_EQ(j["failed"], 0);
+    EXPECT_TRUE(j["firstError"].is_null());
+}
+
+TEST_F(ExportCommand, WithoutToMakesADatedFolderInTheCurrentFolder) {
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::create_directory(root / "here");
+    std::filesystem::current_path(root / "here");
+    const CliRun r = run({"export", backup.string()});
+    std::filesystem::current_path(cwd);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> made;
+    for (const auto& e : std::filesystem::directory_iterator(root / "here"))
+        made.push_back(e.path().filename().string());
+    ASSERT_EQ(made.size(), 1u);
+    EXPECT_TRUE(std::regex_match(made[0],
+                                 std::regex(R"(Marlowen \d{4}-\d{2}-\d{2} - \d{2}\.\d{2}\.\d{2})")))
+        << made[0];
+    EXPECT_TRUE(std::filesystem::exists(root / "here" / made[0] / "Contact/ Acme.vcf"));
+}
+
+TEST_F(ExportCommand, DeletedOnlyExportsNoLiveRecord) {
+    const CliRun r = run(
+        {"export", backup.string(), "--to", (root / "out").string(), "--deleted-only", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(nlohmann::json::parse(r.out)["selected"], 0);
+    EXPECT_EQ(readFile(root / "out/Contact/Contacts.txt"), "");
+    EXPECT_EQ(treeOf(root / "out" / "Contact"), std::set<std::string>{"Contacts.txt"});
+}
+
+TEST_F(ExportCommand, FailuresAreCountedPrintedAndExitNonZero) {
+    writeFile(root / "file", "not a folder");
+    const CliRun r = run({"export", backup.string(), "--to", (root / "file" / "out").string()});
+    EXPECT_EQ(r.status, 1);
+    // 5 folders, 4 text files, 3 vCards.
+    EXPECT_NE(r.out.find("; failed 12\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.err,
+              "marlowen-cli: 12 item(s) could not be written; the first: Could not create "
+              "the folder \"" +
+                  (root / "file" / "out" / "Photo&Video").string() + "\": Not a directory\n");
+}
+
+TEST_F(ExportCommand, RefusesAnExportFolderInsideTheBackup) {
+    const auto before = treeOf(backup);
+    const CliRun r = run({"export", backup.string(), "--to", (backup / "out").string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("it is inside the backup folder"), std::string::npos) << r.err;
+    EXPECT_EQ(treeOf(backup), before);
+}
+
+TEST_F(ExportCommand, NotABackupFolder) {
+    std::filesystem::create_directory(root / "empty");
+    const CliRun r = run({"export", (root / "empty").string(), "--to", (root / "out").string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_FALSE(std::filesystem::exists(root / "out"));
+}
+
+TEST(CheckRecords, DeletedOnlyChecksCarvedRecordsAndClearsTheRest) {
+    NotificationCenter nc;
+    ResultIntake results(nc);
+    auto contact = [](const char* name) {
+        auto c = std::make_shared<ZNContactNode>();
+        c->setContactName(name);
+        c->setBSelected(true);
+        return c;
+    };
+    nc.postNotificationName(kScanContactInfo, contact("live"));
+    nc.postNotificationName(kScanDelContactInfo, contact("carved"));
+    auto note = std::make_shared<ZNNoteNode>();
+    note->setNoteTitle("carved note");
+    nc.postNotificationName(kScanDelNoteInfo, note);
+    ASSERT_EQ(results.contactArray().size(), 2u);
+
+    EXPECT_EQ(checkRecords(results, true), 2);
+    EXPECT_FALSE(results.contactArray()[0]->bSelected());
+    EXPECT_TRUE(results.contactArray()[1]->bSelected());
+    EXPECT_TRUE(results.noteArray()[0]->bSelected());
+
+    EXPECT_EQ(checkRecords(results, false), 3);
+    EXPECT_TRUE(results.contactArray()[0]->bSelected());
+}
+
+}  // namespace
+}  // namespace marlowen::cli
