@@ -15,6 +15,7 @@ int runCli(const std::vector<std::string>& args, CliContext& ctx) {
     app.require_subcommand(1);
     app.add_flag("-v,--verbose", ctx.verbose, "Print the diagnostic log on stderr");
     addDevicesCommand(app, ctx);
+    addScanCommand(app, ctx);
 
     // CLI11 parses in reverse order when handed a vector.
     std::vector<std::string> reversed(args.rbegin(), args.rend());

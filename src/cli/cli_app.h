@@ -28,6 +28,7 @@ int runCli(const std::vector<std::string>& args, CliContext& ctx);
 
 // One registration function per verb.
 void addDevicesCommand(CLI::App& app, CliContext& ctx);
+void addScanCommand(CLI::App& app, CliContext& ctx);
 
 }  // namespace marlowen::cli
 

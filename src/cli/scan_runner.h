@@ -1,0 +1,28 @@
+// One scan of a backup folder as the command-line verbs run it: the folder
+// is read as a device node, scanned on the scan thread, and its results kept
+// in a results intake.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "cli/cli_app.h"
+#include "core/discovery/device_node.h"
+#include "core/notify/notification_center.h"
+#include "core/results/result_intake.h"
+#include "core/scan/scan_controller.h"
+
+namespace marlowen::cli {
+
+struct ScanRun {
+    DeviceNodePtr device;
+    std::unique_ptr<NotificationCenter> nc;
+    std::unique_ptr<ResultIntake> results;
+    // Why nothing could be read (not a backup, encrypted); empty on success.
+    std::string error;
+};
+
+// Runs the scan; draws a progress bar on ctx.err when it is a terminal.
+ScanRun runScan(const std::string& backupDir, ScanSequence sequence, CliContext& ctx);
+
+}  // namespace marlowen::cli
