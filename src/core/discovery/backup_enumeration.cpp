@@ -1,0 +1,26 @@
+#include "core/discovery/backup_enumeration.h"
+
+#include <optional>
+#include <vector>
+
+#include "core/discovery/directory_listing.h"
+
+namespace marlowen {
+
+BackupListing showIphoneDisk(ZNIOSDeviceController& controller, const std::string& root) {
+    BackupListing listing;
+    const std::optional<std::vector<std::string>> names = listDirectory(root);
+    if (!names) {
+        listing.root = pathExists(root) ? BackupRootStatus::Unlistable : BackupRootStatus::Missing;
+    } else {
+        for (const std::string& name : *names) {
+            // Hidden entries (".DS_Store" and the like) are never backups.
+            if (name.empty() || name.front() == '.') continue;
+            controller.addDeviceNodeByPath(joinPath(root, name));
+        }
+    }
+    listing.listEmpty = controller.empty();
+    return listing;
+}
+
+}  // namespace marlowen
