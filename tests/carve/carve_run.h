@@ -5,7 +5,6 @@
 #include <any>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -13,29 +12,9 @@
 #include "core/extract/database_files.h"
 #include "core/log/log.h"
 #include "core/notify/scan_notifications.h"
+#include "support/temp_dir.h"
 
 namespace marlowen::carve::testing {
-
-// A folder under the system's temporary folder, removed with its content.
-class TempFolder {
-public:
-    TempFolder() {
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path() /
-                ("marlowen-carve-" + std::to_string(random()) + std::to_string(random()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
 
 inline void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
     std::filesystem::create_directories(path.parent_path());
@@ -71,7 +50,7 @@ inline CarveRun runCarver(
 }
 
 // A backup folder holding `bytes` as its contacts database.
-inline CarveRun carveBytes(const TempFolder& folder, const std::vector<uint8_t>& bytes) {
+inline CarveRun carveBytes(const fixture::TempDir& folder, const std::vector<uint8_t>& bytes) {
     writeFile(folder.path() / kContactsDbName, bytes);
     return runCarver(folder.path().string());
 }

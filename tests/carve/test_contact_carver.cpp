@@ -200,7 +200,7 @@ TEST(ContactCarverRun, PostsEveryPersonWithItsValuesThenTheProgress) {
     image.leaf(2, 100);
     image.put(2, 100, valueCell(1, 4, 3, "555-0104"));
     image.put(2, 300, valueCell(2, 3, 3, "555-0103"));
-    testing::TempFolder backup;
+    fixture::TempDir backup;
     const testing::CarveRun run = testing::carveBytes(backup, image.bytes);
 
     ASSERT_EQ(run.posted.size(), 2u);
@@ -215,7 +215,7 @@ TEST(ContactCarverRun, PostsEveryPersonWithItsValuesThenTheProgress) {
 }
 
 TEST(ContactCarverRun, MissingOrUnreadableDatabases) {
-    testing::TempFolder backup;
+    fixture::TempDir backup;
     const auto none = testing::runCarver(backup.path().string());
     EXPECT_TRUE(none.posted.empty());
     EXPECT_TRUE(none.progress.empty());
@@ -237,7 +237,7 @@ TEST(ContactCarverRun, ReadsTheFileThePreparationAnswersInEitherLayout) {
     Image prepared(1024, 2);
     prepared.leaf(1, 100);
     prepared.put(1, 100, personCell(3, "FromCopy"));
-    testing::TempFolder backup, work;
+    fixture::TempDir backup, work;
     testing::writeFile(work.path() / "copy", prepared.bytes);
     // The newer layout: a subfolder named by the first two digits.
     const auto nested = backup.path() / std::string(kContactsDbName).substr(0, 2) / kContactsDbName;
@@ -258,7 +258,7 @@ TEST(ContactCarverRun, ADamagedPageSizeIsLoggedAndStillPostsTheProgress) {
         Image image(1024, 2);
         image.bytes[16] = static_cast<uint8_t>(stored >> 8);
         image.bytes[17] = static_cast<uint8_t>(stored);
-        testing::TempFolder backup;
+        fixture::TempDir backup;
         const auto run = testing::carveBytes(backup, image.bytes);
         EXPECT_TRUE(run.posted.empty());
         EXPECT_EQ(run.progress, (std::vector<int>{kProgressDelContacts}));

@@ -9,7 +9,8 @@
 #include <set>
 
 #include "carve_run.h"
-#include "mini_address_book.h"
+#include "support/address_book_builder.h"
+#include "support/file_bytes.h"
 #include "record_bytes.h"
 
 namespace marlowen::carve {
@@ -78,7 +79,7 @@ TEST(DamagedFiles, SmallDumps) {
          1, false},
     };
     for (const auto& c : cases) {
-        testing::TempFolder backup;
+        fixture::TempDir backup;
         const auto run = testing::carveBytes(backup, c.bytes);
         EXPECT_EQ(run.posted.size(), c.carved) << c.what;
         EXPECT_EQ(run.progress, (std::vector<int>{kProgressDelContacts})) << c.what;
@@ -87,16 +88,20 @@ TEST(DamagedFiles, SmallDumps) {
 }
 
 std::vector<uint8_t> realBook() {
-    testing::TempFolder folder;
-    const auto path = folder.path() / "book";
+    fixture::TempDir folder;
+    const auto path = folder / "book";
     {
-        testing::MiniAddressBook book(path.string(), 1024);
-        book.exec("BEGIN");
+        fixture::AddressBookOptions options;
+        options.db.pageSize = 1024;
+        fixture::AddressBookBuilder book(path, options);
+        book.begin();
         for (int i = 0; i < 60; ++i) {
-            const int64_t id = book.addPerson("First" + std::to_string(i), "Last");
-            book.addValue(id, 3, "555-" + std::to_string(i));
+            fixture::PersonSpec person;
+            person.first = "First" + std::to_string(i);
+            person.last = "Last";
+            book.addPhone(book.addPerson(person), "555-" + std::to_string(i));
         }
-        book.exec("COMMIT");
+        book.commit();
         for (int i = 1; i <= 60; i += 3) book.deletePerson(i);
     }
     std::ifstream in(path, std::ios::binary);
@@ -106,7 +111,7 @@ std::vector<uint8_t> realBook() {
 TEST(DamagedFiles, TruncatedAddressBooks) {
     const std::vector<uint8_t> whole = realBook();
     ASSERT_GT(whole.size(), 8192u);
-    testing::TempFolder backup;
+    fixture::TempDir backup;
     const auto complete = testing::carveBytes(backup, whole);
     ASSERT_GE(complete.posted.size(), 60u);
 
@@ -135,14 +140,14 @@ TEST(DamagedFiles, RandomBytes) {
             bytes[17] = 0x00;
             for (size_t page = 512; page < bytes.size(); page += 512) bytes[page] = 0x0D;
         }
-        testing::TempFolder backup;
+        fixture::TempDir backup;
         const auto run = testing::carveBytes(backup, bytes);
         EXPECT_EQ(run.progress, (std::vector<int>{kProgressDelContacts})) << round;
     }
 }
 
 TEST(DamagedFiles, EveryByte0x0F) {
-    testing::TempFolder backup;
+    fixture::TempDir backup;
     // 0x0F0F is no page size: logged, nothing carved.
     const auto run = testing::carveBytes(backup, std::vector<uint8_t>(100000, 0x0F));
     EXPECT_TRUE(run.posted.empty());
@@ -161,7 +166,7 @@ TEST(DamagedFiles, PagesFullOfSignaturesWithoutAZeroByte) {
         image.leaf(page, 0x010A);  // no zero byte; the gate reads 296..305
         for (size_t at = 10; at + 5 <= 512; at += 5) image.put(page, at, {sig, sig + 5});
     }
-    testing::TempFolder backup;
+    fixture::TempDir backup;
     const auto start = std::chrono::steady_clock::now();
     const auto run = testing::carveBytes(backup, image.bytes);
     const auto seconds =
