@@ -45,27 +45,28 @@ const fs::path& backupFolder() {
             std::fprintf(stderr, "Writing the benchmark address book to %s (once)...\n",
                          book.c_str());
             fs::create_directories(dir);
-            fixture::BulkAddressBookSpec spec;
-            spec.seed = 4;
-            spec.contacts = 20000;
-            spec.multiValues = 60000;
-            spec.minimumBytes = kMinimumBytes;
-            spec.deletedPercent = kDeletedPercent;
+            fixture::BulkAddressBookSpec wanted;
+            wanted.seed = 4;
+            wanted.contacts = 20000;
+            wanted.multiValues = 60000;
+            wanted.minimumBytes = kMinimumBytes;
+            wanted.deletedPercent = kDeletedPercent;
             const fs::path partial = dir / "writing";
-            const auto result = fixture::writeBulkAddressBook(partial, spec);
+            const auto result = fixture::writeBulkAddressBook(partial, wanted);
             fs::rename(partial, book);
-            std::fprintf(stderr, "  %lld contacts (%lld deleted), %lld multi-values, %lld bytes\n",
-                         static_cast<long long>(result.contacts),
-                         static_cast<long long>(result.deleted),
-                         static_cast<long long>(result.multiValues),
-                         static_cast<long long>(result.bytes));
+            std::fprintf(
+                stderr, "  %lld contacts (%lld deleted), %lld multi-values, %lld bytes\n",
+                static_cast<long long>(result.contacts), static_cast<long long>(result.deleted),
+                static_cast<long long>(result.multiValues), static_cast<long long>(result.bytes));
         }
         return dir;
     }();
     return folder;
 }
 
-fs::path bookPath() { return backupFolder() / kContactsDbName; }
+fs::path bookPath() {
+    return backupFolder() / kContactsDbName;
+}
 
 void setFileCounters(benchmark::State& state) {
     const auto bytes = static_cast<double>(fs::file_size(bookPath()));
@@ -101,14 +102,21 @@ int64_t readEveryRow(sqlite3* db, const char* table) {
     while (sqlite3_step(stmt) == SQLITE_ROW) {
         for (int c = 0; c < columns; ++c) {
             switch (sqlite3_column_type(stmt, c)) {
-                case SQLITE_INTEGER: sum += sqlite3_column_int64(stmt, c); break;
-                case SQLITE_FLOAT: sum += static_cast<int64_t>(sqlite3_column_double(stmt, c)); break;
-                case SQLITE_TEXT: sum += sqlite3_column_text(stmt, c)[0]; break;
+                case SQLITE_INTEGER:
+                    sum += sqlite3_column_int64(stmt, c);
+                    break;
+                case SQLITE_FLOAT:
+                    sum += static_cast<int64_t>(sqlite3_column_double(stmt, c));
+                    break;
+                case SQLITE_TEXT:
+                    sum += sqlite3_column_text(stmt, c)[0];
+                    break;
                 case SQLITE_BLOB:
                     sqlite3_column_blob(stmt, c);
                     sum += sqlite3_column_bytes(stmt, c);
                     break;
-                default: break;
+                default:
+                    break;
             }
         }
         ++rows;

@@ -7,7 +7,8 @@
 namespace marlowen::fuzz {
 
 size_t carveContactsFrom(const uint8_t* data, size_t size) {
-    const carve::PageReader db = carve::PageReader::fromBytes(std::vector<uint8_t>(data, data + size));
+    const carve::PageReader db =
+        carve::PageReader::fromBytes(std::vector<uint8_t>(data, data + size));
     std::vector<ContactNodePtr> contacts;
     std::vector<DelContactValuePtr> values;
     // Less than the scan's budget, so a hostile input stays well inside the

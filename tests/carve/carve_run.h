@@ -19,7 +19,8 @@ namespace marlowen::carve::testing {
 inline void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
     std::filesystem::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 struct CarveRun {
@@ -31,9 +32,8 @@ struct CarveRun {
 
 // Runs scanDelContactThread on `backupPath`; `commitDB` as the scan would
 // pass it (none: the backup's own file).
-inline CarveRun runCarver(
-    const std::string& backupPath,
-    std::function<PreparedDatabase(const std::string&)> commitDB = {}) {
+inline CarveRun runCarver(const std::string& backupPath,
+                          std::function<PreparedDatabase(const std::string&)> commitDB = {}) {
     CarveRun run;
     NotificationCenter nc;
     ScopedObserver contacts(nc, kScanDelContactInfo, [&](const Notification& n) {

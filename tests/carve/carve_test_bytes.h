@@ -19,7 +19,8 @@ struct Placed {
 inline std::vector<uint8_t> imageOf(size_t size, std::initializer_list<Placed> runs) {
     std::vector<uint8_t> image(size, 0);
     for (const auto& run : runs)
-        for (size_t i = 0; i < run.bytes.size(); ++i) image.at(static_cast<size_t>(run.at) + i) = run.bytes[i];
+        for (size_t i = 0; i < run.bytes.size(); ++i)
+            image.at(static_cast<size_t>(run.at) + i) = run.bytes[i];
     return image;
 }
 

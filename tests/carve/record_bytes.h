@@ -14,9 +14,15 @@ struct Column {
     std::vector<uint8_t> content;
 };
 
-inline Column nullColumn() { return {{0x00}, {}}; }
-inline Column constant(int zeroOrOne) { return {{static_cast<uint8_t>(zeroOrOne ? 9 : 8)}, {}}; }
-inline Column int8(int8_t v) { return {{0x01}, {static_cast<uint8_t>(v)}}; }
+inline Column nullColumn() {
+    return {{0x00}, {}};
+}
+inline Column constant(int zeroOrOne) {
+    return {{static_cast<uint8_t>(zeroOrOne ? 9 : 8)}, {}};
+}
+inline Column int8(int8_t v) {
+    return {{0x01}, {static_cast<uint8_t>(v)}};
+}
 inline Column int32(int32_t v) {
     const auto u = static_cast<uint32_t>(v);
     return {{0x04}, {uint8_t(u >> 24), uint8_t(u >> 16), uint8_t(u >> 8), uint8_t(u)}};

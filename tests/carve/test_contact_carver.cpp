@@ -18,15 +18,15 @@ std::vector<uint8_t> personCell(int64_t rowid, const std::string& first) {
 }
 
 std::vector<uint8_t> valueCell(int64_t uid, int8_t owner, int8_t property, const std::string& v) {
-    return testing::cellOf(
-        uid, testing::recordOf({testing::nullColumn(), testing::int8(owner), testing::int8(property),
-                                testing::constant(0), testing::constant(1), testing::text(v)}));
+    return testing::cellOf(uid, testing::recordOf({testing::nullColumn(), testing::int8(owner),
+                                                   testing::int8(property), testing::constant(0),
+                                                   testing::constant(1), testing::text(v)}));
 }
 
 // A cell of some other table: three small texts.
 std::vector<uint8_t> otherCell() {
-    return testing::cellOf(1, testing::recordOf({testing::text("ab"), testing::text("cd"),
-                                                 testing::text("ef")}));
+    return testing::cellOf(
+        1, testing::recordOf({testing::text("ab"), testing::text("cd"), testing::text("ef")}));
 }
 
 struct Carved {
@@ -113,6 +113,7 @@ TEST(ContactCarver, SignaturesRunIntoTheNextPageAndPastTheEndOfTheFile) {
 }
 
 TEST(ContactCarver, PageSizeRules) {
+    // clang-format off
     struct Case {
         const char* what;
         int32_t pageSize;
@@ -126,6 +127,7 @@ TEST(ContactCarver, PageSizeRules) {
         {"smaller than 512", 4096, 256, false, 0},
         {"4096", 4096, 4096, true, 1},
     };
+    // clang-format on
     for (const auto& c : cases) {
         Image image(c.pageSize, 2);
         image.bytes[16] = static_cast<uint8_t>(c.stored >> 8);
@@ -163,9 +165,11 @@ DelContactValuePtr value(int32_t owner, int32_t property, const std::string& tex
 
 TEST(ContactCarver, ValuesAttachToPersonsWithTheirRowIdInCarvingOrder) {
     const std::vector<DelContactValuePtr> values = {
-        value(5, 3, "555-1"), value(6, 3, "other"), value(5, 4, "a@b.c"), value(5, 3, "555-2"),
-        value(5, 22, "w.example"), value(5, 5, "street"), value(5, 1, "junk"), value(-1, 3, "555-9")};
+        value(5, 3, "555-1"), value(6, 3, "other"),      value(5, 4, "a@b.c"),
+        value(5, 3, "555-2"), value(5, 22, "w.example"), value(5, 5, "street"),
+        value(5, 1, "junk"),  value(-1, 3, "555-9")};
     const DelContactValueIndex index(values);
+    // clang-format off
     struct Case {
         int32_t rowid;
         std::string phone, email, homepage;
@@ -175,6 +179,7 @@ TEST(ContactCarver, ValuesAttachToPersonsWithTheirRowIdInCarvingOrder) {
         {-1, " 555-9", "", ""},
         {7, "", "", ""},
     };
+    // clang-format on
     for (const auto& c : cases) {
         ZNContactNode contact;
         contact.setRowid(c.rowid);

@@ -17,6 +17,7 @@ using testing::readerOf;
 
 TEST(ContactMarks, OneByteTests) {
     const PageReader db = readerOf(64, {{20, {0x7F, 0x80, 0x89, 0x8A, 0x09, 0x19, 0x00}}});
+    // clang-format off
     struct Case {
         int64_t offset;
         int32_t noteAlter, imageURLAlter;
@@ -31,6 +32,7 @@ TEST(ContactMarks, OneByteTests) {
         {0, 0, 1},   // offset 0 reads nothing
         {500, 0, 1}, // past the end: zero
     };
+    // clang-format on
     for (const auto& c : cases) {
         EXPECT_EQ(bNoteAlter(db, c.offset), c.noteAlter) << c.offset;
         EXPECT_EQ(bImageURLAlter(db, c.offset), c.imageURLAlter) << c.offset;
@@ -38,8 +40,11 @@ TEST(ContactMarks, OneByteTests) {
 }
 
 TEST(ContactMarks, PersonHeaderStart) {
-    const PageReader db = readerOf(64, {{10, {0x23, 0x00, 0x24, 0x00, 0x25, 0x00, 0x26, 0x00,
-                                              0x27, 0x00, 0x23, 0x01, 0x22, 0x00}}});
+    const PageReader db = readerOf(
+        64,
+        {{10,
+          {0x23, 0x00, 0x24, 0x00, 0x25, 0x00, 0x26, 0x00, 0x27, 0x00, 0x23, 0x01, 0x22, 0x00}}});
+    // clang-format off
     struct Case {
         int64_t offset;
         int32_t count, type;
@@ -54,6 +59,7 @@ TEST(ContactMarks, PersonHeaderStart) {
         {0, 2, 4, false},
         {-1, 2, 4, false},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(getDeletedMark(db, c.offset, c.count, c.type), c.mark) << c.offset;
 }
@@ -65,6 +71,7 @@ TEST(ContactMarks, DistanceBackToTheNearestZero) {
     bytes[40] = 0;
     bytes[55] = 0;
     const PageReader db = PageReader::fromBytes(bytes);
+    // clang-format off
     struct Case {
         int64_t offset, distance;
     } const cases[] = {
@@ -72,6 +79,7 @@ TEST(ContactMarks, DistanceBackToTheNearestZero) {
         {14, 14},  // no zero below: the search stops at the start of the file
         {0, 0},    {70, 0},  // outside the file every byte is zero
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(bSortAlter(db, c.offset), c.distance) << c.offset;
 }
 
@@ -104,6 +112,7 @@ std::vector<uint8_t> personCell(int64_t rowid, const Person& p) {
 
 TEST(PersonRecords, ColumnsOfThePersonLayout) {
     const std::string longText(100, 'x');
+    // clang-format off
     struct Case {
         const char* what;
         Person person;
@@ -138,6 +147,7 @@ TEST(PersonRecords, ColumnsOfThePersonLayout) {
          {.first = "Ann", .last = "Lee", .jobTitle = "Boss", .imageURI = longText},
          "Ann Lee", "", "", "Boss"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         const auto persons = personsOf({personCell(3, c.person)});
         ASSERT_EQ(persons.size(), 1u) << c.what;
@@ -174,9 +184,9 @@ TEST(PersonRecords, RowIdsAsTheCellPrefixGivesThem) {
 
     // Freed cells lost their prefix: they count down from the last
     // readable id; a readable id resets the count; a readable 0 counts up.
-    const auto persons = personsOf({testing::freed(personCell(9, p)),
-                                    testing::freed(personCell(9, p)), personCell(7, p),
-                                    testing::freed(personCell(9, p)), personCell(0, p)});
+    const auto persons =
+        personsOf({testing::freed(personCell(9, p)), testing::freed(personCell(9, p)),
+                   personCell(7, p), testing::freed(personCell(9, p)), personCell(0, p)});
     ASSERT_EQ(persons.size(), 5u);
     std::vector<int32_t> ids;
     for (const auto& person : persons) ids.push_back(person->rowid());
@@ -190,19 +200,19 @@ TEST(PersonRecords, SignaturesAreTheSetFourBytes) {
                                                       {0x00, 0x00, 0x04, 0x04, 0x00},
                                                       {0x00, 0x00, 0x04, 0x04, 0x13}};
     for (const auto& bytes : person) EXPECT_TRUE(isPersonSignature(bytes.data()));
-    const uint8_t notPerson[][5] = {{0x0F, 0x0F, 0x08, 0x08, 0x02}, {0x00, 0x00, 0x04, 0x04, 0x02},
+    const uint8_t notPerson[][5] = {{0x0F, 0x0F, 0x08, 0x08, 0x02},
+                                    {0x00, 0x00, 0x04, 0x04, 0x02},
                                     {0x01, 0x01, 0x08, 0x09, 0x00}};
     for (const auto& bytes : notPerson) EXPECT_FALSE(isPersonSignature(bytes));
 
-    const uint8_t values[][4] = {{0x01, 0x01, 0x08, 0x09}, {0x01, 0x01, 0x09, 0x01},
-                                 {0x09, 0x01, 0x08, 0x09}, {0x01, 0x01, 0x01, 0x01},
-                                 {0x01, 0x01, 0x08, 0x01}, {0x02, 0x01, 0x08, 0x01},
-                                 {0x02, 0x01, 0x09, 0x01}, {0x02, 0x01, 0x08, 0x09},
-                                 {0x02, 0x01, 0x01, 0x01}, {0x01, 0x09, 0x08, 0x09},
-                                 {0xFF, 0xD8, 0xFF, 0xE0}};
+    const uint8_t values[][4] = {
+        {0x01, 0x01, 0x08, 0x09}, {0x01, 0x01, 0x09, 0x01}, {0x09, 0x01, 0x08, 0x09},
+        {0x01, 0x01, 0x01, 0x01}, {0x01, 0x01, 0x08, 0x01}, {0x02, 0x01, 0x08, 0x01},
+        {0x02, 0x01, 0x09, 0x01}, {0x02, 0x01, 0x08, 0x09}, {0x02, 0x01, 0x01, 0x01},
+        {0x01, 0x09, 0x08, 0x09}, {0xFF, 0xD8, 0xFF, 0xE0}};
     for (const auto& bytes : values) EXPECT_TRUE(isMultiValueSignature(bytes));
-    const uint8_t notValues[][4] = {{0x0F, 0x0F, 0x08, 0x08}, {0x01, 0x01, 0x08, 0x08},
-                                    {0x08, 0x01, 0x08, 0x09}};
+    const uint8_t notValues[][4] = {
+        {0x0F, 0x0F, 0x08, 0x08}, {0x01, 0x01, 0x08, 0x08}, {0x08, 0x01, 0x08, 0x09}};
     for (const auto& bytes : notValues) EXPECT_FALSE(isMultiValueSignature(bytes));
 }
 
@@ -214,6 +224,7 @@ std::vector<uint8_t> valueRecord(Column owner, Column property, const std::strin
 }
 
 TEST(MultiValueRecords, OwnerPropertyAndValue) {
+    // clang-format off
     struct Case {
         const char* what;
         Column owner, property;
@@ -227,6 +238,7 @@ TEST(MultiValueRecords, OwnerPropertyAndValue) {
         {"owner 0 is taken as 1", testing::int8(0), testing::int8(3), "1", 1, 3, "1"},
         {"no value", testing::int8(7), testing::int8(3), "", 7, 3, ""},
     };
+    // clang-format on
     for (const auto& c : cases) {
         // Header length at 100, UID's NULL at 101: the signature is at 102.
         const auto record = valueRecord(c.owner, c.property, c.value);

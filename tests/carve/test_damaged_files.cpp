@@ -9,9 +9,9 @@
 #include <set>
 
 #include "carve_run.h"
+#include "record_bytes.h"
 #include "support/address_book_builder.h"
 #include "support/file_bytes.h"
-#include "record_bytes.h"
 
 namespace marlowen::carve {
 namespace {
@@ -43,6 +43,7 @@ struct DumpCase {
 };
 
 TEST(DamagedFiles, SmallDumps) {
+    // clang-format off
     const DumpCase cases[] = {
         {"empty file", {}, 0, true},
         {"magic text only", fromHex("53514c69746520666f726d6174203300"), 0, true},
@@ -78,6 +79,7 @@ TEST(DamagedFiles, SmallDumps) {
          }(),
          1, false},
     };
+    // clang-format on
     for (const auto& c : cases) {
         fixture::TempDir backup;
         const auto run = testing::carveBytes(backup, c.bytes);

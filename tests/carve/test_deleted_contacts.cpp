@@ -18,7 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string nameOf(int i) { return "Person" + std::to_string(i); }
+std::string nameOf(int i) {
+    return "Person" + std::to_string(i);
+}
 
 // An address book of `count` persons, each with a phone and an e-mail
 // address; the persons in `deleted` are then deleted.
@@ -137,9 +139,11 @@ TEST(DeletedContacts, TheScanCarvesAfterTheLiveReaderAndLeavesTheBackupAsItWas) 
         NotificationCenter nc;
         std::vector<int> progress;
         std::vector<std::string> order;
-        ScopedObserver p(nc, kScanProgressInfo,
-                         [&](const Notification& n) { progress.push_back(std::any_cast<int>(n.object)); });
-        ScopedObserver live(nc, kScanContactInfo, [&](const Notification&) { order.push_back("live"); });
+        ScopedObserver p(nc, kScanProgressInfo, [&](const Notification& n) {
+            progress.push_back(std::any_cast<int>(n.object));
+        });
+        ScopedObserver live(nc, kScanContactInfo,
+                            [&](const Notification&) { order.push_back("live"); });
         ScopedObserver carved(nc, kScanDelContactInfo,
                               [&](const Notification&) { order.push_back("carved"); });
         LogSink previous = setLogSink({});

@@ -20,8 +20,7 @@ struct Decoded {
 
 // A record at 100: serial type at 100 + 1, content from 100 + 8 + cursor.
 Decoded oneByte(uint8_t serialType, std::vector<uint8_t> content, int32_t cursor = 0) {
-    const PageReader db =
-        readerOf(400, {{101, {serialType}}, {108 + cursor, std::move(content)}});
+    const PageReader db = readerOf(400, {{101, {serialType}}, {108 + cursor, std::move(content)}});
     FieldBuffer field(512);
     const char* result = AnalyseDBDataFile(db, 1, cursor, 100, 8, field);
     if (!result) return {std::nullopt, cursor};
@@ -30,6 +29,7 @@ Decoded oneByte(uint8_t serialType, std::vector<uint8_t> content, int32_t cursor
 
 TEST(FieldDecoders, OneByteSerialTypes) {
     const std::string text58(58, 'q');
+    // clang-format off
     struct Case {
         const char* what;
         uint8_t serialType;
@@ -55,6 +55,7 @@ TEST(FieldDecoders, OneByteSerialTypes) {
         {"1-byte blob", 14, {'z', 'y'}, "z", 1},
         {"0x81 is a 58-byte text by itself", 0x81, std::vector<uint8_t>(60, 'q'), text58, 58},
     };
+    // clang-format on
     for (const auto& c : cases) {
         const Decoded d = oneByte(c.serialType, c.content);
         EXPECT_EQ(d.text, c.text) << c.what;
@@ -96,6 +97,7 @@ struct TwoByteCase {
 };
 
 TEST(FieldDecoders, TwoByteSerialTypes) {
+    // clang-format off
     const TwoByteCase cases[] = {
         {"text of 2041 bytes", 0x9F, 0x7F, 2041, 2041},
         {"4096 rejected", 0xA0, 0x00, SIZE_MAX, 0},
@@ -104,6 +106,7 @@ TEST(FieldDecoders, TwoByteSerialTypes) {
         {"one-byte int copied raw", 0x00, 0x01, 1, 1},
         {"NULL takes nothing but answers", 0x00, 0x00, 0, 0},
     };
+    // clang-format on
     std::vector<uint8_t> content(2100, 'n');
     for (const auto& c : cases) {
         // Base 100: serial type at 100 + 9 and 110, content at 100 + 40.
@@ -133,7 +136,8 @@ TEST(FieldDecoders, TwoByteWithHeadAndRawIntegers) {
 }
 
 TEST(FieldDecoders, ContentLongerThanTheBufferIsCut) {
-    const PageReader db = readerOf(3000, {{109, {0x9F, 0x7F}}, {140, std::vector<uint8_t>(2041, 'n')}});
+    const PageReader db =
+        readerOf(3000, {{109, {0x9F, 0x7F}}, {140, std::vector<uint8_t>(2041, 'n')}});
     FieldBuffer field(512);
     int32_t cursor = 0;
     ASSERT_NE(AnalyseAlterbleDB(db, 9, cursor, 100, 40, field), nullptr);

@@ -13,7 +13,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // MARLOWEN_FUZZ_DIR: the source tree's fuzz/ folder, set by the build.
-fs::path fuzzFolder(const char* sub) { return fs::path(MARLOWEN_FUZZ_DIR) / sub / "contact_carver"; }
+fs::path fuzzFolder(const char* sub) {
+    return fs::path(MARLOWEN_FUZZ_DIR) / sub / "contact_carver";
+}
 
 std::vector<uint8_t> bytesOf(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);

@@ -20,6 +20,7 @@ std::string hexAt(const PageReader& db, int64_t offset, int32_t count) {
 
 TEST(HexText, BytesAsLowercaseDigitPairs) {
     const PageReader db = readerOf(32, {{4, {0x0F, 0x0F, 0x08, 0x08, 0x01}}, {12, {0xD8, 0xAB}}});
+    // clang-format off
     struct Case {
         int64_t offset;
         int32_t count;
@@ -34,6 +35,7 @@ TEST(HexText, BytesAsLowercaseDigitPairs) {
         {4, -2, "<null>"},
         {-3, 2, ""},          // a negative offset leaves the buffer as it was
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(hexAt(db, c.offset, c.count), c.text) << c.offset;
 }
 
@@ -53,6 +55,7 @@ TEST(HexText, ANotOpenReaderAnswersNull) {
 }
 
 TEST(HexText, HexNumberOfTheFirstDigits) {
+    // clang-format off
     struct Case {
         const char* text;
         int32_t digits;
@@ -62,12 +65,14 @@ TEST(HexText, HexNumberOfTheFirstDigits) {
         {"f", 2, 0},       {nullptr, 2, 0}, {"1000", 2, 16}, {"0f0f", 2, 15},
         {"1g", 2, 16},     {"ffffffff", 8, -1}, {"abc", 0, 0},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(DemaNumberFormHexChar(c.text, c.digits), c.value)
             << (c.text ? c.text : "null") << " / " << c.digits;
 }
 
 TEST(HexText, SignatureAtTheStartOfTheText) {
+    // clang-format off
     struct Case {
         const char* text;
         int32_t set;
@@ -82,12 +87,14 @@ TEST(HexText, SignatureAtTheStartOfTheText) {
         {"0101", 3, -1},         {"0101", 0, -1},      // sets without signatures
         {nullptr, 4, 0},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(bCheckDataIsValid(c.text, c.set), c.answer)
             << (c.text ? c.text : "null") << " in set " << c.set;
 }
 
 TEST(HexText, WindowSearchByHalfBytes) {
+    // clang-format off
     struct Case {
         const char* text;
         int32_t set;
@@ -111,6 +118,7 @@ TEST(HexText, WindowSearchByHalfBytes) {
         {"0101ff", 1, -2, false},
         {nullptr, 1, 4, false},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(bcheckSubStringIsValid(c.text, c.set, c.window), c.found)
             << (c.text ? c.text : "null") << " set " << c.set << " window " << c.window;

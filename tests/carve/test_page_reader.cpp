@@ -83,7 +83,8 @@ TEST(PageReader, ZeroSearchesMatchAByteWalk) {
                             int64_t{8999}, int64_t{9001}, int64_t{9002}, int64_t{12288}}) {
             EXPECT_EQ(db.lastZeroBelow(pos), walkBelow(pos)) << "size " << size << " pos " << pos;
             if (pos >= 0) {
-                EXPECT_EQ(db.firstZeroFrom(pos), walkFrom(pos)) << "size " << size << " pos " << pos;
+                EXPECT_EQ(db.firstZeroFrom(pos), walkFrom(pos))
+                    << "size " << size << " pos " << pos;
             }
         }
     }
@@ -125,6 +126,7 @@ TEST(PageTests, PageTypeByte) {
                                              {1536, {0x02}},
                                              {2048, {0x0A}},
                                              {2560, {0x0C}}});
+    // clang-format off
     struct Case {
         int64_t offset;
         int32_t type;
@@ -135,6 +137,7 @@ TEST(PageTests, PageTypeByte) {
         {8 * 512, -1},    // past the end of the file
         {-512, -1},
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(getPageType(db, c.offset), c.type) << c.offset;
 }
 
@@ -149,6 +152,7 @@ TEST(PageTests, WriteVersionAndHeaderByteTests) {
     EXPECT_FALSE(checkSQliteVersion(db, 19));
     EXPECT_FALSE(checkSQliteVersion(db, 0));
 
+    // clang-format off
     struct Case {
         int64_t offset;
         int32_t type;
@@ -160,12 +164,14 @@ TEST(PageTests, WriteVersionAndHeaderByteTests) {
         {60, 6, 4},  // no zero before the end of the file, which reads as zero
         {31, 3, 0},  {40, 0, 0},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(bIsAlterbleDBFile(db, c.offset, c.type), c.answer)
             << "offset " << c.offset << " type " << c.type;
 }
 
 TEST(PageTests, PageSizeRules) {
+    // clang-format off
     struct Case {
         uint8_t high, low;
         int32_t stored;
@@ -175,6 +181,7 @@ TEST(PageTests, PageSizeRules) {
         {0x00, 0x01, 1, 65536},   {0x00, 0x00, 0, 0},        {0x01, 0x00, 256, 0},
         {0x03, 0xE8, 1000, 0},    {0xFF, 0xFF, 65535, 0},    {0x00, 0x02, 2, 0},
     };
+    // clang-format on
     for (const auto& c : cases) {
         const PageReader db = readerOf(100, {{16, {c.high, c.low}}});
         const DatabasePageSize size = databasePageSize(db);

@@ -8,6 +8,7 @@
 namespace marlowen::carve {
 namespace {
 
+// clang-format off
 struct LengthCase {
     int32_t serialType;
     int32_t length;
@@ -29,8 +30,10 @@ struct BigEndianCase {
     int32_t size;
     int64_t value;
 };
+// clang-format on
 
 TEST(RecordFormat, BigEndianIntegersAreNeverSignExtended) {
+    // clang-format off
     const BigEndianCase cases[] = {
         {{0x00, 0x00, 0x01, 0x2C}, 0, 4, 300},
         {{0xFF}, 0, 1, 255},
@@ -40,6 +43,7 @@ TEST(RecordFormat, BigEndianIntegersAreNeverSignExtended) {
         {{0x12}, 0, 0, 0},
         {{0x12}, 0, -3, 0},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(readBigEndian(c.bytes.data(), c.point, c.size), c.value)
             << "size " << c.size << " from " << c.point;
@@ -52,11 +56,13 @@ struct VarintCase {
 };
 
 TEST(RecordFormat, TwoByteVarintByTheBitStringRule) {
+    // clang-format off
     const VarintCase cases[] = {
         {0x81, 0x00, 128},   {0x83, 0x7F, 511},  {0x9F, 0x7F, 4095}, {0xA0, 0x00, 4096},
         {0x81, 0x85, 389},   {0xC1, 0x00, 24704}, {0x01, 0x05, 5},   {0x01, 0x40, 192},
         {0x00, 0x05, 5},     {0x00, 0x85, 133},  {0x02, 0x00, 0},  {0xFF, 0xFF, 65535},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(getAlterInteger(c.first, c.second), c.value)
             << std::hex << "(0x" << c.first << ", 0x" << c.second << ")";

@@ -89,7 +89,7 @@ ContactCarveOutcome carveDeletedContacts(const PageReader& db,
     // From the last page to page 1; page 0 holds the file header. The last
     // page may be partial, or start at the end of the file.
     for (int64_t n = pageCount; n >= 1; --n) {
-        const int64_t S = n * pageSize;  // page start; the page ends at S + pageSize
+        const int64_t S = n * pageSize;         // page start; the page ends at S + pageSize
         if (getPageType(db, S) != 1) continue;  // table leaves only
         const int64_t c = (int64_t{db.byteAt(S + kLeafCellPointerArray)} << 8) |
                           db.byteAt(S + kLeafCellPointerArray + 1);
@@ -147,10 +147,17 @@ bool DelContactValueIndex::attachTo(ZNContactNode& contact, size_t& budget) cons
     for (const DelContactValue* value : found->second) {
         std::string* target = nullptr;
         switch (value->valueType()) {
-            case kPropertyPhone: target = &phone; break;
-            case kPropertyEmail: target = &email; break;
-            case kPropertyWeb: target = &homepage; break;
-            default: continue;  // addresses and other codes are not attached
+            case kPropertyPhone:
+                target = &phone;
+                break;
+            case kPropertyEmail:
+                target = &email;
+                break;
+            case kPropertyWeb:
+                target = &homepage;
+                break;
+            default:
+                continue;  // addresses and other codes are not attached
         }
         if (!spend(budget, 1 + value->contactValue().size())) {
             complete = false;

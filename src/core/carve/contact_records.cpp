@@ -169,18 +169,27 @@ ContactNodePtr decodePersonRecord(const PageReader& db, int64_t s, FieldBuffer& 
         if (k == 9) {
             const char* note = v == 1 ? AnalyseAlterbleDB(db, k, cursor, h, headerLength, field)
                                       : AnalyseDBDataFile(db, k, cursor, h, headerLength, field);
-            if (note && !field.text().empty()) node->setContactNote(GetStringFormChar(field.text()));
+            if (note && !field.text().empty())
+                node->setContactNote(GetStringFormChar(field.text()));
             continue;
         }
         const char* result = AnalyseDBDataFile(db, k, cursor, h, headerLength, field);
         if (!usable(result, field)) continue;
         const std::string text = GetStringFormChar(field.text());
         switch (k) {
-            case 1: node->setContactName(text); break;
+            case 1:
+                node->setContactName(text);
+                break;
             case 2:
-            case 3: node->setContactName(joined(node->contactName(), text)); break;
-            case 7: node->setContactCompany(text); break;
-            case 8: node->setContactCompany(joined(node->contactCompany(), text)); break;
+            case 3:
+                node->setContactName(joined(node->contactName(), text));
+                break;
+            case 7:
+                node->setContactCompany(text);
+                break;
+            case 8:
+                node->setContactCompany(joined(node->contactCompany(), text));
+                break;
             // JobTitle is column 12. Its serial type stands at h + 12, or at
             // h + 13 behind a two-byte note type; h + 13 otherwise holds
             // Nickname, read and discarded like the other columns.
@@ -190,7 +199,8 @@ ContactNodePtr decodePersonRecord(const PageReader& db, int64_t s, FieldBuffer& 
             case 13:
                 if (v == 1) node->setContactJobtitle(text);
                 break;
-            default: break;  // decoded for the cursor only
+            default:
+                break;  // decoded for the cursor only
         }
     }
     node->setRowid(rowIds.next(db, h));
@@ -223,12 +233,15 @@ DelContactValuePtr decodeMultiValueRecord(const PageReader& db, int64_t t, Field
                 value->setRowID(owner == 0 ? 1 : owner);
                 break;
             }
-            case 2: value->setValueType(decimalValue(text)); break;
+            case 2:
+                value->setValueType(decimalValue(text));
+                break;
             case 5:
                 if (!text.empty() && text.size() <= 1023)
                     value->setContactValue(GetStringFormChar(text));
                 break;
-            default: break;  // identifier and label: decoded for the cursor only
+            default:
+                break;  // identifier and label: decoded for the cursor only
         }
     }
     return value;

@@ -12,9 +12,9 @@ constexpr std::array<std::string_view, 6> kCallSignatures = {"0101", "0301", "03
 constexpr std::array<std::string_view, 4> kMessageSignatures = {
     "001100", "0808080808", "0808000808080808", "0108000108080808"};
 constexpr std::array<std::string_view, 15> kContactSignatures = {
-    "01010809", "01010901", "09010809", "01010101", "01010801",   "02010801",
-    "02010901", "02010809", "02010101", "01090809", "ffd8ffe0",   "0f0f080801",
-    "0000040401", "0000040400", "0000040413"};
+    "01010809", "01010901",   "09010809",   "01010101",   "01010801",
+    "02010801", "02010901",   "02010809",   "02010101",   "01090809",
+    "ffd8ffe0", "0f0f080801", "0000040401", "0000040400", "0000040413"};
 constexpr std::array<std::string_view, 2> kNoteSignatures = {"01010101010105", "010101"};
 
 constexpr char kDigits[] = "0123456789abcdef";
@@ -29,11 +29,16 @@ bool beginsWith(const char* text, size_t available, std::string_view signature) 
 
 std::span<const std::string_view> signatureSet(int32_t type) {
     switch (type) {
-        case 1: return kCallSignatures;
-        case 2: return kMessageSignatures;
-        case 4: return kContactSignatures;
-        case 6: return kNoteSignatures;
-        default: return {};
+        case 1:
+            return kCallSignatures;
+        case 2:
+            return kMessageSignatures;
+        case 4:
+            return kContactSignatures;
+        case 6:
+            return kNoteSignatures;
+        default:
+            return {};
     }
 }
 

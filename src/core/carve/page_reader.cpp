@@ -40,7 +40,9 @@ PageReader PageReader::fromBytes(std::vector<uint8_t> bytes) {
     return reader;
 }
 
-PageReader::PageReader(PageReader&& other) noexcept { *this = std::move(other); }
+PageReader::PageReader(PageReader&& other) noexcept {
+    *this = std::move(other);
+}
 
 PageReader& PageReader::operator=(PageReader&& other) noexcept {
     if (this == &other) return *this;
@@ -57,7 +59,9 @@ PageReader& PageReader::operator=(PageReader&& other) noexcept {
     return *this;
 }
 
-PageReader::~PageReader() { reset(); }
+PageReader::~PageReader() {
+    reset();
+}
 
 void PageReader::reset() {
     if (map_) ::munmap(map_, mapLength_);
@@ -119,8 +123,7 @@ void PageReader::copyBytes(int64_t pos, std::span<uint8_t> out) const {
 }
 
 const uint8_t* PageReader::run(int64_t pos, size_t count, std::vector<uint8_t>& scratch) const {
-    if (pos >= 0 && pos <= size_ && static_cast<uint64_t>(size_ - pos) >= count)
-        return data_ + pos;
+    if (pos >= 0 && pos <= size_ && static_cast<uint64_t>(size_ - pos) >= count) return data_ + pos;
     scratch.resize(count);
     copyBytes(pos, scratch);
     return scratch.data();

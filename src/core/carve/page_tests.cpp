@@ -9,11 +9,16 @@ namespace marlowen::carve {
 int32_t getPageType(const PageReader& db, int64_t offset) {
     if (offset == 0) return -1;  // page 0 starts with the file header
     switch (db.byteAt(offset)) {
-        case 0x0D: return 1;
-        case 0x05: return 2;
-        case 0x02: return 3;
-        case 0x0A: return 4;
-        default: return -1;
+        case 0x0D:
+            return 1;
+        case 0x05:
+            return 2;
+        case 0x02:
+            return 3;
+        case 0x0A:
+            return 4;
+        default:
+            return -1;
     }
 }
 
@@ -43,7 +48,8 @@ DatabasePageSize databasePageSize(const PageReader& db) {
     const int32_t pageSize = size.stored == 1 ? 65536 : size.stored;
     // Anything else would divide by zero, walk the file one byte per page,
     // or misplace every page after the first.
-    if (pageSize >= 512 && pageSize <= 65536 && std::has_single_bit(static_cast<uint32_t>(pageSize)))
+    if (pageSize >= 512 && pageSize <= 65536 &&
+        std::has_single_bit(static_cast<uint32_t>(pageSize)))
         size.pageSize = pageSize;
     return size;
 }

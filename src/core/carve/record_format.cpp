@@ -6,14 +6,21 @@ namespace marlowen::carve {
 
 int32_t getFieldDataLengthBy(int32_t t) {
     switch (t) {
-        case 1: return 1;
-        case 2: return 2;
-        case 3: return 3;
-        case 4: return 4;
-        case 5: return 6;
+        case 1:
+            return 1;
+        case 2:
+            return 2;
+        case 3:
+            return 3;
+        case 4:
+            return 4;
+        case 5:
+            return 6;
         case 6:
-        case 7: return 8;
-        default: break;
+        case 7:
+            return 8;
+        default:
+            break;
     }
     if (t >= 14) return (t % 2 == 0) ? (t - 12) / 2 : (t - 13) / 2;
     return 0;  // NULL, the constants 0 and 1, reserved, empty, negative
