@@ -112,34 +112,6 @@ TEST(ContactCarver, SignaturesRunIntoTheNextPageAndPastTheEndOfTheFile) {
     EXPECT_EQ(carve(tail.bytes).contacts.size(), 1u);
 }
 
-TEST(ContactCarver, PageSizeRules) {
-    // clang-format off
-    struct Case {
-        const char* what;
-        int32_t pageSize;
-        uint16_t stored;
-        bool valid;
-        size_t carved;
-    } const cases[] = {
-        {"stored 1 means 65536", 65536, 1, true, 1},
-        {"stored 0 is damaged", 4096, 0, false, 0},
-        {"not a power of two", 4096, 1000, false, 0},
-        {"smaller than 512", 4096, 256, false, 0},
-        {"4096", 4096, 4096, true, 1},
-    };
-    // clang-format on
-    for (const auto& c : cases) {
-        Image image(c.pageSize, 2);
-        image.bytes[16] = static_cast<uint8_t>(c.stored >> 8);
-        image.bytes[17] = static_cast<uint8_t>(c.stored);
-        image.leaf(1, 100);
-        image.put(1, 100, personCell(3, "Ann"));
-        const Carved carved = carve(image.bytes);
-        EXPECT_EQ(carved.outcome.pageSize.valid(), c.valid) << c.what;
-        EXPECT_EQ(carved.contacts.size(), c.carved) << c.what;
-    }
-}
-
 TEST(ContactCarver, TheCarveStopsAtItsMemoryBudget) {
     // A page of nothing but person signatures: a record every 5 bytes.
     Image image(4096, 2);
@@ -256,22 +228,6 @@ TEST(ContactCarverRun, ReadsTheFileThePreparationAnswersInEitherLayout) {
     EXPECT_EQ(asked, nested.string());
     ASSERT_EQ(run.posted.size(), 1u);
     EXPECT_EQ(run.posted[0]->contactName(), "FromCopy");
-}
-
-TEST(ContactCarverRun, ADamagedPageSizeIsLoggedAndStillPostsTheProgress) {
-    for (uint16_t stored : {uint16_t{0}, uint16_t{3}, uint16_t{1000}}) {
-        Image image(1024, 2);
-        image.bytes[16] = static_cast<uint8_t>(stored >> 8);
-        image.bytes[17] = static_cast<uint8_t>(stored);
-        fixture::TempDir backup;
-        const auto run = testing::carveBytes(backup, image.bytes);
-        EXPECT_TRUE(run.posted.empty());
-        EXPECT_EQ(run.progress, (std::vector<int>{kProgressDelContacts}));
-        ASSERT_EQ(run.log.size(), 1u);
-        EXPECT_NE(run.log[0].find(kContactsDbName), std::string::npos) << run.log[0];
-        EXPECT_NE(run.log[0].find("page size " + std::to_string(stored)), std::string::npos)
-            << run.log[0];
-    }
 }
 
 }  // namespace

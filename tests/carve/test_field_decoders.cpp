@@ -18,9 +18,13 @@ struct Decoded {
     int32_t cursor;
 };
 
-// A record at 100: serial type at 100 + 1, content from 100 + 8 + cursor.
-Decoded oneByte(uint8_t serialType, std::vector<uint8_t> content, int32_t cursor = 0) {
-    const PageReader db = readerOf(400, {{101, {serialType}}, {108 + cursor, std::move(content)}});
+// A record at 100 of a file of `fileSize` bytes: serial type at 100 + 1,
+// content from 100 + 8 + cursor.
+Decoded oneByte(uint8_t serialType, std::vector<uint8_t> content, int32_t cursor, size_t fileSize) {
+    std::vector<uint8_t> bytes =
+        testing::imageOf(400, {{101, {serialType}}, {108 + cursor, content}});
+    bytes.resize(fileSize);
+    const PageReader db = PageReader::fromBytes(bytes);
     FieldBuffer field(512);
     const char* result = AnalyseDBDataFile(db, 1, cursor, 100, 8, field);
     if (!result) return {std::nullopt, cursor};
@@ -35,7 +39,9 @@ TEST(FieldDecoders, OneByteSerialTypes) {
         uint8_t serialType;
         std::vector<uint8_t> content;
         std::optional<std::string> text;
-        int32_t cursor;
+        int32_t cursor;             // after the decode
+        int32_t startCursor = 0;
+        size_t fileSize = 400;
     } const cases[] = {
         {"4-byte int", 4, {0x00, 0x00, 0x01, 0x2C}, "300", 4},
         {"1-byte int, unsigned", 1, {0xFF}, "255", 1},
@@ -54,39 +60,35 @@ TEST(FieldDecoders, OneByteSerialTypes) {
         {"3-byte text", 19, {'a', 'b', 'c', 'd'}, "abc", 3},
         {"1-byte blob", 14, {'z', 'y'}, "z", 1},
         {"0x81 is a 58-byte text by itself", 0x81, std::vector<uint8_t>(60, 'q'), text58, 58},
+        {"content follows the cursor", 17, {'h', 'i'}, "hi", 7, 5},
+        {"content past the end of the file reads as zero", 4, {0x01, 0x02},
+         std::to_string(0x01020000), 4, 0, 110},
     };
     // clang-format on
     for (const auto& c : cases) {
-        const Decoded d = oneByte(c.serialType, c.content);
+        const Decoded d = oneByte(c.serialType, c.content, c.startCursor, c.fileSize);
         EXPECT_EQ(d.text, c.text) << c.what;
         EXPECT_EQ(d.cursor, c.cursor) << c.what;
     }
 }
 
-TEST(FieldDecoders, ContentFollowsTheCursor) {
-    const Decoded d = oneByte(17, {'h', 'i'}, 5);
-    EXPECT_EQ(d.text, "hi");
-    EXPECT_EQ(d.cursor, 7);
-}
-
-TEST(FieldDecoders, ContentPastTheEndOfTheFileReadsAsZero) {
-    // Serial type 4 at 101, content from 108: two bytes in the file.
-    const PageReader db = readerOf(110, {{101, {0x04}}, {108, {0x01, 0x02}}});
-    FieldBuffer field(512);
-    int32_t cursor = 0;
-    ASSERT_NE(AnalyseDBDataFile(db, 1, cursor, 100, 8, field), nullptr);
-    EXPECT_EQ(field.text(), std::to_string(0x01020000));
-    EXPECT_EQ(cursor, 4);
-}
-
 TEST(FieldDecoders, HeadIsAddedToBothPositions) {
-    // Base 100, head 3: serial type at 100 + 2 + 3, content at 100 + 3 + 6.
+    // Base 100, head 3, postion 2, length 6: a one-byte serial type at 105,
+    // content at 109; a two-byte one (00 01: an integer, copied raw, not
+    // converted) at 105 and 106.
     const PageReader db = readerOf(200, {{105, {0x13}}, {109, {'x', 'y', 'z'}}});
     FieldBuffer field(512);
     int32_t cursor = 0;
     ASSERT_NE(AnalyseTheDBDataFile(db, 2, cursor, 100, 3, 6, field), nullptr);
     EXPECT_EQ(field.text(), "xyz");
     EXPECT_EQ(cursor, 3);
+
+    const PageReader raw = readerOf(200, {{105, {0x00, 0x01}}, {109, {'7'}}});
+    field.clear();
+    cursor = 0;
+    ASSERT_NE(AnalyseAlterbleDBFile(raw, 2, cursor, 100, 3, 6, field), nullptr);
+    EXPECT_EQ(field.text(), "7");
+    EXPECT_EQ(cursor, 1);
 }
 
 struct TwoByteCase {
@@ -122,17 +124,6 @@ TEST(FieldDecoders, TwoByteSerialTypes) {
         }
         EXPECT_EQ(cursor, c.cursor) << c.what;
     }
-}
-
-TEST(FieldDecoders, TwoByteWithHeadAndRawIntegers) {
-    // Base 50, Head 2: serial type at 50 + 1 + 2 (serial type 1 by the
-    // two-byte rule: 00 01), content at 50 + 2 + 10. Copied, not converted.
-    const PageReader db = readerOf(100, {{53, {0x00, 0x01}}, {62, {'7'}}});
-    FieldBuffer field(512);
-    int32_t cursor = 0;
-    ASSERT_NE(AnalyseAlterbleDBFile(db, 1, cursor, 50, 2, 10, field), nullptr);
-    EXPECT_EQ(field.text(), "7");
-    EXPECT_EQ(cursor, 1);
 }
 
 TEST(FieldDecoders, ContentLongerThanTheBufferIsCut) {
