@@ -36,7 +36,8 @@ struct AddressBookBuilder::Statements {
     Statement member;
 };
 
-AddressBookBuilder::AddressBookBuilder(const std::filesystem::path& path, AddressBookOptions options)
+AddressBookBuilder::AddressBookBuilder(const std::filesystem::path& path,
+                                       AddressBookOptions options)
     : options_(options), db_(path, options.db, SchemaFormat::Current) {
     db_.exec("BEGIN; " + addressBookDdl(options.schema) + " COMMIT;");
     statements_ = std::make_unique<Statements>(Statements{
@@ -48,12 +49,14 @@ AddressBookBuilder::AddressBookBuilder(const std::filesystem::path& path, Addres
         db_.prepare("INSERT INTO ABMultiValueEntry (parent_id, key, value) VALUES (?, ?, ?)"),
         db_.prepare("INSERT INTO ABPhoneLastFour (multivalue_id, value) VALUES (?, ?)"),
         db_.prepare("INSERT INTO ABGroup (Name, StoreID) VALUES (?, 0)"),
-        db_.prepare("INSERT INTO ABGroupMembers (group_id, member_type, member_id) VALUES (?, 0, ?)"),
+        db_.prepare(
+            "INSERT INTO ABGroupMembers (group_id, member_type, member_id) VALUES (?, 0, ?)"),
     });
     SeededRandom random(seedFromText(path.filename().string()));
-    db_.exec("INSERT INTO _SqliteDatabaseProperties VALUES ('_ClientVersion', '18'); "
-             "INSERT INTO _SqliteDatabaseProperties VALUES ('_UniqueIdentifier', '" +
-             random.uuid() + "');");
+    db_.exec(
+        "INSERT INTO _SqliteDatabaseProperties VALUES ('_ClientVersion', '18'); "
+        "INSERT INTO _SqliteDatabaseProperties VALUES ('_UniqueIdentifier', '" +
+        random.uuid() + "');");
 }
 
 AddressBookBuilder::~AddressBookBuilder() {
@@ -74,8 +77,10 @@ std::int64_t AddressBookBuilder::addPerson(const PersonSpec& p) {
     // First-name order and last-name order, as the two sort columns hold them.
     std::string firstSort = sortKey({p.first, p.middle, p.last, p.organization});
     std::string lastSort = sortKey({p.last, p.first, p.middle, p.organization});
-    std::string firstSection = sortSection(p.first.empty() ? (p.last.empty() ? p.organization : p.last) : p.first);
-    std::string lastSection = sortSection(p.last.empty() ? (p.first.empty() ? p.organization : p.first) : p.last);
+    std::string firstSection =
+        sortSection(p.first.empty() ? (p.last.empty() ? p.organization : p.last) : p.first);
+    std::string lastSection =
+        sortSection(p.last.empty() ? (p.first.empty() ? p.organization : p.first) : p.last);
     std::vector<SqlValue> row{
         integerOrNull(p.rowid),
         textOrNull(p.first),
@@ -97,10 +102,10 @@ std::int64_t AddressBookBuilder::addPerson(const PersonSpec& p) {
         textOrNull(lastSort),
         secondsSince2001(p.created),
         secondsSince2001(p.modified.value_or(p.created)),
-        SqlNull{},  // CompositeNameFallback
-        SqlNull{},  // ExternalIdentifier
-        SqlNull{},  // ExternalModificationTag
-        SqlNull{},  // ExternalUUID
+        SqlNull{},        // CompositeNameFallback
+        SqlNull{},        // ExternalIdentifier
+        SqlNull{},        // ExternalModificationTag
+        SqlNull{},        // ExternalUUID
         std::int64_t{0},  // StoreID: the local store
         textOrNull(p.displayName),
         SqlNull{},  // ExternalRepresentation
@@ -113,9 +118,10 @@ std::int64_t AddressBookBuilder::addPerson(const PersonSpec& p) {
         std::int64_t{p.isPreferredName ? 1 : 0},
     };
     if (options_.schema == AddressBookSchema::Columns36) {
-        SeededRandom random(seedFromText(firstSort + lastSort) ^ static_cast<std::uint64_t>(p.rowid.value_or(0)));
+        SeededRandom random(seedFromText(firstSort + lastSort) ^
+                            static_cast<std::uint64_t>(p.rowid.value_or(0)));
         row.emplace_back(std::in_place_type<std::string>, random.uuid());  // guid
-        row.emplace_back(std::in_place_type<SqlNull>);                      // PhonemeData
+        row.emplace_back(std::in_place_type<SqlNull>);                     // PhonemeData
     }
     return statements_->person.run(row);
 }

@@ -54,14 +54,39 @@ std::string addressBookDdl(AddressBookSchema schema) {
 }
 
 const std::vector<std::string>& abPersonColumns(AddressBookSchema schema) {
-    static const std::vector<std::string> columns34 = {
-        "First", "Last", "Middle", "FirstPhonetic", "MiddlePhonetic", "LastPhonetic",
-        "Organization", "Department", "Note", "Kind", "Birthday", "JobTitle", "Nickname",
-        "Prefix", "Suffix", "FirstSort", "LastSort", "CreationDate", "ModificationDate",
-        "CompositeNameFallback", "ExternalIdentifier", "ExternalModificationTag", "ExternalUUID",
-        "StoreID", "DisplayName", "ExternalRepresentation", "FirstSortSection",
-        "LastSortSection", "FirstSortLanguageIndex", "LastSortLanguageIndex", "PersonLink",
-        "ImageURI", "IsPreferredName"};
+    static const std::vector<std::string> columns34 = {"First",
+                                                       "Last",
+                                                       "Middle",
+                                                       "FirstPhonetic",
+                                                       "MiddlePhonetic",
+                                                       "LastPhonetic",
+                                                       "Organization",
+                                                       "Department",
+                                                       "Note",
+                                                       "Kind",
+                                                       "Birthday",
+                                                       "JobTitle",
+                                                       "Nickname",
+                                                       "Prefix",
+                                                       "Suffix",
+                                                       "FirstSort",
+                                                       "LastSort",
+                                                       "CreationDate",
+                                                       "ModificationDate",
+                                                       "CompositeNameFallback",
+                                                       "ExternalIdentifier",
+                                                       "ExternalModificationTag",
+                                                       "ExternalUUID",
+                                                       "StoreID",
+                                                       "DisplayName",
+                                                       "ExternalRepresentation",
+                                                       "FirstSortSection",
+                                                       "LastSortSection",
+                                                       "FirstSortLanguageIndex",
+                                                       "LastSortLanguageIndex",
+                                                       "PersonLink",
+                                                       "ImageURI",
+                                                       "IsPreferredName"};
     static const std::vector<std::string> columns36 = [] {
         auto c = columns34;
         c.push_back("guid");

@@ -13,7 +13,8 @@ namespace {
 void stampBackupTime(const std::filesystem::path& file, Moment moment) {
     std::error_code error;
     std::filesystem::last_write_time(file, std::chrono::file_clock::from_sys(moment), error);
-    if (error) throw FixtureError("cannot set the time of " + file.string() + ": " + error.message());
+    if (error)
+        throw FixtureError("cannot set the time of " + file.string() + ": " + error.message());
 }
 
 }  // namespace
@@ -33,8 +34,8 @@ std::string BackupFolderBuilder::folderName(const DeviceInfo& device) {
     return name;
 }
 
-BackupFolderBuilder BackupFolderBuilder::inRoot(const std::filesystem::path& root, DeviceInfo device,
-                                                BackupOptions options) {
+BackupFolderBuilder BackupFolderBuilder::inRoot(const std::filesystem::path& root,
+                                                DeviceInfo device, BackupOptions options) {
     auto folder = root / folderName(device);
     return BackupFolderBuilder(std::move(folder), std::move(device), options);
 }
@@ -76,7 +77,8 @@ std::filesystem::path BackupFolderBuilder::hashedFilePath(std::string_view hashe
     return sub / hashedName;
 }
 
-std::filesystem::path BackupFolderBuilder::addFile(std::string_view name, const Bytes& bytes) const {
+std::filesystem::path BackupFolderBuilder::addFile(std::string_view name,
+                                                   const Bytes& bytes) const {
     auto path = folder_ / name;
     writeFileBytes(path, bytes);
     return path;

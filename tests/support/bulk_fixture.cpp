@@ -22,7 +22,8 @@ void addValue(AddressBookBuilder& book, PeopleGenerator& people, std::int64_t ro
         book.addPhone(rowid, people.phoneNumber(),
                       people.random().percent(70) ? label::kMobile : label::kHome);
     else if (kind < 85)
-        book.addEmail(rowid, people.email(person), people.random().percent(60) ? label::kHome : label::kWork);
+        book.addEmail(rowid, people.email(person),
+                      people.random().percent(60) ? label::kHome : label::kWork);
     else if (kind < 93)
         book.addUrl(rowid, people.url(person));
     else
@@ -66,13 +67,14 @@ BulkAddressBookResult writeBulkAddressBook(const std::filesystem::path& path,
     return result;
 }
 
-BulkMessagesResult writeBulkMessages(const std::filesystem::path& path, const BulkMessagesSpec& spec,
-                                     MessageDbOptions options) {
+BulkMessagesResult writeBulkMessages(const std::filesystem::path& path,
+                                     const BulkMessagesSpec& spec, MessageDbOptions options) {
     const bool iMessagePossible = options.layout != MessageLayout::Os5WithoutMadrid;
     MessageDbBuilder db(path, options);
     PeopleGenerator people(spec.seed);
     BulkMessagesResult result;
-    const std::int64_t perConversation = spec.messagesPerConversation > 0 ? spec.messagesPerConversation : 1;
+    const std::int64_t perConversation =
+        spec.messagesPerConversation > 0 ? spec.messagesPerConversation : 1;
     const std::int64_t conversations = spec.messages / perConversation + 1;
     struct Other {
         std::string address;
@@ -82,9 +84,9 @@ BulkMessagesResult writeBulkMessages(const std::filesystem::path& path, const Bu
     for (std::int64_t i = 0; i < conversations; ++i) {
         GeneratedPerson person = people.nextPerson();
         const bool iMessage = iMessagePossible && people.random().percent(15);
-        others.push_back({iMessage && people.random().percent(50) ? people.email(person)
-                                                                   : people.phoneNumber(),
-                          iMessage});
+        others.push_back(
+            {iMessage && people.random().percent(50) ? people.email(person) : people.phoneNumber(),
+             iMessage});
     }
     result.conversations = conversations;
     Moment when = utc(2011, 1, 1, 8, 0);

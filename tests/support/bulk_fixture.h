@@ -48,7 +48,7 @@ struct BulkMessagesResult {
     std::int64_t deleted = 0;
 };
 
-BulkMessagesResult writeBulkMessages(const std::filesystem::path& path, const BulkMessagesSpec& spec,
-                                     MessageDbOptions options = {});
+BulkMessagesResult writeBulkMessages(const std::filesystem::path& path,
+                                     const BulkMessagesSpec& spec, MessageDbOptions options = {});
 
 }  // namespace marlowen::fixture

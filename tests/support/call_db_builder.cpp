@@ -32,10 +32,11 @@ INSERT INTO _SqliteDatabaseProperties VALUES ('timer_lifetime', '0');
 CallDbBuilder::CallDbBuilder(const std::filesystem::path& path, CallDbOptions options)
     : options_(options), db_(path, options.db, SchemaFormat::Current) {
     const bool full = options_.columns == CallColumns::Thirteen;
-    db_.exec(std::string("BEGIN; CREATE TABLE call (") + kNineColumns + (full ? kLaterColumns : "") +
-             ");\nCREATE INDEX date_index ON call(date);\n" + kProperties + "COMMIT;");
-    std::vector<std::string> columns = {"ROWID", "address", "date", "duration", "flags",
-                                        "id", "name", "country_code", "network_code"};
+    db_.exec(std::string("BEGIN; CREATE TABLE call (") + kNineColumns +
+             (full ? kLaterColumns : "") + ");\nCREATE INDEX date_index ON call(date);\n" +
+             kProperties + "COMMIT;");
+    std::vector<std::string> columns = {"ROWID", "address", "date",         "duration",    "flags",
+                                        "id",    "name",    "country_code", "network_code"};
     if (full)
         for (const char* c : {"read", "assisted", "face_time_data", "originalAddress"})
             columns.emplace_back(c);
@@ -57,9 +58,14 @@ void CallDbBuilder::close() {
 
 std::int64_t CallDbBuilder::addCall(const CallSpec& c) {
     if (!insert_) throw FixtureError("the call history is closed");
-    std::vector<SqlValue> row{integerOrNull(c.rowid), textOrNull(c.address),
-                              secondsSince1970(c.when), c.duration, c.flags, c.contactId,
-                              textOrNull(c.name), textOrNull(c.countryCode),
+    std::vector<SqlValue> row{integerOrNull(c.rowid),
+                              textOrNull(c.address),
+                              secondsSince1970(c.when),
+                              c.duration,
+                              c.flags,
+                              c.contactId,
+                              textOrNull(c.name),
+                              textOrNull(c.countryCode),
                               textOrNull(c.networkCode)};
     if (options_.columns == CallColumns::Thirteen) {
         row.emplace_back(std::in_place_type<std::int64_t>, c.read ? 1 : 0);

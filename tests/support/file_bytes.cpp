@@ -16,7 +16,8 @@ Bytes readFileBytes(const std::filesystem::path& path) {
 
 void writeFileBytes(const std::filesystem::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) throw FixtureError("cannot write " + path.string());
 }
 

@@ -27,17 +27,17 @@ struct BulkArguments {
 void runSample(const std::string& root, std::ostream& out) {
     SampleBackup sample = writeSampleBackup(root);
     out << sample.folder.string() << "\n";
-    out << sample.livePeople.size() << " contacts, " << sample.deletedPeople.size()
-        << " deleted; " << sample.deletedMessages.size() << " messages, "
-        << sample.deletedCalls.size() << " calls and " << sample.deletedNotes.size()
-        << " notes deleted\n";
+    out << sample.livePeople.size() << " contacts, " << sample.deletedPeople.size() << " deleted; "
+        << sample.deletedMessages.size() << " messages, " << sample.deletedCalls.size()
+        << " calls and " << sample.deletedNotes.size() << " notes deleted\n";
 }
 
 void runBulk(const BulkArguments& a, std::ostream& out) {
     DeviceInfo device;
     device.deviceName = "Benchmark phone";
     device.uniqueIdentifier = "b0b0b0b0c1c1c1c1d2d2d2d2e3e3e3e3f4f4f4f4";
-    if (std::filesystem::exists(std::filesystem::path(a.root) / BackupFolderBuilder::folderName(device)))
+    if (std::filesystem::exists(std::filesystem::path(a.root) /
+                                BackupFolderBuilder::folderName(device)))
         throw FixtureError(a.root + "/" + BackupFolderBuilder::folderName(device) +
                            " already exists; remove it first");
     BackupFolderBuilder backup = BackupFolderBuilder::inRoot(a.root, device);
@@ -73,7 +73,8 @@ void runBulk(const BulkArguments& a, std::ostream& out) {
 }  // namespace
 
 int runFixtureCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    CLI::App app{"Writes phone backup folders for tests, benchmarks and the sample", "marlowen-fixture"};
+    CLI::App app{"Writes phone backup folders for tests, benchmarks and the sample",
+                 "marlowen-fixture"};
     app.require_subcommand(1);
 
     std::string sampleRoot;
@@ -84,19 +85,28 @@ int runFixtureCommand(const std::vector<std::string>& args, std::ostream& out, s
     CLI::App* bulkCommand = app.add_subcommand("bulk", "Write a large backup for the benchmarks");
     bulkCommand->add_option("DIR", bulk.root, "Backup root (created when missing)")->required();
     bulkCommand->add_option("--contacts", bulk.contacts, "Number of contacts")
-        ->check(CLI::NonNegativeNumber)->capture_default_str();
-    bulkCommand->add_option("--multivalues", bulk.multiValues,
-                            "Phone numbers, e-mail, web and postal addresses, spread over the contacts")
-        ->check(CLI::NonNegativeNumber)->capture_default_str();
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
+    bulkCommand
+        ->add_option("--multivalues", bulk.multiValues,
+                     "Phone numbers, e-mail, web and postal addresses, spread over the contacts")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
     bulkCommand->add_option("--messages", bulk.messages, "Number of messages (OS 6 layout)")
-        ->check(CLI::NonNegativeNumber)->capture_default_str();
-    bulkCommand->add_option("--min-mb", bulk.minimumMegabytes,
-                            "Add contacts until the address book has at least this many MiB")
-        ->check(CLI::NonNegativeNumber)->capture_default_str();
-    bulkCommand->add_option("--deleted-percent", bulk.deletedPercent,
-                            "Share of contacts and messages deleted afterwards")
-        ->check(CLI::Range(0, 100))->capture_default_str();
-    bulkCommand->add_option("--seed", bulk.seed, "Seed of the generated data")->capture_default_str();
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
+    bulkCommand
+        ->add_option("--min-mb", bulk.minimumMegabytes,
+                     "Add contacts until the address book has at least this many MiB")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
+    bulkCommand
+        ->add_option("--deleted-percent", bulk.deletedPercent,
+                     "Share of contacts and messages deleted afterwards")
+        ->check(CLI::Range(0, 100))
+        ->capture_default_str();
+    bulkCommand->add_option("--seed", bulk.seed, "Seed of the generated data")
+        ->capture_default_str();
     bulkCommand->add_option("--page-size", bulk.pageSize, "Database page size")
         ->check(CLI::IsMember({512, 1024, 2048, 4096, 8192, 16384, 32768, 65536}))
         ->capture_default_str();

@@ -19,7 +19,9 @@ void putBig32(Bytes& out, std::uint32_t v) {
     putBig16(out, v & 0xFFFF);
 }
 
-void putText(Bytes& out, std::string_view text) { out.insert(out.end(), text.begin(), text.end()); }
+void putText(Bytes& out, std::string_view text) {
+    out.insert(out.end(), text.begin(), text.end());
+}
 
 // Deterministic filler so that files do not compress to nothing and look
 // like media content in a hex dump.
@@ -142,7 +144,8 @@ Bytes isoMedia(std::string_view brand, std::string_view compatible, std::size_t 
     Bytes moov;
     putBox(moov, "mvhd", mvhd);
     putBox(out, "moov", moov);
-    if (size < out.size() + 8) throw FixtureError("a film needs more bytes than " + std::to_string(size));
+    if (size < out.size() + 8)
+        throw FixtureError("a film needs more bytes than " + std::to_string(size));
     Bytes mdat(size - out.size() - 8);
     for (std::size_t i = 0; i < mdat.size(); ++i) mdat[i] = fillerByte(i);
     putBox(out, "mdat", mdat);
@@ -189,8 +192,12 @@ Bytes pngImage(std::size_t minimumSize) {
     return out;
 }
 
-Bytes quickTimeMovie(std::size_t size) { return isoMedia("qt  ", "qt  ", size); }
+Bytes quickTimeMovie(std::size_t size) {
+    return isoMedia("qt  ", "qt  ", size);
+}
 
-Bytes mp4Movie(std::size_t size) { return isoMedia("mp42", "isom", size); }
+Bytes mp4Movie(std::size_t size) {
+    return isoMedia("mp42", "isom", size);
+}
 
 }  // namespace marlowen::fixture

@@ -10,24 +10,54 @@ namespace marlowen::fixture {
 namespace {
 
 const std::vector<std::string> kOs5Columns = {
-    "ROWID", "address", "date", "text", "flags", "replace", "svc_center", "group_id",
-    "association_id", "height", "UIFlags", "version", "subject", "country", "headers",
-    "recipients", "read"};
+    "ROWID",      "address",  "date",           "text",       "flags",   "replace",
+    "svc_center", "group_id", "association_id", "height",     "UIFlags", "version",
+    "subject",    "country",  "headers",        "recipients", "read"};
 
 const std::vector<std::string> kMadridColumns = {
-    "madrid_attributedBody", "madrid_handle", "madrid_version", "madrid_guid", "madrid_type",
-    "madrid_roomname", "madrid_service", "madrid_account", "madrid_account_guid",
-    "madrid_flags", "madrid_attachmentInfo", "madrid_url", "madrid_error", "is_madrid",
-    "madrid_date_read", "madrid_date_delivered"};
+    "madrid_attributedBody", "madrid_handle",   "madrid_version",        "madrid_guid",
+    "madrid_type",           "madrid_roomname", "madrid_service",        "madrid_account",
+    "madrid_account_guid",   "madrid_flags",    "madrid_attachmentInfo", "madrid_url",
+    "madrid_error",          "is_madrid",       "madrid_date_read",      "madrid_date_delivered"};
 
-const std::vector<std::string> kOs6Columns = {
-    "ROWID", "guid", "text", "replace", "service_center", "handle_id", "subject", "country",
-    "attributedBody", "version", "type", "service", "account", "account_guid", "error", "date",
-    "date_read", "date_delivered", "is_delivered", "is_finished", "is_emote", "is_from_me",
-    "is_empty", "is_delayed", "is_auto_reply", "is_prepared", "is_read", "is_system_message",
-    "is_sent", "has_dd_results", "is_service_message", "is_forward", "was_downgraded",
-    "is_archive", "cache_has_attachments", "cache_roomnames", "was_data_detected",
-    "was_deduplicated"};
+const std::vector<std::string> kOs6Columns = {"ROWID",
+                                              "guid",
+                                              "text",
+                                              "replace",
+                                              "service_center",
+                                              "handle_id",
+                                              "subject",
+                                              "country",
+                                              "attributedBody",
+                                              "version",
+                                              "type",
+                                              "service",
+                                              "account",
+                                              "account_guid",
+                                              "error",
+                                              "date",
+                                              "date_read",
+                                              "date_delivered",
+                                              "is_delivered",
+                                              "is_finished",
+                                              "is_emote",
+                                              "is_from_me",
+                                              "is_empty",
+                                              "is_delayed",
+                                              "is_auto_reply",
+                                              "is_prepared",
+                                              "is_read",
+                                              "is_system_message",
+                                              "is_sent",
+                                              "has_dd_results",
+                                              "is_service_message",
+                                              "is_forward",
+                                              "was_downgraded",
+                                              "is_archive",
+                                              "cache_has_attachments",
+                                              "cache_roomnames",
+                                              "was_data_detected",
+                                              "was_deduplicated"};
 
 std::vector<std::string> os5Columns(MessageLayout layout) {
     std::vector<std::string> columns = kOs5Columns;
@@ -40,7 +70,9 @@ std::vector<std::string> os5Columns(MessageLayout layout) {
 constexpr std::int64_t kChatStyleSingle = 45;
 constexpr std::int64_t kChatStateJoined = 3;
 
-const char* serviceName(bool iMessage) { return iMessage ? "iMessage" : "SMS"; }
+const char* serviceName(bool iMessage) {
+    return iMessage ? "iMessage" : "SMS";
+}
 
 std::int64_t bytesHash(const std::string& text) {
     return static_cast<std::int64_t>(seedFromText(text) & 0x7FFFFFFF);
@@ -73,11 +105,20 @@ MessageDbBuilder::MessageDbBuilder(const std::filesystem::path& path, MessageDbO
     Statements& s = *statements_;
     if (options_.layout == MessageLayout::Os6) {
         s.message.emplace(db_.prepare(insertSql("message", kOs6Columns)));
-        s.handle.emplace(db_.prepare(
-            "INSERT INTO handle (id, country, service, uncanonicalized_id) VALUES (?, ?, ?, NULL)"));
-        std::vector<std::string> chatColumns = {
-            "guid", "style", "state", "account_id", "properties", "chat_identifier",
-            "service_name", "room_name", "account_login", "is_archived", "last_addressed_handle"};
+        s.handle.emplace(
+            db_.prepare("INSERT INTO handle (id, country, service, uncanonicalized_id) VALUES (?, "
+                        "?, ?, NULL)"));
+        std::vector<std::string> chatColumns = {"guid",
+                                                "style",
+                                                "state",
+                                                "account_id",
+                                                "properties",
+                                                "chat_identifier",
+                                                "service_name",
+                                                "room_name",
+                                                "account_login",
+                                                "is_archived",
+                                                "last_addressed_handle"};
         if (options_.chatColumns == ChatColumns::WithDisplayName) {
             chatColumns.push_back("display_name");
             chatColumns.push_back("group_id");
@@ -89,11 +130,13 @@ MessageDbBuilder::MessageDbBuilder(const std::filesystem::path& path, MessageDbO
             db_.prepare("INSERT INTO chat_message_join (chat_id, message_id) VALUES (?, ?)"));
     } else {
         s.message.emplace(db_.prepare(insertSql("message", os5Columns(options_.layout))));
-        s.group.emplace(db_.prepare(
-            "INSERT INTO msg_group (type, newest_message, unread_count, hash) VALUES (0, 0, 0, ?)"));
+        s.group.emplace(
+            db_.prepare("INSERT INTO msg_group (type, newest_message, unread_count, hash) VALUES "
+                        "(0, 0, 0, ?)"));
         s.member.emplace(db_.prepare(
             "INSERT INTO group_member (group_id, address, country) VALUES (?, ?, 'us')"));
-        s.groupNewest.emplace(db_.prepare("UPDATE msg_group SET newest_message = ? WHERE ROWID = ?"));
+        s.groupNewest.emplace(
+            db_.prepare("UPDATE msg_group SET newest_message = ? WHERE ROWID = ?"));
         if (options_.layout == MessageLayout::Os5)
             s.madridChat.emplace(db_.prepare(
                 "INSERT INTO madrid_chat (style, state, account_id, properties, chat_identifier, "
@@ -127,7 +170,8 @@ std::int64_t MessageDbBuilder::handle(const std::string& address, bool iMessage)
     if (it != handles_.end()) return it->second;
     bool isPhone = address.find('@') == std::string::npos;
     std::int64_t id = statements_->handle->run(
-        {address, isPhone ? SqlValue(std::string("us")) : SqlValue(SqlNull{}), serviceName(iMessage)});
+        {address, isPhone ? SqlValue(std::string("us")) : SqlValue(SqlNull{}),
+         serviceName(iMessage)});
     handles_.emplace(key, id);
     return id;
 }
@@ -203,26 +247,36 @@ std::int64_t MessageDbBuilder::addOs5(const MessageSpec& m) {
         std::int64_t{0},  // version
         SqlNull{},        // subject
         m.iMessage ? SqlValue(SqlNull{}) : SqlValue(std::string("us")),
-        SqlNull{},  // headers
-        SqlNull{},  // recipients
+        SqlNull{},        // headers
+        SqlNull{},        // recipients
         std::int64_t{1},  // read
     };
     if (options_.layout == MessageLayout::Os5) {
         const std::int64_t date2001 = secondsSince2001(m.when);
         if (m.iMessage) {
             std::vector<SqlValue> madrid{
-                attributedBodyBlob(m.text), m.address, std::int64_t{10}, nextGuid(),
-                std::int64_t{0}, SqlNull{}, std::string("iMessage"), "e:" + options_.ownAccount,
-                iMessageAccountGuid_, flags,
+                attributedBodyBlob(m.text),
+                m.address,
+                std::int64_t{10},
+                nextGuid(),
+                std::int64_t{0},
+                SqlNull{},
+                std::string("iMessage"),
+                "e:" + options_.ownAccount,
+                iMessageAccountGuid_,
+                flags,
                 m.attachmentInfo.empty() ? SqlValue(SqlNull{}) : SqlValue(m.attachmentInfo),
-                SqlNull{}, std::int64_t{0}, std::int64_t{1},
-                m.fromMe ? std::int64_t{0} : date2001 + 30,   // madrid_date_read
+                SqlNull{},
+                std::int64_t{0},
+                std::int64_t{1},
+                m.fromMe ? std::int64_t{0} : date2001 + 30,  // madrid_date_read
                 m.fromMe ? date2001 + 2 : std::int64_t{0}};  // madrid_date_delivered
             row.insert(row.end(), madrid.begin(), madrid.end());
         } else {
             std::vector<SqlValue> madrid{
-                SqlNull{}, SqlNull{}, std::int64_t{0}, SqlNull{}, std::int64_t{0}, SqlNull{},
-                SqlNull{}, SqlNull{}, SqlNull{}, std::int64_t{0}, SqlNull{}, SqlNull{},
+                SqlNull{},       SqlNull{},       std::int64_t{0}, SqlNull{},
+                std::int64_t{0}, SqlNull{},       SqlNull{},       SqlNull{},
+                SqlNull{},       std::int64_t{0}, SqlNull{},       SqlNull{},
                 std::int64_t{0}, std::int64_t{0}, std::int64_t{0}, std::int64_t{0}};
             row.insert(row.end(), madrid.begin(), madrid.end());
         }
@@ -257,16 +311,16 @@ std::int64_t MessageDbBuilder::addOs6(const MessageSpec& m) {
         m.iMessage ? iMessageAccountGuid_ : smsAccountGuid_,
         zero,  // error
         date,
-        m.fromMe ? zero : date + 45,                  // date_read
-        m.fromMe && m.iMessage ? date + 2 : zero,     // date_delivered
-        std::int64_t{1},                              // is_delivered
-        std::int64_t{1},                              // is_finished
-        zero,                                         // is_emote
+        m.fromMe ? zero : date + 45,               // date_read
+        m.fromMe && m.iMessage ? date + 2 : zero,  // date_delivered
+        std::int64_t{1},                           // is_delivered
+        std::int64_t{1},                           // is_finished
+        zero,                                      // is_emote
         fromMe,
-        zero,  // is_empty
-        zero,  // is_delayed
-        zero,  // is_auto_reply
-        zero,  // is_prepared
+        zero,                               // is_empty
+        zero,                               // is_delayed
+        zero,                               // is_auto_reply
+        zero,                               // is_prepared
         m.fromMe ? zero : std::int64_t{1},  // is_read
         zero,                               // is_system_message
         fromMe,                             // is_sent
@@ -313,8 +367,10 @@ std::int64_t MessageDbBuilder::deleteConversation(const std::string& address, bo
     const std::string id = std::to_string(it->second);
     std::int64_t count = 0;
     if (options_.layout == MessageLayout::Os6) {
-        count = deleteMessagesWhere("ROWID IN (SELECT message_id FROM chat_message_join "
-                                    "WHERE chat_id = " + id + ")");
+        count = deleteMessagesWhere(
+            "ROWID IN (SELECT message_id FROM chat_message_join "
+            "WHERE chat_id = " +
+            id + ")");
         db_.deleteWhere("chat_handle_join", "chat_id = " + id);
         db_.deleteWhere("chat", "ROWID = " + id);
     } else if (iMessage) {

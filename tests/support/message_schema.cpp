@@ -83,7 +83,8 @@ std::string messageDdl(MessageLayout layout, ChatColumns chat) {
     std::string ddl = kProperties;
     switch (layout) {
         case MessageLayout::Os5:
-            ddl += std::string("CREATE TABLE message (") + kOs5MessageColumns + kMadridColumns + ");\n";
+            ddl += std::string("CREATE TABLE message (") + kOs5MessageColumns + kMadridColumns +
+                   ");\n";
             ddl += kOs5Groups;
             ddl += kOs5Madrid;
             break;

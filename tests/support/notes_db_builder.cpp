@@ -20,7 +20,8 @@ std::vector<char32_t> codePoints(std::string_view text) {
         int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
         if (i + static_cast<std::size_t>(extra) >= text.size()) extra = 0;  // cut short
         char32_t cp = extra == 0 ? b : (b & (0x3F >> extra));
-        for (int k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        for (int k = 1; k <= extra; ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
         out.push_back(cp);
         i += 1 + static_cast<std::size_t>(extra);
     }
@@ -89,22 +90,23 @@ NotesDbBuilder::NotesDbBuilder(const std::filesystem::path& path, NotesDbOptions
         db_.prepare("INSERT INTO Z_METADATA VALUES (1, ?, ?)").run({uuid, storeMetadata(uuid)});
         statements_ = std::make_unique<Statements>(Statements{
             db_.prepare(insertSql(
-                "ZNOTE", {"Z_PK", "Z_ENT", "Z_OPT", "ZCONTAINSCJK", "ZCONTENTTYPE", "ZDELETEDFLAG",
-                          "ZEXTERNALFLAGS", "ZEXTERNALSERVERINTID", "ZINTEGRATIONID",
-                          "ZISBOOKKEEPINGENTRY", "ZBODY", "ZSTORE", "ZCREATIONDATE",
-                          "ZMODIFICATIONDATE", "ZAUTHOR", "ZGUID", "ZSERVERID", "ZSUMMARY",
-                          "ZTITLE"})),
+                "ZNOTE",
+                {"Z_PK", "Z_ENT", "Z_OPT", "ZCONTAINSCJK", "ZCONTENTTYPE", "ZDELETEDFLAG",
+                 "ZEXTERNALFLAGS", "ZEXTERNALSERVERINTID", "ZINTEGRATIONID", "ZISBOOKKEEPINGENTRY",
+                 "ZBODY", "ZSTORE", "ZCREATIONDATE", "ZMODIFICATIONDATE", "ZAUTHOR", "ZGUID",
+                 "ZSERVERID", "ZSUMMARY", "ZTITLE"})),
             db_.prepare(insertSql("ZNOTEBODY", {"Z_PK", "Z_ENT", "Z_OPT", "ZOWNER", "ZCONTENT",
                                                 "ZEXTERNALCONTENTREF", "ZEXTERNALREPRESENTATION"})),
         });
     } else {
-        db_.exec("INSERT INTO _SqliteDatabaseProperties VALUES ('_ClientVersion', '4'); "
-                 "INSERT INTO _SqliteDatabaseProperties VALUES ('_UniqueIdentifier', '" +
-                 random.uuid() + "');");
+        db_.exec(
+            "INSERT INTO _SqliteDatabaseProperties VALUES ('_ClientVersion', '4'); "
+            "INSERT INTO _SqliteDatabaseProperties VALUES ('_UniqueIdentifier', '" +
+            random.uuid() + "');");
         statements_ = std::make_unique<Statements>(Statements{
-            db_.prepare(insertSql("note", {"ROWID", "creation_date", "title", "summary",
-                                           "contains_cjk", "modification_date", "author",
-                                           "deleted"})),
+            db_.prepare(
+                insertSql("note", {"ROWID", "creation_date", "title", "summary", "contains_cjk",
+                                   "modification_date", "author", "deleted"})),
             db_.prepare(insertSql("note_bodies", {"note_id", "data"})),
         });
     }
@@ -122,9 +124,10 @@ void NotesDbBuilder::close() {
     if (!db_.isOpen()) return;
     statements_.reset();
     if (options_.layout == NotesLayout::CoreData) {
-        db_.exec("UPDATE Z_PRIMARYKEY SET Z_MAX = (SELECT IFNULL(MAX(Z_PK), 0) FROM ZNOTE) "
-                 "WHERE Z_ENT = 3; UPDATE Z_PRIMARYKEY SET Z_MAX = (SELECT IFNULL(MAX(Z_PK), 0) "
-                 "FROM ZNOTEBODY) WHERE Z_ENT = 4;");
+        db_.exec(
+            "UPDATE Z_PRIMARYKEY SET Z_MAX = (SELECT IFNULL(MAX(Z_PK), 0) FROM ZNOTE) "
+            "WHERE Z_ENT = 3; UPDATE Z_PRIMARYKEY SET Z_MAX = (SELECT IFNULL(MAX(Z_PK), 0) "
+            "FROM ZNOTEBODY) WHERE Z_ENT = 4;");
     }
     db_.close();
 }
@@ -185,9 +188,10 @@ bool NotesDbBuilder::deleteNote(std::int64_t id) {
 std::int64_t NotesDbBuilder::deleteNotesWhere(std::string_view predicate) {
     const bool coreData = options_.layout == NotesLayout::CoreData;
     std::int64_t count = 0;
-    for (std::int64_t id : db_.selectIntegers(
-             std::string(coreData ? "SELECT Z_PK FROM ZNOTE WHERE " : "SELECT ROWID FROM note WHERE ") +
-             std::string(predicate)))
+    for (std::int64_t id :
+         db_.selectIntegers(std::string(coreData ? "SELECT Z_PK FROM ZNOTE WHERE "
+                                                 : "SELECT ROWID FROM note WHERE ") +
+                            std::string(predicate)))
         count += deleteNote(id) ? 1 : 0;
     return count;
 }

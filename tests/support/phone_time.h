@@ -23,7 +23,9 @@ constexpr Moment utc(int year, unsigned month, unsigned day, int hour = 0, int m
            hours{hour} + minutes{minute} + seconds{second};
 }
 
-constexpr std::int64_t secondsSince1970(Moment m) { return m.time_since_epoch().count(); }
+constexpr std::int64_t secondsSince1970(Moment m) {
+    return m.time_since_epoch().count();
+}
 constexpr std::int64_t secondsSince2001(Moment m) {
     return secondsSince1970(m) - kSecondsFrom1970To2001;
 }

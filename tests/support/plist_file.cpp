@@ -24,7 +24,8 @@ void writePlistFile(const std::filesystem::path& path, plist_t root, PlistFormat
         plist_to_xml(root, &data, &length);
     else
         plist_to_bin(root, &data, &length);
-    if (data == nullptr) throw FixtureError("cannot serialise the property list for " + path.string());
+    if (data == nullptr)
+        throw FixtureError("cannot serialise the property list for " + path.string());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(data, length);
     free(data);
@@ -81,6 +82,8 @@ std::optional<std::int64_t> plistDate(plist_t dict, std::string_view key) {
     return sec;
 }
 
-plist_t plistDict(plist_t dict, std::string_view key) { return item(dict, key, PLIST_DICT); }
+plist_t plistDict(plist_t dict, std::string_view key) {
+    return item(dict, key, PLIST_DICT);
+}
 
 }  // namespace marlowen::fixture

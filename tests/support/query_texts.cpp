@@ -39,8 +39,9 @@ TextTable queryTexts(const std::filesystem::path& database, std::string_view sql
             if (cell == nullptr)
                 row.emplace_back(std::nullopt);
             else
-                row.emplace_back(std::string(reinterpret_cast<const char*>(cell),
-                                             static_cast<std::size_t>(sqlite3_column_bytes(stmt, c))));
+                row.emplace_back(
+                    std::string(reinterpret_cast<const char*>(cell),
+                                static_cast<std::size_t>(sqlite3_column_bytes(stmt, c))));
         }
         rows.push_back(std::move(row));
     }

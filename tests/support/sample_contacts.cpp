@@ -48,13 +48,16 @@ std::vector<Contact> contacts() {
         Contact c{person("David", "Okafor", utc(2012, 1, 8, 14, 5)), {}};
         c.person.organization = "Okafor Builders";
         c.person.jobTitle = "Site manager";
+        // An address kept as one text, as records synced from elsewhere have it.
         c.values = {{property::kPhone, "+1 (555) 010-4100", label::kWork},
-                    {property::kEmail, "david@okafor-builders.example", label::kWork}};
+                    {property::kEmail, "david@okafor-builders.example", label::kWork},
+                    {property::kAddress, "1 Dock Road, Portmouth", label::kWork}};
         list.push_back(c);
     }
     {
         Contact c{person("Élodie", "Fontaine", utc(2012, 2, 29, 20, 30)), {}};
-        c.person.note = "Met at the harbour festival. Prefers e-mail over calls; answers late in the evening.";
+        c.person.note =
+            "Met at the harbour festival. Prefers e-mail over calls; answers late in the evening.";
         c.values = {{property::kPhone, "+1 (555) 010-5150", label::kMobile},
                     {property::kEmail, "elodie.fontaine@example.com", label::kHome}};
         list.push_back(c);
@@ -127,8 +130,8 @@ void writeContacts(const std::filesystem::path& database, SampleBackup& summary)
             if (std::string_view(v.text) == "(555) 010-2234") boHomePhone = uid;
         }
         if (c.person.first == "Carmen")
-            book.addPostalAddress(rowid, {"12 Quay Street", "Portmouth", "ME", "04101",
-                                          "United States", "us"});
+            book.addPostalAddress(
+                rowid, {"12 Quay Street", "Portmouth", "ME", "04101", "United States", "us"});
         if (c.deleted)
             toDelete.emplace_back(rowid, &c);
         else

@@ -35,7 +35,8 @@ void writeMessages(const std::filesystem::path& database, SampleBackup& summary)
     // constant 1 rather than a one-byte integer; it is one that stays.
     const Message messages[] = {
         {kBo, false, false, utc(2013, 1, 18, 19, 0), "Happy new year! Long time no see"},
-        {kStranger, false, false, utc(2013, 1, 20, 11, 0), "You have won a prize! Reply YES to claim"},
+        {kStranger, false, false, utc(2013, 1, 20, 11, 0),
+         "You have won a prize! Reply YES to claim"},
         {kStranger, false, false, utc(2013, 1, 20, 11, 1), "Last chance to claim your prize"},
         {kBo, false, false, utc(2013, 2, 1, 17, 2), "Are we still on for lunch tomorrow?"},
         {kBo, false, true, utc(2013, 2, 1, 17, 5), "Yes, 12:30 at the harbour cafe"},

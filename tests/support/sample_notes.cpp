@@ -20,7 +20,8 @@ void writeNotes(const std::filesystem::path& database, SampleBackup& summary) {
         {"Gift ideas", "<div>Gift ideas</div><div>Bo: headphones<br>Carmen: cookbook</div>",
          utc(2013, 1, 5, 11, 45), false},
         {"日记", "<div>日记</div><div>今天天气很好。</div>", utc(2013, 1, 19, 22, 10), false},
-        {"Bank PIN reminder", "<div>Bank PIN reminder</div><div>ask the branch for a new letter</div>",
+        {"Bank PIN reminder",
+         "<div>Bank PIN reminder</div><div>ask the branch for a new letter</div>",
          utc(2013, 2, 8, 8, 20), true},
     };
     std::vector<std::int64_t> doomed;

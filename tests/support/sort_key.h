@@ -14,7 +14,8 @@ namespace marlowen::fixture {
 // The key of the name parts in the given order; empty parts are skipped.
 std::string sortKey(const std::vector<std::string_view>& parts);
 
-// One character: the upper-case first Latin letter of `name`, else "#".
+// One character: the upper-case first Latin letter of `name` (an accented
+// letter counts as its base letter), else "#".
 std::string sortSection(std::string_view name);
 
 }  // namespace marlowen::fixture

@@ -45,7 +45,9 @@ std::string insertSql(std::string_view table, const std::vector<std::string>& co
     return "INSERT INTO " + std::string(table) + " (" + names + ") VALUES (" + marks + ")";
 }
 
-void Statement::Finalizer::operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+void Statement::Finalizer::operator()(sqlite3_stmt* s) const {
+    sqlite3_finalize(s);
+}
 
 Statement::Statement(sqlite3* db, std::string_view sql) : db_(db), sql_(sql) {
     sqlite3_stmt* raw = nullptr;
@@ -77,7 +79,8 @@ std::int64_t Statement::run(const std::vector<SqlValue>& values) {
             rc = sqlite3_bind_blob(s, i + 1, b->data(), static_cast<int>(b->size()),
                                    SQLITE_TRANSIENT);
         }
-        if (rc != SQLITE_OK) fail(db_, "cannot bind value " + std::to_string(i + 1) + " of \"" + sql_ + "\"");
+        if (rc != SQLITE_OK)
+            fail(db_, "cannot bind value " + std::to_string(i + 1) + " of \"" + sql_ + "\"");
     }
     int rc;
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
@@ -142,7 +145,9 @@ void SqliteDb::exec(std::string_view sql) {
     }
 }
 
-Statement SqliteDb::prepare(std::string_view sql) const { return Statement(db_, sql); }
+Statement SqliteDb::prepare(std::string_view sql) const {
+    return Statement(db_, sql);
+}
 
 std::int64_t SqliteDb::deleteWhere(std::string_view table, std::string_view predicate) {
     exec("DELETE FROM " + std::string(table) + " WHERE " + std::string(predicate));

@@ -20,7 +20,9 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
     // path() / name, for brevity in tests.
-    std::filesystem::path operator/(const std::filesystem::path& name) const { return path_ / name; }
+    std::filesystem::path operator/(const std::filesystem::path& name) const {
+        return path_ / name;
+    }
 
 private:
     std::filesystem::path path_;

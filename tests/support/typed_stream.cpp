@@ -7,7 +7,9 @@ void put(Bytes& out, std::initializer_list<std::uint8_t> bytes) {
     out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
-void put(Bytes& out, std::string_view text) { out.insert(out.end(), text.begin(), text.end()); }
+void put(Bytes& out, std::string_view text) {
+    out.insert(out.end(), text.begin(), text.end());
+}
 
 // Typed-stream lengths: one byte below 0x80, else 0x81 and two bytes little-endian.
 void putLength(Bytes& out, std::size_t n) {

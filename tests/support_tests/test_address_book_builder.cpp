@@ -67,8 +67,8 @@ TEST(AddressBookBuilder, AnswersTheLiveReadersQueries) {
     EXPECT_NE(values[0][1], values[1][1]) << "Mobile and Work are different label rows";
     EXPECT_TRUE(queryTexts(dir / "ab.sqlitedb", kValueQuery, boId).empty());
 
-    TextTable labels = queryTexts(dir / "ab.sqlitedb",
-                                  "select value from ABMultiValueLabel where ROWID = " + *values[0][1]);
+    TextTable labels = queryTexts(
+        dir / "ab.sqlitedb", "select value from ABMultiValueLabel where ROWID = " + *values[0][1]);
     ASSERT_EQ(labels.size(), 1u);
     EXPECT_EQ(labels[0][0], "_$!<Mobile>!$_");
 }
@@ -81,10 +81,11 @@ TEST(AddressBookBuilder, FillsTheBookkeepingColumnsLikeThePhone) {
     book.addEmail(id, "a@example.com");
     book.close();
 
-    TextTable row = queryTexts(dir / "ab.sqlitedb",
-                               "select Kind, StoreID, PersonLink, IsPreferredName, FirstSortSection, "
-                               "LastSortSection, FirstSortLanguageIndex, typeof(CreationDate), "
-                               "length(FirstSort) > 0, ImageURI from ABPerson");
+    TextTable row =
+        queryTexts(dir / "ab.sqlitedb",
+                   "select Kind, StoreID, PersonLink, IsPreferredName, FirstSortSection, "
+                   "LastSortSection, FirstSortLanguageIndex, typeof(CreationDate), "
+                   "length(FirstSort) > 0, ImageURI from ABPerson");
     ASSERT_EQ(row.size(), 1u);
     EXPECT_EQ(row[0], (TextRow{"0", "0", "-1", "1", "A", "L", "0", "integer", "1", std::nullopt}));
     EXPECT_EQ(queryTexts(dir / "ab.sqlitedb", "select identifier from ABMultiValue order by UID"),
@@ -170,7 +171,8 @@ TEST(AddressBookBuilder, StoresPostalAddressesAsEntries) {
     TempDir dir;
     AddressBookBuilder book(dir / "ab.sqlitedb");
     std::int64_t id = book.addPerson(ann());
-    book.addPostalAddress(id, {"1 Quay Street", "Portmouth", "", "PO1 2AB", "United Kingdom", "gb"});
+    book.addPostalAddress(id,
+                          {"1 Quay Street", "Portmouth", "", "PO1 2AB", "United Kingdom", "gb"});
     book.addValue(id, property::kAddress, "2 Mill Lane, Oakford");
     book.close();
     auto path = dir / "ab.sqlitedb";
@@ -178,14 +180,16 @@ TEST(AddressBookBuilder, StoresPostalAddressesAsEntries) {
     ASSERT_EQ(values.size(), 2u);
     EXPECT_EQ(values[0][2], std::nullopt);
     EXPECT_EQ(values[1][2], "2 Mill Lane, Oakford");
-    EXPECT_EQ(queryTexts(path,
-                         "select k.value, e.value from ABMultiValueEntry e join ABMultiValueEntryKey k "
-                         "on e.key = k.ROWID where e.parent_id = " + *values[0][3] + " order by e.ROWID"),
-              (TextTable{{"Street", "1 Quay Street"},
-                         {"City", "Portmouth"},
-                         {"ZIP", "PO1 2AB"},
-                         {"Country", "United Kingdom"},
-                         {"CountryCode", "gb"}}));
+    EXPECT_EQ(
+        queryTexts(path,
+                   "select k.value, e.value from ABMultiValueEntry e join ABMultiValueEntryKey k "
+                   "on e.key = k.ROWID where e.parent_id = " +
+                       *values[0][3] + " order by e.ROWID"),
+        (TextTable{{"Street", "1 Quay Street"},
+                   {"City", "Portmouth"},
+                   {"ZIP", "PO1 2AB"},
+                   {"Country", "United Kingdom"},
+                   {"CountryCode", "gb"}}));
 }
 
 TEST(AddressBookBuilder, LaterSchemaHas36Columns) {

@@ -20,15 +20,17 @@ TEST(BulkFixture, AddressBookHasTheAskedCountsAndSeveralScripts) {
     auto path = dir / "ab";
     EXPECT_EQ(queryTexts(path, "select count(*) from ABPerson"), (TextTable{{"400"}}));
     EXPECT_EQ(queryTexts(path, "select count(*) from ABMultiValue"), (TextTable{{"1000"}}));
-    EXPECT_EQ(queryTexts(path, "select count(*) from ABMultiValue where property = 3 and record_id = 1"),
-              (TextTable{{"1"}}))
+    EXPECT_EQ(
+        queryTexts(path, "select count(*) from ABMultiValue where property = 3 and record_id = 1"),
+        (TextTable{{"1"}}))
         << "every contact starts with a phone number";
     // Latin (0), Cyrillic (1) and CJK (2) names all occur.
     EXPECT_EQ(queryTexts(path, "select distinct FirstSortLanguageIndex from ABPerson order by 1"),
               (TextTable{{"0"}, {"1"}, {"2"}}));
     // More bytes than characters: a name outside ASCII.
-    EXPECT_EQ(queryTexts(path, "select count(*) > 0 from ABPerson "
-                               "where length(CAST(First AS BLOB)) > length(First)"),
+    EXPECT_EQ(queryTexts(path,
+                         "select count(*) > 0 from ABPerson "
+                         "where length(CAST(First AS BLOB)) > length(First)"),
               (TextTable{{"1"}}));
 }
 
@@ -77,9 +79,11 @@ TEST(BulkFixture, MessagesSpreadOverConversations) {
                                 "message.handle_id=handle.ROWID");
     EXPECT_EQ(static_cast<std::int64_t>(rows.size()), 500 - result.deleted);
     EXPECT_GT(result.deleted, 0);
-    for (const TextRow& row : rows) ASSERT_TRUE(row[4].has_value()) << "every message has its handle";
-    EXPECT_EQ(queryTexts(dir / "sms", "select count(*) > 0 from message where service = 'iMessage'"),
-              (TextTable{{"1"}}));
+    for (const TextRow& row : rows)
+        ASSERT_TRUE(row[4].has_value()) << "every message has its handle";
+    EXPECT_EQ(
+        queryTexts(dir / "sms", "select count(*) > 0 from message where service = 'iMessage'"),
+        (TextTable{{"1"}}));
 }
 
 }  // namespace

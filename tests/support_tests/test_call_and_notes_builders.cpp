@@ -68,7 +68,8 @@ TEST(CallDbBuilder, DeletedCallsStayInTheFile) {
     EXPECT_TRUE(db.deleteCall(gone));
     EXPECT_EQ(db.deleteCallsWhere("duration = 0"), 1);
     db.close();
-    EXPECT_EQ(queryTexts(dir / "calls.db", "select address from call"), (TextTable{{"+15550102233"}}));
+    EXPECT_EQ(queryTexts(dir / "calls.db", "select address from call"),
+              (TextTable{{"+15550102233"}}));
     Bytes file = readFileBytes(dir / "calls.db");
     EXPECT_TRUE(containsBytes(file, "+15550189898"));
     EXPECT_TRUE(containsBytes(file, "+15550176767"));
@@ -124,7 +125,7 @@ TEST_P(NotesLayouts, DeletedNotesStayInTheFile) {
     db.addNote(note("Diary", "<div>Diary: dear diary</div>"));
     EXPECT_TRUE(db.deleteNote(gone));
     EXPECT_EQ(db.deleteNotesWhere(GetParam() == NotesLayout::CoreData ? "ZTITLE = 'Diary'"
-                                                                       : "title = 'Diary'"),
+                                                                      : "title = 'Diary'"),
               1);
     db.close();
     auto path = dir / "notes";
@@ -151,8 +152,8 @@ TEST(NotesDbBuilder, CoreDataRecordsCarryThePhonesSerialTypes) {
     EXPECT_TRUE(containsBytes(file, Bytes{0x00, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x05}));
     // ZNOTEBODY: header length 8, NULL Z_PK, Z_ENT, Z_OPT, ZOWNER one byte
     // each, a 19-byte text, two NULLs, then the content bytes 4, 1, 1.
-    EXPECT_TRUE(containsBytes(file, Bytes{0x08, 0x00, 0x01, 0x01, 0x01, 0x33, 0x00, 0x00, 0x04,
-                                          0x01, 0x01}));
+    EXPECT_TRUE(containsBytes(
+        file, Bytes{0x08, 0x00, 0x01, 0x01, 0x01, 0x33, 0x00, 0x00, 0x04, 0x01, 0x01}));
     EXPECT_EQ(queryTexts(path, "select Z_MAX from Z_PRIMARYKEY where Z_NAME = 'Note'"),
               (TextTable{{"1"}}));
     EXPECT_EQ(queryTexts(path, "select ZBODY, ZEXTERNALSERVERINTID, length(ZGUID) from ZNOTE"),

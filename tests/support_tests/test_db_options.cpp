@@ -31,7 +31,8 @@ TEST_P(PageSizes, HeaderStoresThePageSizeAndFileIsWholePages) {
     book.close();
     Bytes file = readFileBytes(dir / "ab");
     // The header stores 65536 as 1.
-    EXPECT_EQ(readBigEndian(file, 16, 2), GetParam() == 65536 ? 1u : static_cast<unsigned>(GetParam()));
+    EXPECT_EQ(readBigEndian(file, 16, 2),
+              GetParam() == 65536 ? 1u : static_cast<unsigned>(GetParam()));
     EXPECT_EQ(file.size() % static_cast<std::size_t>(GetParam()), 0u);
     EXPECT_EQ(readBigEndian(file, 18, 2), 0x0101u) << "rollback journal";
     EXPECT_EQ(readBigEndian(file, 52, 4), 0u) << "auto_vacuum off";

@@ -25,7 +25,9 @@ CommandResult run(const std::vector<std::string>& args) {
     return {code, out.str(), err.str()};
 }
 
-std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+std::string firstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
 
 TEST(FixtureCli, SampleWritesTheBackupAndPrintsItsFolder) {
     TempDir dir;
@@ -49,14 +51,15 @@ TEST(FixtureCli, SampleFailsClearlyWhenTheFolderExists) {
 TEST(FixtureCli, BulkWritesTheAskedCounts) {
     TempDir dir;
     CommandResult r = run({"bulk", dir.path().string(), "--contacts", "50", "--multivalues", "120",
-                 "--messages", "80"});
+                           "--messages", "80"});
     ASSERT_EQ(r.code, 0) << r.err;
     std::filesystem::path folder = firstLine(r.out);
     EXPECT_EQ(queryTexts(folder / hashedFileName(DatabaseKind::AddressBook),
                          "select count(*) from ABMultiValue"),
               (TextTable{{"120"}}));
-    EXPECT_EQ(queryTexts(folder / hashedFileName(DatabaseKind::Messages), "select count(*) from message"),
-              (TextTable{{"80"}}));
+    EXPECT_EQ(
+        queryTexts(folder / hashedFileName(DatabaseKind::Messages), "select count(*) from message"),
+        (TextTable{{"80"}}));
     EXPECT_TRUE(std::filesystem::exists(folder / "Manifest.plist"));
 }
 

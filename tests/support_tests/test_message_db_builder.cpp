@@ -69,7 +69,8 @@ TEST(MessageDbBuilder, Os6AnswersTheIos6QueryOnly) {
     TextTable rows = queryTexts(path, kQ3);
     ASSERT_EQ(rows.size(), 3u);
     const std::string date2001 = std::to_string(secondsSince2001(kWhen));
-    EXPECT_EQ(rows[0], (TextRow{"1", "Are we still on for lunch?", date2001, "1", "+15550102233", "0"}));
+    EXPECT_EQ(rows[0],
+              (TextRow{"1", "Are we still on for lunch?", date2001, "1", "+15550102233", "0"}));
     EXPECT_EQ(rows[1][4], "+15550102233");
     EXPECT_EQ(rows[1][5], "1");
     EXPECT_EQ(rows[2][4], "bo@example.net");
@@ -77,11 +78,14 @@ TEST(MessageDbBuilder, Os6AnswersTheIos6QueryOnly) {
     EXPECT_FALSE(queryPrepares(path, kQ1));
     EXPECT_FALSE(queryPrepares(path, kQ2));
 
-    EXPECT_EQ(queryTexts(path, "select guid, service_name from chat order by ROWID"),
-              (TextTable{{"SMS;-;+15550102233", "SMS"}, {"iMessage;-;bo@example.net", "iMessage"}}));
+    EXPECT_EQ(
+        queryTexts(path, "select guid, service_name from chat order by ROWID"),
+        (TextTable{{"SMS;-;+15550102233", "SMS"}, {"iMessage;-;bo@example.net", "iMessage"}}));
     EXPECT_EQ(queryTexts(path, "select count(*) from chat_message_join"), (TextTable{{"3"}}));
-    EXPECT_EQ(queryTexts(path, "select count(*) from pragma_table_info('message')"), (TextTable{{"38"}}));
-    EXPECT_EQ(queryTexts(path, "select count(*) from pragma_table_info('chat')"), (TextTable{{"14"}}));
+    EXPECT_EQ(queryTexts(path, "select count(*) from pragma_table_info('message')"),
+              (TextTable{{"38"}}));
+    EXPECT_EQ(queryTexts(path, "select count(*) from pragma_table_info('chat')"),
+              (TextTable{{"14"}}));
 }
 
 TEST(MessageDbBuilder, Os6RecordsCarryThePhonesSerialTypes) {
@@ -140,7 +144,8 @@ TEST(MessageDbBuilder, Os5AnswersTheFirstQueryWithSmsAndIMessages) {
     EXPECT_EQ(rows[3][7], "0");
     EXPECT_EQ(queryTexts(path, kQ2).size(), 4u);
     EXPECT_FALSE(queryPrepares(path, kQ3));
-    EXPECT_EQ(queryTexts(path, "select count(*) from pragma_table_info('message')"), (TextTable{{"33"}}));
+    EXPECT_EQ(queryTexts(path, "select count(*) from pragma_table_info('message')"),
+              (TextTable{{"33"}}));
 
     Bytes file = readFileBytes(path);
     // SMS: subject NULL, country "us", headers and recipients NULL.
@@ -162,7 +167,8 @@ TEST(MessageDbBuilder, OlderLayoutHasNoIMessageColumns) {
     TextTable rows = queryTexts(path, kQ2);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][5], "+15550102233");
-    EXPECT_EQ(queryTexts(path, "select count(*) from pragma_table_info('message')"), (TextTable{{"17"}}));
+    EXPECT_EQ(queryTexts(path, "select count(*) from pragma_table_info('message')"),
+              (TextTable{{"17"}}));
 }
 
 class DeletionInEveryLayout : public ::testing::TestWithParam<MessageLayout> {};
@@ -198,7 +204,8 @@ INSTANTIATE_TEST_SUITE_P(MessageDbBuilder, DeletionInEveryLayout,
 TEST(MessageDbBuilder, DeletesByPredicate) {
     TempDir dir;
     MessageDbBuilder db(dir / "sms.db");
-    for (int i = 0; i < 5; ++i) db.addMessage(sms("+15550102233", "note " + std::to_string(i), i % 2 == 0));
+    for (int i = 0; i < 5; ++i)
+        db.addMessage(sms("+15550102233", "note " + std::to_string(i), i % 2 == 0));
     EXPECT_EQ(db.deleteMessagesWhere("is_from_me = 1"), 3);
     db.close();
     EXPECT_EQ(queryTexts(dir / "sms.db", "select text from message"),

@@ -38,7 +38,8 @@ TempDir* SampleBackupTest::root_ = nullptr;
 SampleBackup* SampleBackupTest::sample_ = nullptr;
 
 TEST_F(SampleBackupTest, IsOneFolderOfAnIos6Phone) {
-    std::vector<std::filesystem::path> entries(std::filesystem::directory_iterator(root_->path()), {});
+    std::vector<std::filesystem::path> entries(std::filesystem::directory_iterator(root_->path()),
+                                               {});
     ASSERT_EQ(entries.size(), 1u);
     const std::string name = entries[0].filename().string();
     EXPECT_EQ(name.size(), 40u);
@@ -58,22 +59,29 @@ TEST_F(SampleBackupTest, AddressBookListsTheLiveAndKeepsTheDeletedInItsBytes) {
     TextTable people = queryTexts(
         path,
         "select DISTINCT Rowid, first, Department,DisplayName,firstPhonetic,jobTitle,organization,"
-        "middle,middlePhonetic,CreationDate,Last,Note,Nickname,prefix, suffix, Birthday from abperson ");
+        "middle,middlePhonetic,CreationDate,Last,Note,Nickname,prefix, suffix, Birthday from "
+        "abperson ");
     EXPECT_EQ(people.size(), 9u);
     EXPECT_EQ(sample_->livePeople.size(), 9u);
     ASSERT_EQ(sample_->deletedPeople.size(), 3u);
     std::set<std::string> kinds;
     for (const TextRow& row : people)
-        for (const TextRow& v : queryTexts(path, "select property,label,value, UID from abmultivalue where record_id = ? ",
-                                           std::stoll(*row[0])))
+        for (const TextRow& v : queryTexts(
+                 path, "select property,label,value, UID from abmultivalue where record_id = ? ",
+                 std::stoll(*row[0])))
             kinds.insert(*v[0]);
     EXPECT_EQ(kinds, (std::set<std::string>{"3", "4", "5", "22"}));
+    EXPECT_EQ(queryTexts(path, "select value from ABMultiValue where property = 5 order by UID"),
+              (TextTable{{std::nullopt}, {"1 Dock Road, Portmouth"}}))
+        << "one postal address as entries, one as text";
 
     Bytes file = readFileBytes(path);
     for (const char* text : {"George", "Hannah", "Julia", "+1 (555) 010-9090", "(555) 010-2234",
                              "http://www.example.com/~ghart"})
         EXPECT_TRUE(containsBytes(file, text)) << text;
-    EXPECT_TRUE(queryTexts(path, "select ROWID from ABPerson where First in ('George','Hannah','Julia')").empty());
+    EXPECT_TRUE(
+        queryTexts(path, "select ROWID from ABPerson where First in ('George','Hannah','Julia')")
+            .empty());
     // Every Latin-named person record shows the header the carver looks for.
     EXPECT_GE(countOccurrences(file, Bytes{0x0f, 0x0f, 0x08, 0x08, 0x01}), 8u);
 }
@@ -95,12 +103,14 @@ TEST_F(SampleBackupTest, MessagesCallsAndNotesHaveDeletedRowsInTheirBytes) {
     auto calls = database(DatabaseKind::CallHistory);
     EXPECT_EQ(queryTexts(calls, "select address,date,duration,flags from call").size(), 5u);
     bytes = readFileBytes(calls);
-    for (const std::string& number : sample_->deletedCalls) EXPECT_TRUE(containsBytes(bytes, number));
+    for (const std::string& number : sample_->deletedCalls)
+        EXPECT_TRUE(containsBytes(bytes, number));
 
     auto notes = database(DatabaseKind::Notes);
-    TextTable liveNotes = queryTexts(notes,
-                                     "select ZTITLE,ZSUMMARY,ZMODIFICATIONDATE,ZCREATIONDATE,ZCONTENT "
-                                     "from znote LEFT JOIN ZNOTEBODY ON ZNOTE.Z_PK = ZNOTEBODY.Z_PK");
+    TextTable liveNotes =
+        queryTexts(notes,
+                   "select ZTITLE,ZSUMMARY,ZMODIFICATIONDATE,ZCREATIONDATE,ZCONTENT "
+                   "from znote LEFT JOIN ZNOTEBODY ON ZNOTE.Z_PK = ZNOTEBODY.Z_PK");
     EXPECT_EQ(liveNotes.size(), 3u);
     bytes = readFileBytes(notes);
     ASSERT_EQ(sample_->deletedNotes.size(), 2u);
@@ -112,7 +122,8 @@ TEST_F(SampleBackupTest, HoldsOnePictureCandidate) {
     int pictures = 0;
     for (const auto& entry : std::filesystem::directory_iterator(sample_->folder)) {
         Bytes bytes = readFileBytes(entry.path());
-        if (bytes.size() >= kPhotoCandidateMinimum && readBigEndian(bytes, 0, 4) == 0xFFD8FFE0u) ++pictures;
+        if (bytes.size() >= kPhotoCandidateMinimum && readBigEndian(bytes, 0, 4) == 0xFFD8FFE0u)
+            ++pictures;
     }
     EXPECT_EQ(pictures, 1);
 }
