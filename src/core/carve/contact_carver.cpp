@@ -85,6 +85,7 @@ ContactCarveOutcome carveDeletedContacts(const PageReader& db,
     FieldBuffer field(static_cast<size_t>(pageSize));
     RowIdCounter rowIds;
     std::vector<uint8_t> scratch;
+    const ContactSignatures& signatures = ContactSignatures::get();
 
     // From the last page to page 1; page 0 holds the file header. The last
     // page may be partial, or start at the end of the file.
@@ -105,7 +106,7 @@ ContactCarveOutcome carveDeletedContacts(const PageReader& db,
         if (personGate) {
             // Every position of the page, upwards; a match does not skip.
             for (int64_t i = 0; i < pageSize; ++i) {
-                if (!isPersonSignature(page + i)) continue;
+                if (!signatures.person(page + i)) continue;
                 ContactNodePtr node = decodePersonRecord(db, S + i, field, rowIds);
                 if (!spend(budget, footprint(*node))) {
                     outcome.stoppedAtBudget = true;
@@ -118,7 +119,7 @@ ContactCarveOutcome carveDeletedContacts(const PageReader& db,
             // From the page end down to S + 1; the first position reads the
             // following page's first 4 bytes.
             for (int64_t i = pageSize; i >= 1; --i) {
-                if (!isMultiValueSignature(page + i)) continue;
+                if (!signatures.multiValue(page + i)) continue;
                 DelContactValuePtr value = decodeMultiValueRecord(db, S + i, field);
                 if (!spend(budget, footprint(*value))) {
                     outcome.stoppedAtBudget = true;

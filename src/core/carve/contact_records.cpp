@@ -1,10 +1,8 @@
 #include "core/carve/contact_records.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 #include <limits>
-#include <vector>
+#include <string>
 
 #include "core/carve/contact_marks.h"
 #include "core/carve/hex_text.h"
@@ -15,35 +13,8 @@
 namespace marlowen::carve {
 namespace {
 
-// The signatures of set 4 as bytes: the 10-digit ones are the person
-// signatures, the 8-digit ones the multi-value signatures. Comparing bytes
-// is comparing their hex texts, since every byte has exactly one.
-struct ContactSignatures {
-    std::vector<std::array<uint8_t, 5>> person;
-    std::vector<std::array<uint8_t, 4>> multiValue;
-};
-
 uint8_t hexByte(std::string_view two) {
     return static_cast<uint8_t>(DemaNumberFormHexChar(std::string(two).c_str(), 2));
-}
-
-const ContactSignatures& contactSignatures() {
-    static const ContactSignatures signatures = [] {
-        ContactSignatures s;
-        for (std::string_view text : signatureSet(4)) {
-            if (text.size() == 10) {
-                std::array<uint8_t, 5> bytes{};
-                for (size_t i = 0; i < 5; ++i) bytes[i] = hexByte(text.substr(2 * i, 2));
-                s.person.push_back(bytes);
-            } else if (text.size() == 8) {
-                std::array<uint8_t, 4> bytes{};
-                for (size_t i = 0; i < 4; ++i) bytes[i] = hexByte(text.substr(2 * i, 2));
-                s.multiValue.push_back(bytes);
-            }
-        }
-        return s;
-    }();
-    return signatures;
 }
 
 // Counters wrap like the 32-bit counters they have always been, without
@@ -89,18 +60,25 @@ std::string joined(const std::string& current, std::string_view part) {
 
 }  // namespace
 
-bool isPersonSignature(const uint8_t* bytes5) {
-    // Every person signature starts with 0x0F or 0x00; most positions fail here.
-    if (bytes5[0] != 0x0F && bytes5[0] != 0x00) return false;
-    for (const auto& signature : contactSignatures().person)
-        if (std::memcmp(bytes5, signature.data(), signature.size()) == 0) return true;
-    return false;
+ContactSignatures::ContactSignatures() {
+    for (std::string_view text : signatureSet(4)) {
+        if (text.size() != 10 && text.size() != 8) continue;
+        uint8_t bytes[5] = {};
+        const int n = static_cast<int>(text.size() / 2);
+        for (int i = 0; i < n; ++i) bytes[i] = hexByte(text.substr(2 * static_cast<size_t>(i), 2));
+        if (n == 5) {
+            person_.push_back(load(bytes, 5));
+            personStart_[bytes[0]] = true;
+        } else {
+            multiValue_.push_back(load(bytes, 4));
+            multiValueStart_[bytes[0]] = true;
+        }
+    }
 }
 
-bool isMultiValueSignature(const uint8_t* bytes4) {
-    for (const auto& signature : contactSignatures().multiValue)
-        if (std::memcmp(bytes4, signature.data(), signature.size()) == 0) return true;
-    return false;
+const ContactSignatures& ContactSignatures::get() {
+    static const ContactSignatures signatures;
+    return signatures;
 }
 
 // Where the row id stands, in front of the record header:

@@ -20,8 +20,10 @@
 // 4 e-mail, 5 address, 22 web address), identifier, label, value.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "core/carve/field_decoders.h"
 #include "core/carve/page_reader.h"
@@ -29,13 +31,51 @@
 
 namespace marlowen::carve {
 
-// Person signatures: the serial types of columns 27 to 31 as they stand in
-// a person record header, 5 bytes each ("0f0f080801", "0000040401",
-// "0000040400", "0000040413", the 10-digit signatures of set 4).
-bool isPersonSignature(const uint8_t* bytes5);
-// Multi-value signatures: the serial types of columns 1 to 4 (or a JPEG
-// start), 4 bytes each (the 8-digit signatures of set 4).
-bool isMultiValueSignature(const uint8_t* bytes4);
+// The signatures of set 4 as byte runs, for the searches that test every
+// position of a page. Comparing bytes is comparing their hex texts, since
+// every byte has exactly one.
+//  - Person signatures: the serial types of columns 27 to 31 as they stand
+//    in a person record header, 5 bytes each ("0f0f080801", "0000040401",
+//    "0000040400", "0000040413": the 10-digit signatures of set 4).
+//  - Multi-value signatures: the serial types of columns 1 to 4 (or a JPEG
+//    start), 4 bytes each (the 8-digit signatures of set 4).
+class ContactSignatures {
+public:
+    static const ContactSignatures& get();
+
+    bool person(const uint8_t* bytes5) const {
+        if (!personStart_[bytes5[0]]) return false;  // most positions end here
+        const uint64_t run = load(bytes5, 5);
+        for (uint64_t signature : person_)
+            if (run == signature) return true;
+        return false;
+    }
+    bool multiValue(const uint8_t* bytes4) const {
+        if (!multiValueStart_[bytes4[0]]) return false;
+        const uint64_t run = load(bytes4, 4);
+        for (uint64_t signature : multiValue_)
+            if (run == signature) return true;
+        return false;
+    }
+
+private:
+    ContactSignatures();
+    static uint64_t load(const uint8_t* bytes, int n) {
+        uint64_t v = 0;
+        for (int i = 0; i < n; ++i) v = (v << 8) | bytes[i];
+        return v;
+    }
+
+    std::vector<uint64_t> person_, multiValue_;
+    std::array<bool, 256> personStart_{}, multiValueStart_{};
+};
+
+inline bool isPersonSignature(const uint8_t* bytes5) {
+    return ContactSignatures::get().person(bytes5);
+}
+inline bool isMultiValueSignature(const uint8_t* bytes4) {
+    return ContactSignatures::get().multiValue(bytes4);
+}
 
 // Supplies the row ids of carved person records. One counter per run of the
 // carver: a readable row id sets it, a record without one counts down from
