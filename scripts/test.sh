@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything under AddressSanitizer and
-# UndefinedBehaviorSanitizer with warnings as errors, and runs every test
-# with ctest.
+# UndefinedBehaviorSanitizer with warnings as errors, runs every test with
+# ctest, then runs each fuzz harness (scripts/fuzz.sh) for FUZZ_SECONDS.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build-check"
@@ -14,3 +14,6 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 cd "$build"
 ctest --output-on-failure -j "$(nproc)"
+
+# The fuzz harnesses, each for FUZZ_SECONDS (60 unless set).
+"$root/scripts/fuzz.sh" "${FUZZ_SECONDS:-60}"

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "core/carve/contact_carver.h"
 #include "core/extract/calls_notes_reader.h"
 #include "core/extract/contacts_reader.h"
 #include "core/extract/messages_reader.h"
@@ -16,9 +17,9 @@ using Reader = void (*)(const std::string& backupPath, ReaderContext& ctx);
 
 // The contacts reader runs before the message and call readers: their name
 // lookup reads the live contacts.
-constexpr Reader kContactsSequence[] = {scanContactThread};
+constexpr Reader kContactsSequence[] = {scanContactThread, scanDelContactThread};
 constexpr Reader kFullSequence[] = {scanPhotoAndVideoThread, scanContactThread, scanMessageThread,
-                                    scanCallHistoryThread, scanNoteThread};
+                                    scanCallHistoryThread, scanNoteThread, scanDelContactThread};
 
 }  // namespace
 
