@@ -10,10 +10,12 @@ build="$root/build-check"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DMARLOWEN_SANITIZE=ON -DMARLOWEN_WERROR=ON
 cmake --build "$build" -j "$(nproc)"
+
+# The fuzz harnesses first, each for FUZZ_SECONDS (60 unless set), so that
+# ctest's summary is the last thing this prints.
+"$root/scripts/fuzz.sh" "${FUZZ_SECONDS:-60}"
+
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 cd "$build"
 ctest --output-on-failure -j "$(nproc)"
-
-# The fuzz harnesses, each for FUZZ_SECONDS (60 unless set).
-"$root/scripts/fuzz.sh" "${FUZZ_SECONDS:-60}"
