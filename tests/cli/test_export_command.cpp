@@ -1,10 +1,10 @@
+#include <cctype>
 // marlowen-cli export: scan a backup folder, check its records, export them.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -110,9 +110,14 @@ TEST_F(ExportCommand, WithoutToMakesADatedFolderInTheCurrentFolder) {
     for (const auto& e : std::filesystem::directory_iterator(root / "here"))
         made.push_back(e.path().filename().string());
     ASSERT_EQ(made.size(), 1u);
-    EXPECT_TRUE(std::regex_match(made[0],
-                                 std::regex(R"(Marlowen \d{4}-\d{2}-\d{2} - \d{2}\.\d{2}\.\d{2})")))
-        << made[0];
+    // "Marlowen YYYY-MM-DD - hh.mm.ss"; '9' stands for any digit. (No
+    // std::regex: GCC 12 warns falsely about it under the sanitizers.)
+    const std::string shape = "Marlowen 9999-99-99 - 99.99.99";
+    bool matches = made[0].size() == shape.size();
+    for (std::size_t i = 0; matches && i < shape.size(); ++i)
+        matches = shape[i] == '9' ? std::isdigit(static_cast<unsigned char>(made[0][i])) != 0
+                                  : shape[i] == made[0][i];
+    EXPECT_TRUE(matches) << made[0];
     EXPECT_TRUE(std::filesystem::exists(root / "here" / made[0] / "Contact/ Acme.vcf"));
 }
 
