@@ -2,6 +2,7 @@
 // test runs never collide:
 //   SmtpSink      smtp_sink.py (python3-aiosmtpd) run with /usr/bin/python3;
 //                 messages() answers what it took, decoded.
+//   makeSelfSignedCertificate()  a certificate for 127.0.0.1 (openssl).
 //   ClosedPort    a port that is bound but not listening: connects are refused.
 //   SilentServer  a port that accepts connections and never says a word.
 #pragma once
@@ -16,6 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -75,10 +77,23 @@ private:
     LoopbackSocket socket_;
 };
 
+// Writes cert.pem and key.pem for 127.0.0.1 into `folder`; false when the
+// openssl command failed.
+inline bool makeSelfSignedCertificate(const std::filesystem::path& folder) {
+    const std::string command =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1"
+        " -addext subjectAltName=IP:127.0.0.1 -keyout '" +
+        (folder / "key.pem").string() + "' -out '" + (folder / "cert.pem").string() +
+        "' >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0 && std::filesystem::exists(folder / "cert.pem");
+}
+
 class SmtpSink {
 public:
     explicit SmtpSink(const std::filesystem::path& folder, const std::string& user = {},
-                      const std::string& password = {})
+                      const std::string& password = {},
+                      const std::filesystem::path& tlsCert = {},
+                      const std::filesystem::path& tlsKey = {})
         : output_(folder / "messages.jsonl") {
         int out[2];
         if (::pipe(out) != 0) return;
@@ -88,6 +103,8 @@ public:
         posix_spawn_file_actions_addclose(&actions, out[0]);
         std::vector<std::string> args = {kPython, MARLOWEN_SMTP_SINK_SCRIPT, output_.string()};
         if (!user.empty()) args.insert(args.end(), {"--user", user, "--password", password});
+        if (!tlsCert.empty())
+            args.insert(args.end(), {"--tls-cert", tlsCert.string(), "--tls-key", tlsKey.string()});
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);

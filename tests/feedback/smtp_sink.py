@@ -1,13 +1,14 @@
 """A local SMTP server for the feedback tests (python3-aiosmtpd).
 
-    smtp_sink.py OUTPUT [--user NAME --password WORD]
+    smtp_sink.py OUTPUT [--user NAME --password WORD] [--tls-cert PEM --tls-key PEM]
 
 Listens on 127.0.0.1 on a free port and prints that port as the first line
 of stdout. Every message it takes is appended to OUTPUT as one JSON line:
 the envelope, the decoded Subject/From/To/Date/Message-ID headers, the body
 decoded to text (line ends as "\n"), the longest raw line and whether the
 raw message is 7-bit. With --user/--password the server requires AUTH
-(PLAIN or LOGIN) and takes only that pair. Runs until killed.
+(PLAIN or LOGIN) and takes only that pair. With --tls-cert/--tls-key it
+offers STARTTLS and takes no mail before it. Runs until killed.
 """
 import argparse
 import asyncio
@@ -15,6 +16,7 @@ import email
 import email.policy
 import json
 import socket
+import ssl
 import sys
 import warnings
 
@@ -33,6 +35,7 @@ class Sink:
             "mail_from": envelope.mail_from,
             "rcpt_tos": envelope.rcpt_tos,
             "authenticated": bool(session.authenticated),
+            "tls": session.ssl is not None,
             "subject": str(message.get("Subject", "")),
             "from": str(message.get("From", "")),
             "to": str(message.get("To", "")),
@@ -54,6 +57,8 @@ def main():
     parser.add_argument("output")
     parser.add_argument("--user")
     parser.add_argument("--password")
+    parser.add_argument("--tls-cert")
+    parser.add_argument("--tls-key")
     args = parser.parse_args()
 
     def authenticator(server, session, envelope, mechanism, auth_data):
@@ -70,10 +75,16 @@ def main():
     sock.bind(("127.0.0.1", 0))
     sock.listen(8)
 
+    tls = None
+    if args.tls_cert:
+        tls = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        tls.load_cert_chain(args.tls_cert, args.tls_key)
+
     loop = asyncio.new_event_loop()
     factory = lambda: SMTP(Sink(args.output), hostname="sink.test",
                            authenticator=authenticator if require_auth else None,
-                           auth_required=require_auth, auth_require_tls=False)
+                           auth_required=require_auth, auth_require_tls=False,
+                           tls_context=tls, require_starttls=tls is not None)
     loop.run_until_complete(loop.create_server(factory, sock=sock))
     print(sock.getsockname()[1], flush=True)
     loop.run_forever()

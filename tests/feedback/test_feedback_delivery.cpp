@@ -160,6 +160,36 @@ TEST_F(FeedbackDelivery, ServerThatNeedsAuthRefusesAMailWithoutPassword) {
     EXPECT_TRUE(sink.messages().empty());
 }
 
+TEST_F(FeedbackDelivery, GoesOverStartTlsWhenTheServerOffersIt) {
+    ASSERT_TRUE(testing::makeSelfSignedCertificate(folder.path())) << "needs openssl";
+    testing::SmtpSink sink(folder.path(), "feedback@marlowen.test", "pw", folder / "cert.pem",
+                           folder / "key.pem");
+    ASSERT_NE(sink.port(), 0);
+    LogCapture log;
+    SmtpConfig config = localConfig(sink.port());
+    config.password = "pw";
+    config.caFile = (folder / "cert.pem").string();
+    ASSERT_TRUE(sendEmailHandle(config, "über TLS").delivered());
+    const auto messages = sink.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0]["tls"]);
+    EXPECT_TRUE(messages[0]["authenticated"]);
+    EXPECT_EQ(messages[0]["body"], "über TLS\n");
+}
+
+TEST_F(FeedbackDelivery, UntrustedStartTlsCertificateStopsTheSend) {
+    ASSERT_TRUE(testing::makeSelfSignedCertificate(folder.path())) << "needs openssl";
+    testing::SmtpSink sink(folder.path(), "feedback@marlowen.test", "pw", folder / "cert.pem",
+                           folder / "key.pem");
+    ASSERT_NE(sink.port(), 0);
+    LogCapture log;
+    SmtpConfig config = localConfig(sink.port());
+    config.password = "pw";  // must not go out over a connection nobody vouches for
+    const FeedbackSendResult r = sendEmailHandle(config, "x");
+    EXPECT_EQ(r.send, CURLE_PEER_FAILED_VERIFICATION);
+    EXPECT_TRUE(sink.messages().empty());
+}
+
 TEST(FeedbackUnreachable, RefusedConnectionFailsQuicklyAndIsLogged) {
     testing::ClosedPort closed;
     ASSERT_NE(closed.port(), 0);

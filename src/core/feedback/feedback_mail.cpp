@@ -33,6 +33,7 @@ FeedbackSendResult sendFeedback(const SmtpConfig& config, std::string_view subje
 
     PostLine mail;
     mail.setTimeout(config.timeout);
+    mail.setCaFile(config.caFile);
     result.login = mail.Login(config.host.c_str(), sender.c_str(), config.password.c_str(),
                               config.port);
     logResult(result.login);

@@ -115,7 +115,10 @@ int PostLine::Send() {
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, timeoutMs);
     curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, timeoutMs);
+    // Encrypt whenever the server offers STARTTLS; its certificate is
+    // verified, and a failed verification fails the send.
     curl_easy_setopt(c, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
+    if (!caFile_.empty()) curl_easy_setopt(c, CURLOPT_CAINFO, caFile_.c_str());
     if (!password_.empty()) {
         curl_easy_setopt(c, CURLOPT_USERNAME, account_.c_str());
         curl_easy_setopt(c, CURLOPT_PASSWORD, password_.c_str());

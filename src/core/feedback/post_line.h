@@ -20,6 +20,7 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
 
 #include "core/feedback/smtp_config.h"
 
@@ -39,6 +40,8 @@ public:
     int Send();
 
     void setTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
+    // Certificate authorities for TLS (PEM file); empty: the system's store.
+    void setCaFile(std::string path) { caFile_ = std::move(path); }
 
     // The smtp:// (or smtps://) address Send() connects to; empty before a
     // successful Login.
@@ -53,6 +56,7 @@ private:
     std::string subject_;
     std::string body_;
     std::chrono::milliseconds timeout_ = kDefaultSmtpTimeout;
+    std::string caFile_;
 };
 
 // The address Send() uses for a host setting and a port: "mail.example.org"

@@ -37,6 +37,9 @@ struct SmtpConfig {
     std::string password;
     std::string feedbackTo;
     std::chrono::milliseconds timeout = kDefaultSmtpTimeout;
+    // PEM file of the authorities a STARTTLS/smtps server certificate must
+    // chain to; empty: the system's store.
+    std::string caFile;
 
     // The envelope and header sender: the account, else the recipient.
     std::string sender() const { return user.empty() ? feedbackTo : user; }
