@@ -91,8 +91,7 @@ inline bool makeSelfSignedCertificate(const std::filesystem::path& folder) {
 class SmtpSink {
 public:
     explicit SmtpSink(const std::filesystem::path& folder, const std::string& user = {},
-                      const std::string& password = {},
-                      const std::filesystem::path& tlsCert = {},
+                      const std::string& password = {}, const std::filesystem::path& tlsCert = {},
                       const std::filesystem::path& tlsKey = {})
         : output_(folder / "messages.jsonl") {
         int out[2];
@@ -108,8 +107,7 @@ public:
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
-        if (::posix_spawn(&pid_, kPython, &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
+        if (::posix_spawn(&pid_, kPython, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
         if (pid_ > 0) port_ = readPort(out[0]);

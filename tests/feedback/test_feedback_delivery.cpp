@@ -1,10 +1,13 @@
 // Feedback mail over a real SMTP server on 127.0.0.1 (smtp_sink.py): what
-// arrives, with and without AUTH; what a refused or silent server does to a
-// send; and a send with nothing configured.
+// arrives, with and without AUTH, over STARTTLS and from several threads at
+// once; what a refused or silent server does to a send; and a send with
+// nothing configured.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../export/temp_folder.h"
@@ -110,6 +113,31 @@ TEST_F(FeedbackDelivery, FeedbackWindowBodyAndSheetBody) {
     EXPECT_EQ(messages[1]["subject"], "Marlowen");
     EXPECT_EQ(messages[1]["body"], "write something.\n");
     EXPECT_EQ(log.lines.size(), 4u);
+}
+
+TEST_F(FeedbackDelivery, SendsOnSeveralThreadsAtOnceEachArrive) {
+    testing::SmtpSink sink(folder.path());
+    ASSERT_NE(sink.port(), 0);
+    LogCapture log;
+    const SmtpConfig config = localConfig(sink.port());
+    std::vector<FeedbackSendResult> results(4);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < results.size(); ++i)
+        threads.emplace_back([&, i] {
+            results[i] = sendFeedBackEmailHandle(config, "t" + std::to_string(i) + "@example.org",
+                                                 "from thread " + std::to_string(i));
+        });
+    for (auto& t : threads) t.join();
+    for (const auto& r : results) EXPECT_TRUE(r.delivered());
+
+    std::set<std::string> bodies;
+    for (const auto& m : sink.messages()) bodies.insert(m["body"].get<std::string>());
+    std::set<std::string> expected;
+    for (std::size_t i = 0; i < results.size(); ++i)
+        expected.insert("RegEmail: t" + std::to_string(i) +
+                        "@example.org\nSuggestion:from thread " + std::to_string(i) + "\n");
+    EXPECT_EQ(bodies, expected);
+    EXPECT_EQ(log.lines.size(), 2 * results.size());
 }
 
 TEST_F(FeedbackDelivery, OneAddressServesAsSenderAndRecipient) {

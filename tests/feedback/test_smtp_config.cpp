@@ -116,8 +116,7 @@ TEST(SmtpEnvironment, EmptyVariablesAreUnset) {
 
 TEST(SmtpEnvironment, BadPortIsLoggedAndIgnored) {
     std::vector<std::string> lines;
-    const LogSink previous =
-        setLogSink([&](std::string_view line) { lines.emplace_back(line); });
+    const LogSink previous = setLogSink([&](std::string_view line) { lines.emplace_back(line); });
     const FakeEnv env{{{"MARLOWEN_SMTP_PORT", "smtp"}}};
     const SmtpConfig c = effectiveSmtpConfig(settingsFile(), env.lookup());
     setLogSink(previous);

@@ -6,7 +6,9 @@
 namespace marlowen {
 namespace {
 
-void logResult(int res) { logLine("res=======" + std::to_string(res)); }
+void logResult(int res) {
+    logLine("res=======" + std::to_string(res));
+}
 
 }  // namespace
 
@@ -34,8 +36,8 @@ FeedbackSendResult sendFeedback(const SmtpConfig& config, std::string_view subje
     PostLine mail;
     mail.setTimeout(config.timeout);
     mail.setCaFile(config.caFile);
-    result.login = mail.Login(config.host.c_str(), sender.c_str(), config.password.c_str(),
-                              config.port);
+    result.login =
+        mail.Login(config.host.c_str(), sender.c_str(), config.password.c_str(), config.port);
     logResult(result.login);
     mail.SetAddress(sender.c_str(), recipient.c_str());
     mail.SetMail(subjectText.c_str(), bodyText.c_str());

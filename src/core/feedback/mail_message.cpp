@@ -66,8 +66,8 @@ std::string rfc5322Date(std::time_t t) {
 
 std::string makeMessageId(std::string_view sender, std::time_t t) {
     const auto at = sender.rfind('@');
-    std::string_view domain = at == std::string_view::npos ? std::string_view{}
-                                                            : sender.substr(at + 1);
+    std::string_view domain =
+        at == std::string_view::npos ? std::string_view{} : sender.substr(at + 1);
     if (domain.empty() || !isPlainAddress(domain)) domain = "marlowen.invalid";
     std::random_device device;
     std::uniform_int_distribution<unsigned> digit(0, 15);

@@ -21,7 +21,9 @@ CURLcode globalInit() {
     return code;
 }
 
-std::string text(const char* s) { return s ? std::string(s) : std::string(); }
+std::string text(const char* s) {
+    return s ? std::string(s) : std::string();
+}
 
 struct Upload {
     std::string_view rest;
@@ -95,10 +97,12 @@ int PostLine::Send() {
     if (!isPlainAddress(from_) || !isPlainAddress(to_)) return CURLE_BAD_FUNCTION_ARGUMENT;
 
     const std::time_t now = std::time(nullptr);
-    const std::string message = composeMessage(
-        {.from = from_, .to = to_, .subject = subject_, .date = now,
-         .messageId = makeMessageId(from_, now)},
-        body_);
+    const std::string message = composeMessage({.from = from_,
+                                                .to = to_,
+                                                .subject = subject_,
+                                                .date = now,
+                                                .messageId = makeMessageId(from_, now)},
+                                               body_);
 
     std::unique_ptr<CURL, EasyDeleter> curl(curl_easy_init());
     if (!curl) return CURLE_FAILED_INIT;

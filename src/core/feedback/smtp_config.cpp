@@ -42,8 +42,8 @@ SmtpConfigOverlay smtpOverlayFromEnvironment(const EnvLookup& getEnv) {
     if (const auto portText = nonEmpty(lookup(kEnvSmtpPort))) {
         overlay.port = parseSmtpPort(*portText);
         if (!overlay.port)
-            logLine(std::string(kEnvSmtpPort) + " is not a port number (1-65535), ignored: " +
-                    *portText);
+            logLine(std::string(kEnvSmtpPort) +
+                    " is not a port number (1-65535), ignored: " + *portText);
     }
     return overlay;
 }
