@@ -148,13 +148,16 @@ void ZNResultViewController::awakeFromNib() {
                        ui_->iOSTypeInfolab, ui_->backupDateInfolab})
         static_cast<QWidget*>(w)->setFont(lucida(12));
     for (QWidget* w : {ui_->BackUpInfolab, ui_->backuplab, ui_->deletedlab}) w->setFont(lucida(14));
+    // Bold 12 as the platform's points; on 96-dpi screens that is 12 pixels
+    // wider per glyph than the layout allows, so the size is set in pixels.
     QFont countFont = QApplication::font();
-    countFont.setPointSize(12);
+    countFont.setPixelSize(13);
     countFont.setBold(true);
     for (QLabel* l : {ui_->photovideoNumlab, ui_->delPhotovideoNumlab, ui_->contactNumlab,
                       ui_->delContactNumlab, ui_->messageNumlab, ui_->delMessageNumlab,
                       ui_->noteNumlab, ui_->delNoteNumlab, ui_->callNumlab, ui_->delCallNumlab})
         l->setFont(countFont);
+    for (int column = 1; column <= 5; ++column) ui_->categoryGrid->setColumnStretch(column, 1);
 
     ui_->checkBtn->setText(tr("Only dispaly deleted files"));
     QPalette p = ui_->checkBtn->palette();
@@ -465,6 +468,7 @@ void ZNResultViewController::showView(QWidget* parent, const ZNIOSDeviceNode& no
     widths(page(ResultCategory::Note).table, QStringLiteral("noteContent"), 307);
     widths(page(ResultCategory::CallHistory).table, QStringLiteral("callPhone"), 174);
     widths(page(ResultCategory::Contact).table, QStringLiteral("Name"), 200);
+    widths(page(ResultCategory::Contact).table, QStringLiteral("contactPhone"), 140);
     widths(page(ResultCategory::PhotoAndVideo).table, QStringLiteral("Name"), 160);
 }
 

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "core/scan/scan_controller.h"
+#include "gui/default_center.h"
 #include "gui/quillon_app_delegate.h"
 #include "gui/result_sorting.h"
 #include "gui/result_table_view.h"
@@ -388,6 +389,36 @@ private slots:
         p.prompter.answers = {true};
         p.app.window()->close();
         QCOMPARE(p.prompter.terminated, 2);
+    }
+
+    void footerButtonsUnderlineOnHoverAndPreviewHidesEmptyLines() {
+        Program p(sampleRoot_);
+        p.scan();
+        auto& r = p.results();
+        auto& ui = r.ui();
+        NotificationCenter& nc = marlowen::gui::defaultCenter();
+        nc.postNotificationName(kZNbuttonMouseEntered, ui.feedBackBtn);
+        QVERIFY(ui.feedBackBtn->font().underline());
+        QCOMPARE(ui.feedBackBtn->cursor().shape(), Qt::PointingHandCursor);
+        nc.postNotificationName(kZNbuttonMouseEntered, ui.contactBtn);
+        QVERIFY(!ui.contactBtn->font().underline());
+        nc.postNotificationName(kZNbuttonMouseExited, ui.feedBackBtn);
+        QVERIFY(!ui.feedBackBtn->font().underline());
+        QCOMPARE(ui.feedBackBtn->cursor().shape(), Qt::ArrowCursor);
+
+        // A contact without e-mail or note shows neither line.
+        ResultTableView* table = p.contacts();
+        int withoutEmail = -1;
+        for (int row = 0; row < table->model()->rowCount(); ++row)
+            if (table->model()->index(row, 3).data().toString().isEmpty()) withoutEmail = row;
+        QVERIFY(withoutEmail >= 0);
+        table->selectOnlyRow(withoutEmail);
+        QVERIFY(r.previewLabel("contactEmaillab")->isHidden());
+        QVERIFY(!r.previewLabel("contactPhonelab")->isHidden());
+        table->selectOnlyRow(0);
+        QVERIFY(!r.previewLabel("contactEmaillab")->isHidden());
+        QCOMPARE(r.previewLabel("contactEmaillab")->text(),
+                 QStringLiteral("Email: %1").arg(table->model()->index(0, 3).data().toString()));
     }
 
     void encryptedBackupShowsWhyNothingWasFound() {
