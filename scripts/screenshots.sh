@@ -14,6 +14,6 @@ sample="$(mktemp -d)"
 trap 'rm -rf "$sample"' EXIT
 "$build/tests/support/marlowen-fixture" sample "$sample/Backup" >/dev/null
 mkdir -p "$root/docs/screenshots"
-QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x900x24" \
+QT_QPA_PLATFORM=xcb QT_MEDIA_BACKEND=ffmpeg xvfb-run -a -s "-screen 0 1280x900x24" \
     "$build/tests/gui/marlowen-screenshots" "$sample/Backup" "$root/docs/screenshots"
 ls -l "$root/docs/screenshots"

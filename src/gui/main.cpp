@@ -5,6 +5,9 @@
 #include "gui/quillon_app_delegate.h"
 
 int main(int argc, char* argv[]) {
+    // The GStreamer backend of the movie preview fails hard where its plugins
+    // are missing; the ffmpeg backend needs nothing else.
+    if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "ffmpeg");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Marlowen"));
     marlowen::gui::DialogPrompter prompter;

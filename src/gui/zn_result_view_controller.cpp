@@ -8,6 +8,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImageReader>
+#include <QMediaPlayer>
+#include <QVideoWidget>
 #include <QProgressBar>
 #include <QThread>
 #include <QVBoxLayout>
@@ -335,9 +337,22 @@ QWidget* ZNResultViewController::buildPhotoPreview() {
     imageView_->setObjectName(QStringLiteral("imageView"));
     imageView_->setAlignment(Qt::AlignCenter);
     imageView_->setMinimumSize(200, 200);
-    movView_ = new QLabel;
+    movView_ = new QVideoWidget;
     movView_->setObjectName(QStringLiteral("movView"));
-    movView_->setAlignment(Qt::AlignCenter);
+    movView_->setMinimumSize(200, 200);
+    player_ = new QMediaPlayer(this);
+    player_->setVideoOutput(movView_);
+    // A file that does not open as a movie is shown by its file icon.
+    connect(player_, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error error) {
+        if (error != QMediaPlayer::NoError) showMovieIcon();
+    });
+    // A file that opens but holds no picture to play is no movie either.
+    connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
+        if (status == QMediaPlayer::InvalidMedia ||
+            ((status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia) &&
+             !player_->hasVideo()))
+            showMovieIcon();
+    });
     hl->addWidget(imageView_);
     hl->addWidget(movView_);
     imageView_->hide();
@@ -574,6 +589,8 @@ void ZNResultViewController::actCheck() {
 }
 
 void ZNResultViewController::releaseUIMemory() {
+    player_->stop();
+    player_->setSource(QUrl());
     intake_.releaseUIMemory();
     photoController->setDisplayList({});
     contactController->setDisplayList({});
@@ -645,14 +662,14 @@ void ZNResultViewController::showPreview(ResultCategory c, int row) {
         const auto node = photoController->nodeAt(row);
         if (!node) return;
         if (node->bmov()) {
-            // Movies are shown by the file icon of their kind.
-            movView_->hide();
-            imageView_->show();
-            const QIcon icon = QFileIconProvider().icon(QFileInfo(QStringLiteral("movie.mov")));
-            QPixmap pm = icon.pixmap(256, 256);
-            if (pm.isNull()) pm = QIcon::fromTheme(QStringLiteral("video-x-generic")).pixmap(256, 256);
-            imageView_->setPixmap(pm.scaled(220, 220, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+            imageView_->hide();
+            movView_->show();
+            player_->stop();
+            player_->setSource(QUrl::fromLocalFile(qs(node->filePath())));
+            player_->play();
         } else {
+            player_->stop();
+            player_->setSource(QUrl());
             movView_->hide();
             imageView_->show();
             QImageReader reader(qs(node->filePath()));
@@ -716,6 +733,17 @@ void ZNResultViewController::showPreview(ResultCategory c, int row) {
         break;
     }
     }
+}
+
+void ZNResultViewController::showMovieIcon() {
+    player_->stop();
+    movView_->hide();
+    imageView_->show();
+    QPixmap icon = QFileIconProvider().icon(QFileInfo(QStringLiteral("movie.mov"))).pixmap(256, 256);
+    if (icon.isNull()) icon = QIcon::fromTheme(QStringLiteral("video-x-generic")).pixmap(256, 256);
+    imageView_->setPixmap(icon.isNull() ? QPixmap()
+                                        : icon.scaled(256, 256, Qt::IgnoreAspectRatio,
+                                                      Qt::SmoothTransformation));
 }
 
 void ZNResultViewController::tableView(ResultTableView* table, int clickedColumn) {

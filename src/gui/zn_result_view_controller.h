@@ -23,7 +23,9 @@
 #include "gui/result_table_model.h"
 
 #include <QDialog>
+class QMediaPlayer;
 class QProgressBar;
+class QVideoWidget;
 class QScrollArea;
 
 namespace Ui {
@@ -98,6 +100,9 @@ public:
     ZNButton* buttonOf(ResultCategory c) const;
     QString buttonImageOf(ResultCategory c) const;
     QLabel* previewLabel(const char* name) const;
+    QLabel* imageView() const { return imageView_; }
+    QVideoWidget* movView() const { return movView_; }
+    QMediaPlayer* moviePlayer() const { return player_; }
     QDialog* saveWindow() const { return saveWindow_; }
     QProgressBar* saveProgressor() const { return saveProgressor_; }
     QTimer& recoverTimer() { return recoverTimer_; }
@@ -136,6 +141,8 @@ private:
     void updateSelectionText();
     void showPreview(ResultCategory c, int row);
     void setFooterLook(ZNButton* button, bool hovered);
+    // The file icon of a movie, shown when the movie does not open.
+    void showMovieIcon();
     Page& page(ResultCategory c);
     const Page& page(ResultCategory c) const;
 
@@ -158,7 +165,8 @@ private:
     ResultCategory currentCategory_ = ResultCategory::Contact;
 
     QLabel* imageView_ = nullptr;
-    QLabel* movView_ = nullptr;
+    QVideoWidget* movView_ = nullptr;
+    QMediaPlayer* player_ = nullptr;
 
     QString recoverPath_;
     QPointer<QDialog> saveWindow_;

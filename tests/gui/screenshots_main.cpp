@@ -37,6 +37,7 @@ bool save(QWidget* window, QWidget* sheet, const QString& path) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "ffmpeg");
     QApplication app(argc, argv);
     if (argc != 3) {
         std::fprintf(stderr, "usage: marlowen-screenshots <backup root> <output folder>\n");

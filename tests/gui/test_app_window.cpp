@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QVideoWidget>
+#include <QMediaPlayer>
 #include <filesystem>
 
 #include "core/scan/scan_controller.h"
@@ -20,6 +22,8 @@
 #include "gui/zn_result_view_controller.h"
 #include "fake_prompter.h"
 #include "support/backup_folder.h"
+#include "support/file_bytes.h"
+#include "support/media_files.h"
 #include "support/sample_backup.h"
 #include "support/temp_dir.h"
 #include "ui_MainWindow.h"
@@ -419,6 +423,39 @@ private slots:
         QVERIFY(!r.previewLabel("contactEmaillab")->isHidden());
         QCOMPARE(r.previewLabel("contactEmaillab")->text(),
                  QStringLiteral("Email: %1").arg(table->model()->index(0, 3).data().toString()));
+    }
+
+    void photoPreviewShowsImagesAndFallsBackForBrokenMovies() {
+        Program p(sampleRoot_);
+        p.scan(true);
+        auto& r = p.results();
+        const std::filesystem::path media = dir_ / "media";
+        std::filesystem::create_directories(media);
+        // A QuickTime file type box and nothing playable after it.
+        fixture::Bytes broken = fixture::quickTimeMovie();
+        std::fill(broken.begin() + 32, broken.end(), 0);
+        fixture::writeFileBytes(media / "broken-movie", broken);
+        fixture::writeFileBytes(media / "picture", fixture::pngImage());
+        r.intake().ScanMovNodeToMainThreadHandle((media / "broken-movie").string());
+        r.intake().ScanMovNodeToMainThreadHandle((media / "picture").string());
+        r.actPhoto();
+        QCOMPARE(r.buttonImageOf(ResultCategory::PhotoAndVideo), QStringLiteral("phone&videoOn"));
+        ResultTableView* table = r.tableOf(ResultCategory::PhotoAndVideo);
+        const int rows = table->model()->rowCount();
+        QVERIFY(rows >= 2);
+        QCOMPARE(table->model()->index(rows - 2, 1).data().toString(), QStringLiteral("00000001.mov"));
+
+        table->selectOnlyRow(rows - 1);
+        QVERIFY(r.imageView()->isVisible());
+        QVERIFY(!r.movView()->isVisible());
+        QVERIFY(!r.imageView()->pixmap().isNull());
+        QVERIFY(r.previewLabel("imageFileNamelab")->text().startsWith(QStringLiteral("File Name: ")));
+        QVERIFY(r.previewLabel("imageFileSizelab")->text().startsWith(QStringLiteral("File Size: ")));
+
+        // The movie does not open: the preview falls back to the file icon.
+        table->selectOnlyRow(rows - 2);
+        QCOMPARE(r.previewLabel("imageFileNamelab")->text(), QStringLiteral("File Name: 00000001.mov"));
+        QTRY_VERIFY_WITH_TIMEOUT(r.imageView()->isVisible() && !r.movView()->isVisible(), 10000);
     }
 
     void encryptedBackupShowsWhyNothingWasFound() {
