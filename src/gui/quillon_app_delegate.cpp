@@ -13,6 +13,7 @@
 #include "gui/device_table_model.h"
 #include "gui/prompter.h"
 #include "gui/resources.h"
+#include "gui/sheet_placement.h"
 #include "gui/zn_controls.h"
 #include "gui/zn_result_view_controller.h"
 #include "ui_AboutWindow.h"
@@ -227,17 +228,13 @@ bool QuillonAppDelegate::windowShouldClose() {
 }
 
 int QuillonAppDelegate::sheetOffsetForFrameHeight(int frameHeight) {
-    if (frameHeight == 559 || frameHeight == 537) return 1;
-    if (frameHeight == 620) return 78;
-    return 0;
+    return gui::sheetOffsetForFrameHeight(frameHeight);
 }
 
 void QuillonAppDelegate::positionSheet(QDialog* sheet) const {
     if (!sheet) return;
     sheet->adjustSize();
-    const QRect frame = window_->geometry();
-    const int x = frame.x() + (frame.width() - sheet->width()) / 2;
-    sheet->move(x, frame.y() + sheetOffsetForFrameHeight(frame.height()));
+    placeSheet(sheet, window_.get());
 }
 
 void QuillonAppDelegate::tableViewSelectionDidChange() {

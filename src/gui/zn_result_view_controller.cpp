@@ -20,30 +20,13 @@
 #include "gui/resources.h"
 #include "gui/result_sorting.h"
 #include "gui/result_table_view.h"
+#include "gui/result_view_style.h"
 #include "gui/zn_controls.h"
 #include "ui_ResulutView.h"
 
 namespace marlowen::gui {
 
 namespace {
-
-const QColor kAccent = QColor::fromRgbF(217 / 255.0f, 81 / 255.0f, 30 / 255.0f, 1.0f);
-
-QFont lucida(int points, bool bold = false) {
-    QFont f(QStringLiteral("Lucida Grande"), points);
-    f.setStyleHint(QFont::SansSerif);
-    f.setBold(bold);
-    return f;
-}
-
-QString qs(const std::string& s) { return QString::fromStdString(s); }
-
-// "%d%%" with a percentage, e.g. "40%".
-QString percentText(int percent) {
-    return ZNResultViewController::tr("%d%%")
-        .replace(QLatin1String("%d"), QString::number(percent))
-        .replace(QLatin1String("%%"), QLatin1String("%"));
-}
 
 template <class Node>
 std::vector<std::shared_ptr<Node>> deletedOf(const std::vector<std::shared_ptr<Node>>& list) {
@@ -826,89 +809,6 @@ void ZNResultViewController::ZNbuttonMouseEnteredHandle(const Notification& note
 void ZNResultViewController::ZNbuttonMouseExitedHandle(const Notification& note) {
     ZNButton* b = senderButton(note);
     if (b == ui_->facebookBtn || b == ui_->twitterBtn || b == ui_->feedBackBtn) setFooterLook(b, false);
-}
-
-// --- Export ---------------------------------------------------------------
-
-void ZNResultViewController::actRecovery() {
-    if (isExporting()) return;
-    intake_.recovredFilesNum = 0;
-    const QString proposed = QString::fromStdString(proposedExportFolderName());
-    const QString path = prompter_.saveFolderPath(window(), QDir::homePath(), proposed);
-    if (path.isEmpty()) return;
-    recoverPath_ = path;
-    showSaveWindow();
-    saveProgressor_->setValue(0);
-    savepercentlab_->setText(percentText(0));
-    recoverTimer_.start();
-
-    const std::filesystem::path target = path.toStdString();
-    const std::string protectedFolder = backupFolder_;
-    recoverThread_ = std::thread([this, target, protectedFolder] {
-        RecordExport job(intake_, target);
-        if (!protectedFolder.empty()) job.setProtectedFolder(protectedFolder);
-        const ExportResult result = job.recoverFilesThread();
-        if (detached_) return;
-        QMetaObject::invokeMethod(
-            this, [this, result] { saveProgressorHanderToMainThreadHandle(result); },
-            Qt::QueuedConnection);
-    });
-}
-
-void ZNResultViewController::showSaveWindow() {
-    if (!saveWindow_) {
-        saveWindow_ = new QDialog(window());
-        saveWindow_->setObjectName(QStringLiteral("saveWindow"));
-        saveWindow_->setWindowTitle(tr("Recovering"));
-        auto* l = new QVBoxLayout(saveWindow_);
-        auto* title = new QLabel(tr("Recovering the checked files, please wait..."));
-        title->setFont(lucida(12));
-        l->addWidget(title);
-        auto* row = new QHBoxLayout;
-        saveProgressor_ = new QProgressBar;
-        saveProgressor_->setObjectName(QStringLiteral("saveProgressor"));
-        saveProgressor_->setRange(0, 100);
-        saveProgressor_->setTextVisible(false);
-        savepercentlab_ = new QLabel;
-        savepercentlab_->setObjectName(QStringLiteral("savepercentlab"));
-        savepercentlab_->setMinimumWidth(40);
-        row->addWidget(saveProgressor_, 1);
-        row->addWidget(savepercentlab_);
-        l->addLayout(row);
-        saveWindow_->setFixedSize(420, 100);
-        saveWindow_->setWindowModality(Qt::WindowModal);
-    }
-    if (QWidget* w = window()) {
-        const QRect g = w->geometry();
-        saveWindow_->move(g.x() + (g.width() - saveWindow_->width()) / 2, g.y() + 78);
-    }
-    saveWindow_->open();
-}
-
-void ZNResultViewController::recoverTimerFired() {
-    const int selected = intake_.selectedFilesNum.load();
-    const int done = intake_.recovredFilesNum.load();
-    const int percent = selected > 0 ? static_cast<int>(static_cast<float>(done) * 100.0f /
-                                                        static_cast<float>(selected))
-                                     : 0;
-    saveProgressor_->setValue(std::clamp(percent, 0, 100));
-    savepercentlab_->setText(percentText(percent));
-}
-
-void ZNResultViewController::saveProgressorHanderToMainThreadHandle(const ExportResult& result) {
-    if (recoverThread_.joinable()) recoverThread_.join();
-    recoverTimer_.stop();
-    if (saveWindow_) saveWindow_->close();
-    saveProgressor_->setValue(0);
-    savepercentlab_->setText(percentText(0));
-    intake_.recovredFilesNum = 0;
-    prompter_.revealFolder(recoverPath_);
-    if (result.failed > 0) {
-        prompter_.alert(window(),
-                        tr("%1 files could not be written.").arg(result.failed),
-                        tr("Ok"), QString(), QString::fromStdString(result.firstError()));
-    }
-    emit exportEnded(result.failed);
 }
 
 }  // namespace marlowen::gui
