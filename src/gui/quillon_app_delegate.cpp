@@ -77,18 +77,19 @@ QuillonAppDelegate::QuillonAppDelegate(Prompter& prompter, std::string backupRoo
     ui_->diskTableView->verticalHeader()->setDefaultSectionSize(26);
     ui_->diskTableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ui_->diskTableView->horizontalHeader()->setStretchLastSection(true);
-    ui_->diskTableView->setColumnWidth(0, 180);
-    ui_->diskTableView->setColumnWidth(1, 90);
-    ui_->diskTableView->setColumnWidth(2, 60);
-    ui_->diskTableView->setColumnWidth(3, 130);
-    ui_->diskTableView->setColumnWidth(4, 120);
-    ui_->diskTableView->setColumnWidth(5, 60);
+    ui_->diskTableView->setColumnWidth(0, 170);
+    ui_->diskTableView->setColumnWidth(1, 85);
+    ui_->diskTableView->setColumnWidth(2, 50);
+    ui_->diskTableView->setColumnWidth(3, 145);
+    ui_->diskTableView->setColumnWidth(4, 135);
+    ui_->diskTableView->setColumnWidth(5, 55);
     connect(ui_->diskTableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { tableViewSelectionDidChange(); });
 
     leadWindow_ = new QDialog(window_.get());
     welcomeUi_->setupUi(leadWindow_);
     leadWindow_->setWindowModality(Qt::WindowModal);
+    leadWindow_->setMinimumWidth(520);
     aboutWindow_ = new QDialog(window_.get());
     aboutUi_->setupUi(aboutWindow_);
     cryWindow_ = new QDialog(window_.get());

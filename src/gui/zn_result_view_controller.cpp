@@ -189,7 +189,7 @@ void ZNResultViewController::buildCategoryViews() {
          {{QStringLiteral("Name"), tr("Name")}, [](const PV& n) { return n.fileNodeName(); }},
          {{QStringLiteral("Size"), tr("Size")}, [](const PV& n) { return n.fileNodeSize(); }},
          {{QStringLiteral("bmov"), tr("Kind")},
-          [](const PV& n) { return std::string(n.bmov() ? "Movie" : "Photo"); }}},
+          [](const PV& n) { return (n.bmov() ? tr("Movie") : tr("Photo")).toStdString(); }}},
         this);
     contactController = new RecordTableModel<C>(
         {{check, {}},

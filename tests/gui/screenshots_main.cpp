@@ -1,6 +1,7 @@
 // Drives the program on a backup root and saves pictures of its pages:
 //   marlowen-screenshots <backup root> <output folder>
-// writes backup-page.png, results-page.png and export-sheet.png. Each picture
+// writes welcome-sheet.png, backup-page.png, results-page.png,
+// export-sheet.png and feedback-sheet.png. Each picture
 // is the window with any sheet over it, drawn by the widgets themselves.
 #include <QApplication>
 #include <QCheckBox>
@@ -49,6 +50,7 @@ int main(int argc, char* argv[]) {
     QuillonAppDelegate controller(prompter, argv[1]);
     controller.applicationDidFinishLaunching();
     QTest::qWait(200);
+    if (!save(controller.window(), controller.leadWindow(), out + "/welcome-sheet.png")) return 1;
     controller.ClickStart();
     QTest::qWait(100);
     if (!save(controller.window(), nullptr, out + "/backup-page.png")) return 1;
@@ -76,5 +78,8 @@ int main(int argc, char* argv[]) {
     if (!save(controller.window(), results.saveWindow(), out + "/export-sheet.png")) return 1;
     const bool exported = QTest::qWaitFor([&] { return !prompter.revealed.isEmpty(); }, 60000);
     QDir(prompter.savePath).removeRecursively();
+    QTest::qWait(100);
+    controller.window()->close();
+    if (!save(controller.window(), controller.cryWindow(), out + "/feedback-sheet.png")) return 1;
     return exported ? 0 : 1;
 }
