@@ -230,6 +230,16 @@ private slots:
         QCOMPARE(table->model()->rowCount(), static_cast<int>(r.intake().contactArray().size()));
         QVERIFY(isChecked(table, 0) && isChecked(table, 1) && isChecked(table, 2));
 
+        // A real click on the box of one of several selected rows keeps the
+        // selection and sets every selected row.
+        selectRows(table, {0, 1, 3});
+        const QRect box = table->visualRect(table->model()->index(1, 0));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, box.center());
+        QCOMPARE(table->selectionModel()->selectedRows().size(), 3);
+        QVERIFY(!isChecked(table, 0) && !isChecked(table, 1) && !isChecked(table, 3));
+        QVERIFY(isChecked(table, 2));
+        QCOMPARE(r.intake().selectedFilesNum.load(), 1);
+
         selectRows(table, {0, 1, 2, 3});
         clickCheckBox(table, 3, false);
         QCOMPARE(r.intake().selectedFilesNum.load(), 0);
@@ -272,6 +282,17 @@ private slots:
         QVERIFY(SortFlags::name);
         const QStringList names = column(messages, 1);
         for (int i = 1; i < names.size(); ++i) QVERIFY(names[i - 1].compare(names[i]) <= 0);
+
+        // Call dates sort as instants by their own flag.
+        r.actCallHistory();
+        ResultTableView* calls = r.tableOf(ResultCategory::CallHistory);
+        const int dateColumn = 3;
+        r.tableView(calls, dateColumn);
+        QVERIFY(SortFlags::date);
+        QVERIFY(SortFlags::name);
+        for (int i = 1; i < calls->model()->rowCount(); ++i)
+            QVERIFY(callDateInstant(calls->model()->index(i - 1, dateColumn).data().toString().toStdString()) <=
+                    callDateInstant(calls->model()->index(i, dateColumn).data().toString().toStdString()));
 
         // The record list keeps its scan order.
         QCOMPARE(QString::fromStdString(r.intake().contactArray().front()->contactName()), before.first());

@@ -6,6 +6,8 @@
 #include <QContextMenuEvent>
 #include <QEnterEvent>
 #include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QTest>
 
 #include "core/discovery/backup_enumeration.h"
@@ -163,6 +165,20 @@ private slots:
         QCOMPARE(ZNImageAndTextCell::titleRectForBounds(frame, QSize()), QRect());
         QCOMPARE(ZNImageAndTextCell::imageRectForBounds(frame, QSize()), QRect());
         QCOMPARE(ZNImageAndTextCell::drawnTextRect(frame, QSize()).left(), 10);
+    }
+
+    void imageCellWidensItsSizeByThePicture() {
+        QStandardItemModel model(1, 1);
+        model.setItem(0, 0, new QStandardItem(QStringLiteral("Ann's phone")));
+        QTableView view;
+        view.setModel(&model);
+        ZNImageAndTextCell cell;
+        QStyleOptionViewItem option;
+        option.initFrom(&view);
+        const QModelIndex index = model.index(0, 0);
+        const int plain = cell.sizeHint(option, index).width();
+        model.item(0, 0)->setData(QPixmap(QSize(12, 20)), Qt::DecorationRole);
+        QCOMPARE(cell.sizeHint(option, index).width(), plain - 3 + 12 + 3);
     }
 
     void buttonPostsEnterThenExit() {
