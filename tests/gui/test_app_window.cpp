@@ -195,6 +195,31 @@ private slots:
         QCOMPARE(r.previewLabel("contactNamelab")->text(),
                  QStringLiteral("Name: %1").arg(table->model()->index(0, 1).data().toString()));
         QCOMPARE(ui.backupNameInfolab->text(), QStringLiteral("Ann's phone"));
+
+        // A progress step moves the bar and refreshes every count label; the
+        // deleted photo count always reads 0.
+        CategoryCounts counts;
+        counts.photovideoNum = 4;
+        counts.callNum = 2;
+        counts.delCallNum = 1;
+        r.ScanProgressInfomationHandle(40, counts);
+        QCOMPARE(ui.scanProgressor->value(), 40);
+        QCOMPARE(ui.progressTextField->text(), QStringLiteral("40%"));
+        QCOMPARE(ui.photovideoNumlab->text(), QStringLiteral("Photo&Video:  4"));
+        QCOMPARE(ui.delPhotovideoNumlab->text(), QStringLiteral("Photo&Video:  0"));
+        QCOMPARE(ui.callNumlab->text(), QStringLiteral("Call History:  2"));
+        QCOMPARE(ui.delCallNumlab->text(), QStringLiteral("Call History:  1"));
+
+        // The next scan starts from a reset page.
+        p.app.showMainView();
+        r.showView(p.app.ui().contentView, *p.app.currentNode());
+        QCOMPARE(ui.progressTextField->text(), QStringLiteral("1%"));
+        QCOMPARE(ui.contactNumlab->text(), QStringLiteral("Contacts:  "));
+        QVERIFY(!ui.homeBtn->isEnabled());
+        QVERIFY(!ui.contactBtn->isEnabled());
+        QVERIFY(ui.checkBtn->isHidden());
+        QVERIFY(ui.scanproView->isVisible());
+        QCOMPARE(r.intake().contactNum(), 0);
     }
 
     void checkBoxesApplyToEverySelectedRowAndSurviveTheFilter() {
