@@ -1,20 +1,13 @@
 #include "gui/zn_result_view_controller.h"
 
 #include <QApplication>
-#include <QDialog>
-#include <QDir>
-#include <QFileIconProvider>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QImageReader>
 #include <QMediaPlayer>
 #include <QVideoWidget>
-#include <QProgressBar>
 #include <QThread>
 #include <QVBoxLayout>
 
-#include "core/export/export_folder.h"
 #include "gui/default_center.h"
 #include "gui/prompter.h"
 #include "gui/resources.h"
