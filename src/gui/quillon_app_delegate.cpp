@@ -1,0 +1,308 @@
+#include "gui/quillon_app_delegate.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDir>
+#include <QHeaderView>
+#include <QThread>
+
+#include "core/discovery/backup_enumeration.h"
+#include "core/discovery/no_backup_alert.h"
+#include "gui/default_center.h"
+#include "gui/device_table_model.h"
+#include "gui/prompter.h"
+#include "gui/resources.h"
+#include "gui/sheet_placement.h"
+#include "gui/zn_controls.h"
+#include "gui/zn_result_view_controller.h"
+#include "ui_AboutWindow.h"
+#include "ui_FeedbackSheet.h"
+#include "ui_MainWindow.h"
+#include "ui_WelcomeSheet.h"
+
+namespace marlowen::gui {
+
+namespace {
+
+QuillonAppDelegate* gAppController = nullptr;
+
+const QColor kAccent = QColor::fromRgbF(217 / 255.0f, 81 / 255.0f, 30 / 255.0f, 1.0f);
+
+QFont face(const char* family, int points, bool bold = false) {
+    QFont f(QString::fromLatin1(family), points);
+    f.setStyleHint(QFont::SansSerif);
+    f.setBold(bold);
+    return f;
+}
+
+QFont boldSystem(int points) {
+    QFont f = QApplication::font();
+    f.setPointSize(points);
+    f.setBold(true);
+    return f;
+}
+
+
+// Pages of the product's web site.
+const QUrl kHomePage(QStringLiteral("https://marlowen.example/"));
+const QUrl kHelpPage(QStringLiteral("https://marlowen.example/help"));
+const QUrl kLearnMorePage(QStringLiteral("https://marlowen.example/learn-more"));
+
+}  // namespace
+
+void ZNMainWindow::closeEvent(QCloseEvent* event) {
+    if (shouldClose_ && !shouldClose_()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+QuillonAppDelegate::QuillonAppDelegate(Prompter& prompter, std::string backupRoot, QObject* parent)
+    : QObject(parent), prompter_(prompter), backupRoot_(std::move(backupRoot)), nc(defaultCenter()),
+      window_(std::make_unique<ZNMainWindow>()), ui_(std::make_unique<Ui::MainWindow>()),
+      welcomeUi_(std::make_unique<Ui::WelcomeSheet>()), aboutUi_(std::make_unique<Ui::AboutWindow>()),
+      feedbackUi_(std::make_unique<Ui::FeedbackSheet>()), scan_(nc) {
+    initResources();
+    gAppController = this;
+    ui_->setupUi(window_.get());
+    setFixedWindowSize(849, 560);
+
+    deviceModel_ = new DeviceTableModel(deviceController_, this);
+    ui_->diskTableView->setModel(deviceModel_);
+    nameCell_ = new ZNImageAndTextCell(ui_->diskTableView);
+    ui_->diskTableView->setItemDelegateForColumn(0, nameCell_);
+    ui_->diskTableView->verticalHeader()->hide();
+    ui_->diskTableView->verticalHeader()->setDefaultSectionSize(26);
+    ui_->diskTableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ui_->diskTableView->horizontalHeader()->setStretchLastSection(true);
+    ui_->diskTableView->setColumnWidth(0, 170);
+    ui_->diskTableView->setColumnWidth(1, 85);
+    ui_->diskTableView->setColumnWidth(2, 50);
+    ui_->diskTableView->setColumnWidth(3, 145);
+    ui_->diskTableView->setColumnWidth(4, 135);
+    ui_->diskTableView->setColumnWidth(5, 55);
+    connect(ui_->diskTableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { tableViewSelectionDidChange(); });
+
+    leadWindow_ = new QDialog(window_.get());
+    welcomeUi_->setupUi(leadWindow_);
+    leadWindow_->setWindowModality(Qt::WindowModal);
+    leadWindow_->setMinimumWidth(520);
+    aboutWindow_ = new QDialog(window_.get());
+    aboutUi_->setupUi(aboutWindow_);
+    cryWindow_ = new QDialog(window_.get());
+    feedbackUi_->setupUi(cryWindow_);
+    cryWindow_->setWindowModality(Qt::WindowModal);
+
+    connect(ui_->button, &QPushButton::clicked, this, [this] { actScanIOSBackupFile(); });
+    connect(ui_->helpBtn, &QPushButton::clicked, this, [this] { ClickHelp(); });
+    connect(ui_->chooseFolderBtn, &QPushButton::clicked, this, [this] { actChooseFolder(); });
+    connect(ui_->actionAbout, &QAction::triggered, this, [this] { ClickAbout(); });
+    connect(ui_->actionHomePage, &QAction::triggered, this, [this] { ClickHomePage(); });
+    connect(ui_->actionHelp, &QAction::triggered, this, [this] { ClickHelp(); });
+    connect(welcomeUi_->startBtn, &QPushButton::clicked, this, [this] { ClickStart(); });
+    connect(welcomeUi_->learnmoreBtn, &QLabel::linkActivated, this, [this] { ClickLearnMore(); });
+    connect(aboutUi_->homeBtn, &QPushButton::clicked, this, [this] { ClickHomePage(); });
+    connect(aboutUi_->supportBtn, &QPushButton::clicked, this, [this] { ClickHelp(); });
+    connect(feedbackUi_->cancelBtn, &QPushButton::clicked, this, [this] { Cancel(); });
+    connect(feedbackUi_->exitBtn, &QPushButton::clicked, this, [this] { Exit(); });
+    window_->setShouldClose([this] { return windowShouldClose(); });
+
+    awakeFromNib();
+}
+
+QuillonAppDelegate::~QuillonAppDelegate() {
+    // A scan thread may be waiting for this thread: let it finish without
+    // touching the widgets, then wait for it.
+    if (resultViewController_) resultViewController_->detachFromScan();
+    while (scan_.isScanning()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    scan_.waitForScan();
+    scan_.setFinishTarget({});
+    window_.reset();
+    if (gAppController == this) gAppController = nullptr;
+}
+
+QuillonAppDelegate* QuillonAppDelegate::GetAppControllor() { return gAppController; }
+
+void QuillonAppDelegate::awakeFromNib() {
+    ui_->infoTextlab->setFont(face("Lucida Grande", 13));
+    ui_->notelab->setFont(face("Lucida Grande", 13));
+    QPalette accent = ui_->notelab->palette();
+    accent.setColor(QPalette::WindowText, kAccent);
+    ui_->notelab->setPalette(accent);
+    ui_->bottomImageView->setPixmap(QPixmap(QStringLiteral(":/images/bottom.png")));
+    ui_->imageView->setPixmap(QPixmap(QStringLiteral(":/images/iphone.png")).scaled(
+        24, 40, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    ui_->diskTableView->setFont(face("Lucida Grande", 11));
+
+    welcomeUi_->weclcomeField->setFont(face("Lucida Grande", 14));
+    for (QLabel* l : {welcomeUi_->tiponeField, welcomeUi_->tipTwoField, welcomeUi_->tipThreeField})
+        l->setFont(boldSystem(12));
+    welcomeUi_->tipField->setFont(boldSystem(13));
+    for (QLabel* l : {welcomeUi_->tipOneValueField, welcomeUi_->tipTwoValueField,
+                      welcomeUi_->tipThreeValueField})
+        l->setFont(face("Lucida Grande", 12));
+    welcomeUi_->learnmoreBtn->setText(
+        QStringLiteral("<a href=\"learn-more\" style=\"color: blue; text-decoration: underline\">%1</a>")
+            .arg(tr("Learn More...")));
+    welcomeUi_->learnmoreBtn->setTextFormat(Qt::RichText);
+
+    aboutUi_->productlab->setFont(face("Arial", 18));
+    for (QWidget* w : {static_cast<QWidget*>(aboutUi_->noticelab), static_cast<QWidget*>(aboutUi_->supportlab),
+                       static_cast<QWidget*>(aboutUi_->homepagelab)})
+        w->setFont(face("Arial", 12));
+    for (QPushButton* b : {aboutUi_->supportBtn, aboutUi_->homeBtn}) {
+        b->setFont(face("Arial", 12));
+        b->setStyleSheet(QStringLiteral("QPushButton { color: blue; border: none; }"));
+        b->adjustSize();
+    }
+
+    feedbackUi_->cryInfolab->setFont(face("Arial", 18));
+    feedbackUi_->cryInfolab->setTextFormat(Qt::RichText);
+    feedbackUi_->cryInfolab->setText(
+        tr("Please help me get BETTER with your suggestions!")
+            .replace(tr("suggestions"),
+                     QStringLiteral("<span style=\"color: rgb(217,81,30)\">%1</span>").arg(tr("suggestions"))));
+    feedbackUi_->masterlab->setFont(face("Lucida Grande", 28));
+    QPalette master = feedbackUi_->masterlab->palette();
+    master.setColor(QPalette::WindowText, kAccent);
+    feedbackUi_->masterlab->setPalette(master);
+    feedbackUi_->goodlab->setFont(face("Arial", 18));
+    feedbackUi_->senderIndicator->hide();
+}
+
+void QuillonAppDelegate::setFixedWindowSize(int width, int height) {
+    window_->setMinimumSize(width, height);
+    window_->setMaximumSize(width, height);
+    window_->resize(width, height);
+}
+
+void QuillonAppDelegate::applicationDidFinishLaunching() {
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+    showIphoneDiskView();
+    positionSheet(leadWindow_);
+    leadWindow_->open();
+}
+
+void QuillonAppDelegate::ClickStart() {
+    if (leadWindow_) leadWindow_->close();
+}
+
+void QuillonAppDelegate::ClickAbout() {
+    if (aboutWindow_ && !aboutWindow_->isVisible()) aboutWindow_->show();
+}
+
+void QuillonAppDelegate::ClickHomePage() { prompter_.openPage(kHomePage); }
+void QuillonAppDelegate::ClickHelp() { prompter_.openPage(kHelpPage); }
+void QuillonAppDelegate::ClickLearnMore() { prompter_.openPage(kLearnMorePage); }
+
+void QuillonAppDelegate::Cancel() {
+    if (cryWindow_) cryWindow_->close();
+}
+
+void QuillonAppDelegate::Exit() {
+    if (cryWindow_) cryWindow_->close();
+    prompter_.terminate();
+}
+
+bool QuillonAppDelegate::windowShouldClose() {
+    if (bFeedBack_) {
+        if (prompter_.alert(window_.get(), tr("Are you sure you want to Exit ?"), tr(" Exit "),
+                            tr("Cancel"), QString()))
+            prompter_.terminate();
+        return false;
+    }
+    feedbackUi_->senderIndicator->hide();
+    feedbackUi_->suggestionView->clear();
+    feedbackUi_->suggestionView->setFont(QApplication::font());
+    feedbackUi_->suggestionView->setPlaceholderText(tr("write something."));
+    positionSheet(cryWindow_);
+    cryWindow_->open();
+    return false;
+}
+
+int QuillonAppDelegate::sheetOffsetForFrameHeight(int frameHeight) {
+    return gui::sheetOffsetForFrameHeight(frameHeight);
+}
+
+void QuillonAppDelegate::positionSheet(QDialog* sheet) const {
+    if (!sheet) return;
+    sheet->adjustSize();
+    placeSheet(sheet, window_.get());
+}
+
+void QuillonAppDelegate::tableViewSelectionDidChange() {
+    ui_->button->setEnabled(ui_->diskTableView->selectionModel()->hasSelection());
+}
+
+void QuillonAppDelegate::hideMainView() { ui_->backupPage->hide(); }
+
+void QuillonAppDelegate::showMainView() { ui_->backupPage->show(); }
+
+void QuillonAppDelegate::showIphoneDiskView() {
+    deviceModel_->beginRefill();
+    deviceController_.removeAllContent();
+    deviceModel_->endRefill();
+    showIphoneDisk();
+}
+
+void QuillonAppDelegate::showIphoneDisk() {
+    deviceModel_->beginRefill();
+    const BackupListing listing = marlowen::showIphoneDisk(deviceController_, backupRoot_);
+    deviceModel_->endRefill();
+    ui_->diskTableView->clearSelection();
+    if (!listing.listEmpty && deviceModel_->rowCount() > 0) {
+        ui_->diskTableView->selectRow(0);
+        ui_->button->setEnabled(true);
+        return;
+    }
+    ui_->button->setEnabled(false);
+    prompter_.alert(window_.get(), tr(kNoBackupAlertMessage.data()), tr(kNoBackupAlertButton.data()),
+                    QString(), tr(kNoBackupAlertInformativeText.data()));
+}
+
+void QuillonAppDelegate::actChooseFolder() {
+    const QString folder = prompter_.chooseFolder(window_.get(), QString::fromStdString(backupRoot_));
+    if (folder.isEmpty()) return;
+    backupRoot_ = folder.toStdString();
+    showIphoneDiskView();
+}
+
+void QuillonAppDelegate::showResultView() {
+    if (!resultViewController_) {
+        resultViewController_ = new ZNResultViewController(nc, prompter_, ui_->contentView);
+        ui_->contentLayout->insertWidget(0, resultViewController_, 1);
+        scan_.setFinishTarget([rv = resultViewController_] { rv->intake().ScanThreadFinish(); });
+        resultViewController_->setScanErrorSource([this] { return scan_.lastError(); });
+        connect(resultViewController_, &ZNResultViewController::wentHome, this, [this] {
+            setFixedWindowSize(849, 560);
+            showMainView();
+        });
+    }
+}
+
+void QuillonAppDelegate::actScanIOSBackupFile() {
+    const QModelIndexList rows = ui_->diskTableView->selectionModel()->selectedRows();
+    if (rows.isEmpty() || scan_.isScanning()) return;
+    DeviceNodePtr node = deviceModel_->nodeAt(rows.constFirst().row());
+    if (!node) return;
+    currentNode_ = node;
+    currentNodeIsiOS6Version_ = ScanController::IOSVersionIOS6(node->strIOSVersion());
+
+    setFixedWindowSize(850, 620);
+    hideMainView();
+    showResultView();
+    const bool all = ui_->scanAllBtn->isChecked();
+    resultViewController_->showView(ui_->contentView, *node, all);
+    scan_.ScanIOSBackFile(ScanTarget{node->backUpFilePath(), node->strIOSVersion(), node->bEncrypted()},
+                          all ? ScanSequence::Full : ScanSequence::Contacts);
+}
+
+}  // namespace marlowen::gui

@@ -1,0 +1,125 @@
+// The application controller: the main window with its backup page, the
+// welcome, About and feedback sheets, the device list, and the start of a
+// scan on its own thread. The results page belongs to ZNResultViewController,
+// created on the first scan and reused for every later one.
+#pragma once
+
+#include <QMainWindow>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+#include "core/discovery/device_controller.h"
+#include "core/notify/notification_center.h"
+#include "core/scan/scan_controller.h"
+
+#include <QDialog>
+
+namespace Ui {
+class MainWindow;
+class WelcomeSheet;
+class AboutWindow;
+class FeedbackSheet;
+}  // namespace Ui
+
+namespace marlowen::gui {
+
+class DeviceTableModel;
+class Prompter;
+class ZNImageAndTextCell;
+class ZNResultViewController;
+
+// The main window; asks its controller before it closes.
+class ZNMainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    using QMainWindow::QMainWindow;
+    void setShouldClose(std::function<bool()> ask) { shouldClose_ = std::move(ask); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    std::function<bool()> shouldClose_;
+};
+
+class QuillonAppDelegate : public QObject {
+    Q_OBJECT
+public:
+    // `backupRoot` is searched at launch.
+    QuillonAppDelegate(Prompter& prompter, std::string backupRoot, QObject* parent = nullptr);
+    ~QuillonAppDelegate() override;
+
+    static QuillonAppDelegate* GetAppControllor();
+
+    // Fills the backup list, shows the window and the welcome sheet (the
+    // no-backup alert first when the list is empty).
+    void applicationDidFinishLaunching();
+
+    // Actions.
+    void ClickAbout();
+    void ClickHomePage();
+    void ClickHelp();
+    void ClickLearnMore();
+    void ClickStart();
+    void Cancel();
+    void Exit();
+    void actScanIOSBackupFile();
+    // Lists the backups of another root.
+    void actChooseFolder();
+
+    bool windowShouldClose();
+    // Offset by which a sheet is lowered below the window's top for a window
+    // frame of `frameHeight`.
+    static int sheetOffsetForFrameHeight(int frameHeight);
+    void positionSheet(QDialog* sheet) const;
+
+    void tableViewSelectionDidChange();
+    void hideMainView();
+    void showMainView();
+    void showResultView();
+    void showIphoneDiskView();
+    void showIphoneDisk();
+
+    ZNMainWindow* window() const { return window_.get(); }
+    Ui::MainWindow& ui() { return *ui_; }
+    ZNIOSDeviceController& deviceController() { return deviceController_; }
+    DeviceTableModel* deviceModel() const { return deviceModel_; }
+    ZNResultViewController* resultViewController() const { return resultViewController_; }
+    ScanController& scanController() { return scan_; }
+    QDialog* leadWindow() const { return leadWindow_; }
+    QDialog* aboutWindow() const { return aboutWindow_; }
+    QDialog* cryWindow() const { return cryWindow_; }
+    const DeviceNodePtr& currentNode() const { return currentNode_; }
+    bool currentNodeIsiOS6Version() const { return currentNodeIsiOS6Version_; }
+    bool bFeedBack() const { return bFeedBack_; }
+    void setBFeedBack(bool v) { bFeedBack_ = v; }
+    const std::string& backupRoot() const { return backupRoot_; }
+
+private:
+    void awakeFromNib();
+    void setFixedWindowSize(int width, int height);
+
+    Prompter& prompter_;
+    std::string backupRoot_;
+    NotificationCenter& nc;
+    std::unique_ptr<ZNMainWindow> window_;
+    std::unique_ptr<Ui::MainWindow> ui_;
+    std::unique_ptr<Ui::WelcomeSheet> welcomeUi_;
+    std::unique_ptr<Ui::AboutWindow> aboutUi_;
+    std::unique_ptr<Ui::FeedbackSheet> feedbackUi_;
+    QPointer<QDialog> leadWindow_;
+    QPointer<QDialog> aboutWindow_;
+    QPointer<QDialog> cryWindow_;
+    ZNIOSDeviceController deviceController_;
+    DeviceTableModel* deviceModel_ = nullptr;
+    ZNImageAndTextCell* nameCell_ = nullptr;
+    ScanController scan_;
+    ZNResultViewController* resultViewController_ = nullptr;
+    DeviceNodePtr currentNode_;
+    bool currentNodeIsiOS6Version_ = false;
+    bool bFeedBack_ = false;
+};
+
+}  // namespace marlowen::gui

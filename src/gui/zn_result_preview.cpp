@@ -1,0 +1,217 @@
+// The preview of the selected record beside each result table.
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QFrame>
+#include <QImageReader>
+#include <QLabel>
+#include <QMediaPlayer>
+#include <QVBoxLayout>
+#include <QVideoWidget>
+
+#include "gui/result_view_style.h"
+#include "gui/zn_controls.h"
+#include "gui/zn_result_view_controller.h"
+
+namespace marlowen::gui {
+
+QLabel* ZNResultViewController::addPreviewLabel(QLayout* layout, const char* name) {
+    auto* label = new QLabel;
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(lucida(11));
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(label);
+    return label;
+}
+
+ZNTextView* ZNResultViewController::addPreviewText(QLayout* layout, const char* view,
+                                                   const char* scroll) {
+    auto* text = new ZNTextView;
+    text->setObjectName(QString::fromLatin1(view));
+    text->setProperty("scrollName", QString::fromLatin1(scroll));
+    text->setFont(lucida(11));
+    layout->addWidget(text);
+    return text;
+}
+
+static QWidget* previewFrame(QVBoxLayout** layout) {
+    auto* frame = new QFrame;
+    frame->setFrameShape(QFrame::StyledPanel);
+    *layout = new QVBoxLayout(frame);
+    (*layout)->setContentsMargins(8, 8, 8, 8);
+    return frame;
+}
+
+QWidget* ZNResultViewController::buildPhotoPreview() {
+    QVBoxLayout* l = nullptr;
+    QWidget* frame = previewFrame(&l);
+    auto* holder = new QWidget;
+    holder->setObjectName(QStringLiteral("priviewImageVideoView"));
+    auto* hl = new QVBoxLayout(holder);
+    hl->setContentsMargins(0, 0, 0, 0);
+    imageView_ = new QLabel;
+    imageView_->setObjectName(QStringLiteral("imageView"));
+    imageView_->setAlignment(Qt::AlignCenter);
+    imageView_->setMinimumSize(200, 200);
+    movView_ = new QVideoWidget;
+    movView_->setObjectName(QStringLiteral("movView"));
+    movView_->setMinimumSize(200, 200);
+    player_ = new QMediaPlayer(this);
+    player_->setVideoOutput(movView_);
+    // A file that does not open as a movie is shown by its file icon.
+    connect(player_, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error error) {
+        if (error != QMediaPlayer::NoError) showMovieIcon();
+    });
+    // A file that opens but holds no picture to play is no movie either.
+    connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
+        if (status == QMediaPlayer::InvalidMedia ||
+            ((status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia) &&
+             !player_->hasVideo()))
+            showMovieIcon();
+    });
+    hl->addWidget(imageView_);
+    hl->addWidget(movView_);
+    imageView_->hide();
+    movView_->hide();
+    l->addWidget(holder, 1);
+    addPreviewLabel(l, "imageFileNamelab");
+    addPreviewLabel(l, "imageFileSizelab");
+    return frame;
+}
+
+QWidget* ZNResultViewController::buildContactPreview() {
+    QVBoxLayout* l = nullptr;
+    QWidget* frame = previewFrame(&l);
+    for (const char* n : {"contactNamelab", "contactPhonelab", "contactEmaillab", "contactHomePagelab",
+                          "contactCompanylab", "contactJobTitlelab", "contactBirthdaylab"})
+        addPreviewLabel(l, n);
+    addPreviewText(l, "contactNotelab", "contactNoteScrollView");
+    l->addStretch();
+    return frame;
+}
+
+QWidget* ZNResultViewController::buildMessagePreview() {
+    QVBoxLayout* l = nullptr;
+    QWidget* frame = previewFrame(&l);
+    for (const char* n : {"messageNamelab", "messagePhonelab", "messageTypelab", "messageDatelab"})
+        addPreviewLabel(l, n);
+    addPreviewText(l, "messageConteView", "messageScrollView");
+    return frame;
+}
+
+QWidget* ZNResultViewController::buildNotePreview() {
+    QVBoxLayout* l = nullptr;
+    QWidget* frame = previewFrame(&l);
+    for (const char* n : {"noteTitlelab", "noteDatelab"}) addPreviewLabel(l, n);
+    addPreviewText(l, "noteContentView", "noteScrollView");
+    return frame;
+}
+
+QWidget* ZNResultViewController::buildCallPreview() {
+    QVBoxLayout* l = nullptr;
+    QWidget* frame = previewFrame(&l);
+    for (const char* n : {"callNamelab", "callPhonelab", "callTypelab", "callTimelab", "callDatelab"})
+        addPreviewLabel(l, n);
+    l->addStretch();
+    return frame;
+}
+
+void ZNResultViewController::showPreview(ResultCategory c, int row) {
+    auto set = [this](const char* label, const char* format, const std::string& value) {
+        if (QLabel* l = previewLabel(label)) l->setText(tr(format).replace(QLatin1String("%@"), qs(value)));
+    };
+    auto text = [this](const char* view, const std::string& value) {
+        auto* v = findChild<ZNTextView*>(QString::fromLatin1(view));
+        if (v) v->setString(qs(value));
+        return v;
+    };
+    switch (c) {
+    case ResultCategory::PhotoAndVideo: {
+        const auto node = photoController->nodeAt(row);
+        if (!node) return;
+        if (node->bmov()) {
+            imageView_->hide();
+            movView_->show();
+            player_->stop();
+            player_->setSource(QUrl::fromLocalFile(qs(node->filePath())));
+            player_->play();
+        } else {
+            player_->stop();
+            player_->setSource(QUrl());
+            movView_->hide();
+            imageView_->show();
+            QImageReader reader(qs(node->filePath()));
+            reader.setAutoTransform(true);
+            const QImage image = reader.read();
+            imageView_->setPixmap(image.isNull() ? QPixmap()
+                                                 : QPixmap::fromImage(image.scaled(
+                                                       220, 220, Qt::KeepAspectRatio,
+                                                       Qt::SmoothTransformation)));
+        }
+        set("imageFileNamelab", "File Name: %@", node->fileNodeName());
+        set("imageFileSizelab", "File Size: %@", node->fileNodeSize());
+        break;
+    }
+    case ResultCategory::Contact: {
+        const auto node = contactController->nodeAt(row);
+        if (!node) return;
+        const std::pair<const char*, std::pair<const char*, const std::string*>> lines[] = {
+            {"contactNamelab", {"Name: %@", &node->contactName()}},
+            {"contactPhonelab", {"Phone: %@", &node->contactPhone()}},
+            {"contactEmaillab", {"Email: %@", &node->contactEmail()}},
+            {"contactHomePagelab", {"HomePage: %@", &node->contactHomepage()}},
+            {"contactCompanylab", {"Company: %@", &node->contactCompany()}},
+            {"contactJobTitlelab", {"JobTitle: %@", &node->contactJobtitle()}},
+            {"contactBirthdaylab", {"Birthday: %@", &node->contactBirthday()}},
+        };
+        for (const auto& [label, fv] : lines) {
+            set(label, fv.first, *fv.second);
+            if (QLabel* l = previewLabel(label)) l->setVisible(!fv.second->empty());
+        }
+        if (ZNTextView* v = text("contactNotelab", node->contactNote()))
+            v->setVisible(!node->contactNote().empty());
+        break;
+    }
+    case ResultCategory::Message: {
+        const auto node = messageController->nodeAt(row);
+        if (!node) return;
+        set("messageNamelab", "Name: %@", node->messageName());
+        set("messagePhonelab", "Phone: %@", node->messagePhone());
+        set("messageTypelab", "Type: %@", node->messageType());
+        set("messageDatelab", "Date: %@", node->messageDate());
+        if (ZNTextView* v = text("messageConteView", node->messageContent())) v->show();
+        break;
+    }
+    case ResultCategory::Note: {
+        const auto node = noteController->nodeAt(row);
+        if (!node) return;
+        set("noteTitlelab", "Title: %@", node->noteTitle());
+        set("noteDatelab", "Date: %@", node->noteDate());
+        if (ZNTextView* v = text("noteContentView", node->noteContent())) v->show();
+        break;
+    }
+    case ResultCategory::CallHistory: {
+        const auto node = callHistoryController->nodeAt(row);
+        if (!node) return;
+        set("callNamelab", "Name: %@", node->callName());
+        set("callPhonelab", "Phone: %@", node->callPhone());
+        set("callTypelab", "Type: %@", node->callType());
+        set("callTimelab", "Duration: %@", node->callDuration());
+        set("callDatelab", "Date: %@", node->callDate());
+        break;
+    }
+    }
+}
+
+void ZNResultViewController::showMovieIcon() {
+    player_->stop();
+    movView_->hide();
+    imageView_->show();
+    QPixmap icon = QFileIconProvider().icon(QFileInfo(QStringLiteral("movie.mov"))).pixmap(256, 256);
+    if (icon.isNull()) icon = QIcon::fromTheme(QStringLiteral("video-x-generic")).pixmap(256, 256);
+    imageView_->setPixmap(icon.isNull() ? QPixmap()
+                                        : icon.scaled(256, 256, Qt::IgnoreAspectRatio,
+                                                      Qt::SmoothTransformation));
+}
+
+}  // namespace marlowen::gui

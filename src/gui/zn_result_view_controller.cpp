@@ -1,0 +1,607 @@
+#include "gui/zn_result_view_controller.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMediaPlayer>
+#include <QVideoWidget>
+#include <QThread>
+#include <QVBoxLayout>
+
+#include "gui/default_center.h"
+#include "gui/prompter.h"
+#include "gui/resources.h"
+#include "gui/result_sorting.h"
+#include "gui/result_table_view.h"
+#include "gui/result_view_style.h"
+#include "gui/zn_controls.h"
+#include "ui_ResulutView.h"
+
+namespace marlowen::gui {
+
+namespace {
+
+template <class Node>
+std::vector<std::shared_ptr<Node>> deletedOf(const std::vector<std::shared_ptr<Node>>& list) {
+    std::vector<std::shared_ptr<Node>> out;
+    for (const auto& n : list)
+        if (n->bDeleted()) out.push_back(n);
+    return out;
+}
+
+}  // namespace
+
+struct ZNResultViewController::Page {
+    ResultCategory category;
+    QWidget* view = nullptr;
+    ResultTableView* table = nullptr;
+    ResultTableModel* model = nullptr;
+    ZNButton* button = nullptr;
+    QString plainImage;
+    QString onImage;
+    QString shownImage;
+};
+
+CategoryCounts CategoryCounts::of(const ResultIntake& intake) {
+    CategoryCounts c;
+    c.photovideoNum = intake.photovideoNum();
+    c.contactNum = intake.contactNum();
+    c.messageNum = intake.messageNum();
+    c.noteNum = intake.noteNum();
+    c.callNum = intake.callNum();
+    c.delContactNum = intake.delContactNum();
+    c.delMessageNum = intake.delMessageNum();
+    c.delNoteNum = intake.delNoteNum();
+    c.delCallNum = intake.delCallNum();
+    return c;
+}
+
+ZNResultViewController::ZNResultViewController(NotificationCenter& nc, Prompter& prompter,
+                                               QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::ResulutView>()), nc_(nc), prompter_(prompter),
+      intake_(nc) {
+    initResources();
+    ui_->setupUi(this);
+    buildCategoryViews();
+    awakeFromNib();
+
+    intake_.setMainThreadRunner([this](const std::function<void()>& work) { runOnMainThread(work); });
+    // On the scan thread: take the counts there, show them on this thread.
+    intake_.setProgressHandler([this](int percent) {
+        const CategoryCounts counts = CategoryCounts::of(intake_);
+        QMetaObject::invokeMethod(
+            this, [this, percent, counts] { ScanProgressInfomationHandle(percent, counts); },
+            Qt::QueuedConnection);
+    });
+    intake_.setFinishHandler([this] { ScanFinishOnMainThread(); });
+
+    hoverObservers_.emplace_back(nc_, kZNbuttonMouseEntered,
+                                 [this](const Notification& n) { ZNbuttonMouseEnteredHandle(n); });
+    hoverObservers_.emplace_back(nc_, kZNbuttonMouseExited,
+                                 [this](const Notification& n) { ZNbuttonMouseExitedHandle(n); });
+
+    connect(ui_->photoBtn, &QPushButton::clicked, this, [this] { actPhoto(); });
+    connect(ui_->contactBtn, &QPushButton::clicked, this, [this] { actContact(); });
+    connect(ui_->messageBtn, &QPushButton::clicked, this, [this] { actMessage(); });
+    connect(ui_->noteBtn, &QPushButton::clicked, this, [this] { actNote(); });
+    connect(ui_->callBtn, &QPushButton::clicked, this, [this] { actCallHistory(); });
+    connect(ui_->checkBtn, &QCheckBox::clicked, this, [this] { actCheck(); });
+    connect(ui_->homeBtn, &QPushButton::clicked, this, [this] { actHome(); });
+    connect(ui_->saveBtn, &QPushButton::clicked, this, [this] { actRecovery(); });
+    connect(ui_->supprotBtn, &QPushButton::clicked, this,
+            [this] { prompter_.openPage(QUrl(QStringLiteral("https://marlowen.example/support"))); });
+    connect(ui_->facebookBtn, &QPushButton::clicked, this,
+            [this] { prompter_.openPage(QUrl(QStringLiteral("https://marlowen.example/facebook"))); });
+    connect(ui_->twitterBtn, &QPushButton::clicked, this,
+            [this] { prompter_.openPage(QUrl(QStringLiteral("https://marlowen.example/twitter"))); });
+
+    recoverTimer_.setInterval(1000);
+    connect(&recoverTimer_, &QTimer::timeout, this, [this] { recoverTimerFired(); });
+    hide();
+}
+
+ZNResultViewController::~ZNResultViewController() {
+    detached_ = true;
+    if (recoverThread_.joinable()) recoverThread_.join();
+}
+
+void ZNResultViewController::runOnMainThread(const std::function<void()>& work) {
+    if (QThread::currentThread() == thread()) {
+        work();
+        return;
+    }
+    if (detached_) return;
+    QMetaObject::invokeMethod(
+        this, [this, &work] { if (!detached_) work(); }, Qt::BlockingQueuedConnection);
+}
+
+void ZNResultViewController::awakeFromNib() {
+    const QList<QWidget*> small = {ui_->progressTextField, ui_->selecteFilelab, ui_->checkBtn,
+                                   ui_->facebookBtn, ui_->twitterBtn, ui_->feedBackBtn,
+                                   ui_->supprotBtn, ui_->scanInfolab, ui_->backupNameInfoCaplab,
+                                   ui_->backupSerialInfoCaplab, ui_->deviceTypeInfoCaplab,
+                                   ui_->iOSTypeInfoCaplab, ui_->backupDateInfoCaplab};
+    for (QWidget* w : small) w->setFont(lucida(11));
+    for (QWidget* w : {ui_->backupNameInfolab, ui_->backupSerialInfolab, ui_->deviceTypeInfolab,
+                       ui_->iOSTypeInfolab, ui_->backupDateInfolab})
+        static_cast<QWidget*>(w)->setFont(lucida(12));
+    for (QWidget* w : {ui_->BackUpInfolab, ui_->backuplab, ui_->deletedlab}) w->setFont(lucida(14));
+    // Bold 12 as the platform's points; on 96-dpi screens that is 12 pixels
+    // wider per glyph than the layout allows, so the size is set in pixels.
+    QFont countFont = QApplication::font();
+    countFont.setPixelSize(13);
+    countFont.setBold(true);
+    for (QLabel* l : {ui_->photovideoNumlab, ui_->delPhotovideoNumlab, ui_->contactNumlab,
+                      ui_->delContactNumlab, ui_->messageNumlab, ui_->delMessageNumlab,
+                      ui_->noteNumlab, ui_->delNoteNumlab, ui_->callNumlab, ui_->delCallNumlab})
+        l->setFont(countFont);
+    for (int column = 1; column <= 5; ++column) ui_->categoryGrid->setColumnStretch(column, 1);
+
+    ui_->checkBtn->setText(tr("Only dispaly deleted files"));
+    QPalette p = ui_->checkBtn->palette();
+    p.setColor(QPalette::WindowText, kAccent);
+    p.setColor(QPalette::ButtonText, kAccent);
+    ui_->checkBtn->setPalette(p);
+
+    ui_->bottomImageView->setPixmap(QPixmap(QStringLiteral(":/images/bottom.png")));
+    ui_->scanproView->setAutoFillBackground(true);
+    QPalette ground = ui_->scanproView->palette();
+    ground.setBrush(QPalette::Window, QBrush(QPixmap(QStringLiteral(":/images/whiteimg.png"))));
+    ui_->scanproView->setPalette(ground);
+    ui_->scanProgressor->setStyleSheet(QStringLiteral(
+        "QProgressBar { border: 1px solid #bbb; border-radius: 3px; min-height: 14px;"
+        " background-image: url(:/images/progressGorund.png); }"
+        " QProgressBar::chunk { background-color: rgb(217, 81, 30); }"));
+
+    // The support link: blue, underlined, borderless, no highlight.
+    for (ZNButton* b : {ui_->supprotBtn, ui_->facebookBtn, ui_->twitterBtn, ui_->feedBackBtn}) {
+        b->setFlat(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 2px 6px; }"));
+    }
+    ui_->supprotBtn->setText(tr("Support"));
+    QFont link = lucida(11);
+    link.setUnderline(true);
+    ui_->supprotBtn->setFont(link);
+    ui_->supprotBtn->setStyleSheet(
+        QStringLiteral("QPushButton { border: none; padding: 2px 6px; color: blue; }"));
+    for (ZNButton* b : {ui_->facebookBtn, ui_->twitterBtn, ui_->feedBackBtn}) setFooterLook(b, false);
+}
+
+void ZNResultViewController::buildCategoryViews() {
+    auto* custom = static_cast<QVBoxLayout*>(ui_->CustomView->layout());
+    using PV = ZNPhotoAndVideoNode;
+    using C = ZNContactNode;
+    using M = ZNMessageNode;
+    using N = ZNNoteNode;
+    using CH = ZNCallHistoryNode;
+    const ResultTableModel::Column check{QString::fromLatin1(kCheckColumn), QString()};
+
+    photoController = new RecordTableModel<PV>(
+        {{check, {}},
+         {{QStringLiteral("Name"), tr("Name")}, [](const PV& n) { return n.fileNodeName(); }},
+         {{QStringLiteral("Size"), tr("Size")}, [](const PV& n) { return n.fileNodeSize(); }},
+         {{QStringLiteral("bmov"), tr("Kind")},
+          [](const PV& n) { return (n.bmov() ? tr("Movie") : tr("Photo")).toStdString(); }}},
+        this);
+    contactController = new RecordTableModel<C>(
+        {{check, {}},
+         {{QStringLiteral("Name"), tr("Name")}, [](const C& n) { return n.contactName(); }},
+         {{QStringLiteral("contactPhone"), tr("Phone")}, [](const C& n) { return n.contactPhone(); }},
+         {{QStringLiteral("contactEmail"), tr("Email")}, [](const C& n) { return n.contactEmail(); }}},
+        this);
+    messageController = new RecordTableModel<M>(
+        {{check, {}},
+         {{QStringLiteral("Name"), tr("Name")}, [](const M& n) { return n.messageName(); }},
+         {{QStringLiteral("messagePhone"), tr("Phone")}, [](const M& n) { return n.messagePhone(); }},
+         {{QStringLiteral("messageDate"), tr("Date")}, [](const M& n) { return n.messageDate(); }},
+         {{QStringLiteral("messageContent"), tr("Content")},
+          [](const M& n) { return n.messageContent(); }}},
+        this);
+    noteController = new RecordTableModel<N>(
+        {{check, {}},
+         {{QStringLiteral("noteTitle"), tr("Title")}, [](const N& n) { return n.noteTitle(); }},
+         {{QStringLiteral("noteContent"), tr("Note")}, [](const N& n) { return n.noteContent(); }},
+         {{QStringLiteral("noteDate"), tr("Date")}, [](const N& n) { return n.noteDate(); }}},
+        this);
+    callHistoryController = new RecordTableModel<CH>(
+        {{check, {}},
+         {{QStringLiteral("Name"), tr("Name")}, [](const CH& n) { return n.callName(); }},
+         {{QStringLiteral("callPhone"), tr("Phone")}, [](const CH& n) { return n.callPhone(); }},
+         {{QStringLiteral("callDate"), tr("Date")}, [](const CH& n) { return n.callDate(); }},
+         {{QStringLiteral("callType"), tr("Type")}, [](const CH& n) { return n.callType(); }},
+         {{QStringLiteral("callDuration"), tr("Duration")},
+          [](const CH& n) { return n.callDuration(); }}},
+        this);
+
+    struct Spec {
+        ResultCategory c;
+        ResultTableModel* model;
+        ZNButton* button;
+        const char* base;
+        const char* view;
+        const char* table;
+        QWidget* (ZNResultViewController::*preview)();
+    };
+    const Spec specs[] = {
+        {ResultCategory::PhotoAndVideo, photoController, ui_->photoBtn, "phone&video", "photoView",
+         "photoTableView", &ZNResultViewController::buildPhotoPreview},
+        {ResultCategory::Contact, contactController, ui_->contactBtn, "contact", "contactView",
+         "contactTableView", &ZNResultViewController::buildContactPreview},
+        {ResultCategory::Message, messageController, ui_->messageBtn, "message", "messageView",
+         "messageTableView", &ZNResultViewController::buildMessagePreview},
+        {ResultCategory::Note, noteController, ui_->noteBtn, "note", "noteView", "noteTableView",
+         &ZNResultViewController::buildNotePreview},
+        {ResultCategory::CallHistory, callHistoryController, ui_->callBtn, "call", "callHistoryView",
+         "callHistoryTableView", &ZNResultViewController::buildCallPreview},
+    };
+    for (const Spec& s : specs) {
+        Page pg;
+        pg.category = s.c;
+        pg.model = s.model;
+        pg.button = s.button;
+        pg.plainImage = QString::fromLatin1(s.base) + QStringLiteral("Nom");
+        pg.onImage = QString::fromLatin1(s.base) + QStringLiteral("On");
+        pg.view = new QWidget(ui_->CustomView);
+        pg.view->setObjectName(QString::fromLatin1(s.view));
+        auto* row = new QHBoxLayout(pg.view);
+        row->setContentsMargins(0, 0, 0, 0);
+        pg.table = new ResultTableView(pg.view);
+        pg.table->setObjectName(QString::fromLatin1(s.table));
+        pg.table->setModel(s.model);
+        pg.table->setFont(lucida(11));
+        pg.table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+        pg.table->setColumnWidth(0, 28);
+        row->addWidget(pg.table, 1);
+        QWidget* preview = (this->*s.preview)();
+        preview->setParent(pg.view);
+        preview->setFixedWidth(250);
+        row->addWidget(preview);
+        custom->addWidget(pg.view);
+        pg.view->hide();
+
+        ResultTableView* table = pg.table;
+        connect(s.model, &ResultTableModel::checkBoxClicked, this,
+                [this, table](int, bool on) { tableView(table, on); });
+        connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                [this, table] { tableViewSelectionDidChange(table); });
+        connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+                [this, table] { tableViewSelectionDidChange(table); });
+        connect(table->horizontalHeader(), &QHeaderView::sectionClicked, this,
+                [this, table](int column) { tableView(table, column); });
+        pages_.push_back(pg);
+    }
+    currentTableView_ = page(ResultCategory::Contact).table;
+}
+
+ZNResultViewController::Page& ZNResultViewController::page(ResultCategory c) {
+    return pages_[static_cast<std::size_t>(c)];
+}
+const ZNResultViewController::Page& ZNResultViewController::page(ResultCategory c) const {
+    return pages_[static_cast<std::size_t>(c)];
+}
+ResultTableView* ZNResultViewController::tableOf(ResultCategory c) const { return page(c).table; }
+ResultTableModel* ZNResultViewController::modelOf(ResultCategory c) const { return page(c).model; }
+QWidget* ZNResultViewController::viewOf(ResultCategory c) const { return page(c).view; }
+ZNButton* ZNResultViewController::buttonOf(ResultCategory c) const { return page(c).button; }
+QString ZNResultViewController::buttonImageOf(ResultCategory c) const { return page(c).shownImage; }
+
+QLabel* ZNResultViewController::previewLabel(const char* name) const {
+    return findChild<QLabel*>(QString::fromLatin1(name));
+}
+
+void ZNResultViewController::setButtonImage(ResultCategory c, bool highlighted) {
+    Page& pg = page(c);
+    pg.shownImage = highlighted ? pg.onImage : pg.plainImage;
+    pg.button->setIcon(QIcon(QStringLiteral(":/images/%1.png").arg(pg.shownImage)));
+}
+
+void ZNResultViewController::showView(QWidget* parent, const ZNIOSDeviceNode& node,
+                                      bool allCategories) {
+    allCategories_ = allCategories;
+    backupFolder_ = node.backUpFilePath();
+    if (parent && parentWidget() != parent) {
+        setParent(parent);
+        if (parent->layout()) parent->layout()->addWidget(this);
+    }
+    show();
+    imageView_->hide();
+    movView_->hide();
+
+    ui_->scanproView->show();
+    for (Page& pg : pages_) pg.view->hide();
+
+    ui_->scanProgressor->setValue(1);
+    ui_->progressTextField->setText(percentText(1));
+    ui_->scanProgressor->show();
+    ui_->progressTextField->show();
+    ui_->scanInfolab->show();
+
+    ui_->checkBtn->setChecked(false);
+    ui_->checkBtn->hide();
+    ui_->selecteFilelab->hide();
+
+    intake_.showView();
+
+    ui_->saveBtn->setEnabled(false);
+    ui_->homeBtn->setEnabled(false);
+    for (Page& pg : pages_) pg.button->setEnabled(false);
+    for (ZNButton* b : {ui_->facebookBtn, ui_->twitterBtn, ui_->feedBackBtn}) b->setEnabled(false);
+
+    ui_->backupNameInfolab->setText(qs(node.strDeviceName()));
+    ui_->backupSerialInfolab->setText(qs(node.strDeviceSerial()));
+    ui_->deviceTypeInfolab->setText(node.strDeviceType().empty() ? QString()
+                                                                 : tr(node.strDeviceType().c_str()));
+    ui_->iOSTypeInfolab->setText(qs(node.strIOSVersion()));
+    ui_->backupDateInfolab->setText(qs(node.strDeviceBackUpTime()));
+
+    for (Page& pg : pages_) setButtonImage(pg.category, false);
+
+    ui_->photovideoNumlab->setText(tr("Photo&Video:  "));
+    ui_->delPhotovideoNumlab->setText(tr("Photo&Video:  "));
+    ui_->contactNumlab->setText(tr("Contacts:  "));
+    ui_->delContactNumlab->setText(tr("Contacts:  "));
+    ui_->messageNumlab->setText(tr("Messages:  "));
+    ui_->delMessageNumlab->setText(tr("Messages:  "));
+    ui_->noteNumlab->setText(tr("Notes:  "));
+    ui_->delNoteNumlab->setText(tr("Notes:  "));
+    ui_->callNumlab->setText(tr("Call History:  "));
+    ui_->delCallNumlab->setText(tr("Call History:  "));
+
+    auto widths = [](ResultTableView* t, const QString& id, int w) {
+        auto* m = static_cast<ResultTableModel*>(t->model());
+        const int c = m->columnOf(id);
+        if (c >= 0) t->setColumnWidth(c, w);
+    };
+    widths(page(ResultCategory::Message).table, QStringLiteral("messageContent"), 240);
+    widths(page(ResultCategory::Note).table, QStringLiteral("noteContent"), 307);
+    widths(page(ResultCategory::CallHistory).table, QStringLiteral("callPhone"), 174);
+    widths(page(ResultCategory::Contact).table, QStringLiteral("Name"), 200);
+    widths(page(ResultCategory::Contact).table, QStringLiteral("contactPhone"), 140);
+    widths(page(ResultCategory::PhotoAndVideo).table, QStringLiteral("Name"), 160);
+}
+
+void ZNResultViewController::refreshCountLabels(const CategoryCounts& c) {
+    auto f = [this](const char* format, int n) {
+        return tr(format).replace(QLatin1String("%d"), QString::number(n));
+    };
+    ui_->photovideoNumlab->setText(f("Photo&Video:  %d", c.photovideoNum));
+    ui_->delPhotovideoNumlab->setText(f("Photo&Video:  %d", 0));
+    ui_->contactNumlab->setText(f("Contacts:  %d", c.contactNum));
+    ui_->delContactNumlab->setText(f("Contacts:  %d", c.delContactNum));
+    ui_->messageNumlab->setText(f("Messages:  %d", c.messageNum));
+    ui_->delMessageNumlab->setText(f("Messages:  %d", c.delMessageNum));
+    ui_->noteNumlab->setText(f("Notes:  %d", c.noteNum));
+    ui_->delNoteNumlab->setText(f("Notes:  %d", c.delNoteNum));
+    ui_->callNumlab->setText(f("Call History:  %d", c.callNum));
+    ui_->delCallNumlab->setText(f("Call History:  %d", c.delCallNum));
+}
+
+void ZNResultViewController::ScanProgressInfomationHandle(int percent, const CategoryCounts& counts) {
+    ui_->scanProgressor->setValue(std::clamp(percent, 0, 100));
+    ui_->progressTextField->setText(percentText(percent));
+    refreshCountLabels(counts);
+}
+
+void ZNResultViewController::ScanFinishOnMainThread() {
+    ui_->scanProgressor->setValue(0);
+    ui_->progressTextField->setText(percentText(0));
+    ui_->scanProgressor->hide();
+    ui_->progressTextField->hide();
+    ui_->scanInfolab->hide();
+    ui_->checkBtn->show();
+
+    ui_->homeBtn->setEnabled(true);
+    for (Page& pg : pages_)
+        pg.button->setEnabled(allCategories_ || pg.category == ResultCategory::Contact);
+    for (ZNButton* b : {ui_->facebookBtn, ui_->twitterBtn, ui_->feedBackBtn}) b->setEnabled(true);
+
+    // A reader that found nothing posts no progress; show what was listed.
+    refreshCountLabels(CategoryCounts::of(intake_));
+    actContact();
+
+    const std::string error = scanError_ ? scanError_() : std::string();
+    // The alert is shown after the scan thread was let go.
+    QTimer::singleShot(0, this, [this, error] {
+        if (!error.empty()) {
+            prompter_.alert(window(), tr(error.c_str()), tr("Ok"), QString(), QString());
+            return;
+        }
+        prompter_.alert(window(),
+                        tr("If you have not found the deleted files, please use iTunes to back up "
+                           "your iOS device, after completing the backup, and reopen the software "
+                           "to start again."),
+                        tr("Ok"), QString(), QString());
+    });
+}
+
+void ZNResultViewController::fillDisplayList(ResultCategory c, bool deletedOnly) {
+    switch (c) {
+    case ResultCategory::PhotoAndVideo:
+        photoController->setDisplayList(intake_.photoAndVideoArray());
+        break;
+    case ResultCategory::Contact:
+        contactController->setDisplayList(deletedOnly ? deletedOf(intake_.contactArray())
+                                                      : intake_.contactArray());
+        break;
+    case ResultCategory::Message:
+        messageController->setDisplayList(deletedOnly ? deletedOf(intake_.messageArray())
+                                                      : intake_.messageArray());
+        break;
+    case ResultCategory::Note:
+        noteController->setDisplayList(deletedOnly ? deletedOf(intake_.noteArray())
+                                                   : intake_.noteArray());
+        break;
+    case ResultCategory::CallHistory:
+        callHistoryController->setDisplayList(deletedOnly ? deletedOf(intake_.callHistoryArray())
+                                                          : intake_.callHistoryArray());
+        break;
+    }
+}
+
+void ZNResultViewController::showCategory(ResultCategory c) {
+    if (c == ResultCategory::PhotoAndVideo) {
+        ui_->checkBtn->hide();
+    } else {
+        ui_->checkBtn->show();
+        ui_->checkBtn->setChecked(false);
+    }
+    for (Page& pg : pages_) setButtonImage(pg.category, pg.category == c);
+    currentCategory_ = c;
+    currentTableView_ = page(c).table;
+    ui_->scanproView->hide();
+    for (Page& pg : pages_) pg.view->setVisible(pg.category == c);
+    fillDisplayList(c, false);
+    if (currentTableView_->model()->rowCount() > 0) currentTableView_->selectOnlyRow(0);
+}
+
+void ZNResultViewController::actCheck() {
+    if (currentCategory_ == ResultCategory::PhotoAndVideo) return;
+    fillDisplayList(currentCategory_, ui_->checkBtn->isChecked());
+    currentTableView_->clearSelection();
+    if (currentTableView_->model()->rowCount() > 0) currentTableView_->selectOnlyRow(0);
+}
+
+void ZNResultViewController::releaseUIMemory() {
+    player_->stop();
+    player_->setSource(QUrl());
+    intake_.releaseUIMemory();
+    photoController->setDisplayList({});
+    contactController->setDisplayList({});
+    messageController->setDisplayList({});
+    noteController->setDisplayList({});
+    callHistoryController->setDisplayList({});
+}
+
+void ZNResultViewController::actHome() {
+    const bool back = prompter_.alert(
+        window(),
+        tr("Are you sure you want to go back to Home? If Back, the scanning results will not be "
+           "saved."),
+        tr(" Back "), tr("Cancel"), QString());
+    if (!back) return;
+    releaseUIMemory();
+    hide();
+    intake_.selectedFilesNum = 0;
+    intake_.recovredFilesNum = 0;
+    ui_->selecteFilelab->hide();
+    ui_->saveBtn->setEnabled(false);
+    emit wentHome();
+}
+
+void ZNResultViewController::updateSelectionText() {
+    const int selected = intake_.selectedFilesNum.load();
+    if (selected < 1) {
+        ui_->selecteFilelab->hide();
+        ui_->saveBtn->setEnabled(false);
+    } else {
+        ui_->selecteFilelab->setText(tr("You select %d files in the recovery results.")
+                                         .replace(QLatin1String("%d"), QString::number(selected)));
+        ui_->selecteFilelab->show();
+        ui_->saveBtn->setEnabled(true);
+    }
+}
+
+void ZNResultViewController::tableView(ResultTableView* table, bool on) {
+    // Only the table on show takes clicks; apply to every selected row.
+    if (table != currentTableView_) return;
+    auto* model = static_cast<ResultTableModel*>(table->model());
+    QList<int> rows = table->selectedRowNumbers();
+    for (int row : rows) {
+        if (row < 0 || row >= model->rowCount()) continue;
+        if (model->setChecked(row, on)) intake_.selectedFilesNum += on ? 1 : -1;
+    }
+    model->checksChanged();
+    updateSelectionText();
+}
+
+void ZNResultViewController::tableViewSelectionDidChange(ResultTableView* table) {
+    if (table != currentTableView_) return;
+    const int row = table->shownRow();
+    if (row < 0) return;
+    showPreview(currentCategory_, row);
+}
+
+void ZNResultViewController::tableView(ResultTableView* table, int clickedColumn) {
+    auto* model = static_cast<ResultTableModel*>(table->model());
+    const QString id = model->columnIdentifier(clickedColumn);
+    if (id == QLatin1String(kCheckColumn) || id.isEmpty()) return;
+    const bool isName = id == QLatin1String("Name");
+
+    if (table == page(ResultCategory::PhotoAndVideo).table) {
+        auto list = photoController->displayList();
+        if (isName) {
+            SortFlags::name = !SortFlags::name;
+            sortDisplayList(list, SortFlags::name, [](const auto& a, const auto& b) {
+                return compareValues(fileNameNumber(a.fileNodeName()), fileNameNumber(b.fileNodeName()));
+            });
+        } else if (id == QLatin1String("Size")) {
+            SortFlags::size = !SortFlags::size;
+            sortDisplayList(list, SortFlags::size, [](const auto& a, const auto& b) {
+                return compareValues(sizeFormString(a.fileNodeSize()), sizeFormString(b.fileNodeSize()));
+            });
+        } else {
+            return;
+        }
+        photoController->setDisplayList(std::move(list));
+    } else if (table == page(ResultCategory::Contact).table) {
+        auto list = contactController->displayList();
+        SortFlags::name = !SortFlags::name;
+        sortDisplayList(list, SortFlags::name, [](const auto& a, const auto& b) {
+            return compareNames(a.contactName(), b.contactName());
+        });
+        contactController->setDisplayList(std::move(list));
+    } else if (table == page(ResultCategory::Message).table) {
+        auto list = messageController->displayList();
+        SortFlags::name = !SortFlags::name;
+        sortDisplayList(list, SortFlags::name, [](const auto& a, const auto& b) {
+            return compareNames(a.messageName(), b.messageName());
+        });
+        messageController->setDisplayList(std::move(list));
+    } else if (table == page(ResultCategory::CallHistory).table) {
+        auto list = callHistoryController->displayList();
+        if (isName) {
+            SortFlags::name = !SortFlags::name;
+            sortDisplayList(list, SortFlags::name, [](const auto& a, const auto& b) {
+                return compareNames(a.callName(), b.callName());
+            });
+        } else {
+            SortFlags::date = !SortFlags::date;
+            sortDisplayList(list, SortFlags::date, [](const auto& a, const auto& b) {
+                return compareValues(callDateInstant(a.callDate()), callDateInstant(b.callDate()));
+            });
+        }
+        callHistoryController->setDisplayList(std::move(list));
+    } else {
+        return;  // notes are not sorted
+    }
+    table->clearSelection();
+    if (model->rowCount() > 0) table->selectOnlyRow(0);
+}
+
+void ZNResultViewController::setFooterLook(ZNButton* button, bool hovered) {
+    QFont f = lucida(11);
+    f.setUnderline(hovered);
+    button->setFont(f);
+    if (hovered)
+        button->setCursor(Qt::PointingHandCursor);
+    else
+        button->setCursor(Qt::ArrowCursor);
+}
+
+static ZNButton* senderButton(const Notification& note) {
+    if (const auto* b = std::any_cast<ZNButton*>(&note.object)) return *b;
+    return nullptr;
+}
+
+void ZNResultViewController::ZNbuttonMouseEnteredHandle(const Notification& note) {
+    ZNButton* b = senderButton(note);
+    if (b == ui_->facebookBtn || b == ui_->twitterBtn || b == ui_->feedBackBtn) setFooterLook(b, true);
+}
+
+void ZNResultViewController::ZNbuttonMouseExitedHandle(const Notification& note) {
+    ZNButton* b = senderButton(note);
+    if (b == ui_->facebookBtn || b == ui_->twitterBtn || b == ui_->feedBackBtn) setFooterLook(b, false);
+}
+
+}  // namespace marlowen::gui

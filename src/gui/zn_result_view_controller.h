@@ -1,0 +1,179 @@
+// The results page: scan progress while a scan runs, then the browser of the
+// five categories with counts, tables, preview, the deleted-only filter, the
+// check boxes and the export of the checked records.
+//
+// The record lists and counters live in the core's ResultIntake; this class
+// observes it and shows it. Scan-thread work reaches the widgets only through
+// queued or blocking-queued invocations on this object.
+#pragma once
+
+#include <QLabel>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "core/discovery/device_node.h"
+#include "core/export/record_export.h"
+#include "core/model/record_nodes.h"
+#include "core/notify/notification_center.h"
+#include "core/results/result_intake.h"
+#include "gui/result_table_model.h"
+
+#include <QDialog>
+class QMediaPlayer;
+class QProgressBar;
+class QVideoWidget;
+class QScrollArea;
+
+namespace Ui {
+class ResulutView;
+}
+
+namespace marlowen::gui {
+
+class Prompter;
+class ResultTableView;
+class ZNButton;
+class ZNTextView;
+
+enum class ResultCategory { PhotoAndVideo, Contact, Message, Note, CallHistory };
+
+// Live and deleted counts of the five categories at one progress step.
+struct CategoryCounts {
+    int photovideoNum = 0, contactNum = 0, messageNum = 0, noteNum = 0, callNum = 0;
+    int delContactNum = 0, delMessageNum = 0, delNoteNum = 0, delCallNum = 0;
+    static CategoryCounts of(const ResultIntake& intake);
+};
+
+class ZNResultViewController : public QWidget {
+    Q_OBJECT
+public:
+    ZNResultViewController(NotificationCenter& nc, Prompter& prompter, QWidget* parent = nullptr);
+    ~ZNResultViewController() override;
+
+    ResultIntake& intake() { return intake_; }
+    const ResultIntake& intake() const { return intake_; }
+
+    // Adds the page to `parent` and resets it for a scan of `node`. With
+    // `allCategories` every category button is enabled at the finish.
+    void showView(QWidget* parent, const ZNIOSDeviceNode& node, bool allCategories = false);
+    // The reason the scan read nothing, shown instead of the finish alert.
+    void setScanErrorSource(std::function<std::string()> source) { scanError_ = std::move(source); }
+
+    // Runs scan-thread work on this object's thread and waits for it.
+    void runOnMainThread(const std::function<void()>& work);
+    // Stops handing scan work to the widgets (the window is going away).
+    void detachFromScan() { detached_ = true; }
+
+    // Progress step: bar, percentage and the ten count labels.
+    void ScanProgressInfomationHandle(int percent, const CategoryCounts& counts);
+    void ScanFinishOnMainThread();
+
+    void actPhoto() { showCategory(ResultCategory::PhotoAndVideo); }
+    void actContact() { showCategory(ResultCategory::Contact); }
+    void actMessage() { showCategory(ResultCategory::Message); }
+    void actNote() { showCategory(ResultCategory::Note); }
+    void actCallHistory() { showCategory(ResultCategory::CallHistory); }
+    void actCheck();
+    void actHome();
+    void releaseUIMemory();
+    void actRecovery();
+
+    // Table delegate: a check box of `table` set to `on` (applied to every
+    // selected row), the selection changed, a column heading clicked.
+    void tableView(ResultTableView* table, bool on);
+    void tableViewSelectionDidChange(ResultTableView* table);
+    void tableView(ResultTableView* table, int clickedColumn);
+
+    void ZNbuttonMouseEnteredHandle(const Notification& note);
+    void ZNbuttonMouseExitedHandle(const Notification& note);
+
+    // Widgets, for the window and the tests.
+    Ui::ResulutView& ui() { return *ui_; }
+    ResultTableView* currentTableView() const { return currentTableView_; }
+    ResultTableView* tableOf(ResultCategory c) const;
+    ResultTableModel* modelOf(ResultCategory c) const;
+    QWidget* viewOf(ResultCategory c) const;
+    ZNButton* buttonOf(ResultCategory c) const;
+    QString buttonImageOf(ResultCategory c) const;
+    QLabel* previewLabel(const char* name) const;
+    QLabel* imageView() const { return imageView_; }
+    QVideoWidget* movView() const { return movView_; }
+    QMediaPlayer* moviePlayer() const { return player_; }
+    QDialog* saveWindow() const { return saveWindow_; }
+    QProgressBar* saveProgressor() const { return saveProgressor_; }
+    QTimer& recoverTimer() { return recoverTimer_; }
+    bool isExporting() const { return recoverThread_.joinable(); }
+    QString recoverPath() const { return recoverPath_; }
+
+    RecordTableModel<ZNPhotoAndVideoNode>* photoController = nullptr;
+    RecordTableModel<ZNContactNode>* contactController = nullptr;
+    RecordTableModel<ZNMessageNode>* messageController = nullptr;
+    RecordTableModel<ZNCallHistoryNode>* callHistoryController = nullptr;
+    RecordTableModel<ZNNoteNode>* noteController = nullptr;
+
+signals:
+    // Home was confirmed and the lists are released: show the backup page.
+    void wentHome();
+    // An export ended; `failed` things could not be written.
+    void exportEnded(int failed);
+
+private:
+    struct Page;
+
+    void awakeFromNib();
+    void buildCategoryViews();
+    QWidget* buildPhotoPreview();
+    QWidget* buildContactPreview();
+    QWidget* buildMessagePreview();
+    QWidget* buildNotePreview();
+    QWidget* buildCallPreview();
+    QLabel* addPreviewLabel(QLayout* layout, const char* name);
+    ZNTextView* addPreviewText(QLayout* layout, const char* view, const char* scroll);
+
+    void showCategory(ResultCategory c);
+    void fillDisplayList(ResultCategory c, bool deletedOnly);
+    void refreshCountLabels(const CategoryCounts& counts);
+    void setButtonImage(ResultCategory c, bool highlighted);
+    void updateSelectionText();
+    void showPreview(ResultCategory c, int row);
+    void setFooterLook(ZNButton* button, bool hovered);
+    // The file icon of a movie, shown when the movie does not open.
+    void showMovieIcon();
+    Page& page(ResultCategory c);
+    const Page& page(ResultCategory c) const;
+
+    void showSaveWindow();
+    void recoverTimerFired();
+    void saveProgressorHanderToMainThreadHandle(const ExportResult& result);
+
+    std::unique_ptr<Ui::ResulutView> ui_;
+    NotificationCenter& nc_;
+    Prompter& prompter_;
+    ResultIntake intake_;
+    std::vector<ScopedObserver> hoverObservers_;
+    std::function<std::string()> scanError_;
+    std::atomic<bool> detached_{false};
+    bool allCategories_ = false;
+    std::string backupFolder_;
+
+    std::vector<Page> pages_;
+    ResultTableView* currentTableView_ = nullptr;
+    ResultCategory currentCategory_ = ResultCategory::Contact;
+
+    QLabel* imageView_ = nullptr;
+    QVideoWidget* movView_ = nullptr;
+    QMediaPlayer* player_ = nullptr;
+
+    QString recoverPath_;
+    QPointer<QDialog> saveWindow_;
+    QProgressBar* saveProgressor_ = nullptr;
+    QLabel* savepercentlab_ = nullptr;
+    QTimer recoverTimer_;
+    std::thread recoverThread_;
+};
+
+}  // namespace marlowen::gui

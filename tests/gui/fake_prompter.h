@@ -1,0 +1,52 @@
+// A prompter that answers from a script and records what was asked.
+#pragma once
+
+#include <QStringList>
+#include <deque>
+
+#include "gui/prompter.h"
+
+namespace marlowen::gui::test {
+
+class FakePrompter : public Prompter {
+public:
+    struct Alert {
+        QString message, defaultButton, alternateButton, informativeText;
+    };
+
+    bool alert(QWidget*, const QString& message, const QString& defaultButton,
+               const QString& alternateButton, const QString& informativeText) override {
+        alerts.push_back({message, defaultButton, alternateButton, informativeText});
+        if (answers.empty()) return true;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    QString saveFolderPath(QWidget*, const QString& directory, const QString& proposedName) override {
+        saveDirectory = directory;
+        proposedNames.append(proposedName);
+        return savePath;
+    }
+    QString chooseFolder(QWidget*, const QString&) override { return chosenFolder; }
+    void revealFolder(const QString& path) override { revealed.append(path); }
+    void openPage(const QUrl& url) override { pages.append(url.toString()); }
+    void terminate() override { ++terminated; }
+
+    QStringList messages() const {
+        QStringList out;
+        for (const Alert& a : alerts) out.append(a.message);
+        return out;
+    }
+
+    std::vector<Alert> alerts;
+    std::deque<bool> answers;  // true = default button; empty queue answers true
+    QString savePath;          // "" = cancel
+    QString saveDirectory;
+    QStringList proposedNames;
+    QString chosenFolder;
+    QStringList revealed;
+    QStringList pages;
+    int terminated = 0;
+};
+
+}  // namespace marlowen::gui::test
