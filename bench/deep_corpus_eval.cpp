@@ -241,7 +241,7 @@ int speed(int mb) {
     fs::remove(file);
     sqlite3* db = nullptr;
     sqlite3_open(file.string().c_str(), &db);
-    exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
+    exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA secure_delete=OFF;"
              "CREATE TABLE person(id INTEGER PRIMARY KEY, first TEXT, last TEXT, born INTEGER, score REAL);"
              "CREATE TABLE note(id INTEGER PRIMARY KEY, person INTEGER, body TEXT, data BLOB);");
     exec(db, "BEGIN");
