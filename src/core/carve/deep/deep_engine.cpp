@@ -108,6 +108,17 @@ bool typeFits(const ColumnDef& col, bool isRowidAlias, uint64_t t) {
     return true;
 }
 
+// A 64-bit FNV-1a digest of valueKey: the live rows' keys are kept as
+// digests, so a large file's live rows cost 8 bytes each.
+uint64_t keyDigest(const std::string& key) {
+    uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : key) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
 std::string valueKey(const std::vector<SqlValue>& values, int skipColumn) {
     std::string key;
     for (size_t i = 0; i < values.size(); ++i) {
@@ -185,11 +196,12 @@ private:
     // dropped ones found in deleted schema rows.
     std::vector<TableSchema> tables_;
     std::vector<uint32_t> indexRoots_;
-    std::vector<std::unordered_set<std::string>> liveKeys_;
+    std::vector<std::unordered_set<uint64_t>> liveKeys_;
     std::unordered_map<std::string, size_t> foundKeys_;
     std::multimap<size_t, int> byColumnCount_;
     // CREATE TABLE texts seen in free space whose schema row was lost.
     std::vector<std::string> schemaTexts_;
+    std::vector<uint64_t> typesScratch_;  // reused by tryCell, called at every offset
 };
 
 PageView Engine::page(uint32_t pgno) const {
@@ -458,7 +470,7 @@ void Engine::walkTree(uint32_t root, int table, bool isTable) {
             // Rows written before an ALTER TABLE ADD COLUMN hold fewer
             // columns; the missing ones read as NULL (their default).
             values.resize(tables_[table].columns.size());
-            liveKeys_[table].insert(valueKey(values, alias));
+            liveKeys_[table].insert(keyDigest(valueKey(values, alias)));
             if (table == 0 && values.size() == 5) {
                 // A live schema row: type, name, tbl_name, rootpage, sql.
                 const std::string& type = values[0].bytes;
@@ -710,7 +722,7 @@ bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeS
     // The header holds its own length and at least one serial type, and
     // never more than the payload.
     if (n3 == 0 || hl <= n3 || hl > payload || hl > 9 * 2000 + 9) return false;
-    std::vector<uint64_t> types;
+    std::vector<uint64_t>& types = typesScratch_;
     uint64_t content;
     if (!parseTypes(p, rec + n3, rec + static_cast<size_t>(hl), 2000, types, content)) return false;
     if (hl + content != payload) return false;
@@ -911,7 +923,7 @@ void Engine::emit(RecoveredRow row, int table) {
     const std::string key = valueKey(row.values, alias);
     // Never list a row that is still live in its table (an old copy left
     // behind by a page split or a defragmentation).
-    if (liveKeys_[table].count(key)) return;
+    if (liveKeys_[table].count(keyDigest(key))) return;
     // The same deleted row seen twice (a freed page and a freeblock) is
     // listed once, the most complete copy kept.
     const std::string fullKey = row.table + '\x1e' + key;
