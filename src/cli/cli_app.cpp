@@ -17,6 +17,7 @@ int runCli(const std::vector<std::string>& args, CliContext& ctx) {
     addDevicesCommand(app, ctx);
     addScanCommand(app, ctx);
     addExportCommand(app, ctx);
+    addCarveCommand(app, ctx);
 
     // CLI11 parses in reverse order when handed a vector.
     std::vector<std::string> reversed(args.rbegin(), args.rend());

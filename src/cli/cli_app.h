@@ -30,6 +30,7 @@ int runCli(const std::vector<std::string>& args, CliContext& ctx);
 void addDevicesCommand(CLI::App& app, CliContext& ctx);
 void addScanCommand(CLI::App& app, CliContext& ctx);
 void addExportCommand(CLI::App& app, CliContext& ctx);
+void addCarveCommand(CLI::App& app, CliContext& ctx);
 
 }  // namespace marlowen::cli
 

@@ -1,0 +1,982 @@
+// Corruption policy: this is a salvage reader. It extracts what it can and
+// skips the rest; it never fails hard on a damaged file. Every count, page
+// number and length read from the file is clamped to what the file can
+// physically hold: page numbers beyond the file are ignored, every page is
+// visited at most once per walk (so cyclic b-trees, freelists and overflow
+// chains end), b-tree depth is bounded, and payload lengths larger than the
+// file are rejected. Reads past the end of a page or of the file give zeros
+// (PageReader pads), so a damaged record never reads out of bounds.
+// Memory is bounded by a few bytes per page of the file plus the rows found.
+#include "core/carve/deep/deep_engine.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "core/carve/deep/btree_format.h"
+
+namespace marlowen::carve::deep {
+
+const char* freeSpaceKindName(FreeSpaceKind kind) {
+    switch (kind) {
+        case FreeSpaceKind::Freeblock: return "freeblock";
+        case FreeSpaceKind::Unallocated: return "unallocated";
+        case FreeSpaceKind::FreelistTrunk: return "freelist-trunk";
+        case FreeSpaceKind::FreelistLeaf: return "freelist-leaf";
+        case FreeSpaceKind::Unreachable: return "unreachable";
+    }
+    return "unknown";
+}
+
+namespace {
+
+// B-trees deeper than this are cyclic or corrupt: a 65536-byte page fanout
+// reaches the 2^32 page limit in far fewer levels.
+constexpr int kMaxDepth = 40;
+
+// What a page holds, as the walks find it.
+enum class PageUse : uint8_t { Unknown, TableBtree, IndexBtree, Overflow, Trunk, FreeLeaf, Reserved };
+
+struct PageView {
+    std::vector<uint8_t> scratch;
+    std::span<const uint8_t> bytes;
+};
+
+// The content of a record: its serial types and where its content begins.
+struct RecordHeader {
+    std::vector<uint64_t> types;
+    uint64_t headerLength = 0;
+    uint64_t contentLength = 0;
+};
+
+void appendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// UTF-16 text of a file with encoding 2 (little-endian) or 3 (big-endian);
+// unpaired surrogates become U+FFFD, an odd last byte is dropped.
+std::string utf16ToUtf8(std::string_view in, bool bigEndian) {
+    std::string out;
+    auto unit = [&](size_t i) -> uint32_t {
+        const auto a = static_cast<uint8_t>(in[i]), b = static_cast<uint8_t>(in[i + 1]);
+        return bigEndian ? (a << 8 | b) : (b << 8 | a);
+    };
+    for (size_t i = 0; i + 1 < in.size(); i += 2) {
+        uint32_t cp = unit(i);
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 3 < in.size()) {
+            const uint32_t lo = unit(i + 2);
+            if (lo >= 0xDC00 && lo < 0xE000) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+                i += 2;
+            } else {
+                cp = 0xFFFD;
+            }
+        } else if (cp >= 0xD800 && cp < 0xE000) {
+            cp = 0xFFFD;
+        }
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
+// Whether serial type t may stand in a column of this affinity. A TEXT
+// column converts numbers to text before storing them, so numbers never
+// stand there; numeric affinities keep texts and blobs they cannot convert.
+bool typeFits(const ColumnDef& col, bool isRowidAlias, uint64_t t) {
+    // 10 and 11 are reserved and never written.
+    if (t == 10 || t == 11) return false;
+    // The rowid alias is stored as NULL: its value is the cell's rowid.
+    if (isRowidAlias) return t == 0;
+    if (col.affinity == Affinity::Text) return t == 0 || t >= 12;
+    return true;
+}
+
+// A 64-bit FNV-1a digest of valueKey: the live rows' keys are kept as
+// digests, so a large file's live rows cost 8 bytes each.
+uint64_t keyDigest(const std::string& key) {
+    uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : key) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+std::string valueKey(const std::vector<SqlValue>& values, int skipColumn) {
+    std::string key;
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (static_cast<int>(i) == skipColumn) continue;
+        const SqlValue& v = values[i];
+        key += static_cast<char>('0' + static_cast<int>(v.kind));
+        switch (v.kind) {
+            case SqlValue::Kind::Null: break;
+            case SqlValue::Kind::Integer: key += std::to_string(v.integer); break;
+            case SqlValue::Kind::Real: {
+                uint64_t bits;
+                std::memcpy(&bits, &v.real, sizeof bits);
+                key += std::to_string(bits);
+                break;
+            }
+            case SqlValue::Kind::Text:
+            case SqlValue::Kind::Blob:
+                key += std::to_string(v.bytes.size());
+                key += ':';
+                key += v.bytes;
+                break;
+        }
+        key += '\x1f';
+    }
+    return key;
+}
+
+class Engine {
+public:
+    explicit Engine(const PageReader& db) : db_(db) {}
+    DeepScanResult run();
+
+private:
+    PageView page(uint32_t pgno) const;
+    bool readHeader();
+    void markReservedPages(std::span<const uint8_t> header);
+    void walkTree(uint32_t root, int table, bool isTable);
+    void walkFreelist(uint32_t firstTrunk);
+    void readSchema();
+    void addDroppedTables();
+    void traceDroppedTree(uint32_t root, int table);
+    void findSchemaTexts(std::span<const uint8_t> p);
+    void carvePages(bool schemaOnly);
+    void carvePage(uint32_t pgno, bool schemaOnly);
+    void carveRegion(uint32_t pgno, std::span<const uint8_t> p, size_t begin, size_t end,
+                     FreeSpaceKind kind, int owner, bool schemaOnly);
+    std::vector<std::pair<size_t, size_t>> freeblocks(std::span<const uint8_t> p, size_t hdr) const;
+    bool tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeSpaceKind kind,
+                 int owner, bool schemaOnly, size_t& next);
+    bool tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t size,
+                      FreeSpaceKind kind, int owner, bool schemaOnly, size_t& next);
+    bool parseTypes(std::span<const uint8_t> p, size_t at, size_t end, size_t maxColumns,
+                    std::vector<uint64_t>& types, uint64_t& content) const;
+    bool fits(const TableSchema& t, const std::vector<uint64_t>& types) const;
+    std::vector<int> candidates(size_t columnCount, int owner, bool schemaOnly) const;
+    size_t localSize(uint64_t payload, bool tableLeaf) const;
+    bool readPayload(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
+                     std::string& out, bool& broken, std::vector<uint32_t>* chain) const;
+    std::vector<SqlValue> decode(std::string_view payload, const RecordHeader& h, bool& cut) const;
+    bool decodeRecord(std::string_view payload, size_t columns, std::vector<SqlValue>& values,
+                      bool& cut) const;
+    void emit(RecoveredRow row, int table);
+
+    const PageReader& db_;
+    DeepScanResult result_;
+    uint32_t pageSize_ = 0;
+    uint32_t usable_ = 0;
+    uint32_t nPages_ = 0;
+    uint32_t encoding_ = 1;
+    std::vector<PageUse> use_;
+    std::vector<int> owner_;  // table index of b-tree pages, -1 otherwise
+    // The dropped table whose old b-tree still reaches a freed page.
+    std::vector<int> formerOwner_;
+    // tables_[0] is the schema table itself; live tables follow, then the
+    // dropped ones found in deleted schema rows.
+    std::vector<TableSchema> tables_;
+    std::vector<uint32_t> indexRoots_;
+    std::vector<std::unordered_set<uint64_t>> liveKeys_;
+    std::unordered_map<std::string, size_t> foundKeys_;
+    std::multimap<size_t, int> byColumnCount_;
+    // CREATE TABLE texts seen in free space whose schema row was lost.
+    std::vector<std::string> schemaTexts_;
+    std::vector<uint64_t> typesScratch_;  // reused by tryCell, called at every offset
+};
+
+PageView Engine::page(uint32_t pgno) const {
+    PageView v;
+    const int64_t pos = static_cast<int64_t>(pgno - 1) * pageSize_;
+    const uint8_t* data = db_.run(pos, pageSize_, v.scratch);
+    // Only the usable part: reserved bytes at the end belong to extensions.
+    v.bytes = std::span<const uint8_t>(data, usable_);
+    return v;
+}
+
+bool Engine::readHeader() {
+    std::vector<uint8_t> scratch;
+    const uint8_t* h = db_.run(0, 100, scratch);
+    const std::span<const uint8_t> header(h, 100);
+    if (std::memcmp(h, "SQLite format 3", 16) != 0) {
+        result_.error = DeepScanError::NotSqlite;
+        return false;
+    }
+    uint32_t size = get2byte(header, 16);
+    if (size == 1) size = 65536;
+    // The page size is a power of two from 512 to 65536; anything else
+    // (0, odd sizes) leaves no page boundary to trust.
+    if (size < 512 || size > 65536 || (size & (size - 1)) != 0) {
+        result_.error = DeepScanError::BadPageSize;
+        return false;
+    }
+    pageSize_ = size;
+    const uint32_t reserved = byteIn(header, 20);
+    // A usable size below 480 is not a database SQLite would write.
+    usable_ = pageSize_ - reserved < 480 ? pageSize_ : pageSize_ - reserved;
+    // The page count comes from the file's length, which bounds every walk;
+    // the header's count may be stale or forged.
+    const int64_t pages = (db_.size() + pageSize_ - 1) / pageSize_;
+    nPages_ = static_cast<uint32_t>(std::min<int64_t>(pages, 0xFFFFFFFEll));
+    encoding_ = get4byte(header, 56);
+    if (encoding_ < 1 || encoding_ > 3) encoding_ = 1;
+    result_.pageSize = pageSize_;
+    result_.pageCount = nPages_;
+    use_.assign(static_cast<size_t>(nPages_) + 1, PageUse::Unknown);
+    owner_.assign(static_cast<size_t>(nPages_) + 1, -1);
+    formerOwner_.assign(static_cast<size_t>(nPages_) + 1, -1);
+    markReservedPages(header);
+    return true;
+}
+
+// Pointer-map pages (auto-vacuum files: header offset 52 non-zero) sit at
+// page 2 and then every U/5 + 1 pages; the lock-byte page holds the bytes
+// at 2^30. Neither ever holds a record.
+void Engine::markReservedPages(std::span<const uint8_t> header) {
+    if (get4byte(header, 52) != 0) {
+        const uint64_t step = usable_ / 5 + 1;
+        for (uint64_t p = 2; p <= nPages_; p += step) use_[p] = PageUse::Reserved;
+    }
+    const uint64_t lockPage = 1073741824ull / pageSize_ + 1;
+    if (lockPage <= nPages_) use_[lockPage] = PageUse::Reserved;
+}
+
+size_t Engine::localSize(uint64_t payload, bool tableLeaf) const {
+    const uint64_t u = usable_;
+    const uint64_t x = tableLeaf ? u - 35 : ((u - 12) * 64 / 255) - 23;
+    if (payload <= x) return static_cast<size_t>(payload);
+    const uint64_t m = ((u - 12) * 32 / 255) - 23;
+    const uint64_t k = m + ((payload - m) % (u - 4));
+    return static_cast<size_t>(k <= x ? k : m);
+}
+
+// Reads a payload whose local part starts at `at` in page `p`, following its
+// overflow chain. `broken` tells that the chain ended early (the rest reads
+// as missing). False when the length cannot belong to this file.
+bool Engine::readPayload(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
+                         std::string& out, bool& broken, std::vector<uint32_t>* chain) const {
+    broken = false;
+    // A payload longer than the whole file is a misread length.
+    if (payload > static_cast<uint64_t>(nPages_) * usable_) return false;
+    const size_t local = localSize(payload, tableLeaf);
+    const bool overflows = local < payload;
+    // The local part (and the overflow pointer) must lie inside the page.
+    if (at + local + (overflows ? 4 : 0) > p.size()) return false;
+    out.assign(reinterpret_cast<const char*>(p.data() + at), local);
+    if (!overflows) return true;
+    uint32_t next = get4byte(p, at + local);
+    uint64_t remaining = payload - local;
+    std::unordered_set<uint32_t> seen;
+    while (remaining > 0) {
+        // Out of range, repeated (a cycle) or the end mark before the end.
+        // A freelist trunk's first bytes were overwritten with its page list
+        // when the chain was freed: the content there is lost.
+        if (next == 0 || next > nPages_ || !seen.insert(next).second ||
+            use_[next] == PageUse::Trunk) {
+            broken = true;
+            break;
+        }
+        if (chain) chain->push_back(next);
+        const PageView ov = page(next);
+        const size_t take = static_cast<size_t>(std::min<uint64_t>(remaining, usable_ - 4));
+        out.append(reinterpret_cast<const char*>(ov.bytes.data() + 4), take);
+        remaining -= take;
+        next = get4byte(ov.bytes, 0);
+    }
+    return true;
+}
+
+// Serial types from the header bytes [at, end); false when a varint runs
+// past `end`, a reserved type appears, or there are more than maxColumns.
+bool Engine::parseTypes(std::span<const uint8_t> p, size_t at, size_t end, size_t maxColumns,
+                        std::vector<uint64_t>& types, uint64_t& content) const {
+    types.clear();
+    content = 0;
+    while (at < end) {
+        uint64_t t;
+        const size_t n = getVarint(p, at, t);
+        if (n == 0 || at + n > end) return false;
+        if (t == 10 || t == 11) return false;
+        if (types.size() == maxColumns) return false;
+        types.push_back(t);
+        content += serialLength(t);
+        // Serial types of absurd size only come from noise.
+        if (content > (1ull << 40)) return false;
+        at += n;
+    }
+    return true;
+}
+
+bool Engine::fits(const TableSchema& t, const std::vector<uint64_t>& types) const {
+    if (types.size() != t.columns.size()) return false;
+    for (size_t i = 0; i < types.size(); ++i)
+        if (!typeFits(t.columns[i], static_cast<int>(i) == t.rowidColumn, types[i])) return false;
+    return true;
+}
+
+std::vector<int> Engine::candidates(size_t columnCount, int owner, bool schemaOnly) const {
+    std::vector<int> out;
+    if (schemaOnly) {
+        if (columnCount == 5) out.push_back(0);
+        return out;
+    }
+    if (owner >= 0 && tables_[owner].columns.size() == columnCount) out.push_back(owner);
+    auto [lo, hi] = byColumnCount_.equal_range(columnCount);
+    // On a freed page that no known tree reaches, a dropped table whose root
+    // was lost is the likeliest owner.
+    if (owner < 0)
+        for (auto it = lo; it != hi; ++it)
+            if (tables_[it->second].dropped && tables_[it->second].rootPage == 0)
+                out.push_back(it->second);
+    for (auto it = lo; it != hi; ++it)
+        if (std::find(out.begin(), out.end(), it->second) == out.end()) out.push_back(it->second);
+    return out;
+}
+
+std::vector<SqlValue> Engine::decode(std::string_view payload, const RecordHeader& h,
+                                     bool& cut) const {
+    std::vector<SqlValue> values;
+    values.reserve(h.types.size());
+    size_t at = static_cast<size_t>(h.headerLength);
+    for (uint64_t t : h.types) {
+        SqlValue v;
+        const uint64_t len = serialLength(t);
+        if (at + len > payload.size()) cut = true;
+        const std::string_view raw =
+            at < payload.size() ? payload.substr(at, static_cast<size_t>(len)) : std::string_view();
+        if (t >= 1 && t <= 6) {
+            v.kind = SqlValue::Kind::Integer;
+            uint64_t u = 0;
+            for (unsigned char c : raw) u = (u << 8) | c;
+            // Sign-extend from the stored width.
+            const unsigned bits = static_cast<unsigned>(len * 8);
+            if (bits < 64 && bits > 0 && (u >> (bits - 1)) & 1) u |= ~0ull << bits;
+            v.integer = static_cast<int64_t>(u);
+        } else if (t == 7) {
+            v.kind = SqlValue::Kind::Real;
+            uint64_t u = 0;
+            for (unsigned char c : raw) u = (u << 8) | c;
+            std::memcpy(&v.real, &u, sizeof u);
+        } else if (t == 8 || t == 9) {
+            v.kind = SqlValue::Kind::Integer;
+            v.integer = t == 9 ? 1 : 0;
+        } else if (t >= 12 && t % 2 == 0) {
+            v.kind = SqlValue::Kind::Blob;
+            v.bytes.assign(raw);
+        } else if (t >= 13) {
+            v.kind = SqlValue::Kind::Text;
+            v.bytes = encoding_ == 1 ? std::string(raw) : utf16ToUtf8(raw, encoding_ == 3);
+        }
+        values.push_back(std::move(v));
+        at += static_cast<size_t>(len);
+    }
+    return values;
+}
+
+// Decodes a whole record from its payload: header then content.
+bool Engine::decodeRecord(std::string_view payload, size_t columns, std::vector<SqlValue>& values,
+                          bool& cut) const {
+    const std::span<const uint8_t> b(reinterpret_cast<const uint8_t*>(payload.data()),
+                                     payload.size());
+    uint64_t hl;
+    const size_t n = getVarint(b, 0, hl);
+    if (n == 0 || hl < n || hl > payload.size()) return false;
+    RecordHeader h;
+    h.headerLength = hl;
+    if (!parseTypes(b, n, static_cast<size_t>(hl), columns, h.types, h.contentLength)) return false;
+    values = decode(payload, h, cut);
+    return true;
+}
+
+void Engine::walkTree(uint32_t root, int table, bool isTable) {
+    std::vector<std::pair<uint32_t, int>> stack{{root, 0}};
+    std::vector<uint32_t> chain;
+    while (!stack.empty()) {
+        const auto [pgno, depth] = stack.back();
+        stack.pop_back();
+        // Out of range, already reached (a cycle or a shared page) or too deep.
+        if (pgno == 0 || pgno > nPages_ || use_[pgno] != PageUse::Unknown || depth > kMaxDepth)
+            continue;
+        const PageView pv = page(pgno);
+        const auto p = pv.bytes;
+        const size_t hdr = pgno == 1 ? 100 : 0;
+        const uint8_t kind = static_cast<uint8_t>(byteIn(p, hdr));
+        const bool tablePage = kind == kTableLeaf || kind == kTableInterior;
+        // A page of the wrong kind is not part of this tree.
+        if ((kind != kTableLeaf && kind != kTableInterior && kind != kIndexLeaf &&
+             kind != kIndexInterior) ||
+            tablePage != isTable)
+            continue;
+        use_[pgno] = isTable ? PageUse::TableBtree : PageUse::IndexBtree;
+        owner_[pgno] = table;
+        const bool leaf = kind == kTableLeaf || kind == kIndexLeaf;
+        const size_t ptrs = hdr + (leaf ? 8 : 12);
+        // No more cells than pointers fit in the page.
+        const size_t cells = std::min<size_t>(get2byte(p, hdr + 3), (p.size() - ptrs) / 2);
+        if (!leaf) stack.emplace_back(get4byte(p, hdr + 8), depth + 1);
+        for (size_t i = 0; i < cells; ++i) {
+            const size_t cell = get2byte(p, ptrs + 2 * i);
+            // A pointer into the header or past the usable end is damage.
+            if (cell < ptrs || cell >= p.size()) continue;
+            size_t at = cell;
+            if (!leaf) {
+                stack.emplace_back(get4byte(p, at), depth + 1);
+                at += 4;
+                if (kind == kTableInterior) continue;
+            }
+            uint64_t payload = 0, rowid = 0;
+            const size_t n1 = getVarint(p, at, payload);
+            if (n1 == 0) continue;
+            at += n1;
+            if (kind == kTableLeaf) {
+                const size_t n2 = getVarint(p, at, rowid);
+                if (n2 == 0) continue;
+                at += n2;
+            }
+            std::string bytes;
+            bool broken = false;
+            chain.clear();
+            if (!readPayload(p, at, payload, kind == kTableLeaf, bytes, broken, &chain)) continue;
+            for (uint32_t ov : chain)
+                if (use_[ov] == PageUse::Unknown) use_[ov] = PageUse::Overflow;
+            if (kind != kTableLeaf || table < 0) continue;
+            std::vector<SqlValue> values;
+            bool cut = false;
+            if (!decodeRecord(bytes, tables_[table].columns.size(), values, cut)) continue;
+            const int alias = tables_[table].rowidColumn;
+            if (alias >= 0 && static_cast<size_t>(alias) < values.size()) {
+                values[alias].kind = SqlValue::Kind::Integer;
+                values[alias].integer = static_cast<int64_t>(rowid);
+            }
+            // Rows written before an ALTER TABLE ADD COLUMN hold fewer
+            // columns; the missing ones read as NULL (their default).
+            values.resize(tables_[table].columns.size());
+            liveKeys_[table].insert(keyDigest(valueKey(values, alias)));
+            if (table == 0 && values.size() == 5) {
+                // A live schema row: type, name, tbl_name, rootpage, sql.
+                const std::string& type = values[0].bytes;
+                if (type == "table" && values[4].kind == SqlValue::Kind::Text) {
+                    if (auto t = parseCreateTable(values[4].bytes)) {
+                        t->rootPage = static_cast<uint32_t>(values[3].integer);
+                        t->name = values[1].bytes;
+                        if (!t->withoutRowid && t->rootPage != 0) tables_.push_back(std::move(*t));
+                        else if (t->rootPage != 0) indexRoots_.push_back(t->rootPage);
+                    }
+                } else if (values[3].kind == SqlValue::Kind::Integer && values[3].integer > 0) {
+                    indexRoots_.push_back(static_cast<uint32_t>(values[3].integer));
+                }
+            } else {
+                ++result_.liveRows;
+            }
+        }
+    }
+}
+
+void Engine::walkFreelist(uint32_t trunk) {
+    // At most one step per page of the file: a cyclic list ends.
+    for (uint32_t steps = 0; steps <= nPages_; ++steps) {
+        if (trunk == 0 || trunk > nPages_ || use_[trunk] != PageUse::Unknown) return;
+        use_[trunk] = PageUse::Trunk;
+        const PageView pv = page(trunk);
+        const size_t leaves = std::min<size_t>(get4byte(pv.bytes, 4), (usable_ - 8) / 4);
+        for (size_t i = 0; i < leaves; ++i) {
+            const uint32_t leaf = get4byte(pv.bytes, 8 + 4 * i);
+            if (leaf != 0 && leaf <= nPages_ && use_[leaf] == PageUse::Unknown)
+                use_[leaf] = PageUse::FreeLeaf;
+        }
+        trunk = get4byte(pv.bytes, 0);
+    }
+}
+
+void Engine::readSchema() {
+    TableSchema schema;
+    schema.name = "sqlite_schema";
+    schema.rootPage = 1;
+    for (const char* name : {"type", "name", "tbl_name", "rootpage", "sql"}) {
+        ColumnDef c;
+        c.name = name;
+        c.declaredType = std::string(name) == "rootpage" ? "int" : "text";
+        c.affinity = affinityOf(c.declaredType);
+        schema.columns.push_back(c);
+    }
+    tables_.push_back(schema);
+    liveKeys_.resize(1);
+    walkTree(1, 0, true);
+    // walkTree appended the live tables; walk each of them.
+    const size_t live = tables_.size();
+    liveKeys_.resize(live);
+    for (size_t t = 1; t < live; ++t) walkTree(tables_[t].rootPage, static_cast<int>(t), true);
+    for (uint32_t root : indexRoots_) walkTree(root, -1, false);
+}
+
+// Deleted schema rows name tables that were dropped; their pages went to the
+// freelist with their records in place.
+void Engine::addDroppedTables() {
+    std::unordered_set<std::string> known;
+    for (const auto& t : tables_) known.insert(t.name + '\x1f' + std::to_string(t.columns.size()));
+    auto schemaRows = result_.rows;
+    // Texts whose row was lost stand in as rows with an unknown root page.
+    for (const auto& text : schemaTexts_) {
+        RecoveredRow row;
+        row.table = "sqlite_schema";
+        row.values.resize(5);
+        row.values[0] = {SqlValue::Kind::Text, 0, 0, "table"};
+        row.values[3] = {SqlValue::Kind::Integer, 0, 0, {}};
+        row.values[4] = {SqlValue::Kind::Text, 0, 0, text};
+        schemaRows.push_back(row);
+    }
+    for (const auto& row : schemaRows) {
+        if (row.table != "sqlite_schema" || row.values.size() != 5) continue;
+        if (row.values[0].bytes != "table" || row.values[4].kind != SqlValue::Kind::Text) continue;
+        auto t = parseCreateTable(row.values[4].bytes);
+        if (!t || t->withoutRowid) continue;
+        if (row.values[1].kind == SqlValue::Kind::Text && !row.values[1].bytes.empty())
+            t->name = row.values[1].bytes;
+        t->rootPage = static_cast<uint32_t>(row.values[3].integer);
+        t->dropped = true;
+        if (!known.insert(t->name + '\x1f' + std::to_string(t->columns.size())).second) continue;
+        tables_.push_back(std::move(*t));
+    }
+    liveKeys_.resize(tables_.size());
+    for (size_t t = 0; t < tables_.size(); ++t)
+        if (tables_[t].dropped) traceDroppedTree(tables_[t].rootPage, static_cast<int>(t));
+}
+
+// Follows a dropped table's old b-tree through the freed pages that still
+// hold it, so that its rows there are read by its own columns first. Only
+// free or unreachable pages are followed; a trunk page lost its header.
+void Engine::traceDroppedTree(uint32_t root, int table) {
+    std::vector<std::pair<uint32_t, int>> stack{{root, 0}};
+    while (!stack.empty()) {
+        const auto [pgno, depth] = stack.back();
+        stack.pop_back();
+        // Out of range, reused by a live structure, seen already, or too deep.
+        if (pgno == 0 || pgno > nPages_ || formerOwner_[pgno] >= 0 || depth > kMaxDepth) continue;
+        const PageUse use = use_[pgno];
+        // A live table's page may have been this table's before (a table
+        // dropped and another created in its pages): its old rows lie in
+        // the page's unallocated gap.
+        if (use != PageUse::Unknown && use != PageUse::FreeLeaf && use != PageUse::Trunk &&
+            use != PageUse::TableBtree)
+            continue;
+        formerOwner_[pgno] = table;
+        if (use == PageUse::Trunk || use == PageUse::TableBtree) continue;
+        const PageView pv = page(pgno);
+        if (byteIn(pv.bytes, 0) != kTableInterior) continue;
+        const size_t cells = std::min<size_t>(get2byte(pv.bytes, 3), (pv.bytes.size() - 12) / 2);
+        stack.emplace_back(get4byte(pv.bytes, 8), depth + 1);
+        for (size_t i = 0; i < cells; ++i) {
+            const size_t cell = get2byte(pv.bytes, 12 + 2 * i);
+            if (cell >= 12 && cell + 4 <= pv.bytes.size())
+                stack.emplace_back(get4byte(pv.bytes, cell), depth + 1);
+        }
+    }
+}
+
+std::vector<std::pair<size_t, size_t>> Engine::freeblocks(std::span<const uint8_t> p,
+                                                          size_t hdr) const {
+    std::vector<std::pair<size_t, size_t>> out;
+    size_t at = get2byte(p, hdr + 1);
+    // Freeblocks are kept in increasing order of offset; a chain that goes
+    // backwards, or runs past the page, is damaged and ends there.
+    size_t floor = hdr + 8;
+    while (at != 0 && at >= floor && at + 4 <= p.size() && out.size() < p.size() / 4) {
+        const size_t size = get2byte(p, at + 2);
+        if (size < 4 || at + size > p.size()) break;
+        out.emplace_back(at, size);
+        floor = at + size;
+        at = get2byte(p, at);
+    }
+    return out;
+}
+
+// A deleted schema row can lose its header (to a freeblock, or to a page
+// that was emptied and reset) while its CREATE TABLE text survives; the text
+// alone still gives the dropped table's columns.
+void Engine::findSchemaTexts(std::span<const uint8_t> p) {
+    static constexpr std::string_view kCreate = "CREATE TABLE";
+    const std::string_view text(reinterpret_cast<const char*>(p.data()), p.size());
+    for (size_t at = 0; at + kCreate.size() < text.size();) {
+        size_t hit = std::string_view::npos;
+        for (size_t i = at; i + kCreate.size() <= text.size(); ++i) {
+            size_t k = 0;
+            while (k < kCreate.size() &&
+                   std::toupper(static_cast<unsigned char>(text[i + k])) == kCreate[k])
+                ++k;
+            if (k == kCreate.size()) {
+                hit = i;
+                break;
+            }
+        }
+        if (hit == std::string_view::npos) return;
+        // The text runs to the first NUL byte or the page end; the parser
+        // stops at the list's closing parenthesis.
+        size_t end = text.find('\0', hit);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string candidate(text.substr(hit, end - hit));
+        if (parseCreateTable(candidate) && schemaTexts_.size() < 10000)
+            schemaTexts_.push_back(candidate);
+        at = hit + kCreate.size();
+    }
+}
+
+void Engine::carvePage(uint32_t pgno, bool schemaOnly) {
+    const PageUse use = use_[pgno];
+    if (use == PageUse::IndexBtree || use == PageUse::Overflow || use == PageUse::Reserved) return;
+    const PageView pv = page(pgno);
+    const auto p = pv.bytes;
+    const size_t hdr = pgno == 1 ? 100 : 0;
+    const int owner = owner_[pgno];
+    if (schemaOnly && (use != PageUse::TableBtree || owner == 0)) findSchemaTexts(p);
+    if (use == PageUse::TableBtree) {
+        // Only the schema's own pages can hold deleted schema rows.
+        if (schemaOnly && owner != 0) return;
+        const uint8_t kind = static_cast<uint8_t>(byteIn(p, hdr));
+        const size_t ptrs = hdr + (kind == kTableLeaf ? 8 : 12);
+        const size_t cells = get2byte(p, hdr + 3);
+        size_t content = get2byte(p, hdr + 5);
+        if (content == 0) content = 65536;
+        const size_t gapStart = ptrs + 2 * cells;
+        // The gap holds what the page held before its current cells, so a
+        // table that owned the page before comes first there.
+        const int gapOwner = formerOwner_[pgno] >= 0 ? formerOwner_[pgno] : owner;
+        if (gapStart < content && content <= p.size())
+            carveRegion(pgno, p, gapStart, content, FreeSpaceKind::Unallocated, gapOwner, schemaOnly);
+        for (const auto& [at, size] : freeblocks(p, hdr)) {
+            size_t next = at;
+            if (!tryClobbered(pgno, p, at, size, FreeSpaceKind::Freeblock, owner, schemaOnly, next))
+                next = at + 4;
+            if (next < at + size)
+                carveRegion(pgno, p, next, at + size, FreeSpaceKind::Freeblock, owner, schemaOnly);
+        }
+        return;
+    }
+    FreeSpaceKind kind = FreeSpaceKind::Unreachable;
+    size_t begin = 0;
+    if (use == PageUse::Trunk) {
+        kind = FreeSpaceKind::FreelistTrunk;
+        begin = 8 + 4 * std::min<size_t>(get4byte(p, 4), (usable_ - 8) / 4);
+    } else if (use == PageUse::FreeLeaf) {
+        kind = FreeSpaceKind::FreelistLeaf;
+    }
+    // A freed table leaf keeps its freeblock chain: the cells freed before
+    // the page was lost their first bytes to it.
+    const int former = formerOwner_[pgno];
+    if (use != PageUse::Trunk && byteIn(p, 0) == kTableLeaf) {
+        for (const auto& [at, size] : freeblocks(p, 0)) {
+            size_t next = at;
+            tryClobbered(pgno, p, at, size, kind, former, schemaOnly, next);
+        }
+    }
+    carveRegion(pgno, p, begin, p.size(), kind, former, schemaOnly);
+}
+
+void Engine::carveRegion(uint32_t pgno, std::span<const uint8_t> p, size_t begin, size_t end,
+                         FreeSpaceKind kind, int owner, bool schemaOnly) {
+    size_t at = begin;
+    while (at < end) {
+        size_t next = at + 1;
+        bool found = tryCell(pgno, p, at, kind, owner, schemaOnly, next);
+        // Freeblocks merge with their neighbours: a freed cell's own
+        // freeblock header (next offset 0 or beyond it, a size that stays
+        // inside the merged block) then sits inside a larger freeblock.
+        if (!found && kind == FreeSpaceKind::Freeblock && at + 4 <= end) {
+            const size_t nx = get2byte(p, at), size = get2byte(p, at + 2);
+            if (size >= 4 && at + size <= end && (nx == 0 || nx >= at + size))
+                found = tryClobbered(pgno, p, at, size, kind, owner, schemaOnly, next);
+        }
+        at = found ? std::max(next, at + 1) : at + 1;
+    }
+}
+
+// A whole table leaf cell at `at`: payload length, rowid, record header,
+// content. The payload length must equal what the header announces.
+bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeSpaceKind kind,
+                     int owner, bool schemaOnly, size_t& next) {
+    uint64_t payload, rowid, hl;
+    const size_t n1 = getVarint(p, at, payload);
+    if (n1 == 0 || payload < 2) return false;
+    const size_t n2 = getVarint(p, at + n1, rowid);
+    if (n2 == 0) return false;
+    const size_t rec = at + n1 + n2;
+    const size_t n3 = getVarint(p, rec, hl);
+    // The header holds its own length and at least one serial type, and
+    // never more than the payload.
+    if (n3 == 0 || hl <= n3 || hl > payload || hl > 9 * 2000 + 9) return false;
+    std::vector<uint64_t>& types = typesScratch_;
+    uint64_t content;
+    if (!parseTypes(p, rec + n3, rec + static_cast<size_t>(hl), 2000, types, content)) return false;
+    if (hl + content != payload) return false;
+    const std::vector<int> tables = candidates(types.size(), owner, schemaOnly);
+    for (int t : tables) {
+        if (!fits(tables_[t], types)) continue;
+        std::string bytes;
+        bool broken = false;
+        if (!readPayload(p, rec, payload, true, bytes, broken, nullptr)) return false;
+        RecordHeader h{types, hl, content};
+        bool cut = false;
+        RecoveredRow row;
+        row.table = tables_[t].name;
+        row.rowidKnown = true;
+        row.rowid = static_cast<int64_t>(rowid);
+        row.values = decode(bytes, h, cut);
+        row.page = pgno;
+        row.offset = static_cast<uint32_t>(at);
+        row.kind = kind;
+        row.partial = broken || cut;
+        emit(std::move(row), t);
+        const size_t local = localSize(payload, true);
+        next = rec + local + (local < payload ? 4 : 0);
+        return true;
+    }
+    return false;
+}
+
+// A cell whose first four bytes a freeblock header (next offset, size) has
+// overwritten. The cell was: payload-length varint, rowid varint, header
+// length, serial types. With d the bytes of the two varints, the record
+// header starts at at + d:
+//   d >= 4: the header survives whole; the rowid is lost.
+//   d == 3: the header-length byte is lost; the types start at at + 4.
+//   d == 2: the header length and the first type are lost; the first
+//           column's length follows from the freeblock's size.
+// The freeblock is at least as large as the cell, and exactly as large when
+// no neighbour was merged into it: a candidate of that exact size wins.
+bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t size,
+                          FreeSpaceKind kind, int owner, bool schemaOnly, size_t& next) {
+    struct Guess {
+        int table;
+        RecordHeader header;
+        size_t recordAt;  // where the (rebuilt) header would start
+        size_t typesAt;   // first intact serial type byte
+        size_t cellSize;
+        bool rebuilt;
+    };
+    std::vector<Guess> guesses;
+    std::vector<uint64_t> types;
+    uint64_t content;
+    auto cellSizeOf = [&](size_t d, uint64_t payload) {
+        const size_t local = localSize(payload, true);
+        return d + local + (local < payload ? 4 : 0);
+    };
+    // d >= 4: a whole header at at + d.
+    for (size_t d = 4; d <= 18 && at + d < p.size(); ++d) {
+        uint64_t hl;
+        const size_t n = getVarint(p, at + d, hl);
+        if (n == 0 || hl <= n || hl > size) continue;
+        if (!parseTypes(p, at + d + n, at + d + static_cast<size_t>(hl), 2000, types, content))
+            continue;
+        const uint64_t payload = hl + content;
+        // The two lost varints take exactly d bytes.
+        const size_t rowidBytes = d - varintLength(payload);
+        if (rowidBytes < 1 || rowidBytes > 9 || d < varintLength(payload)) continue;
+        const size_t cell = cellSizeOf(d, payload);
+        if (cell > size || at + cell > p.size()) continue;
+        for (int t : candidates(types.size(), owner, schemaOnly))
+            if (fits(tables_[t], types))
+                guesses.push_back({t, {types, hl, content}, at + d, at + d + n, cell, false});
+    }
+    // d == 3 and d == 2: the types start at at + 4; try every table.
+    std::vector<int> all;
+    if (schemaOnly) all.push_back(0);
+    else
+        for (size_t t = 0; t < tables_.size(); ++t) all.push_back(static_cast<int>(t));
+    // The cell's own size: the freeblock's, unless a neighbour freed later
+    // merged into it, whose old freeblock header marks where this cell ended.
+    size_t exact = size;
+    for (size_t q = at + 6; q + 4 <= at + size; ++q) {
+        const size_t nx = get2byte(p, q), sz = get2byte(p, q + 2);
+        if (sz >= 4 && q + sz == at + size && (nx == 0 || nx >= q + sz)) {
+            exact = q - at;
+            break;
+        }
+    }
+    for (int t : all) {
+        const TableSchema& table = tables_[t];
+        const size_t cols = table.columns.size();
+        // Read `count` types from at + 4.
+        auto readTypes = [&](size_t count, std::vector<uint64_t>& out, size_t& bytes) {
+            out.clear();
+            bytes = 0;
+            for (size_t i = 0; i < count; ++i) {
+                uint64_t v;
+                const size_t n = getVarint(p, at + 4 + bytes, v);
+                if (n == 0) return false;
+                if (v == 10 || v == 11) return false;
+                out.push_back(v);
+                bytes += n;
+            }
+            return true;
+        };
+        size_t bytes;
+        if (readTypes(cols, types, bytes)) {
+            const uint64_t hl = 1 + bytes;
+            content = 0;
+            for (uint64_t v : types) content += serialLength(v);
+            const uint64_t payload = hl + content;
+            // A one-byte header length and two varints of three bytes in all.
+            if (hl < 128 && payload < (1ull << 14) && varintLength(payload) <= 2 &&
+                fits(table, types)) {
+                const size_t cell = cellSizeOf(3, payload);
+                if (cell <= size && at + cell <= p.size())
+                    guesses.push_back({t, {types, hl, content}, at + 3, at + 4, cell, true});
+            }
+        }
+        if (cols >= 2 && readTypes(cols - 1, types, bytes)) {
+            // d == 2: payload and rowid took one byte each, so the payload
+            // is below 128 and the cell is 2 + payload bytes.
+            const uint64_t hl = 2 + bytes;
+            uint64_t rest = 0;
+            for (uint64_t v : types) rest += serialLength(v);
+            uint64_t first = 0;
+            bool known = false;
+            if (table.rowidColumn == 0) {
+                first = 0;
+                known = true;
+            } else if (exact >= 2 + hl + rest && exact - 2 <= 127) {
+                const uint64_t len = exact - 2 - hl - rest;
+                const Affinity a = table.columns[0].affinity;
+                if (a == Affinity::Text) {
+                    first = len == 0 ? 0 : 13 + 2 * len;
+                    known = true;
+                } else if (a == Affinity::Blob && len > 0) {
+                    first = 12 + 2 * len;
+                    known = true;
+                } else {
+                    static constexpr int kIntType[9] = {0, 1, 2, 3, 4, -1, 5, -1, 6};
+                    if (len <= 8 && kIntType[len] >= 0) {
+                        first = static_cast<uint64_t>(kIntType[len]);
+                        if (len == 8 && a == Affinity::Real) first = 7;
+                        known = true;
+                    }
+                }
+            }
+            if (known) {
+                std::vector<uint64_t> all2{first};
+                all2.insert(all2.end(), types.begin(), types.end());
+                const uint64_t payload = hl + rest + serialLength(first);
+                if (payload < 128 && fits(table, all2)) {
+                    const size_t cell = cellSizeOf(2, payload);
+                    if (cell <= size && at + cell <= p.size())
+                        guesses.push_back({t, {all2, hl, rest + serialLength(first)}, at + 2, at + 4,
+                                           cell, true});
+                }
+            }
+        }
+    }
+    if (guesses.empty()) return false;
+    // The exact fit first, then the owner's table, then the first found.
+    auto score = [&](const Guess& g) {
+        return (g.cellSize == size || g.cellSize == exact ? 4 : 0) + (g.table == owner ? 2 : 0) +
+               (g.rebuilt ? 0 : 1);
+    };
+    const Guess* best = &guesses[0];
+    for (const auto& g : guesses)
+        if (score(g) > score(*best)) best = &g;
+    // The record, as its payload would read: the header (rebuilt where lost)
+    // followed by the content from the page.
+    const uint64_t payload = best->header.headerLength + best->header.contentLength;
+    std::string bytes;
+    bool broken = false;
+    if (!readPayload(p, best->recordAt, payload, true, bytes, broken, nullptr)) return false;
+    bool cut = false;
+    RecoveredRow row;
+    row.table = tables_[best->table].name;
+    row.values = decode(bytes, best->header, cut);
+    row.page = pgno;
+    row.offset = static_cast<uint32_t>(at);
+    row.kind = kind;
+    // Only the rowid alias's value is lost with the rowid; a rebuilt first
+    // type of a real column is a guess of its length.
+    row.partial = broken || cut || tables_[best->table].rowidColumn >= 0 ||
+                  (best->recordAt + 2 == best->typesAt && tables_[best->table].rowidColumn != 0);
+    emit(std::move(row), best->table);
+    next = at + best->cellSize;
+    return true;
+}
+
+void Engine::emit(RecoveredRow row, int table) {
+    const int alias = tables_[table].rowidColumn;
+    if (alias >= 0 && static_cast<size_t>(alias) < row.values.size() && row.rowidKnown) {
+        row.values[alias].kind = SqlValue::Kind::Integer;
+        row.values[alias].integer = row.rowid;
+    }
+    const std::string key = valueKey(row.values, alias);
+    // Never list a row that is still live in its table (an old copy left
+    // behind by a page split or a defragmentation).
+    if (liveKeys_[table].count(keyDigest(key))) return;
+    // The same deleted row seen twice (a freed page and a freeblock) is
+    // listed once, the most complete copy kept.
+    const std::string fullKey = row.table + '\x1e' + key;
+    auto it = foundKeys_.find(fullKey);
+    if (it != foundKeys_.end()) {
+        RecoveredRow& kept = result_.rows[it->second];
+        if ((kept.partial && !row.partial) || (!kept.rowidKnown && row.rowidKnown)) kept = std::move(row);
+        return;
+    }
+    foundKeys_.emplace(fullKey, result_.rows.size());
+    result_.rows.push_back(std::move(row));
+}
+
+void Engine::carvePages(bool schemaOnly) {
+    for (uint32_t pgno = 1; pgno <= nPages_; ++pgno) carvePage(pgno, schemaOnly);
+}
+
+DeepScanResult Engine::run() {
+    if (!db_.isOpen()) {
+        result_.error = DeepScanError::CannotOpen;
+        return result_;
+    }
+    if (!readHeader()) return result_;
+    readSchema();
+    {
+        std::vector<uint8_t> scratch;
+        const uint8_t* h = db_.run(0, 100, scratch);
+        walkFreelist(get4byte(std::span<const uint8_t>(h, 100), 32));
+    }
+    // First the deleted schema rows, to learn the dropped tables.
+    carvePages(true);
+    addDroppedTables();
+    result_.rows.clear();
+    foundKeys_.clear();
+    for (size_t t = 0; t < tables_.size(); ++t)
+        byColumnCount_.emplace(tables_[t].columns.size(), static_cast<int>(t));
+    carvePages(false);
+    result_.tables.assign(tables_.begin() + 1, tables_.end());
+    return result_;
+}
+
+}  // namespace
+
+DeepScanResult deepScan(const PageReader& db) { return Engine(db).run(); }
+
+DeepScanResult deepScanFile(const std::string& path) {
+    PageReader reader;
+    if (!reader.open(path)) {
+        DeepScanResult r;
+        r.error = DeepScanError::CannotOpen;
+        return r;
+    }
+    return deepScan(reader);
+}
+
+}  // namespace marlowen::carve::deep

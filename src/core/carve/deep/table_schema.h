@@ -1,0 +1,44 @@
+// A table's declared columns, read from the CREATE TABLE text that the schema
+// table (page 1) holds, as the deep scan needs them to recognise a record.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace marlowen::carve::deep {
+
+// The column affinity SQLite derives from a declared type (first rule that
+// matches): "INT" -> Integer; "CHAR", "CLOB" or "TEXT" -> Text; "BLOB" or no
+// type -> Blob; "REAL", "FLOA" or "DOUB" -> Real; anything else -> Numeric.
+enum class Affinity { Integer, Text, Blob, Real, Numeric };
+
+struct ColumnDef {
+    std::string name;
+    std::string declaredType;
+    Affinity affinity = Affinity::Blob;
+};
+
+struct TableSchema {
+    std::string name;
+    uint32_t rootPage = 0;
+    std::vector<ColumnDef> columns;
+    // The column that aliases the rowid ("INTEGER PRIMARY KEY"); a record
+    // stores NULL in its place. -1 when there is none.
+    int rowidColumn = -1;
+    bool withoutRowid = false;
+    // Known only from a deleted schema row: the table was dropped.
+    bool dropped = false;
+};
+
+Affinity affinityOf(std::string_view declaredType);
+
+// Parses "CREATE TABLE name (columns...) [WITHOUT ROWID]". Empty when the
+// text is not a CREATE TABLE with a column list (virtual tables, CREATE
+// TABLE ... AS SELECT, malformed text). Never throws; the text is bounded by
+// the caller's record.
+std::optional<TableSchema> parseCreateTable(std::string_view sql);
+
+}  // namespace marlowen::carve::deep
