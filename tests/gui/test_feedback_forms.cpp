@@ -29,6 +29,7 @@ using namespace marlowen;
 using namespace marlowen::gui;
 using marlowen::gui::test::FakePrompter;
 using marlowen::testing::ClosedPort;
+using marlowen::testing::SilentServer;
 using marlowen::testing::SmtpSink;
 
 namespace {
@@ -200,6 +201,29 @@ private slots:
         QVERIFY(!app.cryWindow()->isVisible());
         QVERIFY(!app.emailTimer().isActive());
         QTest::qWait(100);
+        QCOMPARE(prompter.terminated, 1);
+    }
+
+    void sheetTimerQuitsWhileTheServerKeepsSilent() {
+        // The server takes the connection and never answers: the timer's tick
+        // (shortened here) quits before the send gives up, and the send's
+        // later end does not quit a second time.
+        SilentServer silent;
+        qputenv(kEnvSmtpHost, "127.0.0.1");
+        qputenv(kEnvSmtpPort, QByteArray::number(silent.port()));
+        qputenv(kEnvFeedbackTo, "feedback@marlowen.example");
+
+        FakePrompter prompter;
+        QuillonAppDelegate app(prompter, (dir_ / "no-backups").string());
+        app.window()->show();
+        app.window()->close();
+        app.emailTimer().setInterval(200);
+        app.Sender();
+        QVERIFY(app.feedbackUi().senderIndicator->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(prompter.terminated, 1, 5000);
+        QVERIFY(!app.cryWindow()->isVisible());
+        QVERIFY(!app.emailTimer().isActive());
+        QTest::qWait(kDefaultSmtpTimeout.count() + 1000);
         QCOMPARE(prompter.terminated, 1);
     }
 
