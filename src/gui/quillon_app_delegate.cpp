@@ -9,8 +9,10 @@
 
 #include "core/discovery/backup_enumeration.h"
 #include "core/discovery/no_backup_alert.h"
+#include "core/feedback/feedback_mail.h"
 #include "gui/default_center.h"
 #include "gui/device_table_model.h"
+#include "gui/feedback_settings.h"
 #include "gui/prompter.h"
 #include "gui/resources.h"
 #include "gui/sheet_placement.h"
@@ -108,6 +110,9 @@ QuillonAppDelegate::QuillonAppDelegate(Prompter& prompter, std::string backupRoo
     connect(aboutUi_->supportBtn, &QPushButton::clicked, this, [this] { ClickHelp(); });
     connect(feedbackUi_->cancelBtn, &QPushButton::clicked, this, [this] { Cancel(); });
     connect(feedbackUi_->exitBtn, &QPushButton::clicked, this, [this] { Exit(); });
+    connect(feedbackUi_->sendBtn, &QPushButton::clicked, this, [this] { Sender(); });
+    emailTimer_.setInterval(10000);
+    connect(&emailTimer_, &QTimer::timeout, this, [this] { SendEmialTimer_hander(); });
     window_->setShouldClose([this] { return windowShouldClose(); });
 
     awakeFromNib();
@@ -123,6 +128,10 @@ QuillonAppDelegate::~QuillonAppDelegate() {
     }
     scan_.waitForScan();
     scan_.setFinishTarget({});
+    // A feedback send is bounded by its SMTP timeout; its forwarded end is
+    // dropped with this object.
+    emailTimer_.stop();
+    if (emailThread_.joinable()) emailThread_.join();
     window_.reset();
     if (gAppController == this) gAppController = nullptr;
 }
@@ -212,6 +221,39 @@ void QuillonAppDelegate::Exit() {
     prompter_.terminate();
 }
 
+void QuillonAppDelegate::Sender() {
+    if (emailThread_.joinable()) return;  // one send per sheet: the program is quitting
+    feedbackUi_->senderIndicator->show();
+    feedbackUi_->sendBtn->setEnabled(false);
+    emailTimer_.start();
+    const std::string suggestion = feedbackUi_->suggestionView->toPlainText().toStdString();
+    emailThread_ = std::thread([this, config = feedbackSmtpConfig(), suggestion] {
+        sendEmailHandle(config, suggestion);
+    });
+}
+
+void QuillonAppDelegate::sendEmailHandle(const SmtpConfig& config, const std::string& suggestion) {
+    marlowen::sendEmailHandle(config, suggestion);
+    // The widgets and the quit belong to the main thread.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            feedbackUi_->senderIndicator->hide();
+            endFeedbackSheetAndQuit();
+        },
+        Qt::QueuedConnection);
+}
+
+void QuillonAppDelegate::SendEmialTimer_hander() { endFeedbackSheetAndQuit(); }
+
+void QuillonAppDelegate::endFeedbackSheetAndQuit() {
+    emailTimer_.stop();
+    if (quitRequested_) return;
+    quitRequested_ = true;
+    if (cryWindow_) cryWindow_->close();
+    prompter_.terminate();
+}
+
 bool QuillonAppDelegate::windowShouldClose() {
     if (bFeedBack_) {
         if (prompter_.alert(window_.get(), tr("Are you sure you want to Exit ?"), tr(" Exit "),
@@ -220,9 +262,7 @@ bool QuillonAppDelegate::windowShouldClose() {
         return false;
     }
     feedbackUi_->senderIndicator->hide();
-    feedbackUi_->suggestionView->clear();
-    feedbackUi_->suggestionView->setFont(QApplication::font());
-    feedbackUi_->suggestionView->setPlaceholderText(tr("write something."));
+    feedbackUi_->suggestionView->showPlaceholder(ZNFeedBackView::sheetPlaceholder());
     positionSheet(cryWindow_);
     cryWindow_->open();
     return false;

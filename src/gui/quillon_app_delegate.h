@@ -7,10 +7,14 @@
 #include <QMainWindow>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <functional>
 #include <memory>
+#include <string>
+#include <thread>
 
 #include "core/discovery/device_controller.h"
+#include "core/feedback/smtp_config.h"
 #include "core/notify/notification_center.h"
 #include "core/scan/scan_controller.h"
 
@@ -65,6 +69,14 @@ public:
     void ClickStart();
     void Cancel();
     void Exit();
+    // Feedback sheet: Send shows the indicator, arms the 10-second safety
+    // timer and sends the suggestion on a thread of its own. The end of the
+    // send or the first tick of the timer, whichever comes first, ends the
+    // sheet and quits.
+    void Sender();
+    // Body of the sending thread.
+    void sendEmailHandle(const SmtpConfig& config, const std::string& suggestion);
+    void SendEmialTimer_hander();
     void actScanIOSBackupFile();
     // Lists the backups of another root.
     void actChooseFolder();
@@ -91,6 +103,8 @@ public:
     QDialog* leadWindow() const { return leadWindow_; }
     QDialog* aboutWindow() const { return aboutWindow_; }
     QDialog* cryWindow() const { return cryWindow_; }
+    Ui::FeedbackSheet& feedbackUi() { return *feedbackUi_; }
+    QTimer& emailTimer() { return emailTimer_; }
     const DeviceNodePtr& currentNode() const { return currentNode_; }
     bool currentNodeIsiOS6Version() const { return currentNodeIsiOS6Version_; }
     bool bFeedBack() const { return bFeedBack_; }
@@ -100,6 +114,8 @@ public:
 private:
     void awakeFromNib();
     void setFixedWindowSize(int width, int height);
+    // Ends and closes the feedback sheet and quits, once.
+    void endFeedbackSheetAndQuit();
 
     Prompter& prompter_;
     std::string backupRoot_;
@@ -120,6 +136,9 @@ private:
     DeviceNodePtr currentNode_;
     bool currentNodeIsiOS6Version_ = false;
     bool bFeedBack_ = false;
+    QTimer emailTimer_;
+    std::thread emailThread_;
+    bool quitRequested_ = false;
 };
 
 }  // namespace marlowen::gui

@@ -114,6 +114,36 @@ void ZNTextView::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
 void ZNTextView::keyPressEvent(QKeyEvent* event) { event->accept(); }
 void ZNTextView::contextMenuEvent(QContextMenuEvent* event) { event->accept(); }
 
+ZNFeedBackView::ZNFeedBackView(QWidget* parent) : QPlainTextEdit(parent) {}
+
+QString ZNFeedBackView::windowPlaceholder() { return tr("Provide any suggestions or problems to us."); }
+QString ZNFeedBackView::sheetPlaceholder() { return tr("write something."); }
+
+void ZNFeedBackView::setLook(const QColor& colour) {
+    QFont font = QApplication::font();
+    font.setPointSize(13);
+    setFont(font);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Text, colour);
+    setPalette(palette);
+}
+
+void ZNFeedBackView::showPlaceholder(const QString& placeholder) {
+    setPlainText(placeholder);
+    setLook(Qt::gray);
+}
+
+QColor ZNFeedBackView::textColour() const { return palette().color(QPalette::Text); }
+
+void ZNFeedBackView::mousePressEvent(QMouseEvent* event) {
+    const QString text = toPlainText();
+    if (text == windowPlaceholder() || text == sheetPlaceholder()) {
+        clear();
+        setLook(Qt::black);
+    }
+    QPlainTextEdit::mousePressEvent(event);
+}
+
 QColor ZNView::fillColour() { return QColor::fromRgbF(1.0f / 3, 1.0f / 3, 1.0f / 3, 1.0f); }
 
 void ZNView::paintEvent(QPaintEvent* event) {

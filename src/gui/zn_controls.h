@@ -3,6 +3,7 @@
 // that announces the pointer entering and leaving it.
 #pragma once
 
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTextEdit>
@@ -54,6 +55,30 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+};
+
+// The suggestion view of the two feedback forms. They show a placeholder in
+// grey until the user clicks into them: a click while the whole text is one
+// of the two placeholders empties the view and turns its text black; any
+// other text is left alone.
+class ZNFeedBackView : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit ZNFeedBackView(QWidget* parent = nullptr);
+
+    // "Provide any suggestions or problems to us." and "write something.".
+    static QString windowPlaceholder();
+    static QString sheetPlaceholder();
+    // Shows `placeholder` in the 13-point system font, grey.
+    void showPlaceholder(const QString& placeholder);
+    // The colour of the text.
+    QColor textColour() const;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void setLook(const QColor& colour);
 };
 
 // A plain grey background.

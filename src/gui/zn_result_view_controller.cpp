@@ -2,14 +2,21 @@
 
 #include <QApplication>
 #include <QHBoxLayout>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
 #include <QMediaPlayer>
 #include <QVideoWidget>
 #include <QThread>
 #include <QVBoxLayout>
 
+#include "core/feedback/feedback_mail.h"
 #include "gui/default_center.h"
+#include "gui/feedback_settings.h"
 #include "gui/prompter.h"
+#include "gui/quillon_app_delegate.h"
 #include "gui/resources.h"
 #include "gui/result_sorting.h"
 #include "gui/result_table_view.h"
@@ -88,12 +95,11 @@ ZNResultViewController::ZNResultViewController(NotificationCenter& nc, Prompter&
     connect(ui_->checkBtn, &QCheckBox::clicked, this, [this] { actCheck(); });
     connect(ui_->homeBtn, &QPushButton::clicked, this, [this] { actHome(); });
     connect(ui_->saveBtn, &QPushButton::clicked, this, [this] { actRecovery(); });
-    connect(ui_->supprotBtn, &QPushButton::clicked, this,
-            [this] { prompter_.openPage(QUrl(QStringLiteral("https://marlowen.example/support"))); });
-    connect(ui_->facebookBtn, &QPushButton::clicked, this,
-            [this] { prompter_.openPage(QUrl(QStringLiteral("https://marlowen.example/facebook"))); });
-    connect(ui_->twitterBtn, &QPushButton::clicked, this,
-            [this] { prompter_.openPage(QUrl(QStringLiteral("https://marlowen.example/twitter"))); });
+    connect(ui_->supprotBtn, &QPushButton::clicked, this, [this] { clickSupport(); });
+    connect(ui_->facebookBtn, &QPushButton::clicked, this, [this] { clickFacebook(); });
+    connect(ui_->twitterBtn, &QPushButton::clicked, this, [this] { clickTwitter(); });
+    connect(ui_->feedBackBtn, &QPushButton::clicked, this, [this] { clickFeedBack(); });
+    buildFeedbackWindow();
 
     recoverTimer_.setInterval(1000);
     connect(&recoverTimer_, &QTimer::timeout, this, [this] { recoverTimerFired(); });
@@ -103,6 +109,101 @@ ZNResultViewController::ZNResultViewController(NotificationCenter& nc, Prompter&
 ZNResultViewController::~ZNResultViewController() {
     detached_ = true;
     if (recoverThread_.joinable()) recoverThread_.join();
+    for (std::thread& t : sendEmailThreaders_)
+        if (t.joinable()) t.join();
+}
+
+void ZNResultViewController::buildFeedbackWindow() {
+    feedbackWindow_ = new QDialog(this, Qt::Dialog);
+    feedbackWindow_->setObjectName(QStringLiteral("feedbackWindow"));
+    feedbackWindow_->setWindowTitle(tr("Feedback"));
+    feedbackWindow_->resize(420, 330);
+    auto* layout = new QVBoxLayout(feedbackWindow_);
+
+    auto* feedbackThanklab = new QLabel(tr("Thank you for using Marlowen!"), feedbackWindow_);
+    feedbackThanklab->setObjectName(QStringLiteral("feedbackThanklab"));
+    feedbackThanklab->setFont(lucida(16));
+    auto* feedbackinfolab =
+        new QLabel(tr("Tell us what you think; we read every message."), feedbackWindow_);
+    feedbackinfolab->setObjectName(QStringLiteral("feedbackinfolab"));
+    feedbackinfolab->setWordWrap(true);
+    auto* feedbackEmaillab = new QLabel(tr("Your e-mail:"), feedbackWindow_);
+    feedbackEmaillab->setObjectName(QStringLiteral("feedbackEmaillab"));
+    feedbackEmailVaule_ = new QLineEdit(feedbackWindow_);
+    feedbackEmailVaule_->setObjectName(QStringLiteral("feedbackEmailVaule"));
+    auto* feedbackTiplab = new QLabel(tr("Your suggestion:"), feedbackWindow_);
+    feedbackTiplab->setObjectName(QStringLiteral("feedbackTiplab"));
+    feedbackView_ = new ZNFeedBackView(feedbackWindow_);
+    feedbackView_->setObjectName(QStringLiteral("feedbackView"));
+    for (QLabel* l : {feedbackinfolab, feedbackEmaillab, feedbackTiplab}) l->setFont(lucida(12));
+
+    auto* emailRow = new QHBoxLayout;
+    emailRow->addWidget(feedbackEmaillab);
+    emailRow->addWidget(feedbackEmailVaule_, 1);
+    auto* buttons = new QHBoxLayout;
+    auto* cancelBtn = new QPushButton(tr("Cancel"), feedbackWindow_);
+    cancelBtn->setObjectName(QStringLiteral("feedbackCancelBtn"));
+    auto* sendBtn = new QPushButton(tr("Send"), feedbackWindow_);
+    sendBtn->setObjectName(QStringLiteral("feedbackSendBtn"));
+    sendBtn->setDefault(true);
+    buttons->addStretch(1);
+    buttons->addWidget(cancelBtn);
+    buttons->addWidget(sendBtn);
+
+    layout->addWidget(feedbackThanklab);
+    layout->addWidget(feedbackinfolab);
+    layout->addLayout(emailRow);
+    layout->addWidget(feedbackTiplab);
+    layout->addWidget(feedbackView_, 1);
+    layout->addLayout(buttons);
+
+    connect(sendBtn, &QPushButton::clicked, this, [this] { clickSendFeedBack(); });
+    connect(cancelBtn, &QPushButton::clicked, this, [this] { ClickDontSendFeedBack(); });
+}
+
+void ZNResultViewController::clickFeedBack() {
+    feedbackView_->showPlaceholder(ZNFeedBackView::windowPlaceholder());
+    feedbackEmailVaule_->clear();
+    if (feedbackWindow_->isVisible()) return;
+    feedbackWindow_->show();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = feedbackWindow_->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        feedbackWindow_->move(frame.topLeft());
+    }
+}
+
+void ZNResultViewController::clickSendFeedBack() {
+    if (QuillonAppDelegate* app = QuillonAppDelegate::GetAppControllor()) app->setBFeedBack(true);
+    feedbackWindow_->hide();
+    sendEmailThreaders_.emplace_back(
+        [config = feedbackSmtpConfig(), email = feedbackEmailVaule_->text().toStdString(),
+         suggestion = feedbackView_->toPlainText().toStdString()] {
+            sendFeedBackEmailHandle(config, email, suggestion);
+        });
+}
+
+void ZNResultViewController::ClickDontSendFeedBack() { feedbackWindow_->hide(); }
+
+void ZNResultViewController::sendFeedBackEmailHandle(const SmtpConfig& config,
+                                                     const std::string& email,
+                                                     const std::string& suggestion) {
+    marlowen::sendFeedBackEmailHandle(config, email, suggestion);
+}
+
+QString ZNResultViewController::getFeedBackInfo() const {
+    return QString::fromStdString(marlowen::getFeedBackInfo(
+        feedbackEmailVaule_->text().toStdString(), feedbackView_->toPlainText().toStdString()));
+}
+
+void ZNResultViewController::clickFacebook() {
+    prompter_.openPage(QUrl(QStringLiteral("https://marlowen.example/facebook")));
+}
+void ZNResultViewController::clickTwitter() {
+    prompter_.openPage(QUrl(QStringLiteral("https://marlowen.example/twitter")));
+}
+void ZNResultViewController::clickSupport() {
+    prompter_.openPage(QUrl(QStringLiteral("https://marlowen.example/support")));
 }
 
 void ZNResultViewController::runOnMainThread(const std::function<void()>& work) {

@@ -14,15 +14,18 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "core/discovery/device_node.h"
 #include "core/export/record_export.h"
+#include "core/feedback/smtp_config.h"
 #include "core/model/record_nodes.h"
 #include "core/notify/notification_center.h"
 #include "core/results/result_intake.h"
 #include "gui/result_table_model.h"
 
 #include <QDialog>
+class QLineEdit;
 class QMediaPlayer;
 class QProgressBar;
 class QVideoWidget;
@@ -37,6 +40,7 @@ namespace marlowen::gui {
 class Prompter;
 class ResultTableView;
 class ZNButton;
+class ZNFeedBackView;
 class ZNTextView;
 
 enum class ResultCategory { PhotoAndVideo, Contact, Message, Note, CallHistory };
@@ -88,6 +92,19 @@ public:
     void tableViewSelectionDidChange(ResultTableView* table);
     void tableView(ResultTableView* table, int clickedColumn);
 
+    // Footer: the feedback window and the three pages.
+    void clickFeedBack();
+    void clickSendFeedBack();
+    void ClickDontSendFeedBack();
+    // Body of a feedback window's sending thread.
+    static void sendFeedBackEmailHandle(const SmtpConfig& config, const std::string& email,
+                                        const std::string& suggestion);
+    // The mail body of the window's texts.
+    QString getFeedBackInfo() const;
+    void clickFacebook();
+    void clickTwitter();
+    void clickSupport();
+
     void ZNbuttonMouseEnteredHandle(const Notification& note);
     void ZNbuttonMouseExitedHandle(const Notification& note);
 
@@ -103,6 +120,9 @@ public:
     QLabel* imageView() const { return imageView_; }
     QVideoWidget* movView() const { return movView_; }
     QMediaPlayer* moviePlayer() const { return player_; }
+    QDialog* feedbackWindow() const { return feedbackWindow_; }
+    QLineEdit* feedbackEmailVaule() const { return feedbackEmailVaule_; }
+    ZNFeedBackView* feedbackView() const { return feedbackView_; }
     QDialog* saveWindow() const { return saveWindow_; }
     QProgressBar* saveProgressor() const { return saveProgressor_; }
     QTimer& recoverTimer() { return recoverTimer_; }
@@ -146,6 +166,7 @@ private:
     Page& page(ResultCategory c);
     const Page& page(ResultCategory c) const;
 
+    void buildFeedbackWindow();
     void showSaveWindow();
     void recoverTimerFired();
     void saveProgressorHanderToMainThreadHandle(const ExportResult& result);
@@ -174,6 +195,12 @@ private:
     QLabel* savepercentlab_ = nullptr;
     QTimer recoverTimer_;
     std::thread recoverThread_;
+
+    QPointer<QDialog> feedbackWindow_;
+    QLineEdit* feedbackEmailVaule_ = nullptr;
+    ZNFeedBackView* feedbackView_ = nullptr;
+    // One per send; each ends within the SMTP timeout.
+    std::vector<std::thread> sendEmailThreaders_;
 };
 
 }  // namespace marlowen::gui
