@@ -9,6 +9,7 @@
 
 #include "carve_run.h"
 #include "core/carve/call_carver.h"
+#include "core/carve/message_carver.h"
 #include "core/extract/database_files.h"
 #include "core/log/log.h"
 #include "core/notify/scan_notifications.h"
@@ -23,6 +24,7 @@ struct CarverRun {
     std::vector<std::string> log;
 };
 
+using MessageRun = CarverRun<MessageNodePtr>;
 using CallRun = CarverRun<CallHistoryNodePtr>;
 
 // Runs `carver` on `backupPath` with the live contacts `contacts` (for the
@@ -47,6 +49,11 @@ CarverRun<NodePtr> runCarverOf(void (*carver)(const std::string&, ReaderContext&
     return run;
 }
 
+inline MessageRun runMessageCarver(const std::string& backupPath, bool iOS6,
+                                   std::vector<ContactNodePtr> contacts = {}) {
+    return runCarverOf<MessageNodePtr>(scanDelMessageThread, kScanDelMessageInfo, backupPath, iOS6,
+                                       std::move(contacts));
+}
 inline CallRun runCallCarver(const std::string& backupPath, bool iOS6,
                              std::vector<ContactNodePtr> contacts = {}) {
     return runCarverOf<CallHistoryNodePtr>(scanDelCallHistoryThread, kScanDelCallHistoryInfo,
