@@ -10,6 +10,7 @@
 #include "carve_run.h"
 #include "core/carve/call_carver.h"
 #include "core/carve/message_carver.h"
+#include "core/carve/note_carver.h"
 #include "core/extract/database_files.h"
 #include "core/log/log.h"
 #include "core/notify/scan_notifications.h"
@@ -25,6 +26,7 @@ struct CarverRun {
 };
 
 using MessageRun = CarverRun<MessageNodePtr>;
+using NoteRun = CarverRun<NoteNodePtr>;
 using CallRun = CarverRun<CallHistoryNodePtr>;
 
 // Runs `carver` on `backupPath` with the live contacts `contacts` (for the
@@ -53,6 +55,9 @@ inline MessageRun runMessageCarver(const std::string& backupPath, bool iOS6,
                                    std::vector<ContactNodePtr> contacts = {}) {
     return runCarverOf<MessageNodePtr>(scanDelMessageThread, kScanDelMessageInfo, backupPath, iOS6,
                                        std::move(contacts));
+}
+inline NoteRun runNoteCarver(const std::string& backupPath) {
+    return runCarverOf<NoteNodePtr>(scanDelNoteThread, kScanDelNoteInfo, backupPath);
 }
 inline CallRun runCallCarver(const std::string& backupPath, bool iOS6,
                              std::vector<ContactNodePtr> contacts = {}) {
