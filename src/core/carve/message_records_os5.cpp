@@ -52,6 +52,11 @@ constexpr MessageStep readTwo(MessageValue value) {
 //   | 21 to 25 | read                    | read                      |
 //   | 26       | read -> direction       | skip                      |
 //   | 27       | skip                    | read -> direction         |
+//
+// On an iMessage row (address NULL, madrid_attributedBody a blob of 58 bytes
+// or more, so positions from 19 on hold the column one lower) position 19
+// is madrid_handle; the direction positions fall on madrid_version and
+// madrid_account_guid, so such a record's direction is mostly "unknown".
 using SignatureBTable = std::array<MessageStep, 27>;
 
 constexpr SignatureBTable kSignatureBOneByteText = {r,
