@@ -16,7 +16,7 @@ jobs="${FUZZ_BUILD_JOBS:-$(nproc)}"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DMARLOWEN_FUZZ=ON -DMARLOWEN_SANITIZE=ON -DMARLOWEN_WERROR=ON \
     -DMARLOWEN_BUILD_GUI=OFF -DMARLOWEN_BUILD_TESTS=OFF -DMARLOWEN_BUILD_BENCH=OFF >/dev/null
-mapfile -t harnesses < <(sed -n 's/^add_executable(\([a-z_]*_fuzzer\).*/\1/p' "$root/fuzz/CMakeLists.txt")
+mapfile -t harnesses < <(sed -n 's/^marlowen_add_fuzzer(\([a-z_]*\)[ )].*/\1_fuzzer/p' "$root/fuzz/CMakeLists.txt")
 cmake --build "$build" -j "$jobs" --target "${harnesses[@]}"
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"

@@ -33,10 +33,6 @@ constexpr int32_t kPropertyPhone = 3;
 constexpr int32_t kPropertyEmail = 4;
 constexpr int32_t kPropertyWeb = 22;
 
-// What one record roughly costs beside its texts: the node and its shared
-// control block, and the slot in the list.
-constexpr size_t kRecordOverhead = 64;
-
 size_t footprint(const ZNContactNode& c) {
     return sizeof(ZNContactNode) + kRecordOverhead + c.contactName().size() +
            c.contactCompany().size() + c.contactNote().size() + c.contactJobtitle().size();
@@ -44,13 +40,6 @@ size_t footprint(const ZNContactNode& c) {
 
 size_t footprint(const DelContactValue& v) {
     return sizeof(DelContactValue) + kRecordOverhead + v.contactValue().size();
-}
-
-// Takes `cost` from the budget; false, taking nothing, when it does not fit.
-bool spend(size_t& budget, size_t cost) {
-    if (cost > budget) return false;
-    budget -= cost;
-    return true;
 }
 
 // The gates look at the first cell of a table leaf page only:

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/carve/carve_budget.h"
 #include "core/carve/page_reader.h"
 #include "core/carve/page_tests.h"
 #include "core/extract/reader_context.h"
@@ -30,12 +31,6 @@ namespace marlowen {
 void scanDelContactThread(const std::string& backupPath, ReaderContext& ctx);
 
 namespace carve {
-
-// Memory the carved records and the attached values of one run may take.
-// A real address book yields a few megabytes; a hostile file could match a
-// signature every few bytes, and its carve stops here instead of taking
-// all memory.
-inline constexpr size_t kDefaultCarveBudget = size_t{1} << 30;
 
 struct ContactCarveOutcome {
     DatabasePageSize pageSize;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/carve/contact_marks.h"
+#include "core/carve/field_text.h"
 #include "core/carve/hex_text.h"
 #include "core/carve/page_tests.h"
 #include "core/carve/record_format.h"
@@ -21,24 +22,6 @@ uint8_t hexByte(std::string_view two) {
 // signed overflow.
 int32_t wrapAdd(int32_t value, int32_t delta) {
     return static_cast<int32_t>(static_cast<uint32_t>(value) + static_cast<uint32_t>(delta));
-}
-
-// The decimal value of a text as atoi reads it (leading blanks, a sign,
-// digits up to the first other character; 0 when there are none), held to
-// the 32-bit range instead of overflowing.
-int32_t decimalValue(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > int64_t{1} << 32) break;  // far past the range already
-    }
-    if (negative) value = -value;
-    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
 }
 
 // A decoded column text is used for names, company and job title when it
@@ -207,12 +190,12 @@ DelContactValuePtr decodeMultiValueRecord(const PageReader& db, int64_t t, Field
         switch (k) {
             case 1: {
                 // An owner of 0 (or none) is taken as the first person.
-                const int32_t owner = decimalValue(text);
+                const int32_t owner = fieldAsInt32(text);
                 value->setRowID(owner == 0 ? 1 : owner);
                 break;
             }
             case 2:
-                value->setValueType(decimalValue(text));
+                value->setValueType(fieldAsInt32(text));
                 break;
             case 5:
                 if (!text.empty() && text.size() <= 1023)

@@ -2,7 +2,10 @@
 
 #include <exception>
 
+#include "core/carve/call_carver.h"
 #include "core/carve/contact_carver.h"
+#include "core/carve/message_carver.h"
+#include "core/carve/note_carver.h"
 #include "core/extract/calls_notes_reader.h"
 #include "core/extract/contacts_reader.h"
 #include "core/extract/messages_reader.h"
@@ -18,8 +21,10 @@ using Reader = void (*)(const std::string& backupPath, ReaderContext& ctx);
 // The contacts reader runs before the message and call readers: their name
 // lookup reads the live contacts.
 constexpr Reader kContactsSequence[] = {scanContactThread, scanDelContactThread};
-constexpr Reader kFullSequence[] = {scanPhotoAndVideoThread, scanContactThread, scanMessageThread,
-                                    scanCallHistoryThread, scanNoteThread, scanDelContactThread};
+constexpr Reader kFullSequence[] = {
+    scanPhotoAndVideoThread, scanContactThread,    scanMessageThread,
+    scanCallHistoryThread,   scanNoteThread,       scanDelContactThread,
+    scanDelMessageThread,    scanDelNoteThread,    scanDelCallHistoryThread};
 
 }  // namespace
 

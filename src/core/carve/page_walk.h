@@ -1,0 +1,46 @@
+// What the message, note and call carvers share: how a run ends, the page
+// header values they read and the window test of a page's first cells.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core/carve/page_reader.h"
+#include "core/carve/page_tests.h"
+
+namespace marlowen::carve {
+
+// How one carve of one file went.
+struct CarveOutcome {
+    DatabasePageSize pageSize;     // not valid: nothing was carved
+    bool stoppedAtBudget = false;  // the walk ended early: see kDefaultCarveBudget
+    size_t records = 0;            // records created (posted or kept)
+};
+
+// The pages the walk visits: page k starts at k * page size, for k from 0
+// to (file size / page size) - 1. A last page cut short by the end of the
+// file is not visited.
+inline int64_t pageCountOf(const PageReader& db, const DatabasePageSize& size) {
+    return size.valid() ? db.size() / size.pageSize : 0;
+}
+
+// The 2-byte big-endian value at `pos`: a page header field (cell-pointer
+// array entry, start of the cell content area).
+inline int64_t get2byte(const PageReader& db, int64_t pos) {
+    return (int64_t{byteForTest(db, pos)} << 8) | byteForTest(db, pos + 1);
+}
+
+// Page tests: the hex text of the `bytes` bytes at `at`, searched with
+// windows of `window` characters for a signature of set `type`
+// (bcheckSubStringIsValid).
+bool windowMatches(const PageReader& db, int64_t at, int32_t bytes, int32_t type, int32_t window);
+
+// The log line of a file whose header page size is damaged.
+std::string damagedPageSizeLine(const std::string& dbPath, const DatabasePageSize& size,
+                                const char* records);
+
+// The log line of a carve that stopped at its memory budget.
+std::string budgetLine(const std::string& dbPath, const CarveOutcome& outcome, const char* records);
+
+}  // namespace marlowen::carve
