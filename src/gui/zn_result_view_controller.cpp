@@ -315,7 +315,7 @@ void ZNResultViewController::buildCategoryViews() {
           [](const CH& n) { return n.callDuration(); }}},
         this);
 
-    struct Spec {
+    struct CategoryParts {
         ResultCategory c;
         ResultTableModel* model;
         ZNButton* button;
@@ -324,7 +324,7 @@ void ZNResultViewController::buildCategoryViews() {
         const char* table;
         QWidget* (ZNResultViewController::*preview)();
     };
-    const Spec specs[] = {
+    const CategoryParts categories[] = {
         {ResultCategory::PhotoAndVideo, photoController, ui_->photoBtn, "phone&video", "photoView",
          "photoTableView", &ZNResultViewController::buildPhotoPreview},
         {ResultCategory::Contact, contactController, ui_->contactBtn, "contact", "contactView",
@@ -336,7 +336,7 @@ void ZNResultViewController::buildCategoryViews() {
         {ResultCategory::CallHistory, callHistoryController, ui_->callBtn, "call", "callHistoryView",
          "callHistoryTableView", &ZNResultViewController::buildCallPreview},
     };
-    for (const Spec& s : specs) {
+    for (const CategoryParts& s : categories) {
         Page pg;
         pg.category = s.c;
         pg.model = s.model;

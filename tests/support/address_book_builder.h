@@ -37,7 +37,7 @@ inline constexpr std::string_view kWorkFax = "_$!<WorkFAX>!$_";
 inline constexpr std::string_view kOther = "_$!<Other>!$_";
 }  // namespace label
 
-// When records were made, unless a spec says otherwise.
+// When records were made, unless a PersonSpec says otherwise.
 inline constexpr Moment kDefaultRecordTime = utc(2012, 10, 5, 14, 22, 11);
 
 // One ABPerson row. Empty texts are stored as NULL, as the phone does.

@@ -33,32 +33,32 @@ void addValue(AddressBookBuilder& book, PeopleGenerator& people, std::int64_t ro
 }  // namespace
 
 BulkAddressBookResult writeBulkAddressBook(const std::filesystem::path& path,
-                                           const BulkAddressBookSpec& spec,
+                                           const BulkAddressBookSpec& plan,
                                            AddressBookOptions options) {
     AddressBookBuilder book(path, options);
-    PeopleGenerator people(spec.seed);
+    PeopleGenerator people(plan.seed);
     BulkAddressBookResult result;
     std::vector<std::int64_t> rowids;
     book.begin();
     auto addContact = [&](std::int64_t index) {
         GeneratedPerson person = people.nextPerson();
-        std::int64_t rowid = book.addPerson(person.spec);
+        std::int64_t rowid = book.addPerson(person.plan);
         rowids.push_back(rowid);
-        std::int64_t n = valuesFor(index, spec.contacts, spec.multiValues);
+        std::int64_t n = valuesFor(index, plan.contacts, plan.multiValues);
         for (std::int64_t v = 0; v < n; ++v) addValue(book, people, rowid, person, v);
         result.multiValues += n;
         ++result.contacts;
     };
-    for (std::int64_t i = 0; i < spec.contacts; ++i) addContact(i);
-    while (spec.minimumBytes > 0 && book.db().logicalSize() < spec.minimumBytes)
+    for (std::int64_t i = 0; i < plan.contacts; ++i) addContact(i);
+    while (plan.minimumBytes > 0 && book.db().logicalSize() < plan.minimumBytes)
         for (int batch = 0; batch < 1000; ++batch) addContact(result.contacts);
     book.commit();
 
-    if (spec.deletedPercent > 0) {
-        SeededRandom pickDeleted(spec.seed ^ 0xDE1E7EDull);
+    if (plan.deletedPercent > 0) {
+        SeededRandom pickDeleted(plan.seed ^ 0xDE1E7EDull);
         book.begin();
         for (std::int64_t rowid : rowids)
-            if (pickDeleted.percent(static_cast<unsigned>(spec.deletedPercent)))
+            if (pickDeleted.percent(static_cast<unsigned>(plan.deletedPercent)))
                 result.deleted += book.deletePerson(rowid) ? 1 : 0;
         book.commit();
     }
@@ -68,14 +68,14 @@ BulkAddressBookResult writeBulkAddressBook(const std::filesystem::path& path,
 }
 
 BulkMessagesResult writeBulkMessages(const std::filesystem::path& path,
-                                     const BulkMessagesSpec& spec, MessageDbOptions options) {
+                                     const BulkMessagesSpec& plan, MessageDbOptions options) {
     const bool iMessagePossible = options.layout != MessageLayout::Os5WithoutMadrid;
     MessageDbBuilder db(path, options);
-    PeopleGenerator people(spec.seed);
+    PeopleGenerator people(plan.seed);
     BulkMessagesResult result;
     const std::int64_t perConversation =
-        spec.messagesPerConversation > 0 ? spec.messagesPerConversation : 1;
-    const std::int64_t conversations = spec.messages / perConversation + 1;
+        plan.messagesPerConversation > 0 ? plan.messagesPerConversation : 1;
+    const std::int64_t conversations = plan.messages / perConversation + 1;
     struct Other {
         std::string address;
         bool iMessage;
@@ -92,7 +92,7 @@ BulkMessagesResult writeBulkMessages(const std::filesystem::path& path,
     Moment when = utc(2011, 1, 1, 8, 0);
     std::vector<std::int64_t> rowids;
     db.begin();
-    for (std::int64_t i = 0; i < spec.messages; ++i) {
+    for (std::int64_t i = 0; i < plan.messages; ++i) {
         const Other& other = others[people.random().below(others.size())];
         MessageSpec m;
         m.address = other.address;
@@ -104,12 +104,12 @@ BulkMessagesResult writeBulkMessages(const std::filesystem::path& path,
         rowids.push_back(db.addMessage(m));
     }
     db.commit();
-    result.messages = spec.messages;
-    if (spec.deletedPercent > 0) {
-        SeededRandom pickDeleted(spec.seed ^ 0xDE1E7EDull);
+    result.messages = plan.messages;
+    if (plan.deletedPercent > 0) {
+        SeededRandom pickDeleted(plan.seed ^ 0xDE1E7EDull);
         db.begin();
         for (std::int64_t rowid : rowids)
-            if (pickDeleted.percent(static_cast<unsigned>(spec.deletedPercent)))
+            if (pickDeleted.percent(static_cast<unsigned>(plan.deletedPercent)))
                 result.deleted += db.deleteMessage(rowid) ? 1 : 0;
         db.commit();
     }

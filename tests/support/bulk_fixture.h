@@ -31,7 +31,7 @@ struct BulkAddressBookResult {
 };
 
 BulkAddressBookResult writeBulkAddressBook(const std::filesystem::path& path,
-                                           const BulkAddressBookSpec& spec,
+                                           const BulkAddressBookSpec& plan,
                                            AddressBookOptions options = {});
 
 struct BulkMessagesSpec {
@@ -49,6 +49,6 @@ struct BulkMessagesResult {
 };
 
 BulkMessagesResult writeBulkMessages(const std::filesystem::path& path,
-                                     const BulkMessagesSpec& spec, MessageDbOptions options = {});
+                                     const BulkMessagesSpec& plan, MessageDbOptions options = {});
 
 }  // namespace marlowen::fixture

@@ -164,7 +164,7 @@ const T& pickFrom(SeededRandom& random, const std::array<T, N>& items) {
 
 GeneratedPerson PeopleGenerator::nextPerson() {
     GeneratedPerson out;
-    PersonSpec& p = out.spec;
+    PersonSpec& p = out.plan;
     const auto script = random_.below(100);
     if (script < 70) {
         const Name& first = pickFrom(random_, kLatinFirst);

@@ -12,7 +12,7 @@
 namespace marlowen::fixture {
 
 struct GeneratedPerson {
-    PersonSpec spec;
+    PersonSpec plan;
     // ASCII form of the name for e-mail and web addresses ("wang.wei").
     std::string handle;
 };

@@ -58,13 +58,13 @@ void writeMessages(const std::filesystem::path& database, SampleBackup& summary)
     std::int64_t gateCode = 0;
     std::int64_t ladder = 0;
     for (const Message& m : messages) {
-        MessageSpec spec;
-        spec.address = m.address;
-        spec.iMessage = m.iMessage;
-        spec.fromMe = m.fromMe;
-        spec.when = m.when;
-        spec.text = m.text;
-        std::int64_t rowid = db.addMessage(spec);
+        MessageSpec plan;
+        plan.address = m.address;
+        plan.iMessage = m.iMessage;
+        plan.fromMe = m.fromMe;
+        plan.when = m.when;
+        plan.text = m.text;
+        std::int64_t rowid = db.addMessage(plan);
         if (std::string_view(m.text).starts_with("Gate code")) gateCode = rowid;
         if (std::string_view(m.text).starts_with("Can I borrow")) ladder = rowid;
     }
@@ -101,12 +101,12 @@ void writeCalls(const std::filesystem::path& database, SampleBackup& summary) {
     };
     std::vector<std::int64_t> doomed;
     for (const Call& c : calls) {
-        CallSpec spec;
-        spec.address = c.address;
-        spec.when = c.when;
-        spec.duration = c.duration;
-        spec.flags = c.flags;
-        std::int64_t rowid = db.addCall(spec);
+        CallSpec plan;
+        plan.address = c.address;
+        plan.when = c.when;
+        plan.duration = c.duration;
+        plan.flags = c.flags;
+        std::int64_t rowid = db.addCall(plan);
         if (c.deleted) {
             doomed.push_back(rowid);
             summary.deletedCalls.push_back(c.address);

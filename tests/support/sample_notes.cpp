@@ -26,12 +26,12 @@ void writeNotes(const std::filesystem::path& database, SampleBackup& summary) {
     };
     std::vector<std::int64_t> doomed;
     for (const Note& n : notes) {
-        NoteSpec spec;
-        spec.title = n.title;
-        spec.body = std::string(n.body);
-        spec.created = n.created;
-        spec.modified = n.created + std::chrono::minutes(12);
-        std::int64_t id = db.addNote(spec);
+        NoteSpec plan;
+        plan.title = n.title;
+        plan.body = std::string(n.body);
+        plan.created = n.created;
+        plan.modified = n.created + std::chrono::minutes(12);
+        std::int64_t id = db.addNote(plan);
         if (n.deleted) {
             doomed.push_back(id);
             summary.deletedNotes.push_back(n.title);

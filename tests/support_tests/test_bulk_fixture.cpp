@@ -11,10 +11,10 @@ namespace {
 
 TEST(BulkFixture, AddressBookHasTheAskedCountsAndSeveralScripts) {
     TempDir dir;
-    BulkAddressBookSpec spec;
-    spec.contacts = 400;
-    spec.multiValues = 1000;
-    BulkAddressBookResult result = writeBulkAddressBook(dir / "ab", spec);
+    BulkAddressBookSpec plan;
+    plan.contacts = 400;
+    plan.multiValues = 1000;
+    BulkAddressBookResult result = writeBulkAddressBook(dir / "ab", plan);
     EXPECT_EQ(result.contacts, 400);
     EXPECT_EQ(result.multiValues, 1000);
     auto path = dir / "ab";
@@ -36,27 +36,27 @@ TEST(BulkFixture, AddressBookHasTheAskedCountsAndSeveralScripts) {
 
 TEST(BulkFixture, SameSeedSameBytesOtherSeedOtherBytes) {
     TempDir a, b, c;
-    BulkAddressBookSpec spec;
-    spec.contacts = 150;
-    spec.multiValues = 300;
-    writeBulkAddressBook(a / "ab", spec);
-    writeBulkAddressBook(b / "ab", spec);
-    spec.seed = 2;
-    writeBulkAddressBook(c / "ab", spec);
+    BulkAddressBookSpec plan;
+    plan.contacts = 150;
+    plan.multiValues = 300;
+    writeBulkAddressBook(a / "ab", plan);
+    writeBulkAddressBook(b / "ab", plan);
+    plan.seed = 2;
+    writeBulkAddressBook(c / "ab", plan);
     EXPECT_EQ(readFileBytes(a / "ab"), readFileBytes(b / "ab"));
     EXPECT_NE(readFileBytes(a / "ab"), readFileBytes(c / "ab"));
 }
 
 TEST(BulkFixture, GrowsToTheMinimumSizeAndDeletesAShare) {
     TempDir dir;
-    BulkAddressBookSpec spec;
-    spec.contacts = 10;
-    spec.multiValues = 30;
-    spec.minimumBytes = 1024 * 1024;
-    spec.deletedPercent = 20;
-    BulkAddressBookResult result = writeBulkAddressBook(dir / "ab", spec);
-    EXPECT_GE(result.bytes, spec.minimumBytes);
-    EXPECT_GE(static_cast<std::int64_t>(std::filesystem::file_size(dir / "ab")), spec.minimumBytes);
+    BulkAddressBookSpec plan;
+    plan.contacts = 10;
+    plan.multiValues = 30;
+    plan.minimumBytes = 1024 * 1024;
+    plan.deletedPercent = 20;
+    BulkAddressBookResult result = writeBulkAddressBook(dir / "ab", plan);
+    EXPECT_GE(result.bytes, plan.minimumBytes);
+    EXPECT_GE(static_cast<std::int64_t>(std::filesystem::file_size(dir / "ab")), plan.minimumBytes);
     EXPECT_GT(result.contacts, 10);
     EXPECT_EQ(result.multiValues, result.contacts * 3);
     EXPECT_GT(result.deleted, result.contacts / 10);
@@ -67,10 +67,10 @@ TEST(BulkFixture, GrowsToTheMinimumSizeAndDeletesAShare) {
 
 TEST(BulkFixture, MessagesSpreadOverConversations) {
     TempDir dir;
-    BulkMessagesSpec spec;
-    spec.messages = 500;
-    spec.deletedPercent = 10;
-    BulkMessagesResult result = writeBulkMessages(dir / "sms", spec);
+    BulkMessagesSpec plan;
+    plan.messages = 500;
+    plan.deletedPercent = 10;
+    BulkMessagesResult result = writeBulkMessages(dir / "sms", plan);
     EXPECT_EQ(result.messages, 500);
     EXPECT_EQ(result.conversations, 21);
     TextTable rows = queryTexts(dir / "sms",

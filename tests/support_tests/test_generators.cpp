@@ -64,13 +64,13 @@ TEST(PeopleGenerator, IsDeterministicAndVaried) {
     for (int i = 0; i < 300; ++i) {
         GeneratedPerson p = a.nextPerson();
         GeneratedPerson q = b.nextPerson();
-        ASSERT_EQ(p.spec.first, q.spec.first);
+        ASSERT_EQ(p.plan.first, q.plan.first);
         ASSERT_EQ(p.handle, q.handle);
-        names.insert(p.spec.first + " " + p.spec.last);
-        cjk |= p.spec.firstSortLanguageIndex == 2;
-        cyrillic |= p.spec.firstSortLanguageIndex == 1;
-        accented |= p.spec.firstSortLanguageIndex == 0 &&
-                    (p.spec.first + p.spec.last).find_first_of("\xC3\xC5") != std::string::npos;
+        names.insert(p.plan.first + " " + p.plan.last);
+        cjk |= p.plan.firstSortLanguageIndex == 2;
+        cyrillic |= p.plan.firstSortLanguageIndex == 1;
+        accented |= p.plan.firstSortLanguageIndex == 0 &&
+                    (p.plan.first + p.plan.last).find_first_of("\xC3\xC5") != std::string::npos;
         for (char c : p.handle) ASSERT_LT(static_cast<unsigned char>(c), 0x80) << p.handle;
         std::string phone = a.phoneNumber();
         b.phoneNumber();
