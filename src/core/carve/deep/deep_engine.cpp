@@ -27,6 +27,8 @@ const char* freeSpaceKindName(FreeSpaceKind kind) {
         case FreeSpaceKind::FreelistTrunk: return "freelist-trunk";
         case FreeSpaceKind::FreelistLeaf: return "freelist-leaf";
         case FreeSpaceKind::Unreachable: return "unreachable";
+        case FreeSpaceKind::WalFrame: return "wal-frame";
+        case FreeSpaceKind::JournalPage: return "journal-page";
     }
     return "unknown";
 }
@@ -967,9 +969,11 @@ DeepScanResult Engine::run() {
 
 }  // namespace
 
-DeepScanResult deepScan(const PageReader& db) { return Engine(db).run(); }
+DeepScanResult deepScan(const PageReader& db, const PageReader* /*wal*/, const PageReader* /*journal*/) {
+    return Engine(db).run();
+}
 
-DeepScanResult deepScanFile(const std::string& path) {
+DeepScanResult deepScanFile(const std::string& path, const DeepScanCompanions& /*companions*/) {
     PageReader reader;
     if (!reader.open(path)) {
         DeepScanResult r;

@@ -36,6 +36,8 @@ enum class FreeSpaceKind {
     FreelistTrunk,  // a freelist trunk page, past its page list
     FreelistLeaf,   // a freelist leaf page
     Unreachable,    // a page that neither a b-tree nor the freelist reaches
+    WalFrame,       // an older page version held in a WAL frame
+    JournalPage,    // an older page version held in a rollback journal
 };
 const char* freeSpaceKindName(FreeSpaceKind kind);
 
@@ -64,10 +66,18 @@ struct DeepScanResult {
     uint32_t pageCount = 0;
 };
 
-// Scans the database held by `db`. Never fails hard: a damaged file gives
-// what could be recovered from it.
-DeepScanResult deepScan(const PageReader& db);
-// Opens `path` read-only and scans it.
-DeepScanResult deepScanFile(const std::string& path);
+// The companions of a database file whose older page versions are searched
+// too; an empty path or a missing file is skipped.
+struct DeepScanCompanions {
+    std::string walPath;      // the "-wal" file
+    std::string journalPath;  // the "-journal" file
+};
+
+// Scans the database held by `db` (with its companions when given). Never
+// fails hard: a damaged file gives what could be recovered from it.
+DeepScanResult deepScan(const PageReader& db, const PageReader* wal = nullptr,
+                        const PageReader* journal = nullptr);
+// Opens `path` and its companions read-only and scans them.
+DeepScanResult deepScanFile(const std::string& path, const DeepScanCompanions& companions = {});
 
 }  // namespace marlowen::carve::deep
