@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/sql_full_read.h"
 #include "core/carve/contact_carver.h"
 #include "core/extract/database_files.h"
 #include "core/notify/notification_center.h"
@@ -30,6 +31,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace marlowen;
+using marlowen::bench::readEveryRow;
 
 constexpr std::int64_t kMinimumBytes = std::int64_t{100} << 20;
 constexpr int kDeletedPercent = 30;
@@ -89,41 +91,6 @@ void BM_CarveDeletedContacts(benchmark::State& state) {
     state.counters["contacts"] = static_cast<double>(carved);
     state.counters["values"] = static_cast<double>(values);
     setFileCounters(state);
-}
-
-// Steps through every row of `table`, reading every column as SQLite
-// answers it.
-int64_t readEveryRow(sqlite3* db, const char* table) {
-    sqlite3_stmt* stmt = nullptr;
-    const std::string sql = std::string("SELECT * FROM ") + table;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return -1;
-    int64_t rows = 0, sum = 0;
-    const int columns = sqlite3_column_count(stmt);
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        for (int c = 0; c < columns; ++c) {
-            switch (sqlite3_column_type(stmt, c)) {
-                case SQLITE_INTEGER:
-                    sum += sqlite3_column_int64(stmt, c);
-                    break;
-                case SQLITE_FLOAT:
-                    sum += static_cast<int64_t>(sqlite3_column_double(stmt, c));
-                    break;
-                case SQLITE_TEXT:
-                    sum += sqlite3_column_text(stmt, c)[0];
-                    break;
-                case SQLITE_BLOB:
-                    sqlite3_column_blob(stmt, c);
-                    sum += sqlite3_column_bytes(stmt, c);
-                    break;
-                default:
-                    break;
-            }
-        }
-        ++rows;
-    }
-    sqlite3_finalize(stmt);
-    benchmark::DoNotOptimize(sum);
-    return rows;
 }
 
 void BM_SqlReadEveryRow(benchmark::State& state) {

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/sql_full_read.h"
 #include "core/carve/message_carver.h"
 #include "core/extract/database_files.h"
 #include "core/log/log.h"
@@ -34,6 +35,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace marlowen;
+using marlowen::bench::readEveryRow;
+using marlowen::bench::tablesOf;
 
 constexpr std::int64_t kMinimumBytes = std::int64_t{100} << 20;
 constexpr int kDeletedPercent = 30;
@@ -107,52 +110,6 @@ void BM_CarveDeletedMessages(benchmark::State& state) {
     state.counters["messages"] = static_cast<double>(messages);
     state.counters["chats"] = static_cast<double>(chats);
     setFileCounters(state);
-}
-
-// Steps through every row of `table`, reading every column as SQLite
-// answers it.
-int64_t readEveryRow(sqlite3* db, const std::string& table) {
-    sqlite3_stmt* stmt = nullptr;
-    const std::string sql = "SELECT * FROM \"" + table + "\"";
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return -1;
-    int64_t rows = 0, sum = 0;
-    const int columns = sqlite3_column_count(stmt);
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        for (int c = 0; c < columns; ++c) {
-            switch (sqlite3_column_type(stmt, c)) {
-                case SQLITE_INTEGER:
-                    sum += sqlite3_column_int64(stmt, c);
-                    break;
-                case SQLITE_FLOAT:
-                    sum += static_cast<int64_t>(sqlite3_column_double(stmt, c));
-                    break;
-                case SQLITE_TEXT:
-                    sum += sqlite3_column_text(stmt, c)[0];
-                    break;
-                case SQLITE_BLOB:
-                    sqlite3_column_blob(stmt, c);
-                    sum += sqlite3_column_bytes(stmt, c);
-                    break;
-                default:
-                    break;
-            }
-        }
-        ++rows;
-    }
-    sqlite3_finalize(stmt);
-    benchmark::DoNotOptimize(sum);
-    return rows;
-}
-
-std::vector<std::string> tablesOf(sqlite3* db) {
-    std::vector<std::string> tables;
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &stmt,
-                       nullptr);
-    while (stmt && sqlite3_step(stmt) == SQLITE_ROW)
-        tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-    sqlite3_finalize(stmt);
-    return tables;
 }
 
 void BM_SqlReadEveryTable(benchmark::State& state) {
