@@ -13,16 +13,7 @@
 namespace marlowen::carve {
 namespace {
 
-using MessageStep = Step<MessageValue>;
-constexpr MessageStep r{Read::OneByte, MessageValue::None};
-constexpr MessageStep two{Read::TwoByte, MessageValue::None};
-constexpr MessageStep skip{Read::Skip, MessageValue::None};
-constexpr MessageStep read(MessageValue value) {
-    return {Read::OneByte, value};
-}
-constexpr MessageStep readTwo(MessageValue value) {
-    return {Read::TwoByte, value};
-}
+using namespace message_steps;
 
 // Every occurrence of `part` in `text` removed, left to right in one pass.
 std::string withoutAll(std::string text, std::string_view part) {

@@ -22,16 +22,7 @@
 namespace marlowen::carve {
 namespace {
 
-using MessageStep = Step<MessageValue>;
-constexpr MessageStep r{Read::OneByte, MessageValue::None};
-constexpr MessageStep two{Read::TwoByte, MessageValue::None};
-constexpr MessageStep skip{Read::Skip, MessageValue::None};
-constexpr MessageStep read(MessageValue value) {
-    return {Read::OneByte, value};
-}
-constexpr MessageStep readTwo(MessageValue value) {
-    return {Read::TwoByte, value};
-}
+using namespace message_steps;
 
 // Signature B positions, all read at H = k - 4 - c with L = L0 + c, where
 // c = 1 when the byte at k - 2 is not 0x04 (the text column took a two-byte

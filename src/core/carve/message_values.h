@@ -26,4 +26,20 @@ enum class MessageValue : uint8_t {
 // decoder wrote them, texts as FieldValue::asText.
 void setMessageValue(ZNMessageNode& message, MessageValue value, const FieldValue& field);
 
+// The steps of the message records' position tables: a one-byte field, a
+// two-byte field and a skipped serial type, read for the running offset
+// only or stored as `value`.
+using MessageStep = Step<MessageValue>;
+namespace message_steps {
+constexpr MessageStep r{Read::OneByte, MessageValue::None};
+constexpr MessageStep two{Read::TwoByte, MessageValue::None};
+constexpr MessageStep skip{Read::Skip, MessageValue::None};
+constexpr MessageStep read(MessageValue value) {
+    return {Read::OneByte, value};
+}
+constexpr MessageStep readTwo(MessageValue value) {
+    return {Read::TwoByte, value};
+}
+}  // namespace message_steps
+
 }  // namespace marlowen::carve
