@@ -189,7 +189,10 @@ TEST(MessageCarver, SignatureAWithAnEmptyAddressReadsFromTheFallbackHeader) {
     put(220, "+15550101234");
     put(233, "Fallback3........");
     FieldBuffer field(512);
-    const MessageNodePtr m = decodeSignatureA(PageReader::fromBytes(bytes), 200, 33, field, {});
+    NotificationCenter nc;
+    ScanWorkingArrays arrays;
+    ReaderContext ctx{nc, arrays, false, {}};
+    const MessageNodePtr m = decodeSignatureA(PageReader::fromBytes(bytes), 200, 33, field, ctx);
     EXPECT_EQ(m->messagePhone(), "+15550101234");
     EXPECT_EQ(m->messageContent(), "Fallback3");
     EXPECT_EQ(m->messageType(), "Send");

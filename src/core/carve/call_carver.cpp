@@ -98,7 +98,7 @@ int32_t callHeaderLength(const ByteSearch& file, int64_t t, bool iOS6, int32_t& 
 }
 
 CallHistoryNodePtr decodeCallRecord(const PageReader& db, int64_t t, int32_t h, FieldBuffer& field,
-                                    const std::vector<ContactNodePtr>& contacts) {
+                                    ReaderContext& ctx) {
     auto call = std::make_shared<ZNCallHistoryNode>();
     // Columns 1 to 4, one-byte serial types, header start t - 4. A column
     // the decoder does not take leaves the field empty: an empty number,
@@ -117,7 +117,7 @@ CallHistoryNodePtr decodeCallRecord(const PageReader& db, int64_t t, int32_t h, 
         call->setCallDuration(call->callType() == "Outgoing" ? "Cancelled" : "Missed");
     }
     if (characterCount(call->callPhone()) >= 2)
-        call->setCallName(getNameByPhoneNumber(call->callPhone(), contacts));
+        call->setCallName(ctx.getNameByPhoneNumber(call->callPhone()));
     return call;
 }
 
@@ -152,7 +152,7 @@ CarveOutcome carveDeletedCalls(const PageReader& db, ReaderContext& ctx, size_t&
             if (!isCallSignature(page[i], page[i + 1])) continue;
             const int64_t t = S + i;
             const int32_t h = callHeaderLength(file, t, iOS6, pageHeaderLength);
-            CallHistoryNodePtr call = decodeCallRecord(db, t, h, field, ctx.arrays.contactArray);
+            CallHistoryNodePtr call = decodeCallRecord(db, t, h, field, ctx);
             if (!spend(budget, footprint(*call))) {
                 outcome.stoppedAtBudget = true;
                 return outcome;

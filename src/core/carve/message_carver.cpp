@@ -197,7 +197,7 @@ bool MessageWalk::postIOS6Messages() {
         }
         if (characterCount(message->messagePhone()) > 1)
             message->setMessageName(
-                getNameByPhoneNumber(message->messagePhone(), ctx_.arrays.contactArray));
+                ctx_.getNameByPhoneNumber(message->messagePhone()));
         ctx_.nc.postNotificationName(kScanDelMessageInfo, message);
     }
     return complete;
@@ -227,7 +227,7 @@ bool MessageWalk::walHeaderPage(int64_t n) {
         if (isSignatureA(page + i)) {
             logLine("m===" + std::to_string(k));
             if (E == 0) E = fieldWidthOf(GetFildLength(file_, k - 14));
-            MessageNodePtr message = decodeSignatureA(db_, k, E, field_, ctx_.arrays.contactArray);
+            MessageNodePtr message = decodeSignatureA(db_, k, E, field_, ctx_);
             logLine("[node messageName]==" + shownName(*message) + ",[node messageContent]==" +
                     message->messageContent() + ",m=" + std::to_string(k));
             if (!charge(footprint(*message))) return false;
@@ -239,7 +239,7 @@ bool MessageWalk::walHeaderPage(int64_t n) {
                 E = answer == 1 ? 17 : answer == 2 ? 34 : 0;
             }
             const int32_t L0 = E == 17 ? 17 : 34;
-            MessageNodePtr message = decodeSignatureB(db_, k, L0, field_, ctx_.arrays.contactArray);
+            MessageNodePtr message = decodeSignatureB(db_, k, L0, field_, ctx_);
             const bool keep = !message->messagePhone().empty() ||
                               message->messageType() != "unknown" || k - A > kSignatureBDistance;
             if (!keep) continue;
@@ -266,7 +266,7 @@ bool MessageWalk::legacyPage(int64_t n) {
     const uint8_t* page = pageBytes(P, 3);
     for (int64_t i = 0; i < pageSize_; ++i) {
         if (!isSignatureA(page + i)) continue;
-        MessageNodePtr message = decodeLegacyMessage(db_, P + i, field_, ctx_.arrays.contactArray);
+        MessageNodePtr message = decodeLegacyMessage(db_, P + i, field_, ctx_);
         if (!charge(footprint(*message))) return false;
         ctx_.nc.postNotificationName(kScanDelMessageInfo, std::move(message));
     }

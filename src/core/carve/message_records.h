@@ -21,6 +21,7 @@
 
 #include "core/carve/field_decoders.h"
 #include "core/carve/page_reader.h"
+#include "core/extract/reader_context.h"
 #include "core/model/record_nodes.h"
 
 namespace marlowen::carve {
@@ -45,18 +46,18 @@ ChatMessageNodePtr decodeChatRecord(const PageReader& db, int64_t x, FieldBuffer
 MessageNodePtr decodeIOS6Message(const PageReader& db, int64_t k, FieldBuffer& field);
 
 // OS 5 message of signature A at `k`, with the page's field width `E` (17,
-// 33 or 34; 0 when unknown). The name is looked up in `contacts` when the
-// phone is longer than one character.
+// 33 or 34; 0 when unknown). The name is looked up among the scan's
+// contacts when the phone is longer than one character.
 MessageNodePtr decodeSignatureA(const PageReader& db, int64_t k, int32_t E, FieldBuffer& field,
-                                const std::vector<ContactNodePtr>& contacts);
+                                ReaderContext& ctx);
 
 // OS 5 iMessage of signature B at `k`, with the header length base L0 (17
 // or 34).
 MessageNodePtr decodeSignatureB(const PageReader& db, int64_t k, int32_t L0, FieldBuffer& field,
-                                const std::vector<ContactNodePtr>& contacts);
+                                ReaderContext& ctx);
 
 // Message of the legacy layout (before the write-ahead log) at `k`.
 MessageNodePtr decodeLegacyMessage(const PageReader& db, int64_t k, FieldBuffer& field,
-                                   const std::vector<ContactNodePtr>& contacts);
+                                   ReaderContext& ctx);
 
 }  // namespace marlowen::carve

@@ -106,8 +106,8 @@ constexpr SignatureBTable kSignatureBTwoByteText = {r,
                                                     skip,
                                                     read(MessageValue::DirectionFlags)};
 
-void lookUpName(ZNMessageNode& message, const std::vector<ContactNodePtr>& contacts) {
-    message.setMessageName(getNameByPhoneNumber(message.messagePhone(), contacts));
+void lookUpName(ZNMessageNode& message, ReaderContext& ctx) {
+    message.setMessageName(ctx.getNameByPhoneNumber(message.messagePhone()));
 }
 
 }  // namespace
@@ -155,7 +155,7 @@ std::string directionOfFlags(int32_t value) {
 // one byte at H1 when a = 0, two bytes at H2 or H1 when a = 1), 4 flags
 // when a = 0, 5 flags when a = 1 -> direction.
 MessageNodePtr decodeSignatureA(const PageReader& db, int64_t k, int32_t E, FieldBuffer& field,
-                                const std::vector<ContactNodePtr>& contacts) {
+                                ReaderContext& ctx) {
     const auto a = static_cast<int32_t>(bIsAlterbleDBFile(db, k - 10, 2));
     const int32_t L = E + a;
     const int64_t headBase = k - 15 - a;  // H1 = headBase + kHead
@@ -188,12 +188,12 @@ MessageNodePtr decodeSignatureA(const PageReader& db, int64_t k, int32_t E, Fiel
     if (a != 0)
         setMessageValue(*message, MessageValue::DirectionFlags, readAtStart(Read::OneByte, 5));
 
-    if (characterCount(message->messagePhone()) > 1) lookUpName(*message, contacts);
+    if (characterCount(message->messagePhone()) > 1) lookUpName(*message, ctx);
     return message;
 }
 
 MessageNodePtr decodeSignatureB(const PageReader& db, int64_t k, int32_t L0, FieldBuffer& field,
-                                const std::vector<ContactNodePtr>& contacts) {
+                                ReaderContext& ctx) {
     const int32_t c = IsAlterAboutContent(db, k - 2);
     const int64_t H = k - 4 - c;
     const int32_t L = L0 + c;
@@ -206,7 +206,7 @@ MessageNodePtr decodeSignatureB(const PageReader& db, int64_t k, int32_t L0, Fie
                                     setMessageValue(*message, value, field);
                                 });
     message->setBImessage(true);
-    if (characterCount(message->messagePhone()) > 1) lookUpName(*message, contacts);
+    if (characterCount(message->messagePhone()) > 1) lookUpName(*message, ctx);
     return message;
 }
 
@@ -216,7 +216,7 @@ MessageNodePtr decodeSignatureB(const PageReader& db, int64_t k, int32_t L0, Fie
 // flags when a = 1 -> direction. The name is looked up also for an empty
 // phone (which finds none).
 MessageNodePtr decodeLegacyMessage(const PageReader& db, int64_t k, FieldBuffer& field,
-                                   const std::vector<ContactNodePtr>& contacts) {
+                                   ReaderContext& ctx) {
     const auto a = static_cast<int32_t>(bIsAlterbleDBFile(db, k - 10, 2));
     const int64_t H = k - 12 - a;
     const int32_t L = 17 + a;
@@ -232,7 +232,7 @@ MessageNodePtr decodeLegacyMessage(const PageReader& db, int64_t k, FieldBuffer&
         setMessageValue(*message, MessageValue::DirectionFlags, reads.read(Read::OneByte, 4, H, L));
     if (a != 0)
         setMessageValue(*message, MessageValue::DirectionFlags, reads.read(Read::OneByte, 5, H, L));
-    lookUpName(*message, contacts);
+    lookUpName(*message, ctx);
     return message;
 }
 
