@@ -12,11 +12,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "core/carve/deep/btree_format.h"
+#include "core/carve/deep/page_versions.h"
 
 namespace marlowen::carve::deep {
 
@@ -150,11 +152,16 @@ std::string valueKey(const std::vector<SqlValue>& values, int skipColumn) {
 
 class Engine {
 public:
-    explicit Engine(const PageReader& db) : db_(db) {}
+    Engine(const PageReader& db, const PageReader* wal, const PageReader* journal)
+        : db_(db), wal_(wal), journal_(journal) {}
     DeepScanResult run();
 
 private:
     PageView page(uint32_t pgno) const;
+    void applyWal();
+    void carveOlderVersions(bool schemaOnly);
+    void carveOlderPage(const PageReader& src, int64_t pos, uint32_t pgno, FreeSpaceKind kind,
+                        bool schemaOnly);
     bool readHeader();
     void markReservedPages(std::span<const uint8_t> header);
     void walkTree(uint32_t root, int table, bool isTable);
@@ -185,6 +192,15 @@ private:
     void emit(RecoveredRow row, int table);
 
     const PageReader& db_;
+    const PageReader* wal_;      // null, or the "-wal" companion
+    const PageReader* journal_;  // null, or the "-journal" companion
+    WalIndex walIndex_;
+    // [pgno]: where the page's current version lies in the WAL; -1 when it
+    // is the main file's. Empty when no committed frame applies.
+    std::vector<int64_t> walPage_;
+    // The live rowids of each table, kept only when older page versions are
+    // searched: an older version of a live rowid is an update.
+    std::vector<std::unordered_set<int64_t>> liveRowids_;
     DeepScanResult result_;
     uint32_t pageSize_ = 0;
     uint32_t usable_ = 0;
@@ -208,8 +224,10 @@ private:
 
 PageView Engine::page(uint32_t pgno) const {
     PageView v;
-    const int64_t pos = static_cast<int64_t>(pgno - 1) * pageSize_;
-    const uint8_t* data = db_.run(pos, pageSize_, v.scratch);
+    // A committed WAL frame holds the page's current version.
+    const bool inWal = pgno < walPage_.size() && walPage_[pgno] >= 0;
+    const int64_t pos = inWal ? walPage_[pgno] : static_cast<int64_t>(pgno - 1) * pageSize_;
+    const uint8_t* data = (inWal ? *wal_ : db_).run(pos, pageSize_, v.scratch);
     // Only the usable part: reserved bytes at the end belong to extensions.
     v.bytes = std::span<const uint8_t>(data, usable_);
     return v;
@@ -241,6 +259,7 @@ bool Engine::readHeader() {
     nPages_ = static_cast<uint32_t>(std::min<int64_t>(pages, 0xFFFFFFFEll));
     encoding_ = get4byte(header, 56);
     if (encoding_ < 1 || encoding_ > 3) encoding_ = 1;
+    applyWal();
     result_.pageSize = pageSize_;
     result_.pageCount = nPages_;
     use_.assign(static_cast<size_t>(nPages_) + 1, PageUse::Unknown);
@@ -473,6 +492,10 @@ void Engine::walkTree(uint32_t root, int table, bool isTable) {
             // columns; the missing ones read as NULL (their default).
             values.resize(tables_[table].columns.size());
             liveKeys_[table].insert(keyDigest(valueKey(values, alias)));
+            if (wal_ || journal_) {
+                if (liveRowids_.size() <= static_cast<size_t>(table)) liveRowids_.resize(table + 1);
+                liveRowids_[table].insert(static_cast<int64_t>(rowid));
+            }
             if (table == 0 && values.size() == 5) {
                 // A live schema row: type, name, tbl_name, rootpage, sql.
                 const std::string& type = values[0].bytes;
@@ -917,6 +940,12 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
 }
 
 void Engine::emit(RecoveredRow row, int table) {
+    // An older page version of a rowid that is still live in its table is a
+    // row as it was before an update, not a deleted one.
+    if ((row.kind == FreeSpaceKind::WalFrame || row.kind == FreeSpaceKind::JournalPage) &&
+        row.rowidKnown && static_cast<size_t>(table) < liveRowids_.size() &&
+        liveRowids_[table].count(row.rowid))
+        return;
     const int alias = tables_[table].rowidColumn;
     if (alias >= 0 && static_cast<size_t>(alias) < row.values.size() && row.rowidKnown) {
         row.values[alias].kind = SqlValue::Kind::Integer;
@@ -943,6 +972,99 @@ void Engine::carvePages(bool schemaOnly) {
     for (uint32_t pgno = 1; pgno <= nPages_; ++pgno) carvePage(pgno, schemaOnly);
 }
 
+// The current state is the main file with the committed WAL frames applied;
+// the last commit frame's page count is the database's. Called once the page
+// size is known and before the page maps are sized.
+void Engine::applyWal() {
+    if (!wal_ || wal_->size() == 0) return;
+    walIndex_ = readWal(*wal_, pageSize_);
+    if (!walIndex_.problem.empty()) result_.notes.push_back("WAL: " + walIndex_.problem);
+    if (walIndex_.pageCount == 0) return;
+    // Each committed frame adds at most one page to what the main file
+    // holds: a larger count is forged and would size the maps beyond both
+    // files.
+    uint64_t committed = 0;
+    for (const WalFrame& f : walIndex_.frames) committed += f.committed ? 1 : 0;
+    nPages_ = static_cast<uint32_t>(
+        std::min<uint64_t>({walIndex_.pageCount, uint64_t{nPages_} + committed, 0xFFFFFFFEull}));
+    walPage_.assign(static_cast<size_t>(nPages_) + 1, -1);
+    // In log order, so the latest committed frame of a page wins.
+    for (const WalFrame& f : walIndex_.frames)
+        if (f.committed && f.pgno <= nPages_) walPage_[f.pgno] = f.offset;
+}
+
+// Older page versions: main-file pages that a committed frame supersedes or
+// that lie past the committed page count, every frame that is not its
+// page's current version, and every journal record.
+void Engine::carveOlderVersions(bool schemaOnly) {
+    if (wal_) {
+        if (!walPage_.empty()) {
+            const int64_t filePages = (db_.size() + pageSize_ - 1) / pageSize_;
+            for (int64_t pgno = 1; pgno <= filePages; ++pgno)
+                if (pgno > nPages_ || walPage_[static_cast<size_t>(pgno)] >= 0)
+                    carveOlderPage(db_, (pgno - 1) * pageSize_, static_cast<uint32_t>(pgno),
+                                   FreeSpaceKind::WalFrame, schemaOnly);
+        }
+        for (const WalFrame& f : walIndex_.frames) {
+            const bool current = f.pgno < walPage_.size() && walPage_[f.pgno] == f.offset;
+            if (f.pgno != 0 && !current)
+                carveOlderPage(*wal_, f.offset, f.pgno, FreeSpaceKind::WalFrame, schemaOnly);
+        }
+    }
+    if (journal_) {
+        const JournalIndex journal = readJournal(*journal_, pageSize_);
+        if (!schemaOnly && !journal.problem.empty())
+            result_.notes.push_back("journal: " + journal.problem);
+        for (const PageImage& image : journal.pages)
+            carveOlderPage(*journal_, image.offset, image.pgno, FreeSpaceKind::JournalPage, schemaOnly);
+    }
+}
+
+// Carves one older version of page `pgno` read from `src` at `pos`. A table
+// page is read by its own structure: the cells it held then (live ones are
+// dropped by emit) and its free space. Pages that hold no table rows now or
+// then are skipped; anything else is carved whole.
+void Engine::carveOlderPage(const PageReader& src, int64_t pos, uint32_t pgno, FreeSpaceKind kind,
+                            bool schemaOnly) {
+    std::vector<uint8_t> scratch;
+    const std::span<const uint8_t> p(src.run(pos, pageSize_, scratch), usable_);
+    const size_t hdr = pgno == 1 ? 100 : 0;
+    const bool known = pgno <= nPages_;
+    const int owner = !known ? -1 : owner_[pgno] >= 0 ? owner_[pgno] : formerOwner_[pgno];
+    const uint8_t type = static_cast<uint8_t>(byteIn(p, hdr));
+    if (type == kIndexLeaf || type == kIndexInterior) return;
+    if (type == kTableLeaf || type == kTableInterior) {
+        const size_t ptrs = hdr + (type == kTableLeaf ? 8 : 12);
+        // No more cells than pointers fit in the page.
+        const size_t cells = std::min<size_t>(get2byte(p, hdr + 3), (p.size() - ptrs) / 2);
+        const size_t gapStart = ptrs + 2 * cells;
+        for (size_t i = 0; type == kTableLeaf && i < cells; ++i) {
+            const size_t cell = get2byte(p, ptrs + 2 * i);
+            // A pointer into the header or past the usable end is damage.
+            size_t next = cell;
+            if (cell >= gapStart && cell < p.size()) tryCell(pgno, p, cell, kind, owner, schemaOnly, next);
+        }
+        size_t content = get2byte(p, hdr + 5);
+        if (content == 0) content = 65536;
+        if (gapStart < content && content <= p.size())
+            carveRegion(pgno, p, gapStart, content, kind, owner, schemaOnly);
+        for (const auto& [at, size] : freeblocks(p, hdr)) {
+            // A cell freed with secure_delete on is zeroed past the
+            // freeblock header: nothing to rebuild.
+            const auto body = p.subspan(at + 4, size - 4);
+            if (std::all_of(body.begin(), body.end(), [](uint8_t b) { return b == 0; })) continue;
+            size_t next = at;
+            if (!tryClobbered(pgno, p, at, size, kind, owner, schemaOnly, next)) next = at + 4;
+            if (next < at + size) carveRegion(pgno, p, next, at + size, kind, owner, schemaOnly);
+        }
+        return;
+    }
+    // Overflow, index and pointer-map pages hold no rows in any version.
+    const PageUse use = known ? use_[pgno] : PageUse::Unknown;
+    if (use == PageUse::Overflow || use == PageUse::IndexBtree || use == PageUse::Reserved) return;
+    carveRegion(pgno, p, 0, p.size(), kind, owner, schemaOnly);
+}
+
 DeepScanResult Engine::run() {
     if (!db_.isOpen()) {
         result_.error = DeepScanError::CannotOpen;
@@ -950,37 +1072,55 @@ DeepScanResult Engine::run() {
     }
     if (!readHeader()) return result_;
     readSchema();
-    {
-        std::vector<uint8_t> scratch;
-        const uint8_t* h = db_.run(0, 100, scratch);
-        walkFreelist(get4byte(std::span<const uint8_t>(h, 100), 32));
-    }
+    // The freelist head of the current page 1, which a WAL frame may hold.
+    walkFreelist(get4byte(page(1).bytes, 32));
     // First the deleted schema rows, to learn the dropped tables.
     carvePages(true);
+    carveOlderVersions(true);
     addDroppedTables();
     result_.rows.clear();
     foundKeys_.clear();
     for (size_t t = 0; t < tables_.size(); ++t)
         byColumnCount_.emplace(tables_[t].columns.size(), static_cast<int>(t));
     carvePages(false);
+    carveOlderVersions(false);
     result_.tables.assign(tables_.begin() + 1, tables_.end());
     return result_;
 }
 
 }  // namespace
 
-DeepScanResult deepScan(const PageReader& db, const PageReader* /*wal*/, const PageReader* /*journal*/) {
-    return Engine(db).run();
+DeepScanResult deepScan(const PageReader& db, const PageReader* wal, const PageReader* journal) {
+    return Engine(db, wal, journal).run();
 }
 
-DeepScanResult deepScanFile(const std::string& path, const DeepScanCompanions& /*companions*/) {
+DeepScanResult deepScanFile(const std::string& path, const DeepScanCompanions& companions) {
     PageReader reader;
     if (!reader.open(path)) {
         DeepScanResult r;
         r.error = DeepScanError::CannotOpen;
         return r;
     }
-    return deepScan(reader);
+    std::vector<std::string> notes;
+    // A missing or empty companion is no companion; one that exists but
+    // cannot be read is named.
+    auto openCompanion = [&notes](const std::string& companion, const char* what, PageReader& r) {
+        if (companion.empty()) return false;
+        std::error_code ec;
+        if (!std::filesystem::exists(companion, ec)) return false;
+        if (!r.open(companion)) {
+            notes.push_back(std::string(what) + ": cannot open " + companion);
+            return false;
+        }
+        return r.size() > 0;
+    };
+    PageReader wal, journal;
+    const bool haveWal = openCompanion(companions.walPath, "WAL", wal);
+    const bool haveJournal = openCompanion(companions.journalPath, "journal", journal);
+    DeepScanResult result =
+        deepScan(reader, haveWal ? &wal : nullptr, haveJournal ? &journal : nullptr);
+    result.notes.insert(result.notes.begin(), notes.begin(), notes.end());
+    return result;
 }
 
 }  // namespace marlowen::carve::deep

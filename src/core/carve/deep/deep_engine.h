@@ -4,7 +4,8 @@
 // It reads the schema table on page 1, walks every b-tree to learn which
 // cells and pages are live, and searches only what is not: freeblocks and
 // the unallocated gap of every b-tree page, freelist trunk and leaf pages,
-// and pages no b-tree reaches (dropped tables). A record is recognised by a
+// pages no b-tree reaches (dropped tables), and the older page versions of a
+// WAL or a rollback journal beside the file. A record is recognised by a
 // header consistent with a table's declared columns.
 #pragma once
 
@@ -63,7 +64,10 @@ struct DeepScanResult {
     std::vector<RecoveredRow> rows;
     uint64_t liveRows = 0;
     uint32_t pageSize = 0;
-    uint32_t pageCount = 0;
+    uint32_t pageCount = 0;  // pages in the current state (main file and committed WAL frames)
+    // Why a companion file, or part of one, was not used ("WAL: page size
+    // 4096 differs from the database's 1024; ignored").
+    std::vector<std::string> notes;
 };
 
 // The companions of a database file whose older page versions are searched
