@@ -1,10 +1,13 @@
-// `marlowen-cli carve DBFILE [--json]`: the deep scan on any SQLite file,
-// one recovered row per line. Examiners use it on databases outside a
-// backup; the corpus evaluation reads its rows the same way.
+// `marlowen-cli carve DBFILE [--json] [--wal FILE] [--journal FILE]`: the
+// deep scan on any SQLite file, one recovered row per line. Examiners use it
+// on databases outside a backup; the corpus evaluation reads its rows the
+// same way. The file's "-wal" and "-journal" companions beside it are
+// searched too when present.
 #include <CLI/CLI.hpp>
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -117,14 +120,31 @@ void addCarveCommand(CLI::App& app, CliContext& ctx) {
     auto json = std::make_shared<bool>(false);
     cmd->add_option("DBFILE", *path, "The database file (read only)")->required();
     cmd->add_flag("--json", *json, "One JSON object per recovered row");
-    cmd->callback([&ctx, path, json] {
+    auto companions = std::make_shared<carve::deep::DeepScanCompanions>();
+    cmd->add_option("--wal", companions->walPath,
+                    "The write-ahead log to search (default: DBFILE-wal when present)")
+        ->check(CLI::ExistingFile);
+    cmd->add_option("--journal", companions->journalPath,
+                    "The rollback journal to search (default: DBFILE-journal when present)")
+        ->check(CLI::ExistingFile);
+    cmd->callback([&ctx, path, json, companions] {
         configureLog(ctx);
-        const auto result = carve::deep::deepScanFile(*path);
+        carve::deep::DeepScanCompanions used = *companions;
+        // The companions SQLite itself would pick up, unless named.
+        std::error_code ec;
+        if (used.walPath.empty() && std::filesystem::is_regular_file(*path + "-wal", ec))
+            used.walPath = *path + "-wal";
+        if (used.journalPath.empty() && std::filesystem::is_regular_file(*path + "-journal", ec))
+            used.journalPath = *path + "-journal";
+        const auto result = carve::deep::deepScanFile(*path, used);
         if (result.error != DeepScanError::None) {
             ctx.err << "carve: " << *path << ": " << errorText(result.error) << '\n';
             ctx.exitCode = 1;
             return;
         }
+        for (const std::string* companion : {&used.walPath, &used.journalPath})
+            if (!companion->empty()) ctx.err << "carve: also searching " << *companion << '\n';
+        for (const auto& note : result.notes) ctx.err << "carve: " << note << '\n';
         for (const auto& row : result.rows) {
             const carve::deep::TableSchema* schema = nullptr;
             for (const auto& t : result.tables)

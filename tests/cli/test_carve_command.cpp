@@ -68,6 +68,41 @@ TEST(CarveCommand, JsonKeepsTheStorageClasses) {
     EXPECT_FALSE(std::getline(lines, line));
 }
 
+// A WAL-mode file copied with its log while the connection is open: the
+// log's older frame holds a row deleted (and zeroed) since.
+std::filesystem::path makeWalDb(const fixture::TempDir& dir) {
+    const auto path = dir / "src.db";
+    sqlite3* db = nullptr;
+    sqlite3_open(path.string().c_str(), &db);
+    sqlite3_exec(db,
+                 "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0; PRAGMA secure_delete=ON;"
+                 "CREATE TABLE t (s TEXT); INSERT INTO t VALUES ('kept');"
+                 "INSERT INTO t VALUES ('only in the log'); DELETE FROM t WHERE s LIKE 'only%';",
+                 nullptr, nullptr, nullptr);
+    fixture::writeFileBytes(dir / "w.db", fixture::readFileBytes(path));
+    fixture::writeFileBytes(dir / "w.db-wal", fixture::readFileBytes(dir / "src.db-wal"));
+    sqlite3_close(db);
+    return dir / "w.db";
+}
+
+TEST(CarveCommand, SearchesTheLogBesideTheFileOrTheOneNamed) {
+    fixture::TempDir dir;
+    const auto path = makeWalDb(dir);
+    const auto beside = runCapture({"carve", path.string()});
+    EXPECT_EQ(beside.status, 0);
+    EXPECT_THAT(beside.out, HasSubstr("wal-frame"));
+    EXPECT_THAT(beside.out, HasSubstr("'only in the log'"));
+    EXPECT_THAT(beside.err, HasSubstr("also searching " + path.string() + "-wal"));
+
+    std::filesystem::rename(path.string() + "-wal", dir / "log");
+    EXPECT_THAT(runCapture({"carve", path.string()}).out, ::testing::Not(HasSubstr("only in")));
+    const auto named = runCapture({"carve", path.string(), "--wal", (dir / "log").string()});
+    EXPECT_THAT(named.out, HasSubstr("'only in the log'"));
+    const auto missing = runCapture({"carve", path.string(), "--wal", (dir / "none").string()});
+    EXPECT_NE(missing.status, 0);
+    EXPECT_THAT(missing.err, HasSubstr("none"));
+}
+
 TEST(CarveCommand, FilesItCannotReadEndWithAMessage) {
     fixture::TempDir dir;
     const auto text = dir / "not.db";

@@ -796,6 +796,12 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         size_t cellSize;
         bool rebuilt;
     };
+    // A cell freed with secure_delete on (the default of many builds) is
+    // zeroed past the freeblock header: nothing is left to rebuild, and
+    // zeros would read as a row of NULLs and NUL texts.
+    if (size >= 4 && at + size <= p.size() &&
+        std::all_of(p.begin() + at + 4, p.begin() + at + size, [](uint8_t b) { return b == 0; }))
+        return false;
     std::vector<Guess> guesses;
     std::vector<uint64_t> types;
     uint64_t content;
@@ -1049,10 +1055,6 @@ void Engine::carveOlderPage(const PageReader& src, int64_t pos, uint32_t pgno, F
         if (gapStart < content && content <= p.size())
             carveRegion(pgno, p, gapStart, content, kind, owner, schemaOnly);
         for (const auto& [at, size] : freeblocks(p, hdr)) {
-            // A cell freed with secure_delete on is zeroed past the
-            // freeblock header: nothing to rebuild.
-            const auto body = p.subspan(at + 4, size - 4);
-            if (std::all_of(body.begin(), body.end(), [](uint8_t b) { return b == 0; })) continue;
             size_t next = at;
             if (!tryClobbered(pgno, p, at, size, kind, owner, schemaOnly, next)) next = at + 4;
             if (next < at + size) carveRegion(pgno, p, next, at + size, kind, owner, schemaOnly);
