@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The journal is searched after the WAL, so the WAL ends where it starts.
     const auto walBytes = PageReader::fromBytes(
         wal < size ? std::vector<uint8_t>(data + wal, data + journal) : std::vector<uint8_t>());
-    const auto journalBytes = PageReader::fromBytes(std::vector<uint8_t>(data + journal, data + size));
+    const auto journalBytes =
+        PageReader::fromBytes(std::vector<uint8_t>(data + journal, data + size));
     (void)marlowen::carve::deep::deepScan(db, wal < size ? &walBytes : nullptr,
                                           journal < size ? &journalBytes : nullptr);
     return 0;

@@ -81,6 +81,7 @@ std::filesystem::path makeWalDb(const fixture::TempDir& dir) {
                  nullptr, nullptr, nullptr);
     fixture::writeFileBytes(dir / "w.db", fixture::readFileBytes(path));
     fixture::writeFileBytes(dir / "w.db-wal", fixture::readFileBytes(dir / "src.db-wal"));
+    fixture::writeFileBytes(dir / "w.db-journal", {});  // an empty companion is none
     sqlite3_close(db);
     return dir / "w.db";
 }
@@ -93,6 +94,7 @@ TEST(CarveCommand, SearchesTheLogBesideTheFileOrTheOneNamed) {
     EXPECT_THAT(beside.out, HasSubstr("wal-frame"));
     EXPECT_THAT(beside.out, HasSubstr("'only in the log'"));
     EXPECT_THAT(beside.err, HasSubstr("also searching " + path.string() + "-wal"));
+    EXPECT_THAT(beside.err, ::testing::Not(HasSubstr("journal:")));
 
     std::filesystem::rename(path.string() + "-wal", dir / "log");
     EXPECT_THAT(runCapture({"carve", path.string()}).out, ::testing::Not(HasSubstr("only in")));

@@ -1022,7 +1022,8 @@ void Engine::carveOlderVersions(bool schemaOnly) {
         if (!schemaOnly && !journal.problem.empty())
             result_.notes.push_back("journal: " + journal.problem);
         for (const PageImage& image : journal.pages)
-            carveOlderPage(*journal_, image.offset, image.pgno, FreeSpaceKind::JournalPage, schemaOnly);
+            carveOlderPage(*journal_, image.offset, image.pgno, FreeSpaceKind::JournalPage,
+                           schemaOnly);
     }
 }
 
@@ -1048,7 +1049,8 @@ void Engine::carveOlderPage(const PageReader& src, int64_t pos, uint32_t pgno, F
             const size_t cell = get2byte(p, ptrs + 2 * i);
             // A pointer into the header or past the usable end is damage.
             size_t next = cell;
-            if (cell >= gapStart && cell < p.size()) tryCell(pgno, p, cell, kind, owner, schemaOnly, next);
+            if (cell >= gapStart && cell < p.size())
+                tryCell(pgno, p, cell, kind, owner, schemaOnly, next);
         }
         size_t content = get2byte(p, hdr + 5);
         if (content == 0) content = 65536;

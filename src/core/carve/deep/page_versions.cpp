@@ -34,8 +34,9 @@ struct WalChecksum {
     bool bigEndian = false;
 
     uint32_t word(const uint8_t* p) const {
-        return bigEndian ? (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3]
-                         : (uint32_t{p[3]} << 24) | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+        return bigEndian
+                   ? (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3]
+                   : (uint32_t{p[3]} << 24) | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
     }
     void add(const uint8_t* p, size_t n) {
         for (size_t i = 0; i + 8 <= n; i += 8) {
@@ -48,7 +49,9 @@ struct WalChecksum {
     }
 };
 
-std::string number(uint64_t v) { return std::to_string(v); }
+std::string number(uint64_t v) {
+    return std::to_string(v);
+}
 
 }  // namespace
 
@@ -144,7 +147,8 @@ JournalIndex readJournal(const PageReader& journal, uint32_t pageSize) {
         const uint32_t records = get4byte(h, 8);
         const uint32_t sector = get4byte(h, 20);
         if (sector < 32 || sector > 65536 || (sector & (sector - 1)) != 0) {
-            out.problem = "sector size " + number(sector) + " is not a power of two from 32 to 65536";
+            out.problem =
+                "sector size " + number(sector) + " is not a power of two from 32 to 65536";
             break;
         }
         if (get4byte(h, 24) != pageSize) {
@@ -162,7 +166,8 @@ JournalIndex readJournal(const PageReader& journal, uint32_t pageSize) {
             // A journal whose count was unknown may hold a later segment's
             // header at a sector boundary.
             if (runsToEnd && rec % sector == 0 && hasMagic(rec)) break;
-            const uint32_t pgno = get4byte(std::span<const uint8_t>(journal.run(rec, 4, scratch), 4), 0);
+            const uint32_t pgno =
+                get4byte(std::span<const uint8_t>(journal.run(rec, 4, scratch), 4), 0);
             // Page 0 does not exist: the records ended here.
             if (pgno == 0) break;
             out.pages.push_back({pgno, rec + 4});
