@@ -199,8 +199,9 @@ private:
     // is the main file's. Empty when no committed frame applies.
     std::vector<int64_t> walPage_;
     // The live rowids of each table, kept only when older page versions are
-    // searched: an older version of a live rowid is an update.
-    std::vector<std::unordered_set<int64_t>> liveRowids_;
+    // searched (an older version of a live rowid is an update); sorted
+    // before the first older version is carved. 8 bytes a live row.
+    std::vector<std::vector<int64_t>> liveRowids_;
     DeepScanResult result_;
     uint32_t pageSize_ = 0;
     uint32_t usable_ = 0;
@@ -494,7 +495,7 @@ void Engine::walkTree(uint32_t root, int table, bool isTable) {
             liveKeys_[table].insert(keyDigest(valueKey(values, alias)));
             if (wal_ || journal_) {
                 if (liveRowids_.size() <= static_cast<size_t>(table)) liveRowids_.resize(table + 1);
-                liveRowids_[table].insert(static_cast<int64_t>(rowid));
+                liveRowids_[table].push_back(static_cast<int64_t>(rowid));
             }
             if (table == 0 && values.size() == 5) {
                 // A live schema row: type, name, tbl_name, rootpage, sql.
@@ -950,7 +951,7 @@ void Engine::emit(RecoveredRow row, int table) {
     // row as it was before an update, not a deleted one.
     if ((row.kind == FreeSpaceKind::WalFrame || row.kind == FreeSpaceKind::JournalPage) &&
         row.rowidKnown && static_cast<size_t>(table) < liveRowids_.size() &&
-        liveRowids_[table].count(row.rowid))
+        std::binary_search(liveRowids_[table].begin(), liveRowids_[table].end(), row.rowid))
         return;
     const int alias = tables_[table].rowidColumn;
     if (alias >= 0 && static_cast<size_t>(alias) < row.values.size() && row.rowidKnown) {
@@ -1003,6 +1004,8 @@ void Engine::applyWal() {
 // that lie past the committed page count, every frame that is not its
 // page's current version, and every journal record.
 void Engine::carveOlderVersions(bool schemaOnly) {
+    if (schemaOnly)
+        for (auto& rowids : liveRowids_) std::sort(rowids.begin(), rowids.end());
     if (wal_) {
         if (!walPage_.empty()) {
             const int64_t filePages = (db_.size() + pageSize_ - 1) / pageSize_;
