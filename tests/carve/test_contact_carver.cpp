@@ -205,7 +205,7 @@ TEST(ContactCarverRun, MissingOrUnreadableDatabases) {
     // The preparation step answers a file that cannot be opened.
     testing::writeFile(backup.path() / kContactsDbName, Image(1024, 2).bytes);
     const auto unreadable = testing::runCarver(backup.path().string(), [&](const std::string&) {
-        return PreparedDatabase{(backup.path() / "gone").string(), true};
+        return PreparedDatabase{(backup.path() / "gone").string(), true, {}};
     });
     EXPECT_TRUE(unreadable.progress.empty());
 }
@@ -223,7 +223,7 @@ TEST(ContactCarverRun, ReadsTheFileThePreparationAnswersInEitherLayout) {
     std::string asked;
     const auto run = testing::runCarver(backup.path().string(), [&](const std::string& path) {
         asked = path;
-        return PreparedDatabase{(work.path() / "copy").string(), true};
+        return PreparedDatabase{(work.path() / "copy").string(), true, {}};
     });
     EXPECT_EQ(asked, nested.string());
     ASSERT_EQ(run.posted.size(), 1u);

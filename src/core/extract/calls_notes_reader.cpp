@@ -45,10 +45,28 @@ public:
         return (t && t[0] != '\0') ? t : nullptr;
     }
 
+    int columns() const { return ok() ? columns_ : 0; }
+
 private:
     char** result_ = nullptr;
     int rows_ = 0;
     int columns_ = 0;
+};
+
+// Row r (1-based) of a TextTable.
+class TableRow final : public QueryRow {
+public:
+    TableRow(const TextTable& table, int r) : table_(table), r_(r) {}
+    const char* text(int column) const override { return table_.cell(r_, column); }
+    std::string_view bytes(int column) const override {
+        const char* t = table_.cell(r_, column);
+        return t ? std::string_view(t) : std::string_view();
+    }
+    int columns() const override { return table_.columns(); }
+
+private:
+    const TextTable& table_;
+    int r_;
 };
 
 std::optional<std::string> firstExisting(const std::string& backupPath, const char* first,
@@ -57,12 +75,14 @@ std::optional<std::string> firstExisting(const std::string& backupPath, const ch
     return findDatabaseFile(backupPath, second);
 }
 
-CallHistoryNodePtr callFromRow(const TextTable& table, int r, ReaderContext& ctx) {
+}  // namespace
+
+CallHistoryNodePtr callFromRow(const QueryRow& row) {
     auto node = std::make_shared<ZNCallHistoryNode>();
-    if (const char* t = table.cell(r, 0)) node->setCallPhone(GetStringFormChar(t));
-    if (const char* t = table.cell(r, 1)) node->setCallDate(formatRecordDate(std::atol(t), 0));
-    if (const char* t = table.cell(r, 2)) node->setCallTime(std::atoi(t));
-    const char* flags = table.cell(r, 3);
+    if (const char* t = row.text(0)) node->setCallPhone(GetStringFormChar(t));
+    if (const char* t = row.text(1)) node->setCallDate(formatRecordDate(std::atol(t), 0));
+    if (const char* t = row.text(2)) node->setCallTime(std::atoi(t));
+    const char* flags = row.text(3);
     node->setCallType(flags && std::atoi(flags) == kCallFlagOutgoing ? "Outgoing" : "Incoming");
     // A row without a duration keeps -1 and shows "-1 second".
     if (node->callTime() != 0) {
@@ -70,19 +90,16 @@ CallHistoryNodePtr callFromRow(const TextTable& table, int r, ReaderContext& ctx
     } else {
         node->setCallDuration(node->callType() == "Outgoing" ? "Cancelled" : "Missed");
     }
-    node->setCallName(ctx.getNameByPhoneNumber(node->callPhone()));
     return node;
 }
 
-NoteNodePtr noteFromRow(const TextTable& table, int r) {
+NoteNodePtr noteFromRow(const QueryRow& row) {
     auto node = std::make_shared<ZNNoteNode>();
-    if (const char* t = table.cell(r, 0)) node->setNoteTitle(GetStringFormChar(t));
-    if (const char* t = table.cell(r, 2)) node->setNoteDate(formatRecordDate(std::atol(t), 1));
-    if (const char* t = table.cell(r, 4)) node->setNoteContent(GetStringFormChar(t));
+    if (const char* t = row.text(0)) node->setNoteTitle(GetStringFormChar(t));
+    if (const char* t = row.text(2)) node->setNoteDate(formatRecordDate(std::atol(t), 1));
+    if (const char* t = row.text(4)) node->setNoteContent(GetStringFormChar(t));
     return node;
 }
-
-}  // namespace
 
 void scanCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
     if (backupPath.empty()) return;
@@ -95,9 +112,11 @@ void scanCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
         SqliteConnection db = openDatabase(ctx.prepare(*dbPath));
         if (db) {
             TextTable table(db.get(), kCallQuery);
-            for (int r = 1; r <= table.rows(); ++r)
-                ctx.nc.postNotificationName(kScanCallHistoryInfo,
-                                            callFromRow(table, r, ctx));
+            for (int r = 1; r <= table.rows(); ++r) {
+                CallHistoryNodePtr node = callFromRow(TableRow(table, r));
+                node->setCallName(ctx.getNameByPhoneNumber(node->callPhone()));
+                ctx.nc.postNotificationName(kScanCallHistoryInfo, std::move(node));
+            }
         }
     }
     ctx.postProgress(kProgressCalls);
@@ -117,7 +136,7 @@ void scanNoteThread(const std::string& backupPath, ReaderContext& ctx) {
             table.emplace(db.get(), kNoteQueryOld);
             if (!table->ok()) table.emplace(db.get(), kNoteQueryCoreData);
             for (int r = 1; r <= table->rows(); ++r)
-                ctx.nc.postNotificationName(kScanNoteInfo, noteFromRow(*table, r));
+                ctx.nc.postNotificationName(kScanNoteInfo, noteFromRow(TableRow(*table, r)));
         }
     }
     ctx.postProgress(kProgressNotes);

@@ -2,9 +2,18 @@
 
 #include <string>
 
+#include "core/extract/query_row.h"
 #include "core/extract/reader_context.h"
 
 namespace marlowen {
+
+// One call of a row of call.address, date (seconds since 1970), duration,
+// flags (5 outgoing, anything else incoming). The name is left to the
+// caller's lookup.
+CallHistoryNodePtr callFromRow(const QueryRow& row);
+// One note of a row of title, summary, modification date, creation date
+// (seconds since 2001) and body text, in either notes layout.
+NoteNodePtr noteFromRow(const QueryRow& row);
 
 // Reads the live calls ("ScanCallHistoryInfo", then 60) of the first call
 // history database of the backup that exists.

@@ -10,6 +10,7 @@
 namespace marlowen {
 namespace {
 
+// Selects kPersonQueryColumns, in that order.
 constexpr const char* kPersonQuery =
     "select DISTINCT Rowid, first, Department,DisplayName,firstPhonetic,jobTitle,organization,"
     "middle,middlePhonetic,CreationDate,Last,Note,Nickname,prefix, suffix, Birthday from abperson ";
@@ -28,49 +29,59 @@ std::string appended(const std::string& current, const std::string& part) {
     return current + " " + part;
 }
 
-ContactNodePtr contactFromRow(sqlite3_stmt* row) {
+}  // namespace
+
+ContactNodePtr contactFromRow(const QueryRow& row) {
     auto node = std::make_shared<ZNContactNode>();
-    if (const int rowid = sqlite3_column_int(row, 0); rowid != 0) node->setRowid(rowid);
-    if (const char* t = columnText(row, 1)) node->setContactName(GetStringFormChar(t));
-    if (const char* t = columnText(row, 2)) node->setContactCompany(GetStringFormChar(t));
-    if (const char* t = columnText(row, 5))
+    // As sqlite3_column_int reads it: the low 32 bits; 0 (also for NULL)
+    // leaves the row id unset.
+    if (const char* t = row.text(0)) {
+        const auto rowid = static_cast<int32_t>(std::strtoll(t, nullptr, 10));
+        if (rowid != 0) node->setRowid(rowid);
+    }
+    if (const char* t = row.text(1)) node->setContactName(GetStringFormChar(t));
+    if (const char* t = row.text(2)) node->setContactCompany(GetStringFormChar(t));
+    if (const char* t = row.text(5))
         node->setContactCompany(appended(node->contactCompany(), GetStringFormChar(t)));
-    if (const char* t = columnText(row, 6))
+    if (const char* t = row.text(6))
         node->setContactCompany(appended(node->contactCompany(), GetStringFormChar(t)));
-    if (const char* t = columnText(row, 7))
+    if (const char* t = row.text(7))
         node->setContactName(appended(node->contactName(), GetStringFormChar(t)));
-    if (const char* t = columnText(row, 10))
+    if (const char* t = row.text(10))
         node->setContactName(appended(node->contactName(), GetStringFormChar(t)));
-    if (const char* t = columnText(row, 11)) node->setContactNote(GetStringFormChar(t));
-    if (const char* t = columnText(row, 15)) node->setContactBirthday(GetStringFormChar(t));
+    if (const char* t = row.text(11)) node->setContactNote(GetStringFormChar(t));
+    if (const char* t = row.text(15)) node->setContactBirthday(GetStringFormChar(t));
     return node;
 }
+
+void appendContactValue(ZNContactNode& contact, const char* property, const char* value) {
+    if (!value) return;
+    const std::string text = GetStringFormChar(value);
+    switch (property ? std::atoi(property) : 0) {
+        case kPropertyPhone:
+            contact.setContactPhone(appended(contact.contactPhone(), text));
+            break;
+        case kPropertyEmail:
+            contact.setContactEmail(appended(contact.contactEmail(), text));
+            break;
+        case kPropertyAddress:
+            contact.setContactAdress(appended(contact.contactAdress(), text));
+            break;
+        case kPropertyWeb:
+            contact.setContactHomepage(appended(contact.contactHomepage(), text));
+            break;
+        default:
+            break;
+    }
+}
+
+namespace {
 
 void addValues(sqlite3_stmt* values, ZNContactNode& contact) {
     sqlite3_reset(values);
     sqlite3_bind_int(values, 1, contact.rowid());
-    while (sqlite3_step(values) == SQLITE_ROW) {
-        const char* property = columnText(values, 0);
-        const char* value = columnText(values, 2);
-        if (!value) continue;
-        const std::string text = GetStringFormChar(value);
-        switch (property ? std::atoi(property) : 0) {
-            case kPropertyPhone:
-                contact.setContactPhone(appended(contact.contactPhone(), text));
-                break;
-            case kPropertyEmail:
-                contact.setContactEmail(appended(contact.contactEmail(), text));
-                break;
-            case kPropertyAddress:
-                contact.setContactAdress(appended(contact.contactAdress(), text));
-                break;
-            case kPropertyWeb:
-                contact.setContactHomepage(appended(contact.contactHomepage(), text));
-                break;
-            default:
-                break;
-        }
-    }
+    while (sqlite3_step(values) == SQLITE_ROW)
+        appendContactValue(contact, columnText(values, 0), columnText(values, 2));
 }
 
 }  // namespace
@@ -91,7 +102,7 @@ void scanContactThread(const std::string& backupPath, ReaderContext& ctx) {
                 SqliteStatement persons(db.get(), kPersonQuery);
                 if (persons) {
                     while (sqlite3_step(persons.get()) == SQLITE_ROW)
-                        ctx.arrays.contactArray.push_back(contactFromRow(persons.get()));
+                        ctx.arrays.contactArray.push_back(contactFromRow(StatementRow(persons.get())));
                 }
             }
             // One statement rebound per contact answers exactly what a fresh

@@ -50,45 +50,43 @@ std::string directionOfIsFromMe(int isFromMe) {
 
 // madrid_attachmentInfo holds the text in pieces separated by zero bytes;
 // the pieces are joined with nothing between them.
-std::string attachmentText(sqlite3_stmt* row, int column) {
-    const auto* bytes = static_cast<const char*>(sqlite3_column_blob(row, column));
-    const int length = sqlite3_column_bytes(row, column);
+std::string attachmentText(std::string_view bytes) {
     std::string joined;
-    for (int i = 0; bytes && i < length; ++i)
-        if (bytes[i] != '\0') joined += bytes[i];
+    for (char c : bytes)
+        if (c != '\0') joined += c;
     return joined;
 }
 
-MessageNodePtr messageFromGroupMemberRow(sqlite3_stmt* row) {
+}  // namespace
+
+MessageNodePtr messageFromGroupMemberRow(const QueryRow& row) {
     auto node = std::make_shared<ZNMessageNode>();
-    if (const char* t = columnText(row, 3)) node->setMessageContent(GetStringFormChar(t));
-    if (const char* t = columnText(row, 4)) node->setMessageDate(formatRecordDate(std::atol(t), 0));
-    if (const char* t = columnText(row, 5)) node->setMessagePhone(GetStringFormChar(t));
-    if (const char* t = columnText(row, 7)) node->setMessageType(directionOfFlags(std::atoi(t)));
+    if (const char* t = row.text(3)) node->setMessageContent(GetStringFormChar(t));
+    if (const char* t = row.text(4)) node->setMessageDate(formatRecordDate(std::atol(t), 0));
+    if (const char* t = row.text(5)) node->setMessagePhone(GetStringFormChar(t));
+    if (const char* t = row.text(7)) node->setMessageType(directionOfFlags(std::atoi(t)));
     // Columns 9 to 13 exist only in the madrid query; columnText answers
     // nothing for them otherwise, so no plain-layout row is an iMessage.
-    const char* isMadrid = columnText(row, 9);
+    const char* isMadrid = row.text(9);
     if (isMadrid && std::atoi(isMadrid) == 1) {
         node->setBImessage(true);
-        if (const char* t = columnText(row, 10)) node->setMessagePhone(GetStringFormChar(t));
-        if (const char* t = columnText(row, 12))
+        if (const char* t = row.text(10)) node->setMessagePhone(GetStringFormChar(t));
+        if (const char* t = row.text(12))
             node->setMessageType(directionOfFlags(std::atoi(t)));
-        if (sqlite3_column_count(row) > 13 && sqlite3_column_bytes(row, 13) > 0)
-            node->setMessageContent(GetStringFormChar(std::string_view(attachmentText(row, 13))));
+        if (row.columns() > 13 && !row.bytes(13).empty())
+            node->setMessageContent(GetStringFormChar(std::string_view(attachmentText(row.bytes(13)))));
     }
     return node;
 }
 
-MessageNodePtr messageFromHandleRow(sqlite3_stmt* row) {
+MessageNodePtr messageFromHandleRow(const QueryRow& row) {
     auto node = std::make_shared<ZNMessageNode>();
-    if (const char* t = columnText(row, 1)) node->setMessageContent(GetStringFormChar(t));
-    if (const char* t = columnText(row, 2)) node->setMessageDate(formatRecordDate(std::atol(t), 0));
-    if (const char* t = columnText(row, 4)) node->setMessagePhone(GetStringFormChar(t));
-    if (const char* t = columnText(row, 5)) node->setMessageType(directionOfIsFromMe(std::atoi(t)));
+    if (const char* t = row.text(1)) node->setMessageContent(GetStringFormChar(t));
+    if (const char* t = row.text(2)) node->setMessageDate(formatRecordDate(std::atol(t), 0));
+    if (const char* t = row.text(4)) node->setMessagePhone(GetStringFormChar(t));
+    if (const char* t = row.text(5)) node->setMessageType(directionOfIsFromMe(std::atoi(t)));
     return node;
 }
-
-}  // namespace
 
 void scanMessageThread(const std::string& backupPath, ReaderContext& ctx) {
     if (backupPath.empty()) return;
@@ -123,9 +121,9 @@ void scanMessageThread(const std::string& backupPath, ReaderContext& ctx) {
             }
             if (!stmt) logLine("[CsmsModule] sqlite3_prepare smsdb failed!");
             while (stmt && sqlite3_step(stmt.get()) == SQLITE_ROW) {
-                MessageNodePtr node = layout == Layout::Handle
-                                          ? messageFromHandleRow(stmt.get())
-                                          : messageFromGroupMemberRow(stmt.get());
+                const StatementRow row(stmt.get());
+                MessageNodePtr node = layout == Layout::Handle ? messageFromHandleRow(row)
+                                                               : messageFromGroupMemberRow(row);
                 node->setMessageName(
                     ctx.getNameByPhoneNumber(node->messagePhone()));
                 ctx.nc.postNotificationName(kScanMessageInfo, node);

@@ -19,6 +19,12 @@ struct PreparedDatabase {
     // for a file inside a backup, which must be opened read-only and
     // immutable so that SQLite writes nothing beside it either.
     bool isWorkingCopy = false;
+    // A second copy of the database with its "-wal" and "-journal" files,
+    // byte for byte as the backup holds them, made before any SQLite
+    // connection touched them (the checkpoint of the working copy destroys
+    // the older page versions the deep scan searches). Empty unless the
+    // scan keeps one; the deep scan then reads the backup's own files.
+    std::string untouchedPath;
 };
 
 struct ReaderContext {
@@ -40,7 +46,7 @@ struct ReaderContext {
 
     PreparedDatabase prepare(const std::string& backupDatabasePath) const {
         if (commitDB) return commitDB(backupDatabasePath);
-        return PreparedDatabase{backupDatabasePath, false};
+        return PreparedDatabase{backupDatabasePath, false, {}};
     }
     void postProgress(int value) const { nc.postNotificationName("ScanProgressInfo", value); }
 };

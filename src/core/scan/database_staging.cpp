@@ -47,30 +47,37 @@ bool DatabaseStaging::ensureFolder() {
     return true;
 }
 
+bool DatabaseStaging::copyWithCompanions(const std::string& from, const fs::path& to) {
+    std::error_code ec;
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+    for (const char* suffix : kCompanionSuffixes) {
+        if (ec) break;
+        const fs::path companion = from + suffix;
+        if (fs::exists(companion))
+            fs::copy_file(companion, to.string() + suffix, fs::copy_options::overwrite_existing, ec);
+    }
+    if (ec) logLine("Cannot copy " + from + " into the working folder: " + ec.message());
+    return !ec;
+}
+
 PreparedDatabase DatabaseStaging::commitDB(const std::string& backupDatabasePath) {
     if (auto it = staged_.find(backupDatabasePath); it != staged_.end()) return it->second;
 
-    PreparedDatabase result{backupDatabasePath, false};
+    PreparedDatabase result{backupDatabasePath, false, {}};
     if (ensureFolder()) {
         // Numbered names keep two databases of the same name apart.
-        const fs::path copy =
-            folder_ / (std::to_string(staged_.size()) + "-" +
-                       fs::path(backupDatabasePath).filename().string());
-        std::error_code ec;
-        fs::copy_file(backupDatabasePath, copy, fs::copy_options::overwrite_existing, ec);
-        for (const char* suffix : kCompanionSuffixes) {
-            if (ec) break;
-            const fs::path companion = backupDatabasePath + suffix;
-            if (fs::exists(companion))
-                fs::copy_file(companion, copy.string() + suffix,
-                              fs::copy_options::overwrite_existing, ec);
-        }
-        if (ec) {
-            logLine("Cannot copy " + backupDatabasePath + " into the working folder: " +
-                    ec.message());
-        } else {
+        const std::string name = std::to_string(staged_.size()) + "-" +
+                                 fs::path(backupDatabasePath).filename().string();
+        const fs::path copy = folder_ / name;
+        if (copyWithCompanions(backupDatabasePath, copy)) {
+            // Copied from the backup, not from the working copy: nothing has
+            // opened either yet, but the backup is the original.
+            const fs::path untouched = folder_ / ("untouched-" + name);
+            if (keepUntouched_ && copyWithCompanions(backupDatabasePath, untouched))
+                result.untouchedPath = untouched.string();
             checkpointDatabase(copy.string());
-            result = PreparedDatabase{copy.string(), true};
+            result.path = copy.string();
+            result.isWorkingCopy = true;
         }
     }
     staged_.emplace(backupDatabasePath, result);

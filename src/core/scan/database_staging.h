@@ -8,6 +8,10 @@
 // private working folder, and the copy is switched to WAL mode and
 // checkpointed. Readers and carvers of that category read the copy. The
 // working folder is removed when the staging object goes away.
+//
+// For the deep scan, each database is also copied a second time, with its
+// companions, before the first copy is checkpointed; that untouched copy is
+// only ever read byte by byte, never opened by SQLite.
 #pragma once
 
 #include <filesystem>
@@ -20,7 +24,8 @@ namespace marlowen {
 
 class DatabaseStaging {
 public:
-    DatabaseStaging() = default;
+    // `keepUntouched`: also keep an untouched copy of every database.
+    explicit DatabaseStaging(bool keepUntouched = false) : keepUntouched_(keepUntouched) {}
     DatabaseStaging(const DatabaseStaging&) = delete;
     DatabaseStaging& operator=(const DatabaseStaging&) = delete;
     ~DatabaseStaging();
@@ -36,6 +41,9 @@ public:
 private:
     bool ensureFolder();
 
+    bool copyWithCompanions(const std::string& from, const std::filesystem::path& to);
+
+    bool keepUntouched_ = false;
     std::filesystem::path folder_;
     std::map<std::string, PreparedDatabase> staged_;
 };

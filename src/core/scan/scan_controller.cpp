@@ -1,9 +1,11 @@
 #include "core/scan/scan_controller.h"
 
 #include <exception>
+#include <span>
 
 #include "core/carve/call_carver.h"
 #include "core/carve/contact_carver.h"
+#include "core/carve/deep/deep_readers.h"
 #include "core/carve/message_carver.h"
 #include "core/carve/note_carver.h"
 #include "core/extract/calls_notes_reader.h"
@@ -25,6 +27,12 @@ constexpr Reader kFullSequence[] = {
     scanPhotoAndVideoThread, scanContactThread,    scanMessageThread,
     scanCallHistoryThread,   scanNoteThread,       scanDelContactThread,
     scanDelMessageThread,    scanDelNoteThread,    scanDelCallHistoryThread};
+// The same with the deep scan in place of the carvers.
+constexpr Reader kDeepContactsSequence[] = {scanContactThread, scanDeepContactThread};
+constexpr Reader kDeepFullSequence[] = {
+    scanPhotoAndVideoThread, scanContactThread,     scanMessageThread,
+    scanCallHistoryThread,   scanNoteThread,        scanDeepContactThread,
+    scanDeepMessageThread,   scanDeepNoteThread,    scanDeepCallHistoryThread};
 
 }  // namespace
 
@@ -35,15 +43,16 @@ bool ScanController::IOSVersionIOS6(const std::string& version) {
     return version.substr(0, version.find('.')) == "6";
 }
 
-bool ScanController::ScanIOSBackFile(const ScanTarget& target, ScanSequence sequence) {
+bool ScanController::ScanIOSBackFile(const ScanTarget& target, ScanSequence sequence,
+                                     DeletedRecordSearch search) {
     {
         std::lock_guard<std::mutex> lock(stateMutex_);
         if (scanning_) return false;
         scanning_ = true;
     }
     if (scanBackFileThreader_.joinable()) scanBackFileThreader_.join();
-    scanBackFileThreader_ = std::thread([this, target, sequence] {
-        ScanIOSBackUpFilehand(target, sequence);
+    scanBackFileThreader_ = std::thread([this, target, sequence, search] {
+        ScanIOSBackUpFilehand(target, sequence, search);
         std::lock_guard<std::mutex> lock(stateMutex_);
         scanning_ = false;
     });
@@ -66,7 +75,8 @@ std::string ScanController::lastError() const {
     return lastError_;
 }
 
-void ScanController::ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequence sequence) {
+void ScanController::ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequence sequence,
+                                           DeletedRecordSearch search) {
     {
         std::lock_guard<std::mutex> lock(stateMutex_);
         lastError_.clear();
@@ -81,15 +91,15 @@ void ScanController::ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequenc
     } else {
         // The staging folder lives exactly as long as this scan, and goes
         // also when a reader throws.
-        DatabaseStaging staging;
+        const bool deep = search == DeletedRecordSearch::Deep;
+        DatabaseStaging staging(deep);
         ReaderContext ctx{nc_, arrays_, currentNodeIsiOS6Version_,
                           [&staging](const std::string& path) { return staging.commitDB(path); }};
         try {
-            if (sequence == ScanSequence::Full) {
-                for (Reader reader : kFullSequence) reader(target.backUpFilePath, ctx);
-            } else {
-                for (Reader reader : kContactsSequence) reader(target.backUpFilePath, ctx);
-            }
+            const std::span<const Reader> readers =
+                sequence == ScanSequence::Full ? std::span<const Reader>(deep ? kDeepFullSequence : kFullSequence)
+                : std::span<const Reader>(deep ? kDeepContactsSequence : kContactsSequence);
+            for (Reader reader : readers) reader(target.backUpFilePath, ctx);
         } catch (const std::exception& e) {
             logLine(std::string("Scan stopped: ") + e.what());
             std::lock_guard<std::mutex> lock(stateMutex_);

@@ -23,6 +23,15 @@ enum class ScanSequence {
     Full,
 };
 
+// How deleted records are searched for.
+enum class DeletedRecordSearch {
+    // The signature carvers of contacts, messages, notes and calls.
+    Signatures,
+    // The deep scan (carve/deep) in their place, on untouched copies of the
+    // databases, with the same notifications and progress values.
+    Deep,
+};
+
 // What the scan needs to know of the chosen backup.
 struct ScanTarget {
     std::string backUpFilePath;
@@ -50,14 +59,16 @@ public:
     void setFinishTarget(std::function<void()> finish) { finish_ = std::move(finish); }
 
     // Starts the scan thread; false when a scan is still running.
-    bool ScanIOSBackFile(const ScanTarget& target, ScanSequence sequence = ScanSequence::Contacts);
+    bool ScanIOSBackFile(const ScanTarget& target, ScanSequence sequence = ScanSequence::Contacts,
+                         DeletedRecordSearch search = DeletedRecordSearch::Signatures);
     // Waits for the scan thread to end.
     void waitForScan();
     bool isScanning() const;
 
     // The body of the scan thread; also callable directly (it then runs on
     // the calling thread).
-    void ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequence sequence);
+    void ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequence sequence,
+                               DeletedRecordSearch search = DeletedRecordSearch::Signatures);
 
     bool currentNodeIsiOS6Version() const { return currentNodeIsiOS6Version_; }
     // Why the last scan ended without reading anything; empty otherwise.

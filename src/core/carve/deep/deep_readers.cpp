@@ -1,0 +1,98 @@
+#include "core/carve/deep/deep_readers.h"
+
+#include <filesystem>
+
+#include "core/carve/deep/deep_records.h"
+#include "core/extract/database_files.h"
+#include "core/log/log.h"
+#include "core/notify/scan_notifications.h"
+
+namespace marlowen {
+namespace {
+
+using carve::PageReader;
+using carve::deep::DeepScanResult;
+
+// A database as one deep step reads it: the scanned file, what the engine
+// found in it, and a connection to the working copy for the live rows.
+struct DeepSource {
+    PageReader file;
+    DeepScanResult found;
+    SqliteConnection live;
+};
+
+std::optional<std::string> databaseOf(const std::string& backupPath, const char* name,
+                                      const char* altName, const char* missingLine) {
+    if (backupPath.empty()) return std::nullopt;
+    auto path = findDatabaseFile(backupPath, name);
+    if (!path && altName) path = findDatabaseFile(backupPath, altName);
+    if (!path) logLine(missingLine);
+    return path;
+}
+
+// False when the database cannot be read at all; the step then posts
+// nothing, as the carvers do.
+bool scanDatabase(const std::string& dbPath, ReaderContext& ctx, DeepSource& source) {
+    const PreparedDatabase prepared = ctx.prepare(dbPath);
+    const std::string path = prepared.untouchedPath.empty() ? dbPath : prepared.untouchedPath;
+    if (!source.file.open(path)) return false;
+    // The companions are only read; a missing one is skipped.
+    PageReader wal, journal;
+    std::error_code ec;
+    if (std::filesystem::exists(path + "-wal", ec)) wal.open(path + "-wal");
+    if (std::filesystem::exists(path + "-journal", ec)) journal.open(path + "-journal");
+    source.found = carve::deep::deepScan(source.file, wal.isOpen() ? &wal : nullptr,
+                                         journal.isOpen() ? &journal : nullptr);
+    if (source.found.error != carve::deep::DeepScanError::None)
+        logLine(dbPath + ": not a readable SQLite file; no deleted records recovered");
+    source.live = openDatabase(prepared);
+    return true;
+}
+
+carve::deep::NameLookup nameLookupOf(ReaderContext& ctx) {
+    return [&ctx](const std::string& phone) { return ctx.getNameByPhoneNumber(phone); };
+}
+
+}  // namespace
+
+void scanDeepContactThread(const std::string& backupPath, ReaderContext& ctx) {
+    const auto dbPath = databaseOf(backupPath, kContactsDbName, nullptr, "contactDB is not exist");
+    DeepSource source;
+    if (!dbPath || !scanDatabase(*dbPath, ctx, source)) return;
+    for (ContactNodePtr& contact : carve::deep::deletedContacts(
+             source.found, carve::deep::liveRowsOf(source.live.get()), &source.file))
+        ctx.nc.postNotificationName(kScanDelContactInfo, std::move(contact));
+    ctx.postProgress(kProgressDelContacts);
+}
+
+void scanDeepMessageThread(const std::string& backupPath, ReaderContext& ctx) {
+    const auto dbPath = databaseOf(backupPath, kMessagesDbName, nullptr, "messageDB is not exist");
+    DeepSource source;
+    if (!dbPath || !scanDatabase(*dbPath, ctx, source)) return;
+    for (MessageNodePtr& message : carve::deep::deletedMessages(
+             source.found, carve::deep::liveRowsOf(source.live.get()), nameLookupOf(ctx)))
+        ctx.nc.postNotificationName(kScanDelMessageInfo, std::move(message));
+    ctx.postProgress(kProgressDelMessages);
+}
+
+void scanDeepNoteThread(const std::string& backupPath, ReaderContext& ctx) {
+    const auto dbPath = databaseOf(backupPath, kNotesDbName, kNotesDbAltName, "NoteDB is not exist");
+    DeepSource source;
+    if (!dbPath || !scanDatabase(*dbPath, ctx, source)) return;
+    for (NoteNodePtr& note :
+         carve::deep::deletedNotes(source.found, carve::deep::liveRowsOf(source.live.get())))
+        ctx.nc.postNotificationName(kScanDelNoteInfo, std::move(note));
+    ctx.postProgress(kProgressDelNotes);
+}
+
+void scanDeepCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
+    const auto dbPath = databaseOf(backupPath, kCallHistoryDbName, kCallHistoryDbAltName,
+                                   "messageDB is not exist");
+    DeepSource source;
+    if (!dbPath || !scanDatabase(*dbPath, ctx, source)) return;
+    for (CallHistoryNodePtr& call : carve::deep::deletedCalls(source.found, nameLookupOf(ctx)))
+        ctx.nc.postNotificationName(kScanDelCallHistoryInfo, std::move(call));
+    ctx.postProgress(kProgressDelCalls);
+}
+
+}  // namespace marlowen

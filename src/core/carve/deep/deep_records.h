@@ -1,0 +1,76 @@
+// The record nodes of the rows the deep scan recovered: deleted contacts,
+// messages, calls and notes, made by the live readers' own conversions.
+//
+// Each recovered row is turned into the row the live reader's query would
+// have answered for it (its columns found by name in the table's declared
+// schema, so every schema version maps alike), joined with the other tables
+// the live query joins (live rows first, recovered rows where the live ones
+// are gone), and converted by the live reader's row function. A recovered
+// row that is an old copy of a live record (its rowid is live) is never
+// made into a node, so no live record is listed as deleted.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/carve/deep/deep_engine.h"
+#include "core/extract/query_row.h"
+#include "core/model/record_nodes.h"
+
+struct sqlite3;
+
+namespace marlowen::carve::deep {
+
+// The text SQL answers for a value: integers in decimal, reals as SQLite
+// prints them ("%!.15g"), texts and blobs as their bytes; nullopt for NULL.
+std::optional<std::string> sqlText(const SqlValue& value);
+
+// The cells of `columns` of a recovered row of `table`, in the asked order.
+// Names match in any case; "ROWID" is the rowid when no column has that
+// name. A column the table lacks, NULL, and a lost rowid are nullopt.
+CellTexts cellsOf(const TableSchema& table, const RecoveredRow& row,
+                  std::span<const char* const> columns);
+
+// The live rows of a table as cells of `columns` (same rules as cellsOf);
+// empty when the table is missing or cannot be read.
+using LiveRows = std::function<std::vector<CellTexts>(const std::string& table,
+                                                      std::span<const char* const> columns)>;
+// LiveRows read with SQL from an open connection, which must outlive it.
+LiveRows liveRowsOf(sqlite3* db);
+
+// A contact name for a phone number or address; nullopt when none.
+using NameLookup = std::function<std::optional<std::string>(const std::string& phone)>;
+
+// Deleted contacts of an address book (ABPerson, ABMultiValue), in the
+// order found. A deleted person comes with the values of its record_id,
+// live ones first, then recovered ones. A recovered value whose person is
+// live comes as a contact of its own under that person's name, row id,
+// company, note and birthday, holding only the deleted values: a deleted
+// number of a live contact is shown, the contact is not listed again.
+// Values whose owner is neither live nor recovered come as a contact
+// without a name. `db` (the scanned file) lets a person whose rowid was
+// lost be given its owner's id from the order of its page; may be null.
+std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const LiveRows& live,
+                                            const PageReader* db);
+
+// Deleted messages, in the handle layout (message.handle_id, handle; for a
+// message whose handle is gone, chat_message_join and chat give the chat's
+// identifier) or the group_member layouts (with iMessage columns when the
+// message table has them), picked by the message table's columns.
+std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const LiveRows& live,
+                                            const NameLookup& nameOf);
+
+// Deleted calls of the call table.
+std::vector<CallHistoryNodePtr> deletedCalls(const DeepScanResult& found,
+                                             const NameLookup& nameOf);
+
+// Deleted notes of note/note_bodies or ZNOTE/ZNOTEBODY: a deleted note with
+// its body (live or recovered; bodies belong to a note by note_id, ZOWNER
+// or else the shared Z_PK), and each older body left of a note, under that
+// note's title and date when the note is known.
+std::vector<NoteNodePtr> deletedNotes(const DeepScanResult& found, const LiveRows& live);
+
+}  // namespace marlowen::carve::deep

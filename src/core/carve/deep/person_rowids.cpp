@@ -1,0 +1,116 @@
+// Corruption policy: a damaged page size gives no inference; the b-tree
+// walk visits every page at most once and at most kMaxDepth levels deep, and
+// reads through the page reader, which answers zeros outside the file.
+#include "core/carve/deep/person_rowids.h"
+
+#include <algorithm>
+#include <limits>
+#include <map>
+#include <unordered_set>
+
+#include "core/carve/deep/btree_format.h"
+
+namespace marlowen::carve::deep {
+namespace {
+
+constexpr int kMaxDepth = 40;
+
+// (offset, rowid) of each live cell, by page.
+using LiveCells = std::map<uint32_t, std::vector<std::pair<uint32_t, int64_t>>>;
+
+class TreeWalk {
+public:
+    TreeWalk(const PageReader& db, uint32_t pageSize) : db_(db), pageSize_(pageSize) {}
+
+    void walk(uint32_t pgno, int depth, LiveCells& cells) {
+        const int64_t pages = db_.size() / pageSize_;
+        // A page beyond the file, seen before (a cycle) or too deep is
+        // not a sound part of the tree.
+        if (pgno == 0 || pgno > pages || depth > kMaxDepth || !seen_.insert(pgno).second) return;
+        const uint8_t* raw = db_.run(int64_t{pgno - 1} * pageSize_, pageSize_, scratch_);
+        const std::vector<uint8_t> bytes(raw, raw + pageSize_);
+        const std::span<const uint8_t> p(bytes);
+        const size_t hdr = pgno == 1 ? 100 : 0;
+        const uint32_t kind = byteIn(p, hdr);
+        const uint32_t count = get2byte(p, hdr + 3);
+        if (kind == kTableInterior) {
+            for (uint32_t i = 0; i < count; ++i)
+                walk(get4byte(p, get2byte(p, hdr + 12 + 2 * i)), depth + 1, cells);
+            walk(get4byte(p, hdr + 8), depth + 1, cells);
+        } else if (kind == kTableLeaf) {
+            auto& mine = cells[pgno];
+            for (uint32_t i = 0; i < count; ++i) {
+                const size_t at = get2byte(p, hdr + 8 + 2 * i);
+                uint64_t payload, rowid;
+                const size_t n = getVarint(p, at, payload);
+                if (n == 0 || getVarint(p, at + n, rowid) == 0) continue;
+                mine.emplace_back(static_cast<uint32_t>(at), static_cast<int64_t>(rowid));
+            }
+        }
+    }
+
+private:
+    const PageReader& db_;
+    uint32_t pageSize_;
+    std::unordered_set<uint32_t> seen_;
+    std::vector<uint8_t> scratch_;
+};
+
+}  // namespace
+
+std::vector<std::optional<int64_t>> inferLostRowids(const PageReader& db, uint32_t root,
+                                                    const std::vector<PersonPlace>& places,
+                                                    const std::set<int64_t>& candidates) {
+    std::vector<std::optional<int64_t>> given(places.size());
+    uint32_t pageSize = (uint32_t{db.byteAt(16)} << 8) | db.byteAt(17);
+    if (pageSize == 1) pageSize = 65536;
+    // Not a power of two from 512 to 65536: page positions mean nothing.
+    if (pageSize < 512 || pageSize > 65536 || (pageSize & (pageSize - 1)) != 0) return given;
+
+    LiveCells live;
+    TreeWalk(db, pageSize).walk(root, 0, live);
+    std::set<int64_t> left = candidates;
+
+    // One slot per cell of a page: its offset, its rowid when known, and
+    // the place it stands for (-1 for a live cell).
+    struct Slot {
+        uint32_t offset;
+        std::optional<int64_t> rowid;
+        int place;
+    };
+    std::map<uint32_t, std::vector<Slot>> pages;
+    for (size_t i = 0; i < places.size(); ++i)
+        pages[places[i].page].push_back({places[i].offset, places[i].rowid, static_cast<int>(i)});
+    for (auto& [pgno, slots] : pages) {
+        if (auto it = live.find(pgno); it != live.end())
+            for (const auto& [offset, rowid] : it->second) slots.push_back({offset, rowid, -1});
+        // From the page end: rowids grow towards the page start.
+        std::sort(slots.begin(), slots.end(),
+                  [](const Slot& a, const Slot& b) { return a.offset > b.offset; });
+        int64_t low = std::numeric_limits<int64_t>::min();
+        for (size_t i = 0; i < slots.size();) {
+            if (slots[i].rowid) {
+                low = *slots[i].rowid;
+                ++i;
+                continue;
+            }
+            size_t end = i;
+            while (end < slots.size() && !slots[end].rowid) ++end;
+            const int64_t high =
+                end < slots.size() ? *slots[end].rowid : std::numeric_limits<int64_t>::max();
+            std::vector<int64_t> ids;
+            for (auto it = left.upper_bound(low); it != left.end() && *it < high; ++it)
+                ids.push_back(*it);
+            if (low < high && ids.size() == end - i) {
+                for (size_t k = 0; k < ids.size(); ++k) {
+                    given[static_cast<size_t>(slots[i + k].place)] = ids[k];
+                    left.erase(ids[k]);
+                }
+            }
+            i = end;
+        }
+    }
+    return given;
+}
+
+}  // namespace marlowen::carve::deep

@@ -1,0 +1,53 @@
+// One row of a reader's query, column by column, as SQLite answers it as
+// text. The live readers hand statement rows and table rows; the deep scan
+// hands rows it rebuilt from recovered records, in the same column order, so
+// live and recovered records go through one conversion.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <sqlite3.h>
+
+namespace marlowen {
+
+class QueryRow {
+public:
+    virtual ~QueryRow() = default;
+    // The column's text when present and not empty, else nullptr (as
+    // columnText answers); it lives as long as the row.
+    virtual const char* text(int column) const = 0;
+    // The column's stored bytes (a blob's content); empty for NULL.
+    virtual std::string_view bytes(int column) const = 0;
+    virtual int columns() const = 0;
+};
+
+// The current row of a stepped statement.
+class StatementRow final : public QueryRow {
+public:
+    explicit StatementRow(sqlite3_stmt* stmt) : stmt_(stmt) {}
+    const char* text(int column) const override;
+    std::string_view bytes(int column) const override;
+    int columns() const override;
+
+private:
+    sqlite3_stmt* stmt_;
+};
+
+// A row held as texts: nullopt for NULL. Blobs hold their bytes.
+using CellTexts = std::vector<std::optional<std::string>>;
+
+class CellRow final : public QueryRow {
+public:
+    explicit CellRow(const CellTexts& cells) : cells_(cells) {}
+    const char* text(int column) const override;
+    std::string_view bytes(int column) const override;
+    int columns() const override { return static_cast<int>(cells_.size()); }
+
+private:
+    const CellTexts& cells_;
+};
+
+}  // namespace marlowen
