@@ -90,7 +90,8 @@ void scanDeepCallHistoryThread(const std::string& backupPath, ReaderContext& ctx
                                    "messageDB is not exist");
     DeepSource source;
     if (!dbPath || !scanDatabase(*dbPath, ctx, source)) return;
-    for (CallHistoryNodePtr& call : carve::deep::deletedCalls(source.found, nameLookupOf(ctx)))
+    for (CallHistoryNodePtr& call : carve::deep::deletedCalls(
+             source.found, carve::deep::liveRowsOf(source.live.get()), nameLookupOf(ctx)))
         ctx.nc.postNotificationName(kScanDelCallHistoryInfo, std::move(call));
     ctx.postProgress(kProgressDelCalls);
 }

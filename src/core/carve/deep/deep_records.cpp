@@ -61,6 +61,23 @@ std::optional<int64_t> integerOf(const std::optional<std::string>& cell) {
     return v;
 }
 
+// The ids of the live rows of a table.
+std::unordered_set<int64_t> liveIds(const LiveRows& live, const std::string& table) {
+    static constexpr const char* kRowid[] = {"ROWID"};
+    std::unordered_set<int64_t> ids;
+    for (const CellTexts& cells : live(table, kRowid))
+        if (auto id = integerOf(cells[0])) ids.insert(*id);
+    return ids;
+}
+
+// A recovered row whose rowid is live is an older copy of that live row
+// (the row was rewritten, or a balance moved it); it is not a deletion.
+void dropOldCopies(std::vector<Recovered>& rows, const std::unordered_set<int64_t>& ids) {
+    std::erase_if(rows, [&](const Recovered& r) {
+        return r.row->rowidKnown && ids.count(r.row->rowid);
+    });
+}
+
 // --- Contacts -------------------------------------------------------------
 
 // ABMultiValue cells: record_id, property, value, UID.
@@ -69,6 +86,7 @@ constexpr const char* kValueColumns[] = {"record_id", "property", "value", "UID"
 struct Value {
     std::optional<int64_t> uid;
     CellTexts cells;
+    uint32_t page = 0, offset = 0;  // where a recovered value was found
 };
 
 void appendValues(ZNContactNode& contact, const std::vector<Value>& values) {
@@ -79,11 +97,14 @@ void appendValues(ZNContactNode& contact, const std::vector<Value>& values) {
 }
 
 // The live reader's order within one owner is its index order, that is by
-// UID; values whose UID was lost follow in the order found.
+// UID. When a UID was lost, the order of insertion stands for it: a page
+// fills from its end, so an earlier value stands further from the start.
 void sortByUid(std::vector<Value>& values) {
-    std::stable_sort(values.begin(), values.end(), [](const Value& a, const Value& b) {
-        if (a.uid && b.uid) return *a.uid < *b.uid;
-        return a.uid.has_value() && !b.uid.has_value();
+    const bool allKnown =
+        std::all_of(values.begin(), values.end(), [](const Value& v) { return v.uid.has_value(); });
+    std::stable_sort(values.begin(), values.end(), [allKnown](const Value& a, const Value& b) {
+        if (allKnown) return *a.uid < *b.uid;
+        return a.page != b.page ? a.page < b.page : a.offset > b.offset;
     });
 }
 
@@ -207,23 +228,29 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
     }
     std::unordered_map<int64_t, std::vector<Value>> liveValues;
     std::unordered_set<std::string> liveValueKeys;
+    std::unordered_map<int64_t, int64_t> liveValueOwners;  // UID -> record_id
     for (CellTexts& cells : live("ABMultiValue", kValueColumns)) {
         const auto owner = integerOf(cells[0]);
         if (!owner) continue;
         liveValueKeys.insert(valueKey(*owner, cells));
         const auto uid = integerOf(cells[3]);
-        liveValues[*owner].push_back({uid, std::move(cells)});
+        if (uid) liveValueOwners.emplace(*uid, *owner);
+        liveValues[*owner].push_back({uid, std::move(cells), 0, 0});
     }
     for (auto& [owner, values] : liveValues) sortByUid(values);
 
     // Recovered values by owner. One that equals a live value of the same
-    // owner is an old copy of that value (a label changed), not a deletion.
+    // owner, or has the UID of a live value of the same owner, is an old
+    // copy of that value (a label or the value changed), not a deletion.
     std::map<int64_t, std::vector<Value>> recoveredValues;
     for (Recovered& r : recoveredRows(found, "ABMultiValue", kValueColumns)) {
         const auto owner = integerOf(r.cells[0]);
         if (!owner || !r.cells[2] || liveValueKeys.count(valueKey(*owner, r.cells))) continue;
         const auto uid = integerOf(r.cells[3]);
-        recoveredValues[*owner].push_back({uid, std::move(r.cells)});
+        if (auto l = uid ? liveValueOwners.find(*uid) : liveValueOwners.end();
+            l != liveValueOwners.end() && l->second == *owner)
+            continue;
+        recoveredValues[*owner].push_back({uid, std::move(r.cells), r.row->page, r.row->offset});
     }
     for (auto& [owner, values] : recoveredValues) sortByUid(values);
 
@@ -340,7 +367,9 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
         addPairs(handles, found, live, "handle", kHandle);
         addPairs(chatOfMessage, found, live, "chat_message_join", kJoin);
         addPairs(chats, found, live, "chat", kChat);
-        for (Recovered& r : recoveredRows(found, "message", kHandleMessageColumns)) {
+        std::vector<Recovered> rows = recoveredRows(found, "message", kHandleMessageColumns);
+        dropOldCopies(rows, liveIds(live, "message"));
+        for (Recovered& r : rows) {
             // The other side: the message's handle, or when that is gone,
             // the identifier of the chat the message was in.
             if (auto id = integerOf(r.cells[3])) {
@@ -365,7 +394,9 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
     std::unordered_multimap<int64_t, std::string> members;
     static constexpr const char* kMember[] = {"group_id", "address"};
     addPairs(members, found, live, "group_member", kMember);
-    for (Recovered& r : recoveredRows(found, "message", columns)) {
+    std::vector<Recovered> rows = recoveredRows(found, "message", columns);
+    dropOldCopies(rows, liveIds(live, "message"));
+    for (Recovered& r : rows) {
         // The left join: one row per member of the message's group, one
         // without an address when the group has none.
         const auto group = integerOf(r.cells[1]);
@@ -384,11 +415,13 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
 
 // --- Calls ----------------------------------------------------------------
 
-std::vector<CallHistoryNodePtr> deletedCalls(const DeepScanResult& found,
+std::vector<CallHistoryNodePtr> deletedCalls(const DeepScanResult& found, const LiveRows& live,
                                              const NameLookup& nameOf) {
     static constexpr const char* kCallColumns[] = {"address", "date", "duration", "flags"};
     std::vector<CallHistoryNodePtr> out;
-    for (const Recovered& r : recoveredRows(found, "call", kCallColumns)) {
+    std::vector<Recovered> rows = recoveredRows(found, "call", kCallColumns);
+    dropOldCopies(rows, liveIds(live, "call"));
+    for (const Recovered& r : rows) {
         CallHistoryNodePtr node = callFromRow(CellRow(r.cells));
         node->setCallName(nameOf ? nameOf(node->callPhone()) : std::nullopt);
         out.push_back(std::move(node));

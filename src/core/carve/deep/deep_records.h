@@ -7,7 +7,9 @@
 // the live query joins (live rows first, recovered rows where the live ones
 // are gone), and converted by the live reader's row function. A recovered
 // row that is an old copy of a live record (its rowid is live) is never
-// made into a node, so no live record is listed as deleted.
+// made into a node, so no live record is listed as deleted. Rows the engine
+// marks partial are used as they are: a lost rowid or a rebuilt header
+// leaves the mapped values intact.
 #pragma once
 
 #include <functional>
@@ -64,7 +66,7 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
                                             const NameLookup& nameOf);
 
 // Deleted calls of the call table.
-std::vector<CallHistoryNodePtr> deletedCalls(const DeepScanResult& found,
+std::vector<CallHistoryNodePtr> deletedCalls(const DeepScanResult& found, const LiveRows& live,
                                              const NameLookup& nameOf);
 
 // Deleted notes of note/note_bodies or ZNOTE/ZNOTEBODY: a deleted note with

@@ -1,0 +1,229 @@
+// The deep scan through the real scan path (ScanController with the deep
+// option, ResultIntake): deleted records come back with the live readers'
+// conversions, and no live record is ever listed as deleted.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+
+#include "core/log/log.h"
+#include "core/notify/scan_notifications.h"
+#include "core/results/result_intake.h"
+#include "core/scan/scan_controller.h"
+#include "support/address_book_builder.h"
+#include "support/backup_folder.h"
+#include "support/call_db_builder.h"
+#include "support/message_db_builder.h"
+#include "support/notes_db_builder.h"
+#include "support/sample_backup.h"
+#include "support/temp_dir.h"
+
+namespace marlowen {
+namespace {
+
+using namespace marlowen::fixture;
+
+class DeepScanTest : public ::testing::Test {
+protected:
+    DeepScanTest() : backup(BackupFolderBuilder::inRoot(root.path())) { backup.writePlists(); }
+
+    void scan(ScanSequence sequence = ScanSequence::Full) {
+        intake.showView();
+        ScopedObserver p(nc, kScanProgressInfo,
+                         [&](const Notification& n) { progress.push_back(std::any_cast<int>(n.object)); });
+        LogSink previous = setLogSink({});
+        ScanController controller(nc);
+        controller.ScanIOSBackUpFilehand({backup.folder().string(), "6.1.2", false}, sequence,
+                                         DeletedRecordSearch::Deep);
+        setLogSink(std::move(previous));
+    }
+    template <typename List>
+    static auto deleted(const List& list) {
+        std::vector<typename List::value_type> out;
+        for (const auto& r : list)
+            if (r->bDeleted()) out.push_back(r);
+        return out;
+    }
+
+    TempDir root;
+    BackupFolderBuilder backup;
+    NotificationCenter nc;
+    ResultIntake intake{nc};
+    std::vector<int> progress;
+};
+
+struct Person {
+    std::string first, last;
+    std::vector<std::string> phones;
+    bool deleted = false;
+};
+
+// 150 people with one or two numbers each (about four leaf pages). Every
+// seventh of the first hundred and a run of three adjacent ones are
+// deleted: the rightmost, underfull page is left alone, so SQLite rebuilds
+// few pages and most freed cells keep their bytes.
+std::vector<Person> people() {
+    static const char* firsts[] = {"Ann", "Bo", "Carla", "Dmitri", "Eve", "Farid", "Greta", "Hugo",
+                                   "Ines", "Jonas"};
+    static const char* lasts[] = {"Lee",  "Marsh", "Novak", "Ortiz", "Price", "Quinn", "Reyes", "Sato",
+                                  "Tran", "Ueda", "Vogel", "Weiss", "Xu",   "Young", "Zeller"};
+    std::vector<Person> out;
+    for (int i = 0; i < 150; ++i) {
+        Person p{firsts[i % 10], lasts[i / 10], {"+1555010" + std::to_string(1000 + i)}};
+        if (i % 3 == 0) p.phones.push_back("+4930" + std::to_string(200000 + i));
+        p.deleted = (i < 100 && i % 7 == 3) || (i >= 60 && i <= 62);
+        out.push_back(std::move(p));
+    }
+    return out;
+}
+
+std::string fileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class DeepAddressBook : public DeepScanTest,
+                        public ::testing::WithParamInterface<AddressBookSchema> {};
+
+TEST_P(DeepAddressBook, EveryDeletedContactComesBackWithItsPhonesAndNoLiveOne) {
+    const std::vector<Person> all = people();
+    const auto path = backup.databasePath(DatabaseKind::AddressBook);
+    {
+        AddressBookOptions options;
+        options.schema = GetParam();
+        AddressBookBuilder book(path, options);
+        std::vector<int64_t> ids;
+        for (const Person& p : all) {
+            PersonSpec spec;
+            spec.first = p.first;
+            spec.last = p.last;
+            ids.push_back(book.addPerson(spec));
+            for (const std::string& phone : p.phones) book.addPhone(ids.back(), phone);
+        }
+        for (size_t i = 0; i < all.size(); ++i)
+            if (all[i].deleted) book.deletePerson(ids[i]);
+        // A deleted number of a live contact.
+        book.deleteValuesWhere("value = '+4930200006'");
+        book.close();
+    }
+    const std::string bytes = fileBytes(path);
+    scan(ScanSequence::Contacts);
+    EXPECT_EQ(progress, (std::vector<int>{kProgressContacts, kProgressDelContacts}));
+
+    std::set<std::string> liveNames, deletedNumbers{"+4930200006"};
+    for (const auto& c : intake.contactArray())
+        if (!c->bDeleted()) liveNames.insert(c->contactName());
+    const auto found = deleted(intake.contactArray());
+    int survived = 0;
+    for (const Person& p : all) {
+        const std::string name = p.first + " " + p.last;
+        if (!p.deleted) {
+            EXPECT_TRUE(liveNames.count(name)) << name;
+            continue;
+        }
+        deletedNumbers.insert(p.phones.begin(), p.phones.end());
+        // First and Last stand side by side in the record's content.
+        if (bytes.find(p.first + p.last) == std::string::npos) continue;
+        ++survived;
+        std::string phones;
+        for (const std::string& phone : p.phones)
+            if (bytes.find(phone) != std::string::npos) phones += " " + phone;
+        const auto match = std::count_if(found.begin(), found.end(), [&](const ContactNodePtr& c) {
+            return c->contactName() == name && c->contactPhone() == phones;
+        });
+        EXPECT_EQ(match, 1) << name << " with" << phones;
+    }
+    EXPECT_GE(survived, 10);
+    // No live contact is listed as deleted: a deleted entry under a live
+    // name holds only that contact's deleted number, and every number
+    // listed as deleted was deleted.
+    for (const auto& c : found) {
+        if (liveNames.count(c->contactName())) {
+            EXPECT_EQ(c->contactName() + "|" + c->contactPhone(), "Greta Lee| +4930200006");
+        }
+        std::istringstream numbers(c->contactPhone());
+        for (std::string n; numbers >> n;) EXPECT_TRUE(deletedNumbers.count(n)) << n;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Schemas, DeepAddressBook,
+                         ::testing::Values(AddressBookSchema::Columns34, AddressBookSchema::Columns36));
+
+TEST_F(DeepScanTest, TheSampleBackupsDeletedRecordsComeBackInTheCarversPlace) {
+    const SampleBackup sample = writeSampleBackup(root.path() / "sample");
+    backup = BackupFolderBuilder::inRoot(root.path() / "unused");
+    ScanController controller(nc);
+    intake.showView();
+    ScopedObserver p(nc, kScanProgressInfo,
+                     [&](const Notification& n) { progress.push_back(std::any_cast<int>(n.object)); });
+    LogSink previous = setLogSink({});
+    controller.ScanIOSBackUpFilehand({sample.folder.string(), "6.1.2", false}, ScanSequence::Full,
+                                     DeletedRecordSearch::Deep);
+    setLogSink(std::move(previous));
+
+    ASSERT_GE(progress.size(), 8u);
+    EXPECT_EQ(std::vector<int>(progress.end() - 8, progress.end()),
+              (std::vector<int>{kProgressContacts, kProgressMessages, kProgressCalls,
+                                kProgressNotes, kProgressDelContacts, kProgressDelMessages,
+                                kProgressDelNotes, kProgressDelCalls}));
+    // Messages (OS 6 handle layout): each deleted text once, with its
+    // other side and the live reader's direction and date.
+    const auto messages = deleted(intake.messageArray());
+    for (const std::string& text : sample.deletedMessages) {
+        const auto n = std::count_if(messages.begin(), messages.end(),
+                                     [&](const MessageNodePtr& m) { return m->messageContent() == text; });
+        EXPECT_EQ(n, 1) << text;
+    }
+    for (const auto& m : messages) {
+        EXPECT_FALSE(m->messagePhone().empty()) << m->messageContent();
+        EXPECT_NE(m->messageType(), "unknown");
+        EXPECT_EQ(m->messageDate().size(), 16u);
+    }
+    EXPECT_EQ(messages.size(), sample.deletedMessages.size());
+}
+
+TEST_F(DeepScanTest, DeletedCallsAndNotesMapLikeTheLiveOnes) {
+    {
+        CallDbBuilder calls(backup.databasePath(DatabaseKind::CallHistory));
+        for (int i = 0; i < 12; ++i) {
+            CallSpec c;
+            c.address = "+1555020" + std::to_string(1000 + i);
+            c.when = utc(2013, 3, 1 + i, 9, 30);
+            c.duration = i % 4 == 0 ? 0 : 65 * i;
+            c.flags = i % 2 ? call_flags::kOutgoing : call_flags::kIncoming;
+            calls.addCall(c);
+        }
+        calls.deleteCallsWhere("address IN ('+15550201003', '+15550201004', '+15550201008')");
+        calls.close();
+        NotesDbBuilder notes(backup.databasePath(DatabaseKind::Notes));
+        for (int i = 0; i < 8; ++i) {
+            NoteSpec n;
+            n.title = "Note " + std::to_string(i);
+            n.body = "Note " + std::to_string(i) + "<div>body text number " + std::to_string(i) + "</div>";
+            n.modified = utc(2013, 4, 1 + i, 12, 0);
+            notes.addNote(n);
+        }
+        notes.deleteNotesWhere("ZTITLE IN ('Note 2', 'Note 5')");
+        notes.close();
+    }
+    scan();
+    const auto calls = deleted(intake.callHistoryArray());
+    ASSERT_EQ(calls.size(), 3u);
+    std::set<std::string> shown;
+    for (const auto& c : calls) shown.insert(c->callPhone() + "|" + c->callDate() + "|" + c->callType() + "|" + c->callDuration());
+    EXPECT_EQ(shown, (std::set<std::string>{"+15550201003|03-04-2013 09:30|Outgoing|3 minutes",
+                                            "+15550201004|03-05-2013 09:30|Incoming|Missed",
+                                            "+15550201008|03-09-2013 09:30|Incoming|Missed"}));
+    const auto notes = deleted(intake.noteArray());
+    ASSERT_EQ(notes.size(), 2u);
+    std::set<std::string> texts;
+    for (const auto& n : notes) texts.insert(n->noteTitle() + "|" + n->noteDate() + "|" + n->noteContent());
+    EXPECT_EQ(texts, (std::set<std::string>{"Note 2|04-03-2013 12:00|Note 2<div>body text number 2</div>",
+                                            "Note 5|04-06-2013 12:00|Note 5<div>body text number 5</div>"}));
+}
+
+}  // namespace
+}  // namespace marlowen
