@@ -18,6 +18,7 @@ struct ExportOptions {
     std::string backupDir;
     std::string to;
     bool all = false;
+    bool deep = false;
     bool deletedOnly = false;
     bool json = false;
 };
@@ -34,12 +35,16 @@ void addExportCommand(CLI::App& app, CliContext& ctx) {
                     "the date and time in the current folder");
     cmd->add_flag("--all", opts->all,
                   "Scan every category (photos, messages, calls, notes), not only contacts");
+    cmd->add_flag("--deep", opts->deep,
+                  "Search deleted records with the deep scan (by each database's own schema) "
+                  "instead of the record signatures");
     cmd->add_flag("--deleted-only", opts->deletedOnly, "Export only deleted records");
     cmd->add_flag("--json", opts->json, "Print the summary as one JSON object");
     cmd->callback([opts, &ctx] {
         configureLog(ctx);
         ScanRun run =
-            runScan(opts->backupDir, opts->all ? ScanSequence::Full : ScanSequence::Contacts, ctx);
+            runScan(opts->backupDir, opts->all ? ScanSequence::Full : ScanSequence::Contacts,
+                    opts->deep ? DeletedRecordSearch::Deep : DeletedRecordSearch::Signatures, ctx);
         if (!run.results) {
             ctx.err << "marlowen-cli: " << run.error << "\n";
             ctx.exitCode = 2;

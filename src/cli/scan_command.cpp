@@ -66,6 +66,7 @@ void printListing(std::ostream& out, const ResultIntake& r) {
 struct ScanOptions {
     std::string backupDir;
     bool all = false;
+    bool deep = false;
     bool json = false;
 };
 
@@ -77,11 +78,15 @@ void addScanCommand(CLI::App& app, CliContext& ctx) {
     cmd->add_option("BACKUP_DIR", opts->backupDir, "The backup folder")->required();
     cmd->add_flag("--all", opts->all,
                   "Scan every category (photos, messages, calls, notes), not only contacts");
+    cmd->add_flag("--deep", opts->deep,
+                  "Search deleted records with the deep scan (by each database's own schema) "
+                  "instead of the record signatures");
     cmd->add_flag("--json", opts->json, "Print one JSON object");
     cmd->callback([opts, &ctx] {
         configureLog(ctx);
-        ScanRun run = runScan(opts->backupDir,
-                              opts->all ? ScanSequence::Full : ScanSequence::Contacts, ctx);
+        ScanRun run =
+            runScan(opts->backupDir, opts->all ? ScanSequence::Full : ScanSequence::Contacts,
+                    opts->deep ? DeletedRecordSearch::Deep : DeletedRecordSearch::Signatures, ctx);
         if (!run.results) {
             ctx.err << "marlowen-cli: " << run.error << "\n";
             ctx.exitCode = 2;

@@ -5,7 +5,8 @@
 
 namespace marlowen::cli {
 
-ScanRun runScan(const std::string& backupDir, ScanSequence sequence, CliContext& ctx) {
+ScanRun runScan(const std::string& backupDir, ScanSequence sequence, DeletedRecordSearch search,
+                CliContext& ctx) {
     ScanRun run;
     ZNIOSDeviceController devices;
     devices.addDeviceNodeByPath(backupDir);
@@ -27,7 +28,7 @@ ScanRun runScan(const std::string& backupDir, ScanSequence sequence, CliContext&
     scanner.setFinishTarget([&run] { run.results->ScanThreadFinish(); });
     const ScanTarget target{run.device->backUpFilePath(), run.device->strIOSVersion(),
                             run.device->bEncrypted()};
-    scanner.ScanIOSBackFile(target, sequence);
+    scanner.ScanIOSBackFile(target, sequence, search);
     scanner.waitForScan();
     bar.finish();
     run.results->setProgressHandler(nullptr);

@@ -23,6 +23,7 @@ struct ScanRun {
 };
 
 // Runs the scan; draws a progress bar on ctx.err when it is a terminal.
-ScanRun runScan(const std::string& backupDir, ScanSequence sequence, CliContext& ctx);
+ScanRun runScan(const std::string& backupDir, ScanSequence sequence, DeletedRecordSearch search,
+                CliContext& ctx);
 
 }  // namespace marlowen::cli

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <set>
+
 #include "cli_run.h"
 #include "support/backup_folder.h"
 #include "support/sample_backup.h"
@@ -60,6 +62,26 @@ TEST(ScanCommand, FolderThatIsNotABackupOrIsEncryptedFailsClearly) {
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("encrypted"), std::string::npos);
     EXPECT_EQ(r.out, "");
+}
+
+TEST(ScanCommand, DeepListsTheDeletedRecordsAndNoLiveOne) {
+    TempDir tmp;
+    const SampleBackup sample = writeSampleBackup(tmp.path() / "root");
+    const auto r = runCapture({"scan", sample.folder.string(), "--all", "--deep", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto json = nlohmann::json::parse(r.out);
+    std::set<std::string> deletedNames, liveNames;
+    for (const auto& c : json["contacts"])
+        (c["bDeleted"].get<bool>() ? deletedNames : liveNames).insert(c["contactName"].get<std::string>());
+    // The deleted people, and Bo under his own name for his deleted number.
+    std::set<std::string> expected(sample.deletedPeople.begin(), sample.deletedPeople.end());
+    expected.insert("Bo \u00d8stergaard");
+    EXPECT_EQ(deletedNames, expected);
+    std::set<std::string> deletedTexts, liveTexts;
+    for (const auto& m : json["messages"])
+        (m["bDeleted"].get<bool>() ? deletedTexts : liveTexts).insert(m["messageContent"].get<std::string>());
+    EXPECT_EQ(deletedTexts, std::set<std::string>(sample.deletedMessages.begin(), sample.deletedMessages.end()));
+    EXPECT_EQ(json["counts"]["delCallNum"], static_cast<int>(sample.deletedCalls.size()));
 }
 
 }  // namespace
