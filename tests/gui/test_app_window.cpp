@@ -12,6 +12,7 @@
 #include <QVideoWidget>
 #include <QMediaPlayer>
 #include <filesystem>
+#include <set>
 
 #include "core/scan/scan_controller.h"
 #include "gui/default_center.h"
@@ -220,6 +221,19 @@ private slots:
         QVERIFY(ui.checkBtn->isHidden());
         QVERIFY(ui.scanproView->isVisible());
         QCOMPARE(r.intake().contactNum(), 0);
+    }
+
+    void deepScanCheckBoxRunsTheDeepScan() {
+        Program p(sampleRoot_);
+        p.app.ui().deepScanBtn->setChecked(true);
+        p.scan();
+        std::set<std::string> deleted;
+        for (const auto& c : p.results().intake().contactArray())
+            if (c->bDeleted()) deleted.insert(c->contactName());
+        // The deleted people, and Bo under his own name for his deleted number.
+        std::set<std::string> expected(sample_.deletedPeople.begin(), sample_.deletedPeople.end());
+        expected.insert("Bo \u00d8stergaard");
+        QVERIFY(deleted == expected);
     }
 
     void checkBoxesApplyToEverySelectedRowAndSurviveTheFilter() {

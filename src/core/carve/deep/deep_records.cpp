@@ -327,6 +327,9 @@ constexpr const char* kGroupMessageColumns[] = {
     "svc_center", "flags", "association_id", "is_madrid",   "madrid_handle", "madrid_account",
     "madrid_flags", "madrid_attachmentInfo"};
 constexpr size_t kPlainGroupColumns = 9;
+// A group chat has a handful of members; a damaged file may give one group
+// thousands, and every message of it one row per member.
+constexpr size_t kMaxGroupJoin = 100;
 
 // key -> text of a two-column table, live rows first; a recovered row adds
 // a key only when no live row holds it.
@@ -405,7 +408,8 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
             named(messageFromGroupMemberRow(CellRow(r.cells)));
             continue;
         }
-        for (auto m = first; m != last; ++m) {
+        size_t joined = 0;
+        for (auto m = first; m != last && joined < kMaxGroupJoin; ++m, ++joined) {
             r.cells[5] = m->second;
             named(messageFromGroupMemberRow(CellRow(r.cells)));
         }
@@ -461,6 +465,7 @@ std::vector<NoteNodePtr> deletedNotes(const DeepScanResult& found, const LiveRow
         if (auto owner = ownerOf(cells); owner && cells[1]) liveBodies.emplace(*owner, *cells[1]);
 
     std::vector<Recovered> bodies = recoveredRows(found, bodyTable, bodyColumns);
+    dropOldCopies(bodies, liveIds(live, bodyTable));
     std::vector<bool> used(bodies.size(), false);
     // The row noteFromRow reads: title, summary, dates, body.
     auto noteNode = [](const CellTexts& note, std::optional<std::string> body) {
@@ -469,25 +474,38 @@ std::vector<NoteNodePtr> deletedNotes(const DeepScanResult& found, const LiveRow
         return noteFromRow(CellRow(cells));
     };
 
+    // The first recovered body of each owner.
+    std::unordered_map<int64_t, size_t> bodiesOf;
+    for (size_t i = 0; i < bodies.size(); ++i)
+        if (auto owner = ownerOf(bodies[i].cells); owner && bodies[i].cells[1])
+            bodiesOf.emplace(*owner, i);
+    // Title searches read every body; a damaged file with many notes
+    // without ids gets this many.
+    constexpr size_t kMaxTitleSearches = 1000;
+    size_t searches = 0;
+
     std::unordered_map<int64_t, CellTexts> recoveredNotes;
     for (Recovered& n : recoveredRows(found, noteTable, noteColumns)) {
         const auto id = integerOf(n.cells[0]);
         if (id && liveNotes.count(*id)) continue;  // an old copy of a live note
         std::optional<std::string> body;
         if (id) {
-            if (auto b = liveBodies.find(*id); b != liveBodies.end()) body = b->second;
-        }
-        for (size_t i = 0; !body && i < bodies.size(); ++i) {
-            if (used[i] || !bodies[i].cells[1]) continue;
-            const auto owner = ownerOf(bodies[i].cells);
-            // A note whose id was lost takes an unowned body that holds its
-            // title (a note's body begins with its title).
-            const bool mine = id ? owner == id
-                                 : (!owner || (!liveNotes.count(*owner))) && n.cells[1] &&
-                                       bodies[i].cells[1]->find(*n.cells[1]) != std::string::npos;
-            if (!mine) continue;
-            used[i] = true;
-            body = bodies[i].cells[1];
+            if (auto b = liveBodies.find(*id); b != liveBodies.end()) {
+                body = b->second;
+            } else if (auto r = bodiesOf.find(*id); r != bodiesOf.end() && !used[r->second]) {
+                used[r->second] = true;
+                body = bodies[r->second].cells[1];
+            }
+        } else if (n.cells[1] && ++searches <= kMaxTitleSearches) {
+            // A note whose id was lost takes a body of no known note that
+            // holds its title (a note's body begins with its title).
+            for (size_t i = 0; !body && i < bodies.size(); ++i) {
+                const auto owner = ownerOf(bodies[i].cells);
+                if (used[i] || !bodies[i].cells[1] || (owner && liveNotes.count(*owner))) continue;
+                if (bodies[i].cells[1]->find(*n.cells[1]) == std::string::npos) continue;
+                used[i] = true;
+                body = bodies[i].cells[1];
+            }
         }
         if (id) recoveredNotes.emplace(*id, n.cells);
         out.push_back(noteNode(n.cells, std::move(body)));

@@ -71,8 +71,9 @@ std::vector<CallHistoryNodePtr> deletedCalls(const DeepScanResult& found, const 
 
 // Deleted notes of note/note_bodies or ZNOTE/ZNOTEBODY: a deleted note with
 // its body (live or recovered; bodies belong to a note by note_id, ZOWNER
-// or else the shared Z_PK), and each older body left of a note, under that
-// note's title and date when the note is known.
+// or else the shared Z_PK; a note whose id was lost takes a body of no
+// known note that holds its title), and each deleted body no note took,
+// under its note's title and date when that note is known.
 std::vector<NoteNodePtr> deletedNotes(const DeepScanResult& found, const LiveRows& live);
 
 }  // namespace marlowen::carve::deep

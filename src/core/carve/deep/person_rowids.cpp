@@ -98,8 +98,10 @@ std::vector<std::optional<int64_t>> inferLostRowids(const PageReader& db, uint32
             while (end < slots.size() && !slots[end].rowid) ++end;
             const int64_t high =
                 end < slots.size() ? *slots[end].rowid : std::numeric_limits<int64_t>::max();
+            // One more than the run is enough to know the count differs.
             std::vector<int64_t> ids;
-            for (auto it = left.upper_bound(low); it != left.end() && *it < high; ++it)
+            for (auto it = left.upper_bound(low);
+                 it != left.end() && *it < high && ids.size() <= end - i; ++it)
                 ids.push_back(*it);
             if (low < high && ids.size() == end - i) {
                 for (size_t k = 0; k < ids.size(); ++k) {
