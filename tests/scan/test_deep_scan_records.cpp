@@ -30,13 +30,13 @@ class DeepScanTest : public ::testing::Test {
 protected:
     DeepScanTest() : backup(BackupFolderBuilder::inRoot(root.path())) { backup.writePlists(); }
 
-    void scan(ScanSequence sequence = ScanSequence::Full) {
+    void scan(ScanSequence sequence = ScanSequence::Full, std::string version = "6.1.2") {
         intake.showView();
         ScopedObserver p(nc, kScanProgressInfo,
                          [&](const Notification& n) { progress.push_back(std::any_cast<int>(n.object)); });
         LogSink previous = setLogSink({});
         ScanController controller(nc);
-        controller.ScanIOSBackUpFilehand({backup.folder().string(), "6.1.2", false}, sequence,
+        controller.ScanIOSBackUpFilehand({backup.folder().string(), version, false}, sequence,
                                          DeletedRecordSearch::Deep);
         setLogSink(std::move(previous));
     }
@@ -183,6 +183,41 @@ TEST_F(DeepScanTest, TheSampleBackupsDeletedRecordsComeBackInTheCarversPlace) {
         EXPECT_EQ(m->messageDate().size(), 16u);
     }
     EXPECT_EQ(messages.size(), sample.deletedMessages.size());
+}
+
+TEST_F(DeepScanTest, Os5MessagesTakeTheirAddressFromTheGroupMembersLiveOrDeleted) {
+    {
+        MessageDbBuilder db(backup.databasePath(DatabaseKind::Messages),
+                            {.layout = MessageLayout::Os5});
+        const char* addresses[] = {"+15550301000", "+15550301001", "carmen@example.org"};
+        for (int i = 0; i < 12; ++i) {
+            MessageSpec m;
+            m.address = addresses[i % 3];
+            m.iMessage = i % 3 == 2;
+            m.fromMe = i % 2 == 1;
+            m.text = "message number " + std::to_string(i);
+            m.when = utc(2012, 6, 1 + i, 8, 15);
+            db.addMessage(m);
+        }
+        // A whole conversation (its group member goes too, so the messages'
+        // own address names the other side) and two single messages, one
+        // an iMessage (the live reader shows its madrid_flags as "unknown").
+        db.deleteConversation("+15550301001", false);
+        db.deleteMessagesWhere("text IN ('message number 3', 'message number 5')");
+        db.close();
+    }
+    scan(ScanSequence::Full, "5.1.1");
+    std::set<std::string> shown;
+    for (const auto& m : deleted(intake.messageArray()))
+        shown.insert(m->messageContent() + "|" + m->messagePhone() + "|" + m->messageType() + "|" +
+                     (m->bImessage() ? "iMessage" : "SMS") + "|" + m->messageDate());
+    EXPECT_EQ(shown, (std::set<std::string>{
+                         "message number 1|+15550301001|Send|SMS|06-02-2012 08:15",
+                         "message number 3|+15550301000|Send|SMS|06-04-2012 08:15",
+                         "message number 4|+15550301001|Received|SMS|06-05-2012 08:15",
+                         "message number 5|carmen@example.org|unknown|iMessage|06-06-2012 08:15",
+                         "message number 7|+15550301001|Send|SMS|06-08-2012 08:15",
+                         "message number 10|+15550301001|Received|SMS|06-11-2012 08:15"}));
 }
 
 TEST_F(DeepScanTest, DeletedCallsAndNotesMapLikeTheLiveOnes) {

@@ -9,8 +9,10 @@
 #include <sstream>
 
 #include "core/results/result_intake.h"
+#include "core/scan/database_staging.h"
 #include "support/address_book_builder.h"
 #include "support/backup_folder.h"
+#include "support/file_bytes.h"
 #include "support/sample_backup.h"
 #include "support/temp_dir.h"
 
@@ -99,6 +101,41 @@ TEST_F(ScanControllerTest, WalContentOfTheBackupIsReadFromTheWorkingCopy) {
     ASSERT_EQ(intake.contactArray().size(), 1u);
     EXPECT_EQ(intake.contactArray()[0]->contactName(), "Only InWal");
     EXPECT_EQ(snapshot(backup.folder()), before);
+}
+
+TEST_F(ScanControllerTest, DeepScanReadsUntouchedCopiesAndLeavesTheBackupAlone) {
+    BackupFolderBuilder backup(tmp.path() / "b");
+    backup.writePlists();
+    const fs::path db = backup.databasePath(DatabaseKind::AddressBook);
+    {
+        AddressBookBuilder book(db, {.db = {.journal = JournalMode::Wal, .keepWalFrames = true}});
+        book.addPerson({.first = "Only", .last = "InWal"});
+    }
+    const auto before = snapshot(backup.folder());
+    {
+        // The untouched copy holds the backup's bytes and its "-wal" as
+        // they were; the working copy beside it is checkpointed.
+        DatabaseStaging staging(true);
+        const PreparedDatabase prepared = staging.commitDB(db.string());
+        ASSERT_FALSE(prepared.untouchedPath.empty());
+        EXPECT_EQ(readFileBytes(db), readFileBytes(prepared.untouchedPath));
+        EXPECT_EQ(readFileBytes(db.string() + "-wal"), readFileBytes(prepared.untouchedPath + "-wal"));
+        EXPECT_GT(readFileBytes(prepared.untouchedPath + "-wal").size(), 0u);
+        EXPECT_EQ(staging.commitDB(db.string()).untouchedPath, prepared.untouchedPath);
+        EXPECT_TRUE(DatabaseStaging().commitDB(db.string()).untouchedPath.empty());
+    }
+    const fs::path workRoot = tmp.path() / "work";
+    fs::create_directories(workRoot);
+    ::setenv("TMPDIR", workRoot.c_str(), 1);
+    intake.showView();
+    ASSERT_TRUE(scanner.ScanIOSBackFile(targetFor(backup.folder()), ScanSequence::Full,
+                                        DeletedRecordSearch::Deep));
+    scanner.waitForScan();
+    ::unsetenv("TMPDIR");
+    ASSERT_EQ(intake.contactArray().size(), 1u);
+    EXPECT_EQ(intake.lastProgress(), 75);  // the deep contact step ran; nothing else exists
+    EXPECT_EQ(snapshot(backup.folder()), before);
+    EXPECT_TRUE(fs::is_empty(workRoot));
 }
 
 TEST_F(ScanControllerTest, MissingDatabaseStillFinishesAndTwoScansStartFresh) {

@@ -70,7 +70,8 @@ void scanDeepMessageThread(const std::string& backupPath, ReaderContext& ctx) {
     DeepSource source;
     if (!dbPath || !scanDatabase(*dbPath, ctx, source)) return;
     for (MessageNodePtr& message : carve::deep::deletedMessages(
-             source.found, carve::deep::liveRowsOf(source.live.get()), nameLookupOf(ctx)))
+             source.found, carve::deep::liveRowsOf(source.live.get()), nameLookupOf(ctx),
+             ctx.currentNodeIsiOS6Version))
         ctx.nc.postNotificationName(kScanDelMessageInfo, std::move(message));
     ctx.postProgress(kProgressDelMessages);
 }

@@ -353,7 +353,7 @@ void addPairs(Map& map, const DeepScanResult& found, const LiveRows& live, const
 }  // namespace
 
 std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const LiveRows& live,
-                                            const NameLookup& nameOf) {
+                                            const NameLookup& nameOf, bool handleLayoutFirst) {
     std::vector<MessageNodePtr> out;
     const TableSchema* messages = tableNamed(found, "message");
     if (!messages) return out;
@@ -362,7 +362,13 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
         out.push_back(std::move(node));
     };
 
-    if (hasColumn(*messages, "handle_id")) {
+    // The layout the live reader's queries settle on for this file, so a
+    // deleted message reads exactly like a live one would.
+    const bool handleLayout = hasColumn(*messages, "handle_id") && tableNamed(found, "handle");
+    const bool groupLayout = hasColumn(*messages, "group_id") && tableNamed(found, "group_member");
+    const bool madrid = !handleLayoutFirst && groupLayout &&
+                        hasColumn(*messages, "is_madrid") && hasColumn(*messages, "madrid_handle");
+    if (handleLayout && (handleLayoutFirst || !groupLayout)) {
         std::unordered_map<int64_t, std::string> handles, chatOfMessage, chats;
         static constexpr const char* kHandle[] = {"ROWID", "id"};
         static constexpr const char* kJoin[] = {"message_id", "chat_id"};
@@ -391,7 +397,7 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
         return out;
     }
 
-    const bool madrid = hasColumn(*messages, "is_madrid");
+    if (!groupLayout) return out;
     const std::span<const char* const> columns(
         kGroupMessageColumns, madrid ? std::size(kGroupMessageColumns) : kPlainGroupColumns);
     std::unordered_multimap<int64_t, std::string> members;
@@ -405,6 +411,10 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
         const auto group = integerOf(r.cells[1]);
         auto [first, last] = group ? members.equal_range(*group) : std::pair{members.end(), members.end()};
         if (first == last) {
+            // The group went with the message: the message's own address
+            // column names the other side.
+            static constexpr const char* kAddress[] = {"address"};
+            r.cells[5] = cellsOf(*messages, *r.row, kAddress)[0];
             named(messageFromGroupMemberRow(CellRow(r.cells)));
             continue;
         }

@@ -58,12 +58,15 @@ using NameLookup = std::function<std::optional<std::string>(const std::string& p
 std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const LiveRows& live,
                                             const PageReader* db);
 
-// Deleted messages, in the handle layout (message.handle_id, handle; for a
-// message whose handle is gone, chat_message_join and chat give the chat's
-// identifier) or the group_member layouts (with iMessage columns when the
-// message table has them), picked by the message table's columns.
+// Deleted messages, in the layout the live reader settles on for the file:
+// with `handleLayoutFirst` (the backup's OS 6 flag) the handle layout when
+// the file has it, else the group_member layout without iMessage columns;
+// without it the group_member layout (with iMessage columns when the
+// message table has them), else the handle layout. A message whose handle
+// is gone takes its chat's identifier (chat_message_join, chat); one whose
+// group is gone takes message.address.
 std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const LiveRows& live,
-                                            const NameLookup& nameOf);
+                                            const NameLookup& nameOf, bool handleLayoutFirst);
 
 // Deleted calls of the call table.
 std::vector<CallHistoryNodePtr> deletedCalls(const DeepScanResult& found, const LiveRows& live,
