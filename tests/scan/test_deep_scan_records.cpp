@@ -32,8 +32,9 @@ protected:
 
     void scan(ScanSequence sequence = ScanSequence::Full, std::string version = "6.1.2") {
         intake.showView();
-        ScopedObserver p(nc, kScanProgressInfo,
-                         [&](const Notification& n) { progress.push_back(std::any_cast<int>(n.object)); });
+        ScopedObserver p(nc, kScanProgressInfo, [&](const Notification& n) {
+            progress.push_back(std::any_cast<int>(n.object));
+        });
         LogSink previous = setLogSink({});
         ScanController controller(nc);
         controller.ScanIOSBackUpFilehand({backup.folder().string(), version, false}, sequence,
@@ -66,10 +67,11 @@ struct Person {
 // deleted: the rightmost, underfull page is left alone, so SQLite rebuilds
 // few pages and most freed cells keep their bytes.
 std::vector<Person> people() {
-    static const char* firsts[] = {"Ann", "Bo", "Carla", "Dmitri", "Eve", "Farid", "Greta", "Hugo",
-                                   "Ines", "Jonas"};
-    static const char* lasts[] = {"Lee",  "Marsh", "Novak", "Ortiz", "Price", "Quinn", "Reyes", "Sato",
-                                  "Tran", "Ueda", "Vogel", "Weiss", "Xu",   "Young", "Zeller"};
+    static const char* firsts[] = {"Ann",   "Bo",    "Carla", "Dmitri", "Eve",
+                                   "Farid", "Greta", "Hugo",  "Ines",   "Jonas"};
+    static const char* lasts[] = {"Lee",   "Marsh", "Novak", "Ortiz", "Price",
+                                  "Quinn", "Reyes", "Sato",  "Tran",  "Ueda",
+                                  "Vogel", "Weiss", "Xu",    "Young", "Zeller"};
     std::vector<Person> out;
     for (int i = 0; i < 150; ++i) {
         Person p{firsts[i % 10], lasts[i / 10], {"+1555010" + std::to_string(1000 + i)}};
@@ -150,15 +152,17 @@ TEST_P(DeepAddressBook, EveryDeletedContactComesBackWithItsPhonesAndNoLiveOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Schemas, DeepAddressBook,
-                         ::testing::Values(AddressBookSchema::Columns34, AddressBookSchema::Columns36));
+                         ::testing::Values(AddressBookSchema::Columns34,
+                                           AddressBookSchema::Columns36));
 
 TEST_F(DeepScanTest, TheSampleBackupsDeletedRecordsComeBackInTheCarversPlace) {
     const SampleBackup sample = writeSampleBackup(root.path() / "sample");
     backup = BackupFolderBuilder::inRoot(root.path() / "unused");
     ScanController controller(nc);
     intake.showView();
-    ScopedObserver p(nc, kScanProgressInfo,
-                     [&](const Notification& n) { progress.push_back(std::any_cast<int>(n.object)); });
+    ScopedObserver p(nc, kScanProgressInfo, [&](const Notification& n) {
+        progress.push_back(std::any_cast<int>(n.object));
+    });
     LogSink previous = setLogSink({});
     controller.ScanIOSBackUpFilehand({sample.folder.string(), "6.1.2", false}, ScanSequence::Full,
                                      DeletedRecordSearch::Deep);
@@ -173,8 +177,9 @@ TEST_F(DeepScanTest, TheSampleBackupsDeletedRecordsComeBackInTheCarversPlace) {
     // other side and the live reader's direction and date.
     const auto messages = deleted(intake.messageArray());
     for (const std::string& text : sample.deletedMessages) {
-        const auto n = std::count_if(messages.begin(), messages.end(),
-                                     [&](const MessageNodePtr& m) { return m->messageContent() == text; });
+        const auto n =
+            std::count_if(messages.begin(), messages.end(),
+                          [&](const MessageNodePtr& m) { return m->messageContent() == text; });
         EXPECT_EQ(n, 1) << text;
     }
     for (const auto& m : messages) {
@@ -237,7 +242,8 @@ TEST_F(DeepScanTest, DeletedCallsAndNotesMapLikeTheLiveOnes) {
         for (int i = 0; i < 8; ++i) {
             NoteSpec n;
             n.title = "Note " + std::to_string(i);
-            n.body = "Note " + std::to_string(i) + "<div>body text number " + std::to_string(i) + "</div>";
+            n.body = "Note " + std::to_string(i) + "<div>body text number " + std::to_string(i) +
+                     "</div>";
             n.modified = utc(2013, 4, 1 + i, 12, 0);
             notes.addNote(n);
         }
@@ -248,16 +254,20 @@ TEST_F(DeepScanTest, DeletedCallsAndNotesMapLikeTheLiveOnes) {
     const auto calls = deleted(intake.callHistoryArray());
     ASSERT_EQ(calls.size(), 3u);
     std::set<std::string> shown;
-    for (const auto& c : calls) shown.insert(c->callPhone() + "|" + c->callDate() + "|" + c->callType() + "|" + c->callDuration());
+    for (const auto& c : calls)
+        shown.insert(c->callPhone() + "|" + c->callDate() + "|" + c->callType() + "|" +
+                     c->callDuration());
     EXPECT_EQ(shown, (std::set<std::string>{"+15550201003|03-04-2013 09:30|Outgoing|3 minutes",
                                             "+15550201004|03-05-2013 09:30|Incoming|Missed",
                                             "+15550201008|03-09-2013 09:30|Incoming|Missed"}));
     const auto notes = deleted(intake.noteArray());
     ASSERT_EQ(notes.size(), 2u);
     std::set<std::string> texts;
-    for (const auto& n : notes) texts.insert(n->noteTitle() + "|" + n->noteDate() + "|" + n->noteContent());
-    EXPECT_EQ(texts, (std::set<std::string>{"Note 2|04-03-2013 12:00|Note 2<div>body text number 2</div>",
-                                            "Note 5|04-06-2013 12:00|Note 5<div>body text number 5</div>"}));
+    for (const auto& n : notes)
+        texts.insert(n->noteTitle() + "|" + n->noteDate() + "|" + n->noteContent());
+    EXPECT_EQ(texts, (std::set<std::string>{
+                         "Note 2|04-03-2013 12:00|Note 2<div>body text number 2</div>",
+                         "Note 5|04-06-2013 12:00|Note 5<div>body text number 5</div>"}));
 }
 
 }  // namespace

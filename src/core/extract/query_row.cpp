@@ -4,7 +4,9 @@
 
 namespace marlowen {
 
-const char* StatementRow::text(int column) const { return columnText(stmt_, column); }
+const char* StatementRow::text(int column) const {
+    return columnText(stmt_, column);
+}
 
 std::string_view StatementRow::bytes(int column) const {
     if (!stmt_ || column < 0 || column >= sqlite3_column_count(stmt_)) return {};
@@ -14,7 +16,9 @@ std::string_view StatementRow::bytes(int column) const {
     return {data, static_cast<size_t>(length)};
 }
 
-int StatementRow::columns() const { return stmt_ ? sqlite3_column_count(stmt_) : 0; }
+int StatementRow::columns() const {
+    return stmt_ ? sqlite3_column_count(stmt_) : 0;
+}
 
 const char* CellRow::text(int column) const {
     if (column < 0 || column >= columns()) return nullptr;

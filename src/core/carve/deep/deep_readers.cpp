@@ -69,15 +69,16 @@ void scanDeepMessageThread(const std::string& backupPath, ReaderContext& ctx) {
     const auto dbPath = databaseOf(backupPath, kMessagesDbName, nullptr, "messageDB is not exist");
     DeepSource source;
     if (!dbPath || !scanDatabase(*dbPath, ctx, source)) return;
-    for (MessageNodePtr& message : carve::deep::deletedMessages(
-             source.found, carve::deep::liveRowsOf(source.live.get()), nameLookupOf(ctx),
-             ctx.currentNodeIsiOS6Version))
+    for (MessageNodePtr& message :
+         carve::deep::deletedMessages(source.found, carve::deep::liveRowsOf(source.live.get()),
+                                      nameLookupOf(ctx), ctx.currentNodeIsiOS6Version))
         ctx.nc.postNotificationName(kScanDelMessageInfo, std::move(message));
     ctx.postProgress(kProgressDelMessages);
 }
 
 void scanDeepNoteThread(const std::string& backupPath, ReaderContext& ctx) {
-    const auto dbPath = databaseOf(backupPath, kNotesDbName, kNotesDbAltName, "NoteDB is not exist");
+    const auto dbPath =
+        databaseOf(backupPath, kNotesDbName, kNotesDbAltName, "NoteDB is not exist");
     DeepSource source;
     if (!dbPath || !scanDatabase(*dbPath, ctx, source)) return;
     for (NoteNodePtr& note :
@@ -87,8 +88,8 @@ void scanDeepNoteThread(const std::string& backupPath, ReaderContext& ctx) {
 }
 
 void scanDeepCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
-    const auto dbPath = databaseOf(backupPath, kCallHistoryDbName, kCallHistoryDbAltName,
-                                   "messageDB is not exist");
+    const auto dbPath =
+        databaseOf(backupPath, kCallHistoryDbName, kCallHistoryDbAltName, "messageDB is not exist");
     DeepSource source;
     if (!dbPath || !scanDatabase(*dbPath, ctx, source)) return;
     for (CallHistoryNodePtr& call : carve::deep::deletedCalls(

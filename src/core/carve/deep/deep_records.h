@@ -14,34 +14,13 @@
 
 #include <functional>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
-#include "core/carve/deep/deep_engine.h"
-#include "core/extract/query_row.h"
+#include "core/carve/deep/deep_cells.h"
 #include "core/model/record_nodes.h"
 
-struct sqlite3;
-
 namespace marlowen::carve::deep {
-
-// The text SQL answers for a value: integers in decimal, reals as SQLite
-// prints them ("%!.15g"), texts and blobs as their bytes; nullopt for NULL.
-std::optional<std::string> sqlText(const SqlValue& value);
-
-// The cells of `columns` of a recovered row of `table`, in the asked order.
-// Names match in any case; "ROWID" is the rowid when no column has that
-// name. A column the table lacks, NULL, and a lost rowid are nullopt.
-CellTexts cellsOf(const TableSchema& table, const RecoveredRow& row,
-                  std::span<const char* const> columns);
-
-// The live rows of a table as cells of `columns` (same rules as cellsOf);
-// empty when the table is missing or cannot be read.
-using LiveRows = std::function<std::vector<CellTexts>(const std::string& table,
-                                                      std::span<const char* const> columns)>;
-// LiveRows read with SQL from an open connection, which must outlive it.
-LiveRows liveRowsOf(sqlite3* db);
 
 // A contact name for a phone number or address; nullopt when none.
 using NameLookup = std::function<std::optional<std::string>(const std::string& phone)>;
