@@ -341,10 +341,11 @@ void QuillonAppDelegate::actScanIOSBackupFile() {
     showResultView();
     const bool all = ui_->scanAllBtn->isChecked();
     resultViewController_->showView(ui_->contentView, *node, all);
-    const DeletedRecordSearch search = ui_->deepScanBtn->isChecked() ? DeletedRecordSearch::Deep
-                                                                     : DeletedRecordSearch::Signatures;
-    scan_.ScanIOSBackFile(ScanTarget{node->backUpFilePath(), node->strIOSVersion(), node->bEncrypted()},
-                          all ? ScanSequence::Full : ScanSequence::Contacts, search);
+    const DeletedRecordSearch search =
+        ui_->deepScanBtn->isChecked() ? DeletedRecordSearch::Deep : DeletedRecordSearch::Signatures;
+    scan_.ScanIOSBackFile(
+        ScanTarget{node->backUpFilePath(), node->strIOSVersion(), node->bEncrypted()},
+        all ? ScanSequence::Full : ScanSequence::Contacts, search);
 }
 
 }  // namespace marlowen::gui

@@ -72,15 +72,18 @@ TEST(ScanCommand, DeepListsTheDeletedRecordsAndNoLiveOne) {
     const auto json = nlohmann::json::parse(r.out);
     std::set<std::string> deletedNames, liveNames;
     for (const auto& c : json["contacts"])
-        (c["bDeleted"].get<bool>() ? deletedNames : liveNames).insert(c["contactName"].get<std::string>());
+        (c["bDeleted"].get<bool>() ? deletedNames : liveNames)
+            .insert(c["contactName"].get<std::string>());
     // The deleted people, and Bo under his own name for his deleted number.
     std::set<std::string> expected(sample.deletedPeople.begin(), sample.deletedPeople.end());
     expected.insert("Bo \u00d8stergaard");
     EXPECT_EQ(deletedNames, expected);
     std::set<std::string> deletedTexts, liveTexts;
     for (const auto& m : json["messages"])
-        (m["bDeleted"].get<bool>() ? deletedTexts : liveTexts).insert(m["messageContent"].get<std::string>());
-    EXPECT_EQ(deletedTexts, std::set<std::string>(sample.deletedMessages.begin(), sample.deletedMessages.end()));
+        (m["bDeleted"].get<bool>() ? deletedTexts : liveTexts)
+            .insert(m["messageContent"].get<std::string>());
+    EXPECT_EQ(deletedTexts,
+              std::set<std::string>(sample.deletedMessages.begin(), sample.deletedMessages.end()));
     EXPECT_EQ(json["counts"]["delCallNum"], static_cast<int>(sample.deletedCalls.size()));
 }
 

@@ -119,7 +119,8 @@ TEST_F(ScanControllerTest, DeepScanReadsUntouchedCopiesAndLeavesTheBackupAlone) 
         const PreparedDatabase prepared = staging.commitDB(db.string());
         ASSERT_FALSE(prepared.untouchedPath.empty());
         EXPECT_EQ(readFileBytes(db), readFileBytes(prepared.untouchedPath));
-        EXPECT_EQ(readFileBytes(db.string() + "-wal"), readFileBytes(prepared.untouchedPath + "-wal"));
+        EXPECT_EQ(readFileBytes(db.string() + "-wal"),
+                  readFileBytes(prepared.untouchedPath + "-wal"));
         EXPECT_GT(readFileBytes(prepared.untouchedPath + "-wal").size(), 0u);
         EXPECT_EQ(staging.commitDB(db.string()).untouchedPath, prepared.untouchedPath);
         EXPECT_TRUE(DatabaseStaging().commitDB(db.string()).untouchedPath.empty());

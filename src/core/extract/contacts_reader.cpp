@@ -102,7 +102,8 @@ void scanContactThread(const std::string& backupPath, ReaderContext& ctx) {
                 SqliteStatement persons(db.get(), kPersonQuery);
                 if (persons) {
                     while (sqlite3_step(persons.get()) == SQLITE_ROW)
-                        ctx.arrays.contactArray.push_back(contactFromRow(StatementRow(persons.get())));
+                        ctx.arrays.contactArray.push_back(
+                            contactFromRow(StatementRow(persons.get())));
                 }
             }
             // One statement rebound per contact answers exactly what a fresh

@@ -10,9 +10,9 @@ namespace marlowen {
 // The ABPerson columns a contact is read from, in the order contactFromRow
 // takes them (the column names match in any case).
 inline constexpr const char* kPersonQueryColumns[] = {
-    "ROWID",  "First",          "Department",   "DisplayName", "FirstPhonetic", "JobTitle",
-    "Organization", "Middle",   "MiddlePhonetic", "CreationDate", "Last",     "Note",
-    "Nickname", "Prefix",       "Suffix",       "Birthday"};
+    "ROWID",        "First",  "Department",     "DisplayName",  "FirstPhonetic", "JobTitle",
+    "Organization", "Middle", "MiddlePhonetic", "CreationDate", "Last",          "Note",
+    "Nickname",     "Prefix", "Suffix",         "Birthday"};
 
 // One contact of a row of kPersonQueryColumns: the name is First, then
 // " Middle" and " Last" appended when present (one blank each, also to an

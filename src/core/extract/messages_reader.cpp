@@ -71,10 +71,10 @@ MessageNodePtr messageFromGroupMemberRow(const QueryRow& row) {
     if (isMadrid && std::atoi(isMadrid) == 1) {
         node->setBImessage(true);
         if (const char* t = row.text(10)) node->setMessagePhone(GetStringFormChar(t));
-        if (const char* t = row.text(12))
-            node->setMessageType(directionOfFlags(std::atoi(t)));
+        if (const char* t = row.text(12)) node->setMessageType(directionOfFlags(std::atoi(t)));
         if (row.columns() > 13 && !row.bytes(13).empty())
-            node->setMessageContent(GetStringFormChar(std::string_view(attachmentText(row.bytes(13)))));
+            node->setMessageContent(
+                GetStringFormChar(std::string_view(attachmentText(row.bytes(13)))));
     }
     return node;
 }

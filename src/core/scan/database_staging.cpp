@@ -54,7 +54,8 @@ bool DatabaseStaging::copyWithCompanions(const std::string& from, const fs::path
         if (ec) break;
         const fs::path companion = from + suffix;
         if (fs::exists(companion))
-            fs::copy_file(companion, to.string() + suffix, fs::copy_options::overwrite_existing, ec);
+            fs::copy_file(companion, to.string() + suffix, fs::copy_options::overwrite_existing,
+                          ec);
     }
     if (ec) logLine("Cannot copy " + from + " into the working folder: " + ec.message());
     return !ec;
@@ -66,8 +67,8 @@ PreparedDatabase DatabaseStaging::commitDB(const std::string& backupDatabasePath
     PreparedDatabase result{backupDatabasePath, false, {}};
     if (ensureFolder()) {
         // Numbered names keep two databases of the same name apart.
-        const std::string name = std::to_string(staged_.size()) + "-" +
-                                 fs::path(backupDatabasePath).filename().string();
+        const std::string name =
+            std::to_string(staged_.size()) + "-" + fs::path(backupDatabasePath).filename().string();
         const fs::path copy = folder_ / name;
         if (copyWithCompanions(backupDatabasePath, copy)) {
             // Copied from the backup, not from the working copy: nothing has

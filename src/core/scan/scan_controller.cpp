@@ -30,9 +30,9 @@ constexpr Reader kFullSequence[] = {
 // The same with the deep scan in place of the carvers.
 constexpr Reader kDeepContactsSequence[] = {scanContactThread, scanDeepContactThread};
 constexpr Reader kDeepFullSequence[] = {
-    scanPhotoAndVideoThread, scanContactThread,     scanMessageThread,
-    scanCallHistoryThread,   scanNoteThread,        scanDeepContactThread,
-    scanDeepMessageThread,   scanDeepNoteThread,    scanDeepCallHistoryThread};
+    scanPhotoAndVideoThread, scanContactThread,  scanMessageThread,
+    scanCallHistoryThread,   scanNoteThread,     scanDeepContactThread,
+    scanDeepMessageThread,   scanDeepNoteThread, scanDeepCallHistoryThread};
 
 }  // namespace
 
@@ -97,8 +97,9 @@ void ScanController::ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequenc
                           [&staging](const std::string& path) { return staging.commitDB(path); }};
         try {
             const std::span<const Reader> readers =
-                sequence == ScanSequence::Full ? std::span<const Reader>(deep ? kDeepFullSequence : kFullSequence)
-                : std::span<const Reader>(deep ? kDeepContactsSequence : kContactsSequence);
+                sequence == ScanSequence::Full
+                    ? std::span<const Reader>(deep ? kDeepFullSequence : kFullSequence)
+                    : std::span<const Reader>(deep ? kDeepContactsSequence : kContactsSequence);
             for (Reader reader : readers) reader(target.backUpFilePath, ctx);
         } catch (const std::exception& e) {
             logLine(std::string("Scan stopped: ") + e.what());
