@@ -49,7 +49,7 @@ std::string valueKey(int64_t owner, const CellTexts& cells) {
 }  // namespace
 
 std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const LiveRows& live,
-                                            const PageReader* db) {
+                                            const PageReader* db, const PageReader* wal) {
     std::vector<ContactNodePtr> out;
     const TableSchema* personTable = tableNamed(found, "ABPerson");
 
@@ -109,9 +109,9 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
     if (db && personTable && !orphans.empty()) {
         std::vector<PersonPlace> places;
         for (const Recovered& p : persons)
-            places.push_back({p.row->page, p.row->offset, integerOf(p.cells[0])});
+            places.push_back({p.row->page, p.row->offset, integerOf(p.cells[0]), p.row->kind});
         const std::vector<std::optional<int64_t>> given =
-            inferLostRowids(*db, personTable->rootPage, places, orphans);
+            inferLostRowids(*db, wal, personTable->rootPage, places, orphans);
         for (size_t i = 0; i < persons.size(); ++i)
             if (!places[i].rowid && given[i]) persons[i].cells[0] = std::to_string(*given[i]);
     }

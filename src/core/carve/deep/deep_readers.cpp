@@ -13,12 +13,16 @@ namespace {
 using carve::PageReader;
 using carve::deep::DeepScanResult;
 
-// A database as one deep step reads it: the scanned file, what the engine
-// found in it, and a connection to the working copy for the live rows.
+// A database as one deep step reads it: the scanned file and its
+// companions, what the engine found in them, and a connection to the
+// working copy for the live rows.
 struct DeepSource {
-    PageReader file;
+    PageReader file, wal, journal;
     DeepScanResult found;
     SqliteConnection live;
+
+    const PageReader* walIfAny() const { return wal.size() > 0 ? &wal : nullptr; }
+    const PageReader* journalIfAny() const { return journal.size() > 0 ? &journal : nullptr; }
 };
 
 std::optional<std::string> databaseOf(const std::string& backupPath, const char* name,
@@ -36,13 +40,11 @@ bool scanDatabase(const std::string& dbPath, ReaderContext& ctx, DeepSource& sou
     const PreparedDatabase prepared = ctx.prepare(dbPath);
     const std::string path = prepared.untouchedPath.empty() ? dbPath : prepared.untouchedPath;
     if (!source.file.open(path)) return false;
-    // The companions are only read; a missing one is skipped.
-    PageReader wal, journal;
+    // The companions are only read; a missing or empty one is skipped.
     std::error_code ec;
-    if (std::filesystem::exists(path + "-wal", ec)) wal.open(path + "-wal");
-    if (std::filesystem::exists(path + "-journal", ec)) journal.open(path + "-journal");
-    source.found = carve::deep::deepScan(source.file, wal.isOpen() ? &wal : nullptr,
-                                         journal.isOpen() ? &journal : nullptr);
+    if (std::filesystem::exists(path + "-wal", ec)) source.wal.open(path + "-wal");
+    if (std::filesystem::exists(path + "-journal", ec)) source.journal.open(path + "-journal");
+    source.found = carve::deep::deepScan(source.file, source.walIfAny(), source.journalIfAny());
     if (source.found.error != carve::deep::DeepScanError::None)
         logLine(dbPath + ": not a readable SQLite file; no deleted records recovered");
     source.live = openDatabase(prepared);
@@ -59,8 +61,9 @@ void scanDeepContactThread(const std::string& backupPath, ReaderContext& ctx) {
     const auto dbPath = databaseOf(backupPath, kContactsDbName, nullptr, "contactDB is not exist");
     DeepSource source;
     if (!dbPath || !scanDatabase(*dbPath, ctx, source)) return;
-    for (ContactNodePtr& contact : carve::deep::deletedContacts(
-             source.found, carve::deep::liveRowsOf(source.live.get()), &source.file))
+    for (ContactNodePtr& contact :
+         carve::deep::deletedContacts(source.found, carve::deep::liveRowsOf(source.live.get()),
+                                      &source.file, source.walIfAny()))
         ctx.nc.postNotificationName(kScanDelContactInfo, std::move(contact));
     ctx.postProgress(kProgressDelContacts);
 }

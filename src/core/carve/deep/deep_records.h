@@ -32,10 +32,11 @@ using NameLookup = std::function<std::optional<std::string>(const std::string& p
 // company, note and birthday, holding only the deleted values: a deleted
 // number of a live contact is shown, the contact is not listed again.
 // Values whose owner is neither live nor recovered come as a contact
-// without a name. `db` (the scanned file) lets a person whose rowid was
-// lost be given its owner's id from the order of its page; may be null.
+// without a name. `db` (the scanned file) and `wal` (its WAL) let a person
+// whose rowid was lost be given its owner's id from the order of its page
+// (person_rowids.h); either may be null, `db` null gives no inference.
 std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const LiveRows& live,
-                                            const PageReader* db);
+                                            const PageReader* db, const PageReader* wal = nullptr);
 
 // Deleted messages, in the layout the live reader settles on for the file:
 // with `handleLayoutFirst` (the backup's OS 6 flag) the handle layout when

@@ -18,15 +18,37 @@ constexpr int kMaxDepth = 40;
 // (offset, rowid) of each live cell, by page.
 using LiveCells = std::map<uint32_t, std::vector<std::pair<uint32_t, int64_t>>>;
 
+// The pages a WAL holds a version of. The WAL is a 32-byte header (page
+// size at offset 8) and frames of a 24-byte header (page number at 0) and
+// one page; every frame counts, committed or not, so no page is trusted
+// that might have changed.
+std::unordered_set<uint32_t> pagesInWal(const PageReader* wal) {
+    std::unordered_set<uint32_t> pages;
+    if (!wal || wal->size() < 32) return pages;
+    std::vector<uint8_t> scratch;
+    const std::span<const uint8_t> header(wal->run(0, 32, scratch), 32);
+    const uint32_t pageSize = get4byte(header, 8);
+    // A page size the format does not allow: frames cannot be found.
+    if (pageSize < 512 || pageSize > 65536 || (pageSize & (pageSize - 1)) != 0) return pages;
+    for (int64_t at = 32; at + 24 + pageSize <= wal->size(); at += 24 + pageSize) {
+        std::vector<uint8_t> frame;
+        pages.insert(get4byte(std::span<const uint8_t>(wal->run(at, 4, frame), 4), 0));
+    }
+    return pages;
+}
+
 class TreeWalk {
 public:
-    TreeWalk(const PageReader& db, uint32_t pageSize) : db_(db), pageSize_(pageSize) {}
+    TreeWalk(const PageReader& db, uint32_t pageSize, const std::unordered_set<uint32_t>& stale)
+        : db_(db), pageSize_(pageSize), stale_(stale) {}
 
     void walk(uint32_t pgno, int depth, LiveCells& cells) {
         const int64_t pages = db_.size() / pageSize_;
         // A page beyond the file, seen before (a cycle) or too deep is
-        // not a sound part of the tree.
-        if (pgno == 0 || pgno > pages || depth > kMaxDepth || !seen_.insert(pgno).second) return;
+        // not a sound part of the tree; one the WAL changed is not current.
+        if (pgno == 0 || pgno > pages || depth > kMaxDepth || stale_.count(pgno) ||
+            !seen_.insert(pgno).second)
+            return;
         const uint8_t* raw = db_.run(int64_t{pgno - 1} * pageSize_, pageSize_, scratch_);
         const std::vector<uint8_t> bytes(raw, raw + pageSize_);
         const std::span<const uint8_t> p(bytes);
@@ -52,13 +74,15 @@ public:
 private:
     const PageReader& db_;
     uint32_t pageSize_;
+    const std::unordered_set<uint32_t>& stale_;
     std::unordered_set<uint32_t> seen_;
     std::vector<uint8_t> scratch_;
 };
 
 }  // namespace
 
-std::vector<std::optional<int64_t>> inferLostRowids(const PageReader& db, uint32_t root,
+std::vector<std::optional<int64_t>> inferLostRowids(const PageReader& db, const PageReader* wal,
+                                                    uint32_t root,
                                                     const std::vector<PersonPlace>& places,
                                                     const std::set<int64_t>& candidates) {
     std::vector<std::optional<int64_t>> given(places.size());
@@ -67,8 +91,10 @@ std::vector<std::optional<int64_t>> inferLostRowids(const PageReader& db, uint32
     // Not a power of two from 512 to 65536: page positions mean nothing.
     if (pageSize < 512 || pageSize > 65536 || (pageSize & (pageSize - 1)) != 0) return given;
 
+    const std::unordered_set<uint32_t> stale = pagesInWal(wal);
+    if (stale.count(root)) return given;
     LiveCells live;
-    TreeWalk(db, pageSize).walk(root, 0, live);
+    TreeWalk(db, pageSize, stale).walk(root, 0, live);
     std::set<int64_t> left = candidates;
 
     // One slot per cell of a page: its offset, its rowid when known, and
@@ -79,8 +105,17 @@ std::vector<std::optional<int64_t>> inferLostRowids(const PageReader& db, uint32
         int place;
     };
     std::map<uint32_t, std::vector<Slot>> pages;
-    for (size_t i = 0; i < places.size(); ++i)
-        pages[places[i].page].push_back({places[i].offset, places[i].rowid, static_cast<int>(i)});
+    for (size_t i = 0; i < places.size(); ++i) {
+        const PersonPlace& place = places[i];
+        const bool freedPage = place.kind == FreeSpaceKind::FreelistLeaf ||
+                               place.kind == FreeSpaceKind::FreelistTrunk ||
+                               place.kind == FreeSpaceKind::Unreachable;
+        const bool current = freedPage ? !stale.count(place.page)
+                                       : (place.kind == FreeSpaceKind::Freeblock ||
+                                          place.kind == FreeSpaceKind::Unallocated) &&
+                                             live.count(place.page);
+        if (current) pages[place.page].push_back({place.offset, place.rowid, static_cast<int>(i)});
+    }
     for (auto& [pgno, slots] : pages) {
         if (auto it = live.find(pgno); it != live.end())
             for (const auto& [offset, rowid] : it->second) slots.push_back({offset, rowid, -1});

@@ -9,6 +9,11 @@
 // between two cells of known rowids (live cells of the page, or recovered
 // ones that kept theirs) took rowids between those two; when exactly as
 // many candidate ids fall in that range, they are given in order.
+//
+// Only pages whose version in the main file is current take part: a live
+// leaf of the table, or a freed or unreachable page, that no WAL frame
+// holds a later version of. Rows from older page versions (WAL frames, a
+// journal) never do: their neighbours on the current page are others.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +21,7 @@
 #include <set>
 #include <vector>
 
+#include "core/carve/deep/deep_engine.h"
 #include "core/carve/page_reader.h"
 
 namespace marlowen::carve::deep {
@@ -24,13 +30,15 @@ struct PersonPlace {
     uint32_t page = 0;    // 1-based page number
     uint32_t offset = 0;  // offset of the cell in the page
     std::optional<int64_t> rowid;
+    FreeSpaceKind kind = FreeSpaceKind::Unallocated;
 };
 
 // For each place without a rowid, the candidate (from `candidates`, each
 // given at most once) it must have held; nullopt where that is not
 // certain, and for places that have a rowid. `root` is the table's b-tree,
-// walked for its live cells.
-std::vector<std::optional<int64_t>> inferLostRowids(const PageReader& db, uint32_t root,
+// walked for its live cells; `wal` (may be null) the file's WAL.
+std::vector<std::optional<int64_t>> inferLostRowids(const PageReader& db, const PageReader* wal,
+                                                    uint32_t root,
                                                     const std::vector<PersonPlace>& places,
                                                     const std::set<int64_t>& candidates);
 
