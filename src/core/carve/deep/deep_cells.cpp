@@ -119,22 +119,37 @@ LiveRows liveRowsOf(sqlite3* db) {
             sqlite3_free(sql);
         }
         if (present.empty()) return rows;
-        std::string select = "SELECT ";
-        for (size_t i = 0; i < columns.size(); ++i) {
-            const std::string_view name = columns[i];
-            const bool known = sameName(name, "ROWID") ||
-                               std::any_of(present.begin(), present.end(),
-                                           [&](const std::string& p) { return sameName(p, name); });
-            char* quoted = sqlite3_mprintf("\"%w\"", columns[i]);
-            select += i ? ", " : "";
-            select += known && quoted ? quoted : "NULL";
-            sqlite3_free(quoted);
-        }
-        char* from = sqlite3_mprintf(" FROM \"%w\"", table.c_str());
-        select += from ? from : "";
-        sqlite3_free(from);
+        auto selectOf = [&](bool withRowid) {
+            std::string select = "SELECT ";
+            for (size_t i = 0; i < columns.size(); ++i) {
+                const std::string_view name = columns[i];
+                select += i ? ", " : "";
+                // The rowid unquoted: a quoted name that is no column reads
+                // as a string literal in SQLite.
+                if (sameName(name, "ROWID")) {
+                    select += withRowid ? "ROWID" : "NULL";
+                    continue;
+                }
+                const bool known =
+                    std::any_of(present.begin(), present.end(),
+                                [&](const std::string& p) { return sameName(p, name); });
+                char* quoted = sqlite3_mprintf("\"%w\"", columns[i]);
+                select += known && quoted ? quoted : "NULL";
+                sqlite3_free(quoted);
+            }
+            char* from = sqlite3_mprintf(" FROM \"%w\"", table.c_str());
+            select += from ? from : "";
+            sqlite3_free(from);
+            return select;
+        };
         sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db, select.c_str(), -1, &stmt, nullptr) == SQLITE_OK) {
+        // A WITHOUT ROWID table has no rowid to select: read it as NULL.
+        if (sqlite3_prepare_v2(db, selectOf(true).c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(stmt);
+            stmt = nullptr;
+            sqlite3_prepare_v2(db, selectOf(false).c_str(), -1, &stmt, nullptr);
+        }
+        if (stmt) {
             while (sqlite3_step(stmt) == SQLITE_ROW) {
                 CellTexts cells;
                 for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
