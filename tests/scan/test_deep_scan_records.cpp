@@ -163,6 +163,35 @@ INSTANTIATE_TEST_SUITE_P(Schemas, DeepAddressBook,
                          ::testing::Values(AddressBookSchema::Columns34,
                                            AddressBookSchema::Columns36));
 
+TEST_F(DeepScanTest, DeletionsHeldOnlyInTheWalComeBackFromTheUntouchedCopy) {
+    {
+        AddressBookBuilder book(backup.databasePath(DatabaseKind::AddressBook),
+                                {.db = {.journal = JournalMode::Wal, .keepWalFrames = true}});
+        std::vector<int64_t> ids;
+        for (int i = 0; i < 30; ++i) {
+            ids.push_back(book.addPerson({.first = "Wal", .last = "Person" + std::to_string(i)}));
+            book.addPhone(ids.back(), "+1555040" + std::to_string(1000 + i));
+        }
+        book.checkpoint();
+        // Only the WAL knows these are gone; the main file still lists them.
+        // New people then take their freed space, so checkpointing a copy
+        // overwrites them there: only the untouched copy still holds them.
+        for (int i : {4, 5, 17}) book.deletePerson(ids[static_cast<size_t>(i)]);
+        for (int i = 0; i < 3; ++i)
+            book.addPhone(book.addPerson({.first = "New", .last = "Person" + std::to_string(i)}),
+                          "+1555050" + std::to_string(1000 + i));
+        book.close();
+    }
+    scan(ScanSequence::Contacts);
+    std::set<std::string> shown;
+    for (const auto& c : deleted(intake.contactArray()))
+        shown.insert(c->contactName() + "|" + c->contactPhone());
+    EXPECT_EQ(shown,
+              (std::set<std::string>{"Wal Person4| +15550401004", "Wal Person5| +15550401005",
+                                     "Wal Person17| +15550401017"}));
+    EXPECT_EQ(intake.contactNum(), 30);
+}
+
 TEST_F(DeepScanTest, TheSampleBackupsDeletedRecordsComeBackInTheCarversPlace) {
     const SampleBackup sample = writeSampleBackup(root.path() / "sample");
     backup = BackupFolderBuilder::inRoot(root.path() / "unused");
