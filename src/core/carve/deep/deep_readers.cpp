@@ -47,6 +47,7 @@ bool scanDatabase(const std::string& dbPath, ReaderContext& ctx, DeepSource& sou
     source.found = carve::deep::deepScan(source.file, source.walIfAny(), source.journalIfAny());
     if (source.found.error != carve::deep::DeepScanError::None)
         logLine(dbPath + ": not a readable SQLite file; no deleted records recovered");
+    for (const std::string& note : source.found.notes) logLine(dbPath + ": " + note);
     source.live = openDatabase(prepared);
     return true;
 }
