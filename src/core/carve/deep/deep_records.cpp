@@ -1,6 +1,7 @@
 // Deleted messages, calls and notes.
 #include "core/carve/deep/deep_records.h"
 
+#include <algorithm>
 #include <iterator>
 #include <unordered_map>
 #include <unordered_set>
@@ -29,16 +30,24 @@ constexpr const char* kGroupMessageColumns[] = {"ROWID",          "group_id",
                                                 "madrid_flags",   "madrid_attachmentInfo"};
 constexpr size_t kPlainGroupColumns = 9;
 // A group chat has a handful of members; a damaged file may give one group
-// thousands, and every message of it one row per member.
+// thousands, and every message of it one row per member: a group keeps
+// this many.
 constexpr size_t kMaxGroupJoin = 100;
 
 // key -> text of a two-column table: the live rows, then the recovered
-// ones. A map keeps the first text of a key, so a live row wins.
+// ones. A map keeps the first text of a key, so a live row wins; a multimap
+// keeps each distinct text once, at most kMaxGroupJoin a key.
 template <typename Map>
 void addPairs(Map& map, const DeepScanResult& found, const LiveRows& live, const std::string& table,
               std::span<const char* const> columns) {
     auto add = [&](const CellTexts& cells) {
-        if (const auto key = integerOf(cells[0]); key && cells[1]) map.emplace(*key, *cells[1]);
+        const auto key = integerOf(cells[0]);
+        if (!key || !cells[1]) return;
+        const auto [first, last] = map.equal_range(*key);
+        if (static_cast<size_t>(std::distance(first, last)) >= kMaxGroupJoin ||
+            std::any_of(first, last, [&](const auto& kv) { return kv.second == *cells[1]; }))
+            return;
+        map.emplace(*key, *cells[1]);
     };
     for (const CellTexts& cells : live(table, columns)) add(cells);
     for (const Recovered& r : recoveredRows(found, table, columns)) add(r.cells);
@@ -113,8 +122,7 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
             named(messageFromGroupMemberRow(CellRow(r.cells)));
             continue;
         }
-        size_t joined = 0;
-        for (auto m = first; m != last && joined < kMaxGroupJoin; ++m, ++joined) {
+        for (auto m = first; m != last; ++m) {
             r.cells[5] = m->second;
             named(messageFromGroupMemberRow(CellRow(r.cells)));
         }
