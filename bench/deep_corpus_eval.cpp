@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/sql_full_read.h"
 #include "core/carve/deep/deep_engine.h"
 
 namespace fs = std::filesystem;
@@ -268,50 +269,18 @@ void buildSpeedFile(const fs::path& file, int mb) {
     sqlite3_close(db);
 }
 
-// SQLite's full read: every column of every row of every table, each value
-// fetched in its own storage class (no conversion to text that a reader
-// would not do). Answers the number of values read.
+// SQLite's full read: every column of every row of every table, each
+// value fetched in its own storage class (the benchmarks' shared
+// reference). Answers the number of rows read.
 int64_t sqliteFullRead(const fs::path& file) {
     sqlite3* db = nullptr;
     sqlite3_open_v2(file.string().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    std::vector<std::string> tables;
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_schema WHERE type = 'table'", -1, &s, nullptr);
-    while (sqlite3_step(s) == SQLITE_ROW)
-        tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
-    sqlite3_finalize(s);
-    int64_t values = 0;
-    uint64_t sink = 0;
-    for (const auto& table : tables) {
-        std::string quoted = "\"";
-        for (char c : table) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-        const std::string sql = "SELECT * FROM " + quoted + "\"";
-        // Virtual tables whose module is missing cannot be read: skipped.
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) continue;
-        const int columns = sqlite3_column_count(s);
-        while (sqlite3_step(s) == SQLITE_ROW)
-            for (int c = 0; c < columns; ++c) {
-                switch (sqlite3_column_type(s, c)) {
-                    case SQLITE_INTEGER: sink += static_cast<uint64_t>(sqlite3_column_int64(s, c)); break;
-                    case SQLITE_FLOAT: sink += sqlite3_column_double(s, c) > 0; break;
-                    case SQLITE_TEXT:
-                        sink += sqlite3_column_text(s, c) != nullptr;
-                        sink += static_cast<uint64_t>(sqlite3_column_bytes(s, c));
-                        break;
-                    case SQLITE_BLOB:
-                        sink += sqlite3_column_blob(s, c) != nullptr;
-                        sink += static_cast<uint64_t>(sqlite3_column_bytes(s, c));
-                        break;
-                    default: break;
-                }
-                ++values;
-            }
-        sqlite3_finalize(s);
-    }
+    int64_t rows = 0;
+    // Virtual tables whose module is missing cannot be read: skipped.
+    for (const auto& table : marlowen::bench::tablesOf(db))
+        rows += std::max<int64_t>(marlowen::bench::readEveryRow(db, table), 0);
     sqlite3_close(db);
-    // Keeps the reads from being optimised away.
-    if (sink == 1) std::fputc(' ', stderr);
-    return values;
+    return rows;
 }
 
 // The process's CPU time (user and system) in milliseconds.
@@ -327,13 +296,13 @@ double cpuMs() {
 // the best run is the one least disturbed). CPU time is shown beside the
 // wall-clock time: it does not count the waits for a busy processor.
 int timeFile(const fs::path& file, int rounds) {
-    int64_t values = sqliteFullRead(file);
+    int64_t rows = sqliteFullRead(file);
     auto result = marlowen::carve::deep::deepScanFile(file.string());
     double sqliteMs = 1e300, deepMs = 1e300, sqliteCpu = 1e300, deepCpu = 1e300;
     for (int r = 0; r < rounds; ++r) {
         const auto t0 = std::chrono::steady_clock::now();
         const double c0 = cpuMs();
-        values = sqliteFullRead(file);
+        rows = sqliteFullRead(file);
         const auto t1 = std::chrono::steady_clock::now();
         const double c1 = cpuMs();
         result = marlowen::carve::deep::deepScanFile(file.string());
@@ -344,11 +313,11 @@ int timeFile(const fs::path& file, int rounds) {
         sqliteCpu = std::min(sqliteCpu, c1 - c0);
         deepCpu = std::min(deepCpu, c2 - c1);
     }
-    std::printf("file %.1f MB: SQLite full read %.0f ms (%lld values), deep scan %.0f ms "
+    std::printf("file %.1f MB: SQLite full read %.0f ms (%lld rows), deep scan %.0f ms "
                 "(%zu deleted rows, %llu live rows), ratio %.2f (best of %d); "
                 "CPU %.0f ms against %.0f ms, ratio %.2f\n",
                 static_cast<double>(fs::file_size(file)) / 1048576.0, sqliteMs,
-                static_cast<long long>(values), deepMs, result.rows.size(),
+                static_cast<long long>(rows), deepMs, result.rows.size(),
                 static_cast<unsigned long long>(result.liveRows), deepMs / sqliteMs, rounds,
                 deepCpu, sqliteCpu, deepCpu / sqliteCpu);
     return 0;
