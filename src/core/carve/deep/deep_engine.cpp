@@ -10,7 +10,10 @@
 #include "core/carve/deep/deep_engine.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cctype>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -112,35 +115,134 @@ bool typeFits(const ColumnDef& col, bool isRowidAlias, uint64_t t) {
     return true;
 }
 
-// A 64-bit FNV-1a digest of valueKey: the live rows' keys are kept as
-// digests, so a large file's live rows cost 8 bytes each.
-uint64_t keyDigest(const std::string& key) {
-    uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : key) {
-        h ^= c;
-        h *= 1099511628211ull;
+// A 64-bit digest of a byte sequence fed in runs of any length: the same
+// bytes give the same digest however they are split, so a live row's key
+// can be digested as it is read from the record, without building it. The
+// bytes go through a 64-byte block buffer and are mixed 8 at a time
+// (little-endian words) as in MurmurHash3's 64-bit body; the digest ends
+// with the total length and MurmurHash3's fmix64.
+class KeyHasher {
+public:
+    void feed(const uint8_t* data, size_t n) {
+        // Most runs are a few bytes (a kind digit, a number, a separator).
+        if (used_ + n < kBlock) {
+            std::memcpy(block_ + used_, data, n);
+            used_ += n;
+            length_ += n;
+            return;
+        }
+        feedBlocks(data, n);
     }
-    return h;
+    void feedBlocks(const uint8_t* data, size_t n) {
+        length_ += n;
+        if (used_ > 0) {
+            const size_t take = std::min(n, kBlock - used_);
+            std::memcpy(block_ + used_, data, take);
+            used_ += take;
+            data += take;
+            n -= take;
+            if (used_ < kBlock) return;
+            mixBlock(block_);
+            used_ = 0;
+        }
+        for (; n >= kBlock; data += kBlock, n -= kBlock) mixBlock(data);
+        std::memcpy(block_, data, n);
+        used_ = n;
+    }
+    void feed(std::string_view s) { feed(reinterpret_cast<const uint8_t*>(s.data()), s.size()); }
+    void feed(char c) {
+        if (used_ + 1 >= kBlock) {
+            feed(reinterpret_cast<const uint8_t*>(&c), 1);
+            return;
+        }
+        block_[used_++] = static_cast<uint8_t>(c);
+        ++length_;
+    }
+    // The decimal digits of v, as std::to_string writes them.
+    template <class Int>
+    void feedNumber(Int v) {
+        char digits[24];
+        const auto r = std::to_chars(digits, digits + sizeof digits, v);
+        feed(reinterpret_cast<const uint8_t*>(digits), static_cast<size_t>(r.ptr - digits));
+    }
+    uint64_t finish() const {
+        uint64_t h = h_;
+        uint8_t tail[kBlock] = {};
+        std::memcpy(tail, block_, used_);
+        for (size_t i = 0; i < used_; i += 8) mix(h, load(tail + i));
+        h ^= length_;
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDull;
+        h ^= h >> 33;
+        h *= 0xC4CEB9FE1A85EC53ull;
+        h ^= h >> 33;
+        return h;
+    }
+
+private:
+    static constexpr size_t kBlock = 64;
+    static uint64_t rotl(uint64_t x, int r) { return (x << r) | (x >> (64 - r)); }
+    static uint64_t load(const uint8_t* p) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+        return w;
+    }
+    static void mix(uint64_t& h, uint64_t k) {
+        k *= 0x87C37B91114253D5ull;
+        k = rotl(k, 31);
+        k *= 0x4CF5AD432745937Full;
+        h ^= k;
+        h = rotl(h, 27) * 5 + 0x52DCE729;
+    }
+    void mixBlock(const uint8_t* p) {
+        for (size_t i = 0; i < kBlock; i += 8) mix(h_, load(p + i));
+    }
+    uint64_t h_ = 0x243F6A8885A308D3ull;
+    uint64_t length_ = 0;
+    size_t used_ = 0;
+    uint8_t block_[kBlock];
+};
+
+// The digest of valueKey: the live rows' keys are kept as digests, so a
+// large file's live rows cost 8 bytes each (16 with the set's free slots).
+uint64_t keyDigest(const std::string& key) {
+    KeyHasher h;
+    h.feed(key);
+    return h.finish();
 }
 
+// A row's values in one canonical text: per column but skipColumn, the
+// kind's digit, then the integer (whatever width it was stored in), the
+// real's bits, or a text's (UTF-8) or blob's length, ':' and bytes, and
+// 0x1F. The b-tree walk writes the same bytes straight from live records
+// (Engine::recordKeyDigest); the two must stay in step.
 std::string valueKey(const std::vector<SqlValue>& values, int skipColumn) {
+    size_t size = 0;
+    for (const SqlValue& v : values) size += v.bytes.size() + 24;
     std::string key;
+    key.reserve(size);
+    auto number = [&key](auto n) {
+        char digits[24];
+        const auto r = std::to_chars(digits, digits + sizeof digits, n);
+        key.append(digits, r.ptr);
+    };
     for (size_t i = 0; i < values.size(); ++i) {
         if (static_cast<int>(i) == skipColumn) continue;
         const SqlValue& v = values[i];
         key += static_cast<char>('0' + static_cast<int>(v.kind));
         switch (v.kind) {
             case SqlValue::Kind::Null: break;
-            case SqlValue::Kind::Integer: key += std::to_string(v.integer); break;
+            case SqlValue::Kind::Integer: number(v.integer); break;
             case SqlValue::Kind::Real: {
                 uint64_t bits;
                 std::memcpy(&bits, &v.real, sizeof bits);
-                key += std::to_string(bits);
+                number(bits);
                 break;
             }
             case SqlValue::Kind::Text:
             case SqlValue::Kind::Blob:
-                key += std::to_string(v.bytes.size());
+                number(v.bytes.size());
                 key += ':';
                 key += v.bytes;
                 break;
@@ -149,6 +251,61 @@ std::string valueKey(const std::vector<SqlValue>& values, int skipColumn) {
     }
     return key;
 }
+
+// A set of 64-bit digests with open addressing in one flat array: 8 bytes
+// per slot, at most half the slots used, no allocation per entry. The
+// digest 0 marks an empty slot, so 0 is stored as 1.
+class DigestSet {
+public:
+    void insert(uint64_t d) {
+        if (2 * (count_ + 1) > slots_.size()) grow(count_ + 1);
+        place(d);
+    }
+    // Many at once: one allocation for all, and each slot fetched ahead
+    // of its turn (the slots of a large table are cache misses).
+    void insertAll(const std::vector<uint64_t>& ds) {
+        if (2 * (count_ + ds.size()) > slots_.size()) grow(count_ + ds.size());
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = 0; i < ds.size(); ++i) {
+            if (i + 8 < ds.size()) __builtin_prefetch(&slots_[(ds[i + 8] | (ds[i + 8] == 0)) & mask]);
+            place(ds[i]);
+        }
+    }
+    size_t count(uint64_t d) const {
+        if (slots_.empty()) return 0;
+        if (d == 0) d = 1;
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = d & mask;; i = (i + 1) & mask) {
+            if (slots_[i] == d) return 1;
+            if (slots_[i] == 0) return 0;
+        }
+    }
+
+private:
+    void place(uint64_t d) {
+        if (d == 0) d = 1;
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = d & mask;; i = (i + 1) & mask) {
+            if (slots_[i] == d) return;
+            if (slots_[i] == 0) {
+                slots_[i] = d;
+                ++count_;
+                return;
+            }
+        }
+    }
+    void grow(size_t n) {
+        size_t size = 16;
+        while (size < 2 * n) size *= 2;
+        std::vector<uint64_t> old(size, 0);
+        old.swap(slots_);
+        count_ = 0;
+        for (uint64_t d : old)
+            if (d != 0) place(d);
+    }
+    std::vector<uint64_t> slots_;
+    size_t count_ = 0;
+};
 
 class Engine {
 public:
@@ -186,6 +343,13 @@ private:
     size_t localSize(uint64_t payload, bool tableLeaf) const;
     bool readPayload(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
                      std::string& out, bool& broken, std::vector<uint32_t>* chain) const;
+    bool payloadView(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
+                     std::span<const uint8_t>& out, bool& broken, std::vector<uint32_t>* chain) const;
+    template <class Append>
+    bool followPayload(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
+                       Append&& append, bool& broken, std::vector<uint32_t>* chain) const;
+    bool recordKeyDigest(int table, std::span<const uint8_t> record, uint64_t& digest);
+    bool schemaRow(std::span<const uint8_t> record, uint64_t rowid, uint64_t& digest);
     std::vector<SqlValue> decode(std::string_view payload, const RecordHeader& h, bool& cut) const;
     bool decodeRecord(std::string_view payload, size_t columns, std::vector<SqlValue>& values,
                       bool& cut) const;
@@ -215,12 +379,23 @@ private:
     // dropped ones found in deleted schema rows.
     std::vector<TableSchema> tables_;
     std::vector<uint32_t> indexRoots_;
-    std::vector<std::unordered_set<uint64_t>> liveKeys_;
+    std::vector<DigestSet> liveKeys_;
     std::unordered_map<std::string, size_t> foundKeys_;
     std::multimap<size_t, int> byColumnCount_;
     // CREATE TABLE texts seen in free space whose schema row was lost.
     std::vector<std::string> schemaTexts_;
     std::vector<uint64_t> typesScratch_;  // reused by tryCell, called at every offset
+    std::vector<uint64_t> liveTypes_;     // reused by the b-tree walk, once per live row
+    std::vector<uint64_t> liveDigests_;   // reused by the b-tree walk
+    // A payload that overflows, gathered from its pages; reused.
+    mutable std::vector<uint8_t> payloadScratch_;
+    // Pages met on the overflow chain being followed: chainMark_[page] ==
+    // chainStamp_. A new stamp per chain clears the marks in O(1).
+    mutable std::vector<uint32_t> chainMark_;
+    mutable uint32_t chainStamp_ = 0;
+    // The most columns of any table in tables_, for tables_.size() tables.
+    mutable size_t widest_ = 0;
+    mutable size_t widestOf_ = 0;
 };
 
 PageView Engine::page(uint32_t pgno) const {
@@ -291,11 +466,13 @@ size_t Engine::localSize(uint64_t payload, bool tableLeaf) const {
     return static_cast<size_t>(k <= x ? k : m);
 }
 
-// Reads a payload whose local part starts at `at` in page `p`, following its
-// overflow chain. `broken` tells that the chain ended early (the rest reads
-// as missing). False when the length cannot belong to this file.
-bool Engine::readPayload(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
-                         std::string& out, bool& broken, std::vector<uint32_t>* chain) const {
+// Follows a payload whose local part starts at `at` in page `p` through its
+// overflow chain, handing each run of its bytes to `append(data, count)`.
+// `broken` tells that the chain ended early (the rest reads as missing).
+// False when the length cannot belong to this file.
+template <class Append>
+bool Engine::followPayload(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
+                           Append&& append, bool& broken, std::vector<uint32_t>* chain) const {
     broken = false;
     // A payload longer than the whole file is a misread length.
     if (payload > static_cast<uint64_t>(nPages_) * usable_) return false;
@@ -303,49 +480,134 @@ bool Engine::readPayload(std::span<const uint8_t> p, size_t at, uint64_t payload
     const bool overflows = local < payload;
     // The local part (and the overflow pointer) must lie inside the page.
     if (at + local + (overflows ? 4 : 0) > p.size()) return false;
-    out.assign(reinterpret_cast<const char*>(p.data() + at), local);
+    append(p.data() + at, local);
     if (!overflows) return true;
+    if (chainMark_.size() != static_cast<size_t>(nPages_) + 1) chainMark_.assign(nPages_ + 1ull, 0);
+    if (++chainStamp_ == 0) {
+        std::fill(chainMark_.begin(), chainMark_.end(), 0u);
+        chainStamp_ = 1;
+    }
     uint32_t next = get4byte(p, at + local);
     uint64_t remaining = payload - local;
-    std::unordered_set<uint32_t> seen;
     while (remaining > 0) {
         // Out of range, repeated (a cycle) or the end mark before the end.
         // A freelist trunk's first bytes were overwritten with its page list
         // when the chain was freed: the content there is lost.
-        if (next == 0 || next > nPages_ || !seen.insert(next).second ||
+        if (next == 0 || next > nPages_ || chainMark_[next] == chainStamp_ ||
             use_[next] == PageUse::Trunk) {
             broken = true;
             break;
         }
+        chainMark_[next] = chainStamp_;
         if (chain) chain->push_back(next);
         const PageView ov = page(next);
         const size_t take = static_cast<size_t>(std::min<uint64_t>(remaining, usable_ - 4));
-        out.append(reinterpret_cast<const char*>(ov.bytes.data() + 4), take);
+        append(ov.bytes.data() + 4, take);
         remaining -= take;
         next = get4byte(ov.bytes, 0);
     }
     return true;
 }
 
+bool Engine::readPayload(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
+                         std::string& out, bool& broken, std::vector<uint32_t>* chain) const {
+    out.clear();
+    return followPayload(
+        p, at, payload, tableLeaf,
+        [&out](const uint8_t* data, size_t n) { out.append(reinterpret_cast<const char*>(data), n); },
+        broken, chain);
+}
+
+// The payload as one run of bytes without a copy when it is all local (a
+// view into the page); an overflowing one is gathered into payloadScratch_,
+// valid until the next call.
+bool Engine::payloadView(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
+                         std::span<const uint8_t>& out, bool& broken,
+                         std::vector<uint32_t>* chain) const {
+    if (localSize(payload, tableLeaf) >= payload) {
+        broken = false;
+        if (payload > static_cast<uint64_t>(nPages_) * usable_ || at + payload > p.size()) return false;
+        out = p.subspan(at, static_cast<size_t>(payload));
+        return true;
+    }
+    payloadScratch_.clear();
+    if (!followPayload(
+            p, at, payload, tableLeaf,
+            [this](const uint8_t* data, size_t n) {
+                payloadScratch_.insert(payloadScratch_.end(), data, data + n);
+            },
+            broken, chain))
+        return false;
+    out = std::span<const uint8_t>(payloadScratch_);
+    return true;
+}
+
 // Serial types from the header bytes [at, end); false when a varint runs
 // past `end`, a reserved type appears, or there are more than maxColumns.
+// No table has more columns than the widest one: a header with more types
+// belongs to none, so the count is cut there too (noise headers are long).
 bool Engine::parseTypes(std::span<const uint8_t> p, size_t at, size_t end, size_t maxColumns,
                         std::vector<uint64_t>& types, uint64_t& content) const {
+    if (widestOf_ != tables_.size()) {
+        widest_ = 0;
+        for (const auto& t : tables_) widest_ = std::max(widest_, t.columns.size());
+        widestOf_ = tables_.size();
+    }
+    maxColumns = std::min(maxColumns, widest_);
     types.clear();
     content = 0;
+    // More header bytes than maxColumns types of 9 bytes can fill.
+    if (at < end && end - at > 9 * maxColumns) return false;
+    const size_t inPage = std::min(end, p.size());
+    // Content lengths of the one-byte serial types 0 to 127.
+    static constexpr auto kOneByteLength = [] {
+        std::array<uint8_t, 128> a{};
+        constexpr uint8_t kFixed[12] = {0, 1, 2, 3, 4, 6, 8, 8, 0, 0, 0, 0};
+        for (int t = 0; t < 128; ++t) a[t] = static_cast<uint8_t>(t < 12 ? kFixed[t] : (t - 12) / 2);
+        return a;
+    }();
+    constexpr uint64_t kOnes = 0x0101010101010101ull, kHighBits = 0x8080808080808080ull;
+    auto hasByte = [&](uint64_t w, uint8_t b) {
+        const uint64_t x = w ^ (kOnes * b);
+        return ((x - kOnes) & ~x & kHighBits) != 0;
+    };
     while (at < end) {
-        uint64_t t;
-        const size_t n = getVarint(p, at, t);
-        if (n == 0 || at + n > end) return false;
-        if (t == 10 || t == 11) return false;
+        // Eight one-byte types at once when all eight are (no high bit set,
+        // neither 10 nor 11) and leave room under maxColumns: the same
+        // outcome as the byte loop below, in a fraction of its branches.
+        if (at + 8 <= inPage && types.size() + 8 <= maxColumns) {
+            uint64_t w;
+            std::memcpy(&w, p.data() + at, 8);
+            if ((w & kHighBits) == 0 && !hasByte(w, 10) && !hasByte(w, 11)) {
+                const size_t k = types.size();
+                types.resize(k + 8);
+                for (size_t i = 0; i < 8; ++i) {
+                    types[k + i] = p[at + i];
+                    content += kOneByteLength[p[at + i]];
+                }
+                at += 8;
+                continue;
+            }
+        }
         if (types.size() == maxColumns) return false;
+        uint64_t t;
+        // Most serial types are one byte (NULL, small integers, reals,
+        // texts and blobs under 58 bytes).
+        if (at < inPage && p[at] < 0x80) {
+            t = p[at++];
+            if (t == 10 || t == 11) return false;
+        } else {
+            const size_t n = getVarint(p, at, t);
+            if (n == 0 || at + n > end) return false;
+            if (t == 10 || t == 11) return false;
+            at += n;
+            // Serial types of absurd size only come from noise.
+            if (serialLength(t) > (1ull << 40)) return false;
+        }
         types.push_back(t);
         content += serialLength(t);
-        // Serial types of absurd size only come from noise.
-        if (content > (1ull << 40)) return false;
-        at += n;
     }
-    return true;
+    return content <= (1ull << 40);
 }
 
 bool Engine::fits(const TableSchema& t, const std::vector<uint64_t>& types) const {
@@ -374,6 +636,76 @@ std::vector<int> Engine::candidates(size_t columnCount, int owner, bool schemaOn
     return out;
 }
 
+// A big-endian two's complement integer of serial type 1 to 6, `len` bytes
+// wide, of which `raw` holds the first `n` (fewer when the record was cut).
+int64_t storedInteger(const uint8_t* raw, size_t n, uint64_t len) {
+    uint64_t u = 0;
+    for (size_t i = 0; i < n; ++i) u = (u << 8) | raw[i];
+    // Sign-extend from the stored width.
+    const unsigned bits = static_cast<unsigned>(len * 8);
+    if (bits < 64 && bits > 0 && (u >> (bits - 1)) & 1) u |= ~0ull << bits;
+    return static_cast<int64_t>(u);
+}
+
+// keyDigest(valueKey(...)) of a live record, fed straight from its bytes
+// with decode()'s rules: nothing is decoded into SqlValues and nothing is
+// allocated, except for texts of a UTF-16 file. Columns missing from a
+// record written before an ALTER TABLE ADD COLUMN read as NULL, as the
+// rowid alias is left out. False when the header is not sound for the table.
+bool Engine::recordKeyDigest(int table, std::span<const uint8_t> record, uint64_t& digest) {
+    const TableSchema& schema = tables_[table];
+    const size_t columns = schema.columns.size();
+    uint64_t hl;
+    const size_t n = getVarint(record, 0, hl);
+    if (n == 0 || hl < n || hl > record.size()) return false;
+    uint64_t content;
+    if (!parseTypes(record, n, static_cast<size_t>(hl), columns, liveTypes_, content)) return false;
+    KeyHasher key;
+    auto kind = [&key](SqlValue::Kind k) { key.feed(static_cast<char>('0' + static_cast<int>(k))); };
+    auto bytes = [&key](const uint8_t* data, size_t count) {
+        key.feedNumber(count);
+        key.feed(':');
+        key.feed(data, count);
+    };
+    const size_t size = record.size();
+    size_t at = static_cast<size_t>(hl);
+    for (size_t i = 0; i < columns; ++i) {
+        const bool alias = static_cast<int>(i) == schema.rowidColumn;
+        const uint64_t t = i < liveTypes_.size() ? liveTypes_[i] : 0;
+        const uint64_t len = serialLength(t);
+        if (!alias) {
+            // The bytes of the value that the record holds, cut as decode() cuts them.
+            const uint8_t* raw = record.data() + std::min(at, size);
+            const size_t got = at < size ? static_cast<size_t>(std::min<uint64_t>(len, size - at)) : 0;
+            if ((t >= 1 && t <= 6) || t == 8 || t == 9) {
+                kind(SqlValue::Kind::Integer);
+                key.feedNumber(t >= 8 ? static_cast<int64_t>(t - 8) : storedInteger(raw, got, len));
+            } else if (t == 7) {
+                kind(SqlValue::Kind::Real);
+                key.feedNumber(static_cast<uint64_t>(storedInteger(raw, got, 8)));
+            } else if (t >= 12 && t % 2 == 0) {
+                kind(SqlValue::Kind::Blob);
+                bytes(raw, got);
+            } else if (t >= 13) {
+                kind(SqlValue::Kind::Text);
+                if (encoding_ == 1) {
+                    bytes(raw, got);
+                } else {
+                    const std::string utf8 = utf16ToUtf8(
+                        std::string_view(reinterpret_cast<const char*>(raw), got), encoding_ == 3);
+                    bytes(reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size());
+                }
+            } else {
+                kind(SqlValue::Kind::Null);
+            }
+            key.feed('\x1f');
+        }
+        at += static_cast<size_t>(len);
+    }
+    digest = key.finish();
+    return true;
+}
+
 std::vector<SqlValue> Engine::decode(std::string_view payload, const RecordHeader& h,
                                      bool& cut) const {
     std::vector<SqlValue> values;
@@ -385,18 +717,13 @@ std::vector<SqlValue> Engine::decode(std::string_view payload, const RecordHeade
         if (at + len > payload.size()) cut = true;
         const std::string_view raw =
             at < payload.size() ? payload.substr(at, static_cast<size_t>(len)) : std::string_view();
+        const auto* rawBytes = reinterpret_cast<const uint8_t*>(raw.data());
         if (t >= 1 && t <= 6) {
             v.kind = SqlValue::Kind::Integer;
-            uint64_t u = 0;
-            for (unsigned char c : raw) u = (u << 8) | c;
-            // Sign-extend from the stored width.
-            const unsigned bits = static_cast<unsigned>(len * 8);
-            if (bits < 64 && bits > 0 && (u >> (bits - 1)) & 1) u |= ~0ull << bits;
-            v.integer = static_cast<int64_t>(u);
+            v.integer = storedInteger(rawBytes, raw.size(), len);
         } else if (t == 7) {
             v.kind = SqlValue::Kind::Real;
-            uint64_t u = 0;
-            for (unsigned char c : raw) u = (u << 8) | c;
+            const auto u = static_cast<uint64_t>(storedInteger(rawBytes, raw.size(), 8));
             std::memcpy(&v.real, &u, sizeof u);
         } else if (t == 8 || t == 9) {
             v.kind = SqlValue::Kind::Integer;
@@ -432,6 +759,8 @@ bool Engine::decodeRecord(std::string_view payload, size_t columns, std::vector<
 void Engine::walkTree(uint32_t root, int table, bool isTable) {
     std::vector<std::pair<uint32_t, int>> stack{{root, 0}};
     std::vector<uint32_t> chain;
+    // The user table's digests, gathered first and put in its set at once.
+    liveDigests_.clear();
     while (!stack.empty()) {
         const auto [pgno, depth] = stack.back();
         stack.pop_back();
@@ -474,47 +803,63 @@ void Engine::walkTree(uint32_t root, int table, bool isTable) {
                 if (n2 == 0) continue;
                 at += n2;
             }
-            std::string bytes;
+            std::span<const uint8_t> record;
             bool broken = false;
             chain.clear();
-            if (!readPayload(p, at, payload, kind == kTableLeaf, bytes, broken, &chain)) continue;
+            // Only an overflowing payload is gathered (its chain pages are
+            // marked as used); a local one is read in place.
+            if (!payloadView(p, at, payload, kind == kTableLeaf, record, broken, &chain)) continue;
             for (uint32_t ov : chain)
                 if (use_[ov] == PageUse::Unknown) use_[ov] = PageUse::Overflow;
             if (kind != kTableLeaf || table < 0) continue;
-            std::vector<SqlValue> values;
-            bool cut = false;
-            if (!decodeRecord(bytes, tables_[table].columns.size(), values, cut)) continue;
-            const int alias = tables_[table].rowidColumn;
-            if (alias >= 0 && static_cast<size_t>(alias) < values.size()) {
-                values[alias].kind = SqlValue::Kind::Integer;
-                values[alias].integer = static_cast<int64_t>(rowid);
-            }
-            // Rows written before an ALTER TABLE ADD COLUMN hold fewer
-            // columns; the missing ones read as NULL (their default).
-            values.resize(tables_[table].columns.size());
-            liveKeys_[table].insert(keyDigest(valueKey(values, alias)));
+            // Every live row of a table passes here and leaves the digest
+            // of its values (a copy of it in free space is never listed).
+            // A schema row is decoded whole: it names a table or an index.
+            uint64_t digest;
+            if (table == 0 ? !schemaRow(record, rowid, digest) : !recordKeyDigest(table, record, digest))
+                continue;
+            liveDigests_.push_back(digest);
+            // An older page version of a live rowid is an update.
             if (wal_ || journal_) {
                 if (liveRowids_.size() <= static_cast<size_t>(table)) liveRowids_.resize(table + 1);
                 liveRowids_[table].push_back(static_cast<int64_t>(rowid));
             }
-            if (table == 0 && values.size() == 5) {
-                // A live schema row: type, name, tbl_name, rootpage, sql.
-                const std::string& type = values[0].bytes;
-                if (type == "table" && values[4].kind == SqlValue::Kind::Text) {
-                    if (auto t = parseCreateTable(values[4].bytes)) {
-                        t->rootPage = static_cast<uint32_t>(values[3].integer);
-                        t->name = values[1].bytes;
-                        if (!t->withoutRowid && t->rootPage != 0) tables_.push_back(std::move(*t));
-                        else if (t->rootPage != 0) indexRoots_.push_back(t->rootPage);
-                    }
-                } else if (values[3].kind == SqlValue::Kind::Integer && values[3].integer > 0) {
-                    indexRoots_.push_back(static_cast<uint32_t>(values[3].integer));
-                }
-            } else {
-                ++result_.liveRows;
-            }
+            if (table != 0) ++result_.liveRows;
         }
     }
+    if (table >= 0) liveKeys_[table].insertAll(liveDigests_);
+}
+
+// A live row of the schema table: type, name, tbl_name, rootpage, sql. A
+// table's row adds the table (its columns parsed from its CREATE TABLE
+// text), an index's row its root for the walk. False when the record is
+// not a sound schema row.
+bool Engine::schemaRow(std::span<const uint8_t> record, uint64_t rowid, uint64_t& digest) {
+    std::vector<SqlValue> values;
+    bool cut = false;
+    if (!decodeRecord(std::string_view(reinterpret_cast<const char*>(record.data()), record.size()),
+                      tables_[0].columns.size(), values, cut))
+        return false;
+    const int alias = tables_[0].rowidColumn;
+    if (alias >= 0 && static_cast<size_t>(alias) < values.size()) {
+        values[alias].kind = SqlValue::Kind::Integer;
+        values[alias].integer = static_cast<int64_t>(rowid);
+    }
+    // Missing trailing columns read as NULL, as in any table.
+    values.resize(5);
+    digest = keyDigest(valueKey(values, alias));
+    const std::string& type = values[0].bytes;
+    if (type == "table" && values[4].kind == SqlValue::Kind::Text) {
+        if (auto t = parseCreateTable(values[4].bytes)) {
+            t->rootPage = static_cast<uint32_t>(values[3].integer);
+            t->name = values[1].bytes;
+            if (!t->withoutRowid && t->rootPage != 0) tables_.push_back(std::move(*t));
+            else if (t->rootPage != 0) indexRoots_.push_back(t->rootPage);
+        }
+    } else if (values[3].kind == SqlValue::Kind::Integer && values[3].integer > 0) {
+        indexRoots_.push_back(static_cast<uint32_t>(values[3].integer));
+    }
+    return true;
 }
 
 void Engine::walkFreelist(uint32_t trunk) {
@@ -1092,7 +1437,8 @@ DeepScanResult Engine::run() {
     carvePages(false);
     carveOlderVersions(false);
     result_.tables.assign(tables_.begin() + 1, tables_.end());
-    return result_;
+    // Moved out, not copied: the rows of a large file are many.
+    return std::move(result_);
 }
 
 }  // namespace
