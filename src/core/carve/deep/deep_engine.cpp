@@ -118,46 +118,30 @@ bool typeFits(const ColumnDef& col, bool isRowidAlias, uint64_t t) {
 // A 64-bit digest of a byte sequence fed in runs of any length: the same
 // bytes give the same digest however they are split, so a live row's key
 // can be digested as it is read from the record, without building it. The
-// bytes go through a 64-byte block buffer and are mixed 8 at a time
-// (little-endian words) as in MurmurHash3's 64-bit body; the digest ends
-// with the total length and MurmurHash3's fmix64.
+// stream is cut into 8-byte little-endian words, each mixed as in
+// MurmurHash3's 64-bit body; a run's bytes past the current word are read
+// as whole words straight from the run, never copied. The digest ends with
+// the last partial word, the total length and MurmurHash3's fmix64.
 class KeyHasher {
 public:
     void feed(const uint8_t* data, size_t n) {
-        // Most runs are a few bytes (a kind digit, a number, a separator).
-        if (used_ + n < kBlock) {
-            std::memcpy(block_ + used_, data, n);
-            used_ += n;
-            length_ += n;
-            return;
-        }
-        feedBlocks(data, n);
-    }
-    void feedBlocks(const uint8_t* data, size_t n) {
         length_ += n;
-        if (used_ > 0) {
-            const size_t take = std::min(n, kBlock - used_);
-            std::memcpy(block_ + used_, data, take);
-            used_ += take;
-            data += take;
-            n -= take;
-            if (used_ < kBlock) return;
-            mixBlock(block_);
-            used_ = 0;
+        // Top up the partial word.
+        while (fill_ != 0 && n > 0) {
+            word_ |= static_cast<uint64_t>(*data++) << (8 * fill_);
+            --n;
+            if (++fill_ == 8) {
+                mix(h_, word_);
+                word_ = 0;
+                fill_ = 0;
+            }
         }
-        for (; n >= kBlock; data += kBlock, n -= kBlock) mixBlock(data);
-        std::memcpy(block_, data, n);
-        used_ = n;
+        for (; n >= 8; data += 8, n -= 8) mix(h_, load(data));
+        for (size_t i = 0; i < n; ++i) word_ |= static_cast<uint64_t>(data[i]) << (8 * i);
+        fill_ = static_cast<unsigned>(fill_ + n);
     }
     void feed(std::string_view s) { feed(reinterpret_cast<const uint8_t*>(s.data()), s.size()); }
-    void feed(char c) {
-        if (used_ + 1 >= kBlock) {
-            feed(reinterpret_cast<const uint8_t*>(&c), 1);
-            return;
-        }
-        block_[used_++] = static_cast<uint8_t>(c);
-        ++length_;
-    }
+    void feed(char c) { feed(reinterpret_cast<const uint8_t*>(&c), 1); }
     // The decimal digits of v, as std::to_string writes them.
     template <class Int>
     void feedNumber(Int v) {
@@ -167,9 +151,7 @@ public:
     }
     uint64_t finish() const {
         uint64_t h = h_;
-        uint8_t tail[kBlock] = {};
-        std::memcpy(tail, block_, used_);
-        for (size_t i = 0; i < used_; i += 8) mix(h, load(tail + i));
+        if (fill_ != 0) mix(h, word_);
         h ^= length_;
         h ^= h >> 33;
         h *= 0xFF51AFD7ED558CCDull;
@@ -180,7 +162,6 @@ public:
     }
 
 private:
-    static constexpr size_t kBlock = 64;
     static uint64_t rotl(uint64_t x, int r) { return (x << r) | (x >> (64 - r)); }
     static uint64_t load(const uint8_t* p) {
         uint64_t w;
@@ -195,13 +176,10 @@ private:
         h ^= k;
         h = rotl(h, 27) * 5 + 0x52DCE729;
     }
-    void mixBlock(const uint8_t* p) {
-        for (size_t i = 0; i < kBlock; i += 8) mix(h_, load(p + i));
-    }
     uint64_t h_ = 0x243F6A8885A308D3ull;
     uint64_t length_ = 0;
-    size_t used_ = 0;
-    uint8_t block_[kBlock];
+    uint64_t word_ = 0;
+    unsigned fill_ = 0;
 };
 
 // The digest of valueKey: the live rows' keys are kept as digests, so a
