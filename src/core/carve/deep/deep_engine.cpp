@@ -115,44 +115,37 @@ bool typeFits(const ColumnDef& col, bool isRowidAlias, uint64_t t) {
     return true;
 }
 
-// A 64-bit digest of a byte sequence fed in runs of any length: the same
-// bytes give the same digest however they are split, so a live row's key
-// can be digested as it is read from the record, without building it. The
-// stream is cut into 8-byte little-endian words, each mixed as in
-// MurmurHash3's 64-bit body; a run's bytes past the current word are read
-// as whole words straight from the run, never copied. The digest ends with
-// the last partial word, the total length and MurmurHash3's fmix64.
-class KeyHasher {
+// A 64-bit digest of a row's values, taken value by value: a kind word,
+// then the int64 (whatever width it was stored in) or the real's bits, or
+// a text's (UTF-8) or blob's bytes, 8 at a time, their length in the kind
+// word. The sequence of words names the values unambiguously. Each word is
+// mixed as in MurmurHash3's 64-bit body, the whole finished with the
+// number of values and its fmix64.
+class RowHasher {
 public:
-    void feed(const uint8_t* data, size_t n) {
-        length_ += n;
-        // Top up the partial word.
-        while (fill_ != 0 && n > 0) {
-            word_ |= static_cast<uint64_t>(*data++) << (8 * fill_);
-            --n;
-            if (++fill_ == 8) {
-                mix(h_, word_);
-                word_ = 0;
-                fill_ = 0;
-            }
+    void null() { value(static_cast<uint64_t>(SqlValue::Kind::Null)); }
+    void integer(int64_t v) {
+        value(static_cast<uint64_t>(SqlValue::Kind::Integer));
+        mix(h_, static_cast<uint64_t>(v));
+    }
+    void real(uint64_t bits) {
+        value(static_cast<uint64_t>(SqlValue::Kind::Real));
+        mix(h_, bits);
+    }
+    void bytes(SqlValue::Kind kind, const uint8_t* data, size_t n) {
+        value(static_cast<uint64_t>(kind) | (static_cast<uint64_t>(n) << 8));
+        size_t i = 0;
+        for (; i + 8 <= n; i += 8) mix(h_, load(data + i));
+        if (i < n) {
+            uint8_t tail[8] = {};
+            std::memcpy(tail, data + i, n - i);
+            mix(h_, load(tail));
         }
-        for (; n >= 8; data += 8, n -= 8) mix(h_, load(data));
-        for (size_t i = 0; i < n; ++i) word_ |= static_cast<uint64_t>(data[i]) << (8 * i);
-        fill_ = static_cast<unsigned>(fill_ + n);
     }
-    void feed(std::string_view s) { feed(reinterpret_cast<const uint8_t*>(s.data()), s.size()); }
-    void feed(char c) { feed(reinterpret_cast<const uint8_t*>(&c), 1); }
-    // The decimal digits of v, as std::to_string writes them.
-    template <class Int>
-    void feedNumber(Int v) {
-        char digits[24];
-        const auto r = std::to_chars(digits, digits + sizeof digits, v);
-        feed(reinterpret_cast<const uint8_t*>(digits), static_cast<size_t>(r.ptr - digits));
-    }
+    // A value that no valueKey holds: a key that is not one, digested whole.
+    void other(const uint8_t* data, size_t n) { bytes(static_cast<SqlValue::Kind>(0xFF), data, n); }
     uint64_t finish() const {
-        uint64_t h = h_;
-        if (fill_ != 0) mix(h, word_);
-        h ^= length_;
+        uint64_t h = h_ ^ values_;
         h ^= h >> 33;
         h *= 0xFF51AFD7ED558CCDull;
         h ^= h >> 33;
@@ -176,25 +169,64 @@ private:
         h ^= k;
         h = rotl(h, 27) * 5 + 0x52DCE729;
     }
+    void value(uint64_t kindWord) {
+        ++values_;
+        mix(h_, kindWord);
+    }
     uint64_t h_ = 0x243F6A8885A308D3ull;
-    uint64_t length_ = 0;
-    uint64_t word_ = 0;
-    unsigned fill_ = 0;
+    uint64_t values_ = 0;
 };
 
-// The digest of valueKey: the live rows' keys are kept as digests, so a
+// The digest of a valueKey: the values it spells, read back and digested
+// by RowHasher, which the b-tree walk feeds straight from live records
+// (Engine::recordKeyDigest). The live rows' keys are kept as digests, so a
 // large file's live rows cost 8 bytes each (16 with the set's free slots).
 uint64_t keyDigest(const std::string& key) {
-    KeyHasher h;
-    h.feed(key);
+    RowHasher h;
+    const char* at = key.data();
+    const char* const end = key.data() + key.size();
+    auto number = [&](auto& v) {
+        const auto r = std::from_chars(at, end, v);
+        if (r.ec != std::errc() || r.ptr == at) return false;
+        at = r.ptr;
+        return true;
+    };
+    while (at < end) {
+        const int kind = *at++ - '0';
+        bool sound = true;
+        if (kind == static_cast<int>(SqlValue::Kind::Null)) {
+            h.null();
+        } else if (kind == static_cast<int>(SqlValue::Kind::Integer)) {
+            int64_t v = 0;
+            if ((sound = number(v))) h.integer(v);
+        } else if (kind == static_cast<int>(SqlValue::Kind::Real)) {
+            uint64_t bits = 0;
+            if ((sound = number(bits))) h.real(bits);
+        } else if (kind == static_cast<int>(SqlValue::Kind::Text) ||
+                   kind == static_cast<int>(SqlValue::Kind::Blob)) {
+            size_t n = 0;
+            sound = number(n) && at < end && *at == ':' && static_cast<size_t>(end - at - 1) >= n;
+            if (sound) {
+                h.bytes(static_cast<SqlValue::Kind>(kind), reinterpret_cast<const uint8_t*>(at + 1), n);
+                at += 1 + n;
+            }
+        } else {
+            sound = false;
+        }
+        if (!sound || at == end || *at++ != '\x1f') {
+            RowHasher whole;
+            whole.other(reinterpret_cast<const uint8_t*>(key.data()), key.size());
+            return whole.finish();
+        }
+    }
     return h.finish();
 }
 
 // A row's values in one canonical text: per column but skipColumn, the
 // kind's digit, then the integer (whatever width it was stored in), the
 // real's bits, or a text's (UTF-8) or blob's length, ':' and bytes, and
-// 0x1F. The b-tree walk writes the same bytes straight from live records
-// (Engine::recordKeyDigest); the two must stay in step.
+// 0x1F. keyDigest reads it back value by value; the b-tree walk digests
+// live records to the same values (Engine::recordKeyDigest).
 std::string valueKey(const std::vector<SqlValue>& values, int skipColumn) {
     size_t size = 0;
     for (const SqlValue& v : values) size += v.bytes.size() + 24;
@@ -625,11 +657,12 @@ int64_t storedInteger(const uint8_t* raw, size_t n, uint64_t len) {
     return static_cast<int64_t>(u);
 }
 
-// keyDigest(valueKey(...)) of a live record, fed straight from its bytes
+// keyDigest(valueKey(...)) of a live record, taken straight from its bytes
 // with decode()'s rules: nothing is decoded into SqlValues and nothing is
 // allocated, except for texts of a UTF-16 file. Columns missing from a
-// record written before an ALTER TABLE ADD COLUMN read as NULL, as the
-// rowid alias is left out. False when the header is not sound for the table.
+// record written before an ALTER TABLE ADD COLUMN read as NULL; the rowid
+// alias is left out, as valueKey leaves it. False when the header is not
+// sound for the table.
 bool Engine::recordKeyDigest(int table, std::span<const uint8_t> record, uint64_t& digest) {
     const TableSchema& schema = tables_[table];
     const size_t columns = schema.columns.size();
@@ -638,13 +671,7 @@ bool Engine::recordKeyDigest(int table, std::span<const uint8_t> record, uint64_
     if (n == 0 || hl < n || hl > record.size()) return false;
     uint64_t content;
     if (!parseTypes(record, n, static_cast<size_t>(hl), columns, liveTypes_, content)) return false;
-    KeyHasher key;
-    auto kind = [&key](SqlValue::Kind k) { key.feed(static_cast<char>('0' + static_cast<int>(k))); };
-    auto bytes = [&key](const uint8_t* data, size_t count) {
-        key.feedNumber(count);
-        key.feed(':');
-        key.feed(data, count);
-    };
+    RowHasher key;
     const size_t size = record.size();
     size_t at = static_cast<size_t>(hl);
     for (size_t i = 0; i < columns; ++i) {
@@ -655,28 +682,23 @@ bool Engine::recordKeyDigest(int table, std::span<const uint8_t> record, uint64_
             // The bytes of the value that the record holds, cut as decode() cuts them.
             const uint8_t* raw = record.data() + std::min(at, size);
             const size_t got = at < size ? static_cast<size_t>(std::min<uint64_t>(len, size - at)) : 0;
-            if ((t >= 1 && t <= 6) || t == 8 || t == 9) {
-                kind(SqlValue::Kind::Integer);
-                key.feedNumber(t >= 8 ? static_cast<int64_t>(t - 8) : storedInteger(raw, got, len));
+            if (t >= 1 && t <= 6) {
+                key.integer(storedInteger(raw, got, len));
+            } else if (t == 8 || t == 9) {
+                key.integer(t == 9 ? 1 : 0);
             } else if (t == 7) {
-                kind(SqlValue::Kind::Real);
-                key.feedNumber(static_cast<uint64_t>(storedInteger(raw, got, 8)));
+                key.real(static_cast<uint64_t>(storedInteger(raw, got, 8)));
             } else if (t >= 12 && t % 2 == 0) {
-                kind(SqlValue::Kind::Blob);
-                bytes(raw, got);
+                key.bytes(SqlValue::Kind::Blob, raw, got);
+            } else if (t >= 13 && encoding_ == 1) {
+                key.bytes(SqlValue::Kind::Text, raw, got);
             } else if (t >= 13) {
-                kind(SqlValue::Kind::Text);
-                if (encoding_ == 1) {
-                    bytes(raw, got);
-                } else {
-                    const std::string utf8 = utf16ToUtf8(
-                        std::string_view(reinterpret_cast<const char*>(raw), got), encoding_ == 3);
-                    bytes(reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size());
-                }
+                const std::string utf8 =
+                    utf16ToUtf8(std::string_view(reinterpret_cast<const char*>(raw), got), encoding_ == 3);
+                key.bytes(SqlValue::Kind::Text, reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size());
             } else {
-                kind(SqlValue::Kind::Null);
+                key.null();
             }
-            key.feed('\x1f');
         }
         at += static_cast<size_t>(len);
     }
