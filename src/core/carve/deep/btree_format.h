@@ -77,7 +77,7 @@ inline uint32_t get4byte(std::span<const uint8_t> b, size_t at) {
 // A varint at `at`: 1 to 9 bytes, 7 bits each with the high bit set on all
 // but the last, the ninth byte giving all 8 of its bits. Answers the number
 // of bytes read, 0 when the varint would run past the buffer.
-inline size_t getVarint(std::span<const uint8_t> b, size_t at, uint64_t& value) {
+inline size_t getLongVarint(std::span<const uint8_t> b, size_t at, uint64_t& value) {
     uint64_t v = 0;
     for (size_t i = 0; i < 9; ++i) {
         if (at + i >= b.size()) return 0;
@@ -93,6 +93,17 @@ inline size_t getVarint(std::span<const uint8_t> b, size_t at, uint64_t& value) 
         }
     }
     return 0;
+}
+
+// getLongVarint, with the one-byte case (the most common by far: small
+// lengths, rowids and serial types) answered inline. The carvers read a
+// varint at nearly every offset of free space.
+inline size_t getVarint(std::span<const uint8_t> b, size_t at, uint64_t& value) {
+    if (at < b.size() && b[at] < 0x80) {
+        value = b[at];
+        return 1;
+    }
+    return getLongVarint(b, at, value);
 }
 
 inline size_t varintLength(uint64_t v) {
