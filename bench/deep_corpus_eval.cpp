@@ -12,10 +12,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -315,13 +315,14 @@ int timeFile(const fs::path& file, int rounds) {
         sqliteCpu = std::min(sqliteCpu, c1 - c0);
         deepCpu = std::min(deepCpu, c2 - c1);
     }
-    std::printf("file %.1f MB: SQLite full read %.0f ms (%lld rows), deep scan %.0f ms "
-                "(%zu deleted rows, %llu live rows), ratio %.2f (best of %d); "
-                "CPU %.0f ms against %.0f ms, ratio %.2f\n",
-                static_cast<double>(fs::file_size(file)) / 1048576.0, sqliteMs,
-                static_cast<long long>(rows), deepMs, result.rows.size(),
-                static_cast<unsigned long long>(result.liveRows), deepMs / sqliteMs, rounds,
-                deepCpu, sqliteCpu, deepCpu / sqliteCpu);
+    std::printf(
+        "file %.1f MB: SQLite full read %.0f ms (%lld rows), deep scan %.0f ms "
+        "(%zu deleted rows, %llu live rows), ratio %.2f (best of %d); "
+        "CPU %.0f ms against %.0f ms, ratio %.2f\n",
+        static_cast<double>(fs::file_size(file)) / 1048576.0, sqliteMs,
+        static_cast<long long>(rows), deepMs, result.rows.size(),
+        static_cast<unsigned long long>(result.liveRows), deepMs / sqliteMs, rounds, deepCpu,
+        sqliteCpu, deepCpu / sqliteCpu);
     return 0;
 }
 
@@ -353,7 +354,8 @@ int main(int argc, char** argv) {
         args.erase(args.begin());
     }
     if (!args.empty() && args[0] == "--speed")
-        return speed(args.size() > 1 ? std::atoi(args[1].c_str()) : 100, args.size() > 2 ? args[2] : "");
+        return speed(args.size() > 1 ? std::atoi(args[1].c_str()) : 100,
+                     args.size() > 2 ? args[2] : "");
     const fs::path root = args.empty() ? fs::path("../shared/corpus/sqlite-forensic-corpus-v1") : fs::path(args[0]);
     return corpus(root, verbose);
 }

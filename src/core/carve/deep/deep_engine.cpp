@@ -209,7 +209,8 @@ uint64_t keyDigest(const std::string& key) {
             size_t n = 0;
             sound = number(n) && at < end && *at == ':' && static_cast<size_t>(end - at - 1) >= n;
             if (sound) {
-                h.bytes(static_cast<SqlValue::Kind>(kind), reinterpret_cast<const uint8_t*>(at + 1), n);
+                h.bytes(static_cast<SqlValue::Kind>(kind), reinterpret_cast<const uint8_t*>(at + 1),
+                        n);
                 at += 1 + n;
             }
         } else {
@@ -245,7 +246,9 @@ std::string valueKey(const std::vector<SqlValue>& values, int skipColumn) {
         key += static_cast<char>('0' + static_cast<int>(v.kind));
         switch (v.kind) {
             case SqlValue::Kind::Null: break;
-            case SqlValue::Kind::Integer: number(v.integer); break;
+            case SqlValue::Kind::Integer:
+                number(v.integer);
+                break;
             case SqlValue::Kind::Real: {
                 uint64_t bits;
                 std::memcpy(&bits, &v.real, sizeof bits);
@@ -279,7 +282,8 @@ public:
         if (2 * (count_ + ds.size()) > slots_.size()) grow(count_ + ds.size());
         const size_t mask = slots_.size() - 1;
         for (size_t i = 0; i < ds.size(); ++i) {
-            if (i + 8 < ds.size()) __builtin_prefetch(&slots_[(ds[i + 8] | (ds[i + 8] == 0)) & mask]);
+            if (i + 8 < ds.size())
+                __builtin_prefetch(&slots_[(ds[i + 8] | (ds[i + 8] == 0)) & mask]);
             place(ds[i]);
         }
     }
@@ -356,7 +360,8 @@ private:
     bool readPayload(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
                      std::string& out, bool& broken, std::vector<uint32_t>* chain) const;
     bool payloadView(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
-                     std::span<const uint8_t>& out, bool& broken, std::vector<uint32_t>* chain) const;
+                     std::span<const uint8_t>& out, bool& broken,
+                     std::vector<uint32_t>* chain) const;
     template <class Append>
     bool followPayload(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
                        Append&& append, bool& broken, std::vector<uint32_t>* chain) const;
@@ -526,7 +531,9 @@ bool Engine::readPayload(std::span<const uint8_t> p, size_t at, uint64_t payload
     out.clear();
     return followPayload(
         p, at, payload, tableLeaf,
-        [&out](const uint8_t* data, size_t n) { out.append(reinterpret_cast<const char*>(data), n); },
+        [&out](const uint8_t* data, size_t n) {
+            out.append(reinterpret_cast<const char*>(data), n);
+        },
         broken, chain);
 }
 
@@ -538,7 +545,8 @@ bool Engine::payloadView(std::span<const uint8_t> p, size_t at, uint64_t payload
                          std::vector<uint32_t>* chain) const {
     if (localSize(payload, tableLeaf) >= payload) {
         broken = false;
-        if (payload > static_cast<uint64_t>(nPages_) * usable_ || at + payload > p.size()) return false;
+        if (payload > static_cast<uint64_t>(nPages_) * usable_ || at + payload > p.size())
+            return false;
         out = p.subspan(at, static_cast<size_t>(payload));
         return true;
     }
@@ -575,7 +583,8 @@ bool Engine::parseTypes(std::span<const uint8_t> p, size_t at, size_t end, size_
     static constexpr auto kOneByteLength = [] {
         std::array<uint8_t, 128> a{};
         constexpr uint8_t kFixed[12] = {0, 1, 2, 3, 4, 6, 8, 8, 0, 0, 0, 0};
-        for (int t = 0; t < 128; ++t) a[t] = static_cast<uint8_t>(t < 12 ? kFixed[t] : (t - 12) / 2);
+        for (int t = 0; t < 128; ++t)
+            a[t] = static_cast<uint8_t>(t < 12 ? kFixed[t] : (t - 12) / 2);
         return a;
     }();
     constexpr uint64_t kOnes = 0x0101010101010101ull, kHighBits = 0x8080808080808080ull;
@@ -683,7 +692,8 @@ bool Engine::recordKeyDigest(int table, std::span<const uint8_t> record, uint64_
         if (!alias) {
             // The bytes of the value that the record holds, cut as decode() cuts them.
             const uint8_t* raw = record.data() + std::min(at, size);
-            const size_t got = at < size ? static_cast<size_t>(std::min<uint64_t>(len, size - at)) : 0;
+            const size_t got =
+                at < size ? static_cast<size_t>(std::min<uint64_t>(len, size - at)) : 0;
             if (t >= 1 && t <= 6) {
                 key.integer(storedInteger(raw, got, len));
             } else if (t == 8 || t == 9) {
@@ -695,9 +705,10 @@ bool Engine::recordKeyDigest(int table, std::span<const uint8_t> record, uint64_
             } else if (t >= 13 && encoding_ == 1) {
                 key.bytes(SqlValue::Kind::Text, raw, got);
             } else if (t >= 13) {
-                const std::string utf8 =
-                    utf16ToUtf8(std::string_view(reinterpret_cast<const char*>(raw), got), encoding_ == 3);
-                key.bytes(SqlValue::Kind::Text, reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size());
+                const std::string utf8 = utf16ToUtf8(
+                    std::string_view(reinterpret_cast<const char*>(raw), got), encoding_ == 3);
+                key.bytes(SqlValue::Kind::Text, reinterpret_cast<const uint8_t*>(utf8.data()),
+                          utf8.size());
             } else {
                 key.null();
             }
@@ -818,7 +829,8 @@ void Engine::walkTree(uint32_t root, int table, bool isTable) {
             // of its values (a copy of it in free space is never listed).
             // A schema row is decoded whole: it names a table or an index.
             uint64_t digest;
-            if (table == 0 ? !schemaRow(record, rowid, digest) : !recordKeyDigest(table, record, digest))
+            if (table == 0 ? !schemaRow(record, rowid, digest)
+                           : !recordKeyDigest(table, record, digest))
                 continue;
             liveDigests_.push_back(digest);
             // An older page version of a live rowid is an update.
@@ -855,8 +867,10 @@ bool Engine::schemaRow(std::span<const uint8_t> record, uint64_t rowid, uint64_t
         if (auto t = parseCreateTable(values[4].bytes)) {
             t->rootPage = static_cast<uint32_t>(values[3].integer);
             t->name = values[1].bytes;
-            if (!t->withoutRowid && t->rootPage != 0) tables_.push_back(std::move(*t));
-            else if (t->rootPage != 0) indexRoots_.push_back(t->rootPage);
+            if (!t->withoutRowid && t->rootPage != 0)
+                tables_.push_back(std::move(*t));
+            else if (t->rootPage != 0)
+                indexRoots_.push_back(t->rootPage);
         }
     } else if (values[3].kind == SqlValue::Kind::Integer && values[3].integer > 0) {
         indexRoots_.push_back(static_cast<uint32_t>(values[3].integer));
