@@ -349,9 +349,12 @@ private:
                      FreeSpaceKind kind, int owner, bool schemaOnly);
     std::vector<std::pair<size_t, size_t>> freeblocks(std::span<const uint8_t> p, size_t hdr) const;
     bool tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeSpaceKind kind,
-                 int owner, bool schemaOnly, size_t& next);
+                 int owner, bool schemaOnly, size_t& next, bool probeOnly = false);
+    bool intactCellWithin(std::span<const uint8_t> p, size_t from, size_t to, int owner,
+                          bool schemaOnly);
     bool tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t size,
-                      FreeSpaceKind kind, int owner, bool schemaOnly, size_t& next);
+                      FreeSpaceKind kind, int owner, bool schemaOnly, size_t& next,
+                      bool exactOnly = false, bool scanned = false);
     bool parseTypes(std::span<const uint8_t> p, size_t at, size_t end, size_t maxColumns,
                     std::vector<uint64_t>& types, uint64_t& content) const;
     bool fits(const TableSchema& t, const std::vector<uint64_t>& types) const;
@@ -1083,13 +1086,18 @@ void Engine::carveRegion(uint32_t pgno, std::span<const uint8_t> p, size_t begin
     while (at < end) {
         size_t next = at + 1;
         bool found = tryCell(pgno, p, at, kind, owner, schemaOnly, next);
-        // Freeblocks merge with their neighbours: a freed cell's own
-        // freeblock header (next offset 0 or beyond it, a size that stays
-        // inside the merged block) then sits inside a larger freeblock.
-        if (!found && kind == FreeSpaceKind::Freeblock && at + 4 <= end) {
+        // A freed cell keeps the freeblock header written over its first
+        // bytes (next offset 0 or beyond it, a size that stays inside the
+        // page) after its freeblock merged with a neighbour, and after the
+        // page was emptied, freed or reused. Inside a live freeblock the
+        // merged block bounds it; elsewhere nothing vouches for the header,
+        // so only a record that fills it exactly is taken.
+        if (!found && at + 4 <= end) {
             const size_t nx = get2byte(p, at), size = get2byte(p, at + 2);
-            if (size >= 4 && at + size <= end && (nx == 0 || nx >= at + size))
-                found = tryClobbered(pgno, p, at, size, kind, owner, schemaOnly, next);
+            const size_t limit = kind == FreeSpaceKind::Freeblock ? end : p.size();
+            if (size >= 4 && at + size <= limit && (nx == 0 || (nx >= at + size && nx < p.size())))
+                found = tryClobbered(pgno, p, at, size, kind, owner, schemaOnly, next,
+                                     kind != FreeSpaceKind::Freeblock, true);
         }
         at = found ? std::max(next, at + 1) : at + 1;
     }
@@ -1098,7 +1106,7 @@ void Engine::carveRegion(uint32_t pgno, std::span<const uint8_t> p, size_t begin
 // A whole table leaf cell at `at`: payload length, rowid, record header,
 // content. The payload length must equal what the header announces.
 bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeSpaceKind kind,
-                     int owner, bool schemaOnly, size_t& next) {
+                     int owner, bool schemaOnly, size_t& next, bool probeOnly) {
     uint64_t payload, rowid, hl;
     const size_t n1 = getVarint(p, at, payload);
     if (n1 == 0 || payload < 2) return false;
@@ -1116,6 +1124,7 @@ bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeS
     const std::vector<int> tables = candidates(types.size(), owner, schemaOnly);
     for (int t : tables) {
         if (!fits(tables_[t], types)) continue;
+        if (probeOnly) return true;
         std::string bytes;
         bool broken = false;
         if (!readPayload(p, rec, payload, true, bytes, broken, nullptr)) return false;
@@ -1138,6 +1147,17 @@ bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeS
     return false;
 }
 
+// Whether a whole cell of a known table starts in [from, to): a freeblock
+// header guessed before it would then be a coincidence of its bytes.
+bool Engine::intactCellWithin(std::span<const uint8_t> p, size_t from, size_t to, int owner,
+                              bool schemaOnly) {
+    for (size_t q = from; q < to && q < p.size(); ++q) {
+        size_t unused = q;
+        if (tryCell(0, p, q, FreeSpaceKind::Unallocated, owner, schemaOnly, unused, true)) return true;
+    }
+    return false;
+}
+
 // A cell whose first four bytes a freeblock header (next offset, size) has
 // overwritten. The cell was: payload-length varint, rowid varint, header
 // length, serial types. With d the bytes of the two varints, the record
@@ -1149,7 +1169,8 @@ bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeS
 // The freeblock is at least as large as the cell, and exactly as large when
 // no neighbour was merged into it: a candidate of that exact size wins.
 bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t size,
-                          FreeSpaceKind kind, int owner, bool schemaOnly, size_t& next) {
+                          FreeSpaceKind kind, int owner, bool schemaOnly, size_t& next,
+                          bool exactOnly, bool scanned) {
     struct Guess {
         int table;
         RecordHeader header;
@@ -1276,7 +1297,16 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
             }
         }
     }
+    if (exactOnly)
+        std::erase_if(guesses, [&](const Guess& g) { return g.cellSize != size && g.cellSize != exact; });
     if (guesses.empty()) return false;
+    // A header found by scanning (not reached through a page's freeblock
+    // chain) is only a freed cell when no intact cell lies inside it.
+    if (scanned) {
+        size_t widest = 0;
+        for (const auto& g : guesses) widest = std::max(widest, g.cellSize);
+        if (intactCellWithin(p, at + 1, at + widest, owner, schemaOnly)) return false;
+    }
     // The exact fit first, then the owner's table, then the first found.
     auto score = [&](const Guess& g) {
         return (g.cellSize == size || g.cellSize == exact ? 4 : 0) + (g.table == owner ? 2 : 0) +
