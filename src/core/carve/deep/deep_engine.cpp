@@ -354,7 +354,7 @@ private:
                           bool schemaOnly);
     bool tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t size,
                       FreeSpaceKind kind, int owner, bool schemaOnly, size_t& next,
-                      bool exactOnly = false, bool scanned = false);
+                      bool exactOnly = false, bool scanned = false, size_t limit = 0);
     bool parseTypes(std::span<const uint8_t> p, size_t at, size_t end, size_t maxColumns,
                     std::vector<uint64_t>& types, uint64_t& content) const;
     bool fits(const TableSchema& t, const std::vector<uint64_t>& types) const;
@@ -1094,10 +1094,12 @@ void Engine::carveRegion(uint32_t pgno, std::span<const uint8_t> p, size_t begin
         // so only a record that fills it exactly is taken.
         if (!found && at + 4 <= end) {
             const size_t nx = get2byte(p, at), size = get2byte(p, at + 2);
-            const size_t limit = kind == FreeSpaceKind::Freeblock ? end : p.size();
-            if (size >= 4 && at + size <= limit && (nx == 0 || (nx >= at + size && nx < p.size())))
+            // Inside a live freeblock the header may reach past it: the
+            // merged block's tail was reused later. The record itself
+            // stays inside the region.
+            if (size >= 4 && at + size <= p.size() && (nx == 0 || (nx >= at + size && nx < p.size())))
                 found = tryClobbered(pgno, p, at, size, kind, owner, schemaOnly, next,
-                                     kind != FreeSpaceKind::Freeblock, true);
+                                     kind != FreeSpaceKind::Freeblock, true, end);
         }
         at = found ? std::max(next, at + 1) : at + 1;
     }
@@ -1124,7 +1126,11 @@ bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeS
     const std::vector<int> tables = candidates(types.size(), owner, schemaOnly);
     for (int t : tables) {
         if (!fits(tables_[t], types)) continue;
-        if (probeOnly) return true;
+        if (probeOnly) {
+            const size_t local = localSize(payload, true);
+            next = rec + local + (local < payload ? 4 : 0);
+            return true;
+        }
         std::string bytes;
         bool broken = false;
         if (!readPayload(p, rec, payload, true, bytes, broken, nullptr)) return false;
@@ -1170,7 +1176,8 @@ bool Engine::intactCellWithin(std::span<const uint8_t> p, size_t from, size_t to
 // no neighbour was merged into it: a candidate of that exact size wins.
 bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t size,
                           FreeSpaceKind kind, int owner, bool schemaOnly, size_t& next,
-                          bool exactOnly, bool scanned) {
+                          bool exactOnly, bool scanned, size_t limit) {
+    if (limit == 0 || limit > p.size()) limit = p.size();
     struct Guess {
         int table;
         RecordHeader header;
@@ -1214,16 +1221,31 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
     if (schemaOnly) all.push_back(0);
     else
         for (size_t t = 0; t < tables_.size(); ++t) all.push_back(static_cast<int>(t));
-    // The cell's own size: the freeblock's, unless a neighbour freed later
-    // merged into it, whose old freeblock header marks where this cell ended.
-    size_t exact = size;
-    for (size_t q = at + 6; q + 4 <= at + size; ++q) {
+    // Where the cell may end: at the freeblock's end, or, when neighbours
+    // freed later merged into it, where the chain of cells after it begins.
+    // Each link of that chain is a freed neighbour's own freeblock header
+    // or an intact cell, and ends exactly where the next link starts.
+    std::vector<size_t> ends{at + size};
+    for (size_t q = at + size; q-- > at + 6;) {
+        // A neighbour's header may also reach past this block, up to the
+        // start of a cell or the page's end: the tail of the merged block
+        // was reused by a later insert, which shrank only the first header.
         const size_t nx = get2byte(p, q), sz = get2byte(p, q + 2);
-        if (sz >= 4 && q + sz == at + size && (nx == 0 || nx >= q + sz)) {
-            exact = q - at;
-            break;
+        bool link = sz >= 4 && (nx == 0 || nx >= q + sz) &&
+                    std::find(ends.begin(), ends.end(), q + sz) != ends.end();
+        if (!link && sz >= 4 && (nx == 0 || nx >= q + sz) && q + sz > at + size) {
+            size_t unused = 0;
+            link = q + sz == p.size() ||
+                   tryCell(0, p, q + sz, kind, owner, schemaOnly, unused, true);
         }
+        size_t cellEnd = q;
+        if (!link && tryCell(0, p, q, kind, owner, schemaOnly, cellEnd, true))
+            link = std::find(ends.begin(), ends.end(), cellEnd) != ends.end();
+        if (link) ends.push_back(q);
     }
+    auto endsAt = [&](size_t cell) {
+        return std::find(ends.begin(), ends.end(), at + cell) != ends.end();
+    };
     for (int t : all) {
         const TableSchema& table = tables_[t];
         const size_t cols = table.columns.size();
@@ -1264,23 +1286,27 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
             uint64_t first = 0;
             bool known = false;
             if (table.rowidColumn == 0) {
-                first = 0;
                 known = true;
-            } else if (exact >= 2 + hl + rest && exact - 2 <= 127) {
-                const uint64_t len = exact - 2 - hl - rest;
+            } else {
+                // The first column's length is what the nearest end leaves.
                 const Affinity a = table.columns[0].affinity;
-                if (a == Affinity::Text) {
-                    first = len == 0 ? 0 : 13 + 2 * len;
-                    known = true;
-                } else if (a == Affinity::Blob && len > 0) {
-                    first = 12 + 2 * len;
-                    known = true;
-                } else {
-                    static constexpr int kIntType[9] = {0, 1, 2, 3, 4, -1, 5, -1, 6};
-                    if (len <= 8 && kIntType[len] >= 0) {
-                        first = static_cast<uint64_t>(kIntType[len]);
-                        if (len == 8 && a == Affinity::Real) first = 7;
+                for (auto it = ends.rbegin(); it != ends.rend() && !known; ++it) {
+                    const size_t cell = *it - at;
+                    if (cell < 2 + hl + rest || cell - 2 > 127) continue;
+                    const uint64_t len = cell - 2 - hl - rest;
+                    if (a == Affinity::Text) {
+                        first = len == 0 ? 0 : 13 + 2 * len;
                         known = true;
+                    } else if (a == Affinity::Blob && len > 0) {
+                        first = 12 + 2 * len;
+                        known = true;
+                    } else {
+                        static constexpr int kIntType[9] = {0, 1, 2, 3, 4, -1, 5, -1, 6};
+                        if (len <= 8 && kIntType[len] >= 0) {
+                            first = static_cast<uint64_t>(kIntType[len]);
+                            if (len == 8 && a == Affinity::Real) first = 7;
+                            known = true;
+                        }
                     }
                 }
             }
@@ -1297,8 +1323,9 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
             }
         }
     }
-    if (exactOnly)
-        std::erase_if(guesses, [&](const Guess& g) { return g.cellSize != size && g.cellSize != exact; });
+    std::erase_if(guesses, [&](const Guess& g) {
+        return at + g.cellSize > limit || (exactOnly && !endsAt(g.cellSize));
+    });
     if (guesses.empty()) return false;
     // A header found by scanning (not reached through a page's freeblock
     // chain) is only a freed cell when no intact cell lies inside it.
@@ -1309,7 +1336,7 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
     }
     // The exact fit first, then the owner's table, then the first found.
     auto score = [&](const Guess& g) {
-        return (g.cellSize == size || g.cellSize == exact ? 4 : 0) + (g.table == owner ? 2 : 0) +
+        return (endsAt(g.cellSize) ? 4 : 0) + (g.table == owner ? 2 : 0) +
                (g.rebuilt ? 0 : 1);
     };
     const Guess* best = &guesses[0];
