@@ -1225,26 +1225,40 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
     // freed later merged into it, where the chain of cells after it begins.
     // Each link of that chain is a freed neighbour's own freeblock header
     // or an intact cell, and ends exactly where the next link starts.
-    std::vector<size_t> ends{at + size};
+    // A header met by scanning only vouches for its own size when something
+    // else starts there: the page's end, the end of the live freeblock it
+    // lies in, a cell, or the next freed block's header.
+    auto headerAt = [&](size_t q) {
+        const size_t nx = get2byte(p, q), sz = get2byte(p, q + 2);
+        return sz >= 4 && q + sz <= p.size() && (nx == 0 || (nx >= q + sz && nx + 4 <= p.size()));
+    };
+    auto cellAt = [&](size_t q) {
+        size_t unused = 0;
+        return q == p.size() || tryCell(0, p, q, kind, owner, schemaOnly, unused, true);
+    };
+    std::vector<size_t> ends;
+    if (!scanned || at + size == limit || cellAt(at + size) || headerAt(at + size))
+        ends.push_back(at + size);
     for (size_t q = at + size; q-- > at + 6;) {
         // A neighbour's header may also reach past this block, up to the
         // start of a cell or the page's end: the tail of the merged block
         // was reused by a later insert, which shrank only the first header.
-        const size_t nx = get2byte(p, q), sz = get2byte(p, q + 2);
-        bool link = sz >= 4 && (nx == 0 || nx >= q + sz) &&
-                    std::find(ends.begin(), ends.end(), q + sz) != ends.end();
-        if (!link && sz >= 4 && (nx == 0 || nx >= q + sz) && q + sz > at + size) {
-            size_t unused = 0;
-            link = q + sz == p.size() ||
-                   tryCell(0, p, q + sz, kind, owner, schemaOnly, unused, true);
+        bool link = false;
+        if (headerAt(q)) {
+            const size_t qEnd = q + get2byte(p, q + 2);
+            link = std::find(ends.begin(), ends.end(), qEnd) != ends.end() ||
+                   (qEnd > at + size && cellAt(qEnd));
         }
         size_t cellEnd = q;
         if (!link && tryCell(0, p, q, kind, owner, schemaOnly, cellEnd, true))
             link = std::find(ends.begin(), ends.end(), cellEnd) != ends.end();
         if (link) ends.push_back(q);
     }
+    // A cell ends where the chain above says, or where the next cell or
+    // freed block starts.
     auto endsAt = [&](size_t cell) {
-        return std::find(ends.begin(), ends.end(), at + cell) != ends.end();
+        const size_t e = at + cell;
+        return std::find(ends.begin(), ends.end(), e) != ends.end() || headerAt(e) || cellAt(e);
     };
     for (int t : all) {
         const TableSchema& table = tables_[t];
@@ -1288,12 +1302,12 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
             if (table.rowidColumn == 0) {
                 known = true;
             } else {
-                // The first column's length is what the nearest end leaves.
+                // The first column's length is the shortest that ends the
+                // cell where an end is vouched for.
                 const Affinity a = table.columns[0].affinity;
-                for (auto it = ends.rbegin(); it != ends.rend() && !known; ++it) {
-                    const size_t cell = *it - at;
-                    if (cell < 2 + hl + rest || cell - 2 > 127) continue;
-                    const uint64_t len = cell - 2 - hl - rest;
+                const size_t base = 2 + static_cast<size_t>(hl + rest);
+                for (size_t len = 0; len <= 127 && base + len <= 129 && !known; ++len) {
+                    if (at + base + len > limit || !endsAt(base + len)) continue;
                     if (a == Affinity::Text) {
                         first = len == 0 ? 0 : 13 + 2 * len;
                         known = true;
