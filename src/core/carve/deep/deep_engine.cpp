@@ -323,6 +323,37 @@ private:
     size_t count_ = 0;
 };
 
+// Whether a text is well-formed UTF-8 without control characters other
+// than tab, line feed and carriage return.
+bool plainText(std::string_view s) {
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F) return false;
+            ++i;
+            continue;
+        }
+        const size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+        if (n == 0 || c > 0xF4 || i + n > s.size()) return false;
+        for (size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        i += n;
+    }
+    return true;
+}
+
+// A row read from a header that was rebuilt or found by scanning: it holds
+// something besides NULLs and empty values, and its texts are plain.
+bool plausibleValues(const std::vector<SqlValue>& values) {
+    bool content = false;
+    for (const SqlValue& v : values) {
+        if (v.kind == SqlValue::Kind::Text && !plainText(v.bytes)) return false;
+        content |= v.kind == SqlValue::Kind::Integer || v.kind == SqlValue::Kind::Real ||
+                   !v.bytes.empty();
+    }
+    return content;
+}
+
 class Engine {
 public:
     Engine(const PageReader& db, const PageReader* wal, const PageReader* journal)
@@ -1353,29 +1384,36 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         return (endsAt(g.cellSize) ? 4 : 0) + (g.table == owner ? 2 : 0) +
                (g.rebuilt ? 0 : 1);
     };
-    const Guess* best = &guesses[0];
-    for (const auto& g : guesses)
-        if (score(g) > score(*best)) best = &g;
-    // The record, as its payload would read: the header (rebuilt where lost)
-    // followed by the content from the page.
-    const uint64_t payload = best->header.headerLength + best->header.contentLength;
-    std::string bytes;
-    bool broken = false;
-    if (!readPayload(p, best->recordAt, payload, true, bytes, broken, nullptr)) return false;
-    bool cut = false;
-    RecoveredRow row;
-    row.table = tables_[best->table].name;
-    row.values = decode(bytes, best->header, cut);
-    row.page = pgno;
-    row.offset = static_cast<uint32_t>(at);
-    row.kind = kind;
-    // Only the rowid alias's value is lost with the rowid; a rebuilt first
-    // type of a real column is a guess of its length.
-    row.partial = broken || cut || tables_[best->table].rowidColumn >= 0 ||
-                  (best->recordAt + 2 == best->typesAt && tables_[best->table].rowidColumn != 0);
-    emit(std::move(row), best->table);
-    next = at + best->cellSize;
-    return true;
+    std::stable_sort(guesses.begin(), guesses.end(),
+                     [&](const Guess& a, const Guess& b) { return score(a) > score(b); });
+    for (const Guess& g : guesses) {
+        // The record, as its payload would read: the header (rebuilt where
+        // lost) followed by the content from the page.
+        const uint64_t payload = g.header.headerLength + g.header.contentLength;
+        std::string bytes;
+        bool broken = false;
+        if (!readPayload(p, g.recordAt, payload, true, bytes, broken, nullptr)) continue;
+        bool cut = false;
+        RecoveredRow row;
+        row.table = tables_[g.table].name;
+        row.values = decode(bytes, g.header, cut);
+        // A rebuilt or scanned-for header has nothing but its values to
+        // vouch for it: stale cell pointers, page lists and zeros read as
+        // texts with control bytes or as rows of nothing.
+        if ((g.rebuilt || scanned) && !plausibleValues(row.values)) continue;
+        row.page = pgno;
+        row.offset = static_cast<uint32_t>(at);
+        row.kind = kind;
+        // Only the rowid alias's value is lost with the rowid; a rebuilt
+        // first type of a real column is a guess of its length.
+        row.partial = broken || cut || tables_[g.table].rowidColumn >= 0 ||
+                      (g.recordAt + 2 == g.typesAt && tables_[g.table].rowidColumn != 0);
+        const int table = g.table;
+        emit(std::move(row), table);
+        next = at + g.cellSize;
+        return true;
+    }
+    return false;
 }
 
 void Engine::emit(RecoveredRow row, int table) {
