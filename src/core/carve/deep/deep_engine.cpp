@@ -1252,10 +1252,6 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
     if (schemaOnly) all.push_back(0);
     else
         for (size_t t = 0; t < tables_.size(); ++t) all.push_back(static_cast<int>(t));
-    // Where the cell may end: at the freeblock's end, or, when neighbours
-    // freed later merged into it, where the chain of cells after it begins.
-    // Each link of that chain is a freed neighbour's own freeblock header
-    // or an intact cell, and ends exactly where the next link starts.
     // A header met by scanning only vouches for its own size when something
     // else starts there: the page's end, the end of the live freeblock it
     // lies in, a cell, or the next freed block's header.
@@ -1267,29 +1263,14 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         size_t unused = 0;
         return q == p.size() || tryCell(0, p, q, kind, owner, schemaOnly, unused, true);
     };
-    std::vector<size_t> ends;
-    if (!scanned || at + size == limit || cellAt(at + size) || headerAt(at + size))
-        ends.push_back(at + size);
-    for (size_t q = at + size; q-- > at + 6;) {
-        // A neighbour's header may also reach past this block, up to the
-        // start of a cell or the page's end: the tail of the merged block
-        // was reused by a later insert, which shrank only the first header.
-        bool link = false;
-        if (headerAt(q)) {
-            const size_t qEnd = q + get2byte(p, q + 2);
-            link = std::find(ends.begin(), ends.end(), qEnd) != ends.end() ||
-                   (qEnd > at + size && cellAt(qEnd));
-        }
-        size_t cellEnd = q;
-        if (!link && tryCell(0, p, q, kind, owner, schemaOnly, cellEnd, true))
-            link = std::find(ends.begin(), ends.end(), cellEnd) != ends.end();
-        if (link) ends.push_back(q);
-    }
-    // A cell ends where the chain above says, or where the next cell or
-    // freed block starts.
+    const bool sizeVouched =
+        !scanned || at + size == limit || cellAt(at + size) || headerAt(at + size);
+    // The cell ends at the block's end, or, when neighbours freed later
+    // merged into the block (or a later insert reused its tail), where the
+    // next freed neighbour's header or an intact cell starts.
     auto endsAt = [&](size_t cell) {
         const size_t e = at + cell;
-        return std::find(ends.begin(), ends.end(), e) != ends.end() || headerAt(e) || cellAt(e);
+        return (e == at + size && sizeVouched) || headerAt(e) || cellAt(e);
     };
     for (int t : all) {
         const TableSchema& table = tables_[t];
