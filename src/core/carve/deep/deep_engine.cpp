@@ -354,6 +354,17 @@ bool plausibleValues(const std::vector<SqlValue>& values) {
     return content;
 }
 
+// Values whose bytes begin past the `available` bytes of a cut payload are
+// lost, not empty: they read as NULL.
+void dropLostValues(std::vector<SqlValue>& values, const RecordHeader& h, size_t available) {
+    uint64_t at = h.headerLength;
+    for (size_t i = 0; i < values.size() && i < h.types.size(); ++i) {
+        const uint64_t len = serialLength(h.types[i]);
+        if (len > 0 && at >= available) values[i] = SqlValue{};
+        at += len;
+    }
+}
+
 class Engine {
 public:
     Engine(const PageReader& db, const PageReader* wal, const PageReader* journal)
@@ -380,7 +391,8 @@ private:
                      FreeSpaceKind kind, int owner, bool schemaOnly);
     std::vector<std::pair<size_t, size_t>> freeblocks(std::span<const uint8_t> p, size_t hdr) const;
     bool tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeSpaceKind kind,
-                 int owner, bool schemaOnly, size_t& next, bool probeOnly = false);
+                 int owner, bool schemaOnly, size_t& next, bool probeOnly = false,
+                 size_t limit = 0);
     bool intactCellWithin(std::span<const uint8_t> p, size_t from, size_t to, int owner,
                           bool schemaOnly);
     bool tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t size,
@@ -405,6 +417,7 @@ private:
     bool decodeRecord(std::string_view payload, size_t columns, std::vector<SqlValue>& values,
                       bool& cut) const;
     void emit(RecoveredRow row, int table);
+    bool liveRow(int table, int64_t rowid, RecoveredRow& out) const;
 
     const PageReader& db_;
     const PageReader* wal_;      // null, or the "-wal" companion
@@ -431,7 +444,9 @@ private:
     std::vector<TableSchema> tables_;
     std::vector<uint32_t> indexRoots_;
     std::vector<DigestSet> liveKeys_;
-    std::unordered_map<std::string, size_t> foundKeys_;
+    // The rows listed so far by table and values, and by table and rowid.
+    std::unordered_map<std::string, std::vector<size_t>> foundKeys_;
+    std::unordered_map<std::string, std::vector<size_t>> foundRowids_;
     std::multimap<size_t, int> byColumnCount_;
     // CREATE TABLE texts seen in free space whose schema row was lost.
     std::vector<std::string> schemaTexts_;
@@ -1082,6 +1097,9 @@ void Engine::carvePage(uint32_t pgno, bool schemaOnly) {
         const int gapOwner = formerOwner_[pgno] >= 0 ? formerOwner_[pgno] : owner;
         if (gapStart < content && content <= p.size())
             carveRegion(pgno, p, gapStart, content, FreeSpaceKind::Unallocated, gapOwner, schemaOnly);
+        // An interior page's freeblocks held interior cells (a child page
+        // number and a rowid), never records.
+        if (kind != kTableLeaf) return;
         for (const auto& [at, size] : freeblocks(p, hdr)) {
             size_t next = at;
             if (!tryClobbered(pgno, p, at, size, FreeSpaceKind::Freeblock, owner, schemaOnly, next))
@@ -1116,7 +1134,7 @@ void Engine::carveRegion(uint32_t pgno, std::span<const uint8_t> p, size_t begin
     size_t at = begin;
     while (at < end) {
         size_t next = at + 1;
-        bool found = tryCell(pgno, p, at, kind, owner, schemaOnly, next);
+        bool found = tryCell(pgno, p, at, kind, owner, schemaOnly, next, false, end);
         // A freed cell keeps the freeblock header written over its first
         // bytes (next offset 0 or beyond it, a size that stays inside the
         // page) after its freeblock merged with a neighbour, and after the
@@ -1139,7 +1157,7 @@ void Engine::carveRegion(uint32_t pgno, std::span<const uint8_t> p, size_t begin
 // A whole table leaf cell at `at`: payload length, rowid, record header,
 // content. The payload length must equal what the header announces.
 bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeSpaceKind kind,
-                     int owner, bool schemaOnly, size_t& next, bool probeOnly) {
+                     int owner, bool schemaOnly, size_t& next, bool probeOnly, size_t limit) {
     uint64_t payload, rowid, hl;
     const size_t n1 = getVarint(p, at, payload);
     if (n1 == 0 || payload < 2) return false;
@@ -1162,9 +1180,21 @@ bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeS
             next = rec + local + (local < payload ? 4 : 0);
             return true;
         }
+        const size_t local = localSize(payload, true);
+        next = rec + local + (local < payload ? 4 : 0);
         std::string bytes;
         bool broken = false;
-        if (!readPayload(p, rec, payload, true, bytes, broken, nullptr)) return false;
+        if (limit != 0 && next > limit) {
+            // The cell runs into space a live cell took since: the bytes
+            // from `limit` on are that cell's, and the overflow pointer (if
+            // any) is lost with them. The header at least must survive.
+            if (rec + hl > limit) return false;
+            bytes.assign(reinterpret_cast<const char*>(p.data() + rec), limit - rec);
+            broken = true;
+            next = limit;
+        } else if (!readPayload(p, rec, payload, true, bytes, broken, nullptr)) {
+            return false;
+        }
         RecordHeader h{types, hl, content};
         bool cut = false;
         RecoveredRow row;
@@ -1172,13 +1202,12 @@ bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeS
         row.rowidKnown = true;
         row.rowid = static_cast<int64_t>(rowid);
         row.values = decode(bytes, h, cut);
+        dropLostValues(row.values, h, bytes.size());
         row.page = pgno;
         row.offset = static_cast<uint32_t>(at);
         row.kind = kind;
         row.partial = broken || cut;
         emit(std::move(row), t);
-        const size_t local = localSize(payload, true);
-        next = rec + local + (local < payload ? 4 : 0);
         return true;
     }
     return false;
@@ -1397,6 +1426,76 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
     return false;
 }
 
+// The live row of `table` with this rowid, found by descending its b-tree:
+// interior cells hold the largest rowid of their left subtree, in order.
+bool Engine::liveRow(int table, int64_t rowid, RecoveredRow& out) const {
+    if (table <= 0 || tables_[table].dropped) return false;
+    uint32_t pgno = tables_[table].rootPage;
+    for (int depth = 0; depth <= kMaxDepth; ++depth) {
+        // Only pages the walk gave to this table: a damaged child pointer
+        // must not lead into another tree.
+        if (pgno == 0 || pgno > nPages_ || use_[pgno] != PageUse::TableBtree || owner_[pgno] != table)
+            return false;
+        const PageView pv = page(pgno);
+        const auto p = pv.bytes;
+        const size_t hdr = pgno == 1 ? 100 : 0;
+        const uint8_t kind = static_cast<uint8_t>(byteIn(p, hdr));
+        const size_t ptrs = hdr + (kind == kTableLeaf ? 8 : 12);
+        const size_t cells = std::min<size_t>(get2byte(p, hdr + 3), (p.size() - ptrs) / 2);
+        if (kind == kTableInterior) {
+            uint32_t next = get4byte(p, hdr + 8);
+            for (size_t i = 0; i < cells; ++i) {
+                const size_t cell = get2byte(p, ptrs + 2 * i);
+                uint64_t key;
+                if (cell < ptrs || getVarint(p, cell + 4, key) == 0) continue;
+                if (static_cast<int64_t>(key) >= rowid) {
+                    next = get4byte(p, cell);
+                    break;
+                }
+            }
+            pgno = next;
+            continue;
+        }
+        if (kind != kTableLeaf) return false;
+        for (size_t i = 0; i < cells; ++i) {
+            const size_t cell = get2byte(p, ptrs + 2 * i);
+            uint64_t payload, r;
+            const size_t n1 = cell < ptrs ? 0 : getVarint(p, cell, payload);
+            const size_t n2 = n1 == 0 ? 0 : getVarint(p, cell + n1, r);
+            if (n2 == 0 || static_cast<int64_t>(r) != rowid) continue;
+            std::string bytes;
+            bool broken = false, cut = false;
+            if (!readPayload(p, cell + n1 + n2, payload, true, bytes, broken, nullptr) ||
+                !decodeRecord(bytes, tables_[table].columns.size(), out.values, cut))
+                return false;
+            out.values.resize(tables_[table].columns.size());
+            const int alias = tables_[table].rowidColumn;
+            if (alias >= 0) out.values[alias] = SqlValue{SqlValue::Kind::Integer, rowid, 0, {}};
+            return true;
+        }
+        return false;
+    }
+    return false;
+}
+
+// Whether `frag`, a copy of a row that lost bytes, says nothing that `full`
+// contradicts: each of its values is lost (NULL), equal, or a text or blob
+// cut short of `full`'s.
+bool covers(const RecoveredRow& full, const RecoveredRow& frag) {
+    if (full.values.size() != frag.values.size()) return false;
+    for (size_t i = 0; i < frag.values.size(); ++i) {
+        const SqlValue& a = full.values[i];
+        const SqlValue& b = frag.values[i];
+        if (b.kind == SqlValue::Kind::Null || a == b) continue;
+        const bool bytes = b.kind == SqlValue::Kind::Text || b.kind == SqlValue::Kind::Blob;
+        if (bytes && a.kind == b.kind && a.bytes.size() > b.bytes.size() &&
+            a.bytes.compare(0, b.bytes.size(), b.bytes) == 0)
+            continue;
+        return false;
+    }
+    return true;
+}
+
 void Engine::emit(RecoveredRow row, int table) {
     // An older page version of a rowid that is still live in its table is a
     // row as it was before an update, not a deleted one.
@@ -1411,18 +1510,46 @@ void Engine::emit(RecoveredRow row, int table) {
     }
     const std::string key = valueKey(row.values, alias);
     // Never list a row that is still live in its table (an old copy left
-    // behind by a page split or a defragmentation).
+    // behind by a page split or a defragmentation), nor a damaged copy of
+    // the live row that holds its rowid.
     if (liveKeys_[table].count(keyDigest(key))) return;
-    // The same deleted row seen twice (a freed page and a freeblock) is
-    // listed once, the most complete copy kept.
+    if (row.partial && row.rowidKnown) {
+        RecoveredRow live;
+        if (liveRow(table, row.rowid, live) && covers(live, row)) return;
+    }
+    // The same deleted row seen twice (a stale copy a page split left and
+    // the freed cell) is listed once, the most complete copy kept. Two
+    // cells with the same values but different rowids are two rows; a copy
+    // whose rowid was lost goes with any copy that kept it.
+    auto replaces = [](const RecoveredRow& kept, const RecoveredRow& r) {
+        return (kept.partial && !r.partial) || (!kept.rowidKnown && r.rowidKnown);
+    };
     const std::string fullKey = row.table + '\x1e' + key;
-    auto it = foundKeys_.find(fullKey);
-    if (it != foundKeys_.end()) {
-        RecoveredRow& kept = result_.rows[it->second];
-        if ((kept.partial && !row.partial) || (!kept.rowidKnown && row.rowidKnown)) kept = std::move(row);
+    std::vector<size_t>& same = foundKeys_[fullKey];
+    for (size_t i : same) {
+        RecoveredRow& kept = result_.rows[i];
+        if (row.rowidKnown && kept.rowidKnown && kept.rowid != row.rowid) continue;
+        if (!row.rowidKnown && !kept.rowidKnown && (kept.page != row.page || kept.offset != row.offset))
+            continue;
+        if (replaces(kept, row)) kept = std::move(row);
         return;
     }
-    foundKeys_.emplace(fullKey, result_.rows.size());
+    // A copy that lost bytes, beside a fuller copy of the row with the same
+    // rowid, adds nothing; a fuller copy takes the place of a damaged one.
+    if (row.rowidKnown) {
+        std::vector<size_t>& byRowid = foundRowids_[row.table + '\x1e' + std::to_string(row.rowid)];
+        for (size_t i : byRowid) {
+            RecoveredRow& kept = result_.rows[i];
+            if (row.partial && covers(kept, row)) return;
+            if (kept.partial && covers(row, kept)) {
+                kept = std::move(row);
+                same.push_back(i);
+                return;
+            }
+        }
+        byRowid.push_back(result_.rows.size());
+    }
+    same.push_back(result_.rows.size());
     result_.rows.push_back(std::move(row));
 }
 
@@ -1538,6 +1665,7 @@ DeepScanResult Engine::run() {
     addDroppedTables();
     result_.rows.clear();
     foundKeys_.clear();
+    foundRowids_.clear();
     for (size_t t = 0; t < tables_.size(); ++t)
         byColumnCount_.emplace(tables_[t].columns.size(), static_cast<int>(t));
     carvePages(false);
