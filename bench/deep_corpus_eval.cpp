@@ -2,8 +2,9 @@
 // database of categories 0A to 0E it compares the recovered rows with the
 // XML answer key and prints, per category, the deleted rows expected, those
 // recovered exactly (every column equal), partly (at least half the columns
-// equal), the false rows (neither a deleted row of the key nor anything
-// else in it) and the live rows listed as deleted.
+// equal, or a row flagged partial whose every given value agrees), the false
+// rows (neither a deleted row of the key nor anything else in it) and the
+// live rows listed as deleted.
 //
 //   deep_corpus_eval [CORPUS_DIR]     (default ../shared/corpus/sqlite-forensic-corpus-v1)
 //   deep_corpus_eval --speed [MB [FILE]]  (deep scan against SQLite's full read;
@@ -118,6 +119,23 @@ size_t equalColumns(const RecoveredRow& r, const KeyRow& k) {
     return n;
 }
 
+// A row flagged partial agrees with a key row when every value it gives is
+// the key's: lost values read NULL and a cut text is a prefix of the key's.
+// It must give at least two values, so that a bare id matches nothing.
+bool agreesInPart(const RecoveredRow& r, const KeyRow& k) {
+    if (!r.partial || r.values.size() != k.values.size()) return false;
+    size_t given = 0;
+    for (size_t i = 0; i < r.values.size(); ++i) {
+        const SqlValue& v = r.values[i];
+        if (v.kind == SqlValue::Kind::Null) continue;
+        const bool prefix = v.kind == SqlValue::Kind::Text && !v.bytes.empty() &&
+                            k.values[i].compare(0, v.bytes.size(), v.bytes) == 0;
+        if (!prefix && !sameValue(v, k.values[i])) return false;
+        ++given;
+    }
+    return given >= 2;
+}
+
 bool sameTable(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
@@ -160,7 +178,8 @@ void evaluate(const fs::path& db, Tally& tally, bool verbose) {
                 accounted = true;
                 break;
             }
-            if (k.deleted && !k.matched && !k.partlyMatched && 2 * eq >= k.values.size() && eq > 0) {
+            if (k.deleted && !k.matched && !k.partlyMatched &&
+                ((2 * eq >= k.values.size() && eq > 0) || agreesInPart(*r, k))) {
                 k.partlyMatched = accounted = true;
                 ++partial;
                 break;
