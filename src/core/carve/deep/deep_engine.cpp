@@ -1172,7 +1172,10 @@ bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeS
     uint64_t content;
     if (!parseTypes(p, rec + n3, rec + static_cast<size_t>(hl), 2000, types, content)) return false;
     if (hl + content != payload) return false;
-    const std::vector<int> tables = candidates(types.size(), owner, schemaOnly);
+    std::vector<int> tables = candidates(types.size(), owner, schemaOnly);
+    // A live leaf's freeblock was a cell of the table that owns the page.
+    if (kind == FreeSpaceKind::Freeblock && owner >= 0)
+        std::erase_if(tables, [&](int t) { return t != owner; });
     for (int t : tables) {
         if (!fits(tables_[t], types)) continue;
         if (probeOnly) {
@@ -1272,13 +1275,15 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         if (rowidBytes < 1 || rowidBytes > 9 || d < varintLength(payload)) continue;
         const size_t cell = cellSizeOf(d, payload);
         if (cell > size || at + cell > p.size()) continue;
+        const bool ownerOnly = kind == FreeSpaceKind::Freeblock && owner >= 0;
         for (int t : candidates(types.size(), owner, schemaOnly))
-            if (fits(tables_[t], types))
+            if ((!ownerOnly || t == owner) && fits(tables_[t], types))
                 guesses.push_back({t, {types, hl, content}, at + d, at + d + n, cell, false});
     }
     // d == 3 and d == 2: the types start at at + 4; try every table.
     std::vector<int> all;
     if (schemaOnly) all.push_back(0);
+    else if (kind == FreeSpaceKind::Freeblock && owner >= 0) all.push_back(owner);
     else
         for (size_t t = 0; t < tables_.size(); ++t) all.push_back(static_cast<int>(t));
     // A header met by scanning only vouches for its own size when something
