@@ -393,8 +393,8 @@ private:
     bool tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeSpaceKind kind,
                  int owner, bool schemaOnly, size_t& next, bool probeOnly = false,
                  size_t limit = 0);
-    bool intactCellWithin(std::span<const uint8_t> p, size_t from, size_t to, int owner,
-                          bool schemaOnly);
+    size_t firstIntactCell(std::span<const uint8_t> p, size_t from, size_t to, FreeSpaceKind kind,
+                           int owner, bool schemaOnly);
     bool tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t size,
                       FreeSpaceKind kind, int owner, bool schemaOnly, size_t& next,
                       bool exactOnly = false, bool scanned = false, size_t limit = 0);
@@ -1216,15 +1216,16 @@ bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeS
     return false;
 }
 
-// Whether a whole cell of a known table starts in [from, to): a freeblock
-// header guessed before it would then be a coincidence of its bytes.
-bool Engine::intactCellWithin(std::span<const uint8_t> p, size_t from, size_t to, int owner,
-                              bool schemaOnly) {
+// Where the first whole cell of a known table starts in [from, to), or
+// `to`: a freeblock header guessed before it would be a coincidence of its
+// bytes if the cell it claims covered that one.
+size_t Engine::firstIntactCell(std::span<const uint8_t> p, size_t from, size_t to,
+                               FreeSpaceKind kind, int owner, bool schemaOnly) {
     for (size_t q = from; q < to && q < p.size(); ++q) {
         size_t unused = q;
-        if (tryCell(0, p, q, FreeSpaceKind::Unallocated, owner, schemaOnly, unused, true)) return true;
+        if (tryCell(0, p, q, kind, owner, schemaOnly, unused, true)) return q;
     }
-    return false;
+    return to;
 }
 
 // A cell whose first four bytes a freeblock header (next offset, size) has
@@ -1392,7 +1393,8 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
     if (scanned) {
         size_t widest = 0;
         for (const auto& g : guesses) widest = std::max(widest, g.cellSize);
-        if (intactCellWithin(p, at + 1, at + widest, owner, schemaOnly)) return false;
+        const size_t intact = firstIntactCell(p, at + 1, at + widest, kind, owner, schemaOnly);
+        std::erase_if(guesses, [&](const Guess& g) { return at + g.cellSize > intact; });
     }
     // The exact fit first, then the owner's table, then the first found.
     auto score = [&](const Guess& g) {

@@ -1,0 +1,161 @@
+// Freed cells whose first bytes a freeblock header took, after the page was
+// emptied, dropped or partly reused: they come back whole where their bytes
+// survive, cut (never filled with a live cell's bytes) where they do not.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "deep_test_db.h"
+
+namespace marlowen::carve::deep {
+namespace {
+
+using namespace ::testing;  // NOLINT
+using namespace deeptest;   // NOLINT
+
+struct Person {
+    int64_t id;
+    std::string name, surname;
+    int64_t code;
+};
+
+std::vector<Person> people(int count) {
+    static const char* kNames[] = {"Hanna", "Jo", "Christina", "Wilhelm", "Ida", "Maximilian"};
+    static const char* kSurnames[] = {"Haas", "Krüger", "Bauer", "Schwarzenberger", "Roth"};
+    std::vector<Person> out;
+    for (int i = 0; i < count; ++i)
+        out.push_back({20001 + i, kNames[i % 6], kSurnames[i % 5], (i * 7919) % 100000 - 50000});
+    return out;
+}
+
+std::string insert(const std::string& table, const Person& p) {
+    return "INSERT INTO " + table + " VALUES (" + std::to_string(p.id) + ", '" + p.name + "', '" +
+           p.surname + "', " + std::to_string(p.code) + ");";
+}
+
+// Every recovered row of `table` is one of `deleted`: equal in full, or,
+// when flagged partial, equal where it has values (NULL for lost ones, a
+// prefix for a cut text). Answers the number of rows equal in full.
+size_t checkAgainst(const DeepScanResult& r, const std::string& table,
+                    const std::vector<Person>& deleted) {
+    std::map<int64_t, Person> byId;
+    for (const auto& p : deleted) byId[p.id] = p;
+    size_t whole = 0;
+    for (const auto& row : r.rows) {
+        if (row.table != table) continue;
+        SCOPED_TRACE(testing::Message() << "page " << row.page << " offset " << row.offset);
+        EXPECT_EQ(row.values.size(), 4u);
+        if (row.values.size() != 4 || row.values[0].kind != SqlValue::Kind::Integer) {
+            ADD_FAILURE() << "a row without its id";
+            continue;
+        }
+        const auto it = byId.find(row.values[0].integer);
+        if (it == byId.end()) {
+            ADD_FAILURE() << "not a deleted row: id " << row.values[0].integer;
+            continue;
+        }
+        const std::vector<SqlValue> want = {integer(it->second.id), text(it->second.name),
+                                            text(it->second.surname), integer(it->second.code)};
+        if (row.values == want) {
+            ++whole;
+            continue;
+        }
+        EXPECT_TRUE(row.partial);
+        for (size_t i = 1; i < 4; ++i) {
+            const SqlValue& v = row.values[i];
+            const bool prefix = v.kind == want[i].kind && v.kind == SqlValue::Kind::Text &&
+                                want[i].bytes.compare(0, v.bytes.size(), v.bytes) == 0;
+            EXPECT_TRUE(v.kind == SqlValue::Kind::Null || v == want[i] || prefix) << "column " << i;
+        }
+    }
+    return whole;
+}
+
+TEST(DeepFreedCells, AnEmptiedAndDroppedPageGivesBackEveryCell) {
+    // Deleted one by one in scattered order, neighbours merge into larger
+    // freeblocks; the last delete resets the page header and the drop puts
+    // the page on the freelist. Each cell kept only its freeblock header.
+    for (int pageSize : {1024, 4096}) {
+        SCOPED_TRACE(pageSize);
+        const auto all = people(20);
+        std::string sql =
+            "CREATE TABLE keep (a TEXT); INSERT INTO keep VALUES ('x');"
+            "CREATE TABLE users (id INT, name TEXT, surname TEXT, code INT);";
+        for (const auto& p : all) sql += insert("users", p);
+        for (int i : {0, 8, 4, 3, 1, 2, 5, 7, 9, 6, 10, 18, 14, 13, 11, 12, 15, 17, 19, 16})
+            sql += "DELETE FROM users WHERE id = " + std::to_string(all[i].id) + ";";
+        sql += "DROP TABLE users;";
+        const auto r = scanBytes(makeDb(sql, pageSize));
+        EXPECT_EQ(checkAgainst(r, "users", all), 20u);
+        EXPECT_TRUE(rowsOf(r, "keep").empty());
+    }
+}
+
+TEST(DeepFreedCells, ABlockWhoseTailANewRowTookKeepsTheCellsBeforeIt) {
+    // Five neighbours freed into one block; two shorter rows inserted after
+    // take its end. The cells at its start survive whole, the headers the
+    // inserts overwrote are gone, and nothing is read from the new rows.
+    const auto all = people(10);
+    std::string sql = "CREATE TABLE users (id INT, name TEXT, surname TEXT, code INT);";
+    for (const auto& p : all) sql += insert("users", p);
+    std::vector<Person> deleted;
+    for (int i = 4; i < 9; ++i) {
+        sql += "DELETE FROM users WHERE id = " + std::to_string(all[i].id) + ";";
+        deleted.push_back(all[i]);
+    }
+    sql +=
+        "INSERT INTO users VALUES (30001, 'Al', 'Li', 1); INSERT INTO users VALUES (30002, 'Bo', "
+        "'Wu', 2);";
+    const auto r = scanBytes(makeDb(sql, 4096));
+    EXPECT_GE(checkAgainst(r, "users", deleted), 2u);
+}
+
+TEST(DeepFreedCells, ACellThatRunsIntoALiveCellIsCutThere) {
+    // Rows of about 1500 bytes, two to a page: deleting some and inserting
+    // others rebalances the leaves, and new cells land over the start or end
+    // of freed ones.
+    std::vector<Person> all;
+    std::string sql = "CREATE TABLE users (id INT, name TEXT, surname TEXT, code INT);";
+    for (int i = 0; i < 24; ++i) {
+        all.push_back({40001 + i, std::string(700 + i, static_cast<char>('a' + i)),
+                       std::string(650, static_cast<char>('A' + i)), i});
+        sql += insert("users", all.back());
+    }
+    std::vector<Person> deleted;
+    for (int i = 0; i < 24; i += 3) {
+        sql += "DELETE FROM users WHERE id = " + std::to_string(all[i].id) + ";";
+        deleted.push_back(all[i]);
+    }
+    for (int i = 0; i < 6; ++i)
+        sql += insert("users", {50001 + i, std::string(900, 'z'), "new", i});
+    const auto r = scanBytes(makeDb(sql, 4096));
+    checkAgainst(r, "users", deleted);
+}
+
+TEST(DeepFreedCells, EqualRowsInTwoCellsAreTwoRows) {
+    const auto bytes = makeDb(
+        "CREATE TABLE tag (name TEXT, n INT);"
+        "INSERT INTO tag VALUES ('same', 1); INSERT INTO tag VALUES ('kept', 2);"
+        "INSERT INTO tag VALUES ('same', 1); INSERT INTO tag VALUES ('kept', 3);"
+        "DELETE FROM tag WHERE name = 'same';");
+    const auto r = scanBytes(bytes);
+    EXPECT_THAT(rowsOf(r, "tag"), ElementsAre(ElementsAre(text("same"), integer(1)),
+                                              ElementsAre(text("same"), integer(1))));
+}
+
+TEST(DeepFreedCells, AFreedSchemaRowIsNotReadAsATableRow) {
+    // Dropping a table frees its schema row on page 1, a cell of the schema
+    // table: it is never read as a row of a table with as many columns.
+    const auto bytes = makeDb(
+        "CREATE TABLE t (a INT, b TEXT, c TEXT, d INT, e INT);"
+        "CREATE TABLE x (a INT, b TEXT, c TEXT, d INT, e INT);"
+        "CREATE TABLE y (a INT); DROP TABLE x; INSERT INTO t VALUES (1, 'b', 'c', 4, 5);");
+    const auto r = scanBytes(bytes);
+    for (const auto& row : r.rows)
+        EXPECT_TRUE(row.page != 1 || row.table == "sqlite_schema") << row.table;
+    EXPECT_TRUE(rowsOf(r, "t").empty());
+}
+
+}  // namespace
+}  // namespace marlowen::carve::deep
