@@ -342,12 +342,18 @@ bool plainText(std::string_view s) {
     return true;
 }
 
-// A row read from a header that was rebuilt or found by scanning: it holds
-// something besides NULLs and empty values, and its texts are plain.
-bool plausibleValues(const std::vector<SqlValue>& values) {
+// A row read from free space: it holds something besides NULLs and empty
+// values, and its texts are plain. A rebuilt header (`strict`) has nothing
+// else to vouch for it, so a TEXT column must hold a text there too: SQLite
+// stores blobs in one only when a program binds them so.
+bool plausibleValues(const std::vector<SqlValue>& values, const TableSchema& table, bool strict) {
     bool content = false;
-    for (const SqlValue& v : values) {
+    for (size_t i = 0; i < values.size(); ++i) {
+        const SqlValue& v = values[i];
         if (v.kind == SqlValue::Kind::Text && !plainText(v.bytes)) return false;
+        if (strict && v.kind == SqlValue::Kind::Blob && i < table.columns.size() &&
+            table.columns[i].affinity == Affinity::Text)
+            return false;
         content |= v.kind == SqlValue::Kind::Integer || v.kind == SqlValue::Kind::Real ||
                    !v.bytes.empty();
     }
@@ -1206,6 +1212,11 @@ bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeS
         row.rowid = static_cast<int64_t>(rowid);
         row.values = decode(bytes, h, cut);
         dropLostValues(row.values, h, bytes.size());
+        // Short runs of bytes pass as a whole cell by chance; their values
+        // give them away. A cell with an overflow chain has its length,
+        // header and chain agreeing, and a broken chain reads garbage into
+        // a value the local part still vouches for.
+        if (local == payload && !plausibleValues(row.values, tables_[t], false)) continue;
         row.page = pgno;
         row.offset = static_cast<uint32_t>(at);
         row.kind = kind;
@@ -1417,7 +1428,7 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         // A rebuilt or scanned-for header has nothing but its values to
         // vouch for it: stale cell pointers, page lists and zeros read as
         // texts with control bytes or as rows of nothing.
-        if ((g.rebuilt || scanned) && !plausibleValues(row.values)) continue;
+        if (!plausibleValues(row.values, tables_[g.table], g.rebuilt || scanned)) continue;
         row.page = pgno;
         row.offset = static_cast<uint32_t>(at);
         row.kind = kind;
