@@ -395,6 +395,7 @@ private:
     void carvePage(uint32_t pgno, bool schemaOnly);
     void carveRegion(uint32_t pgno, std::span<const uint8_t> p, size_t begin, size_t end,
                      FreeSpaceKind kind, int owner, bool schemaOnly);
+    size_t interiorRunEnd(std::span<const uint8_t> p, size_t at, size_t end) const;
     std::vector<std::pair<size_t, size_t>> freeblocks(std::span<const uint8_t> p, size_t hdr) const;
     bool tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeSpaceKind kind,
                  int owner, bool schemaOnly, size_t& next, bool probeOnly = false,
@@ -1132,13 +1133,57 @@ void Engine::carvePage(uint32_t pgno, bool schemaOnly) {
             tryClobbered(pgno, p, at, size, kind, former, schemaOnly, next);
         }
     }
+    // A freed interior or index page keeps its header: its content area
+    // holds child pointers and index keys, never table rows, so only its
+    // gap (what it held before it became that page) is read.
+    const uint8_t pageKind = static_cast<uint8_t>(byteIn(p, 0));
+    if (use != PageUse::Trunk &&
+        (pageKind == kTableInterior || pageKind == kIndexInterior || pageKind == kIndexLeaf)) {
+        const size_t ptrs = pageKind == kIndexLeaf ? 8 : 12;
+        const size_t gapStart = ptrs + 2 * static_cast<size_t>(get2byte(p, 3));
+        size_t content = get2byte(p, 5);
+        if (content == 0) content = 65536;
+        // A header whose pointers and content do not fit was not written
+        // by SQLite: the page is read whole.
+        if (gapStart <= content && content <= p.size()) {
+            carveRegion(pgno, p, gapStart, content, kind, former, schemaOnly);
+            return;
+        }
+    }
     carveRegion(pgno, p, begin, p.size(), kind, former, schemaOnly);
+}
+
+// Where a run of at least four table interior cells starting at `at` ends
+// (each a 4-byte child page number of this file and a rowid varint), or
+// `at` when there is none. Interior pages' gaps and freed interior pages are
+// full of such runs; their page numbers pass for freeblock headers and their
+// bytes for small records.
+size_t Engine::interiorRunEnd(std::span<const uint8_t> p, size_t at, size_t end) const {
+    size_t q = at;
+    int cells = 0;
+    while (q + 5 <= end) {
+        const uint32_t child = get4byte(p, q);
+        uint64_t rowid;
+        const size_t n = getVarint(p, q + 4, rowid);
+        if (child < 2 || child > nPages_ || n == 0 || q + 4 + n > end) break;
+        q += 4 + n;
+        ++cells;
+    }
+    return cells >= 4 ? q : at;
 }
 
 void Engine::carveRegion(uint32_t pgno, std::span<const uint8_t> p, size_t begin, size_t end,
                          FreeSpaceKind kind, int owner, bool schemaOnly) {
     size_t at = begin;
     while (at < end) {
+        // A live leaf's freeblock only ever held that leaf's cells.
+        if (kind != FreeSpaceKind::Freeblock) {
+            const size_t run = interiorRunEnd(p, at, end);
+            if (run > at) {
+                at = run;
+                continue;
+            }
+        }
         size_t next = at + 1;
         bool found = tryCell(pgno, p, at, kind, owner, schemaOnly, next, false, end);
         // A freed cell keeps the freeblock header written over its first
@@ -1318,6 +1363,14 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         const size_t e = at + cell;
         return (e == at + size && sizeVouched) || headerAt(e) || cellAt(e);
     };
+    // Rebuilt cells are below 130 bytes; tables share their candidate ends.
+    std::array<int8_t, 130> endsMemo;
+    endsMemo.fill(-1);
+    auto endsAtCached = [&](size_t cell) {
+        if (cell >= endsMemo.size()) return endsAt(cell);
+        if (endsMemo[cell] < 0) endsMemo[cell] = endsAt(cell) ? 1 : 0;
+        return endsMemo[cell] == 1;
+    };
     for (int t : all) {
         const TableSchema& table = tables_[t];
         const size_t cols = table.columns.size();
@@ -1364,22 +1417,18 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
                 // cell where an end is vouched for.
                 const Affinity a = table.columns[0].affinity;
                 const size_t base = 2 + static_cast<size_t>(hl + rest);
+                static constexpr int kIntType[9] = {0, 1, 2, 3, 4, -1, 5, -1, 6};
                 for (size_t len = 0; len <= 127 && base + len <= 129 && !known; ++len) {
-                    if (at + base + len > limit || !endsAt(base + len)) continue;
-                    if (a == Affinity::Text) {
-                        first = len == 0 ? 0 : 13 + 2 * len;
-                        known = true;
-                    } else if (a == Affinity::Blob && len > 0) {
-                        first = 12 + 2 * len;
-                        known = true;
-                    } else {
-                        static constexpr int kIntType[9] = {0, 1, 2, 3, 4, -1, 5, -1, 6};
-                        if (len <= 8 && kIntType[len] >= 0) {
-                            first = static_cast<uint64_t>(kIntType[len]);
-                            if (len == 8 && a == Affinity::Real) first = 7;
-                            known = true;
-                        }
-                    }
+                    // Numbers take one of seven lengths; a blob is not empty
+                    // (an empty one would have been written as such).
+                    const bool numeric = a != Affinity::Text && a != Affinity::Blob;
+                    if ((numeric && (len > 8 || kIntType[len] < 0)) || (a == Affinity::Blob && len == 0))
+                        continue;
+                    if (at + base + len > limit || !endsAtCached(base + len)) continue;
+                    known = true;
+                    if (a == Affinity::Text) first = len == 0 ? 0 : 13 + 2 * len;
+                    else if (a == Affinity::Blob) first = 12 + 2 * len;
+                    else first = len == 8 && a == Affinity::Real ? 7 : static_cast<uint64_t>(kIntType[len]);
                 }
             }
             if (known) {
