@@ -159,6 +159,30 @@ TEST(DeepFreedCells, ADroppedTreeGivesRowsOnlyFromItsLeaves) {
     EXPECT_TRUE(rowsOf(r, "four").empty());
 }
 
+TEST(DeepFreedCells, AnOverflowPageALiveRowTookEndsTheFreedValue) {
+    // With a trunk already on the freelist (the dropped table's page), the
+    // freed chain's pages become freelist leaves; the next long row of
+    // another table takes them for its own chain. The freed row keeps its
+    // local part and nothing of the new row.
+    const std::string old(3000, 'q'), now(3000, 'w');
+    const auto r = scanBytes(
+        makeDb("CREATE TABLE note (title TEXT, body TEXT); CREATE TABLE other (body TEXT);"
+               "CREATE TABLE gone (a TEXT); INSERT INTO gone VALUES ('x');"
+               "INSERT INTO note VALUES ('short', 'x'); INSERT INTO note VALUES ('long', '" +
+               old +
+               "');"
+               "INSERT INTO note VALUES ('tail', 'y');"
+               "DROP TABLE gone; DELETE FROM note WHERE title = 'long';"
+               "INSERT INTO other VALUES ('" +
+               now + "');"));
+    const auto rows = rowsOf(r, "note");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0], text("long"));
+    ASSERT_EQ(rows[0][1].kind, SqlValue::Kind::Text);
+    EXPECT_GT(rows[0][1].bytes.size(), 900u);
+    EXPECT_TRUE(old.starts_with(rows[0][1].bytes));
+}
+
 TEST(DeepFreedCells, EqualRowsInTwoCellsAreTwoRows) {
     const auto bytes = makeDb(
         "CREATE TABLE tag (name TEXT, n INT);"

@@ -410,6 +410,8 @@ private:
     bool fits(const TableSchema& t, const std::vector<uint64_t>& types) const;
     std::vector<int> candidates(size_t columnCount, int owner, bool schemaOnly) const;
     size_t localSize(uint64_t payload, bool tableLeaf) const;
+    bool readFreedPayload(std::span<const uint8_t> p, size_t at, uint64_t payload, std::string& out,
+                          bool& broken) const;
     bool readPayload(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
                      std::string& out, bool& broken, std::vector<uint32_t>* chain) const;
     bool payloadView(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
@@ -1153,6 +1155,26 @@ void Engine::carvePage(uint32_t pgno, bool schemaOnly) {
     carveRegion(pgno, p, begin, p.size(), kind, former, schemaOnly);
 }
 
+// The payload of a freed cell. Its overflow pages went to the freelist with
+// it; one that a live b-tree or a live record's chain took since holds their
+// bytes, not ours: the payload is cut where that page's share begins.
+bool Engine::readFreedPayload(std::span<const uint8_t> p, size_t at, uint64_t payload,
+                              std::string& out, bool& broken) const {
+    std::vector<uint32_t> chain;
+    if (!readPayload(p, at, payload, true, out, broken, &chain)) return false;
+    const size_t local = localSize(payload, true);
+    for (size_t i = 0; i < chain.size(); ++i) {
+        const PageUse use = use_[chain[i]];
+        if (use == PageUse::TableBtree || use == PageUse::IndexBtree || use == PageUse::Overflow ||
+            use == PageUse::Reserved) {
+            out.resize(std::min(out.size(), local + i * (usable_ - 4)));
+            broken = true;
+            break;
+        }
+    }
+    return true;
+}
+
 // Where a run of at least four table interior cells starting at `at` ends
 // (each a 4-byte child page number of this file and a rowid varint), or
 // `at` when there is none. Interior pages' gaps and freed interior pages are
@@ -1246,7 +1268,7 @@ bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeS
             bytes.assign(reinterpret_cast<const char*>(p.data() + rec), limit - rec);
             broken = true;
             next = limit;
-        } else if (!readPayload(p, rec, payload, true, bytes, broken, nullptr)) {
+        } else if (!readFreedPayload(p, rec, payload, bytes, broken)) {
             return false;
         }
         RecordHeader h{types, hl, content};
@@ -1469,11 +1491,12 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         const uint64_t payload = g.header.headerLength + g.header.contentLength;
         std::string bytes;
         bool broken = false;
-        if (!readPayload(p, g.recordAt, payload, true, bytes, broken, nullptr)) continue;
+        if (!readFreedPayload(p, g.recordAt, payload, bytes, broken)) continue;
         bool cut = false;
         RecoveredRow row;
         row.table = tables_[g.table].name;
         row.values = decode(bytes, g.header, cut);
+        dropLostValues(row.values, g.header, bytes.size());
         // A rebuilt or scanned-for header has nothing but its values to
         // vouch for it: stale cell pointers, page lists and zeros read as
         // texts with control bytes or as rows of nothing.
