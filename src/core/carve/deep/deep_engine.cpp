@@ -1327,6 +1327,9 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         size_t typesAt;   // first intact serial type byte
         size_t cellSize;
         bool rebuilt;
+        // The block is shorter than the cell: a later insert took the
+        // block's end, and the cell's tail with it.
+        bool tailLost = false;
     };
     // A cell freed with secure_delete on (the default of many builds) is
     // zeroed past the freeblock header: nothing is left to rebuild, and
@@ -1353,11 +1356,15 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         const size_t rowidBytes = d - varintLength(payload);
         if (rowidBytes < 1 || rowidBytes > 9 || d < varintLength(payload)) continue;
         const size_t cell = cellSizeOf(d, payload);
-        if (cell > size || at + cell > p.size()) continue;
+        // Only a block of a live chain vouches for a cell it cannot hold
+        // whole, and only when the header survives in it.
+        const bool tailLost = cell > size;
+        if ((tailLost && (scanned || d + hl > size)) || at + std::min(cell, size) > p.size()) continue;
         const bool ownerOnly = kind == FreeSpaceKind::Freeblock && owner >= 0;
         for (int t : candidates(types.size(), owner, schemaOnly))
             if ((!ownerOnly || t == owner) && fits(tables_[t], types))
-                guesses.push_back({t, {types, hl, content}, at + d, at + d + n, cell, false});
+                guesses.push_back(
+                    {t, {types, hl, content}, at + d, at + d + n, cell, false, tailLost});
     }
     // d == 3 and d == 2: the types start at at + 4; try every table.
     std::vector<int> all;
@@ -1368,9 +1375,14 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
     // A header met by scanning only vouches for its own size when something
     // else starts there: the page's end, the end of the live freeblock it
     // lies in, a cell, or the next freed block's header.
+    // A header's next offset, unless 0, is where a later block began: its
+    // own size must fit there too, or the four bytes only look like one.
     auto headerAt = [&](size_t q) {
         const size_t nx = get2byte(p, q), sz = get2byte(p, q + 2);
-        return sz >= 4 && q + sz <= p.size() && (nx == 0 || (nx >= q + sz && nx + 4 <= p.size()));
+        if (sz < 4 || q + sz > p.size()) return false;
+        if (nx == 0) return true;
+        const size_t nsz = get2byte(p, nx + 2);
+        return nx >= q + sz && nx + 4 <= p.size() && nsz >= 4 && nx + nsz <= p.size();
     };
     auto cellAt = [&](size_t q) {
         size_t unused = 0;
@@ -1420,8 +1432,9 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
             if (hl < 128 && payload < (1ull << 14) && varintLength(payload) <= 2 &&
                 fits(table, types)) {
                 const size_t cell = cellSizeOf(3, payload);
-                if (cell <= size && at + cell <= p.size())
-                    guesses.push_back({t, {types, hl, content}, at + 3, at + 4, cell, true});
+                const bool tailLost = cell > size;
+                if ((!tailLost || (!scanned && 3 + hl <= size)) && at + std::min(cell, size) <= p.size())
+                    guesses.push_back({t, {types, hl, content}, at + 3, at + 4, cell, true, tailLost});
             }
         }
         if (cols >= 2 && readTypes(cols - 1, types, bytes)) {
@@ -1467,7 +1480,7 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         }
     }
     std::erase_if(guesses, [&](const Guess& g) {
-        return at + g.cellSize > limit || (exactOnly && !endsAt(g.cellSize));
+        return (!g.tailLost && at + g.cellSize > limit) || (exactOnly && !endsAt(g.cellSize));
     });
     if (guesses.empty()) return false;
     // A header found by scanning (not reached through a page's freeblock
@@ -1480,7 +1493,8 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
     }
     // The exact fit first, then the owner's table, then the first found.
     auto score = [&](const Guess& g) {
-        return (endsAt(g.cellSize) ? 4 : 0) + (g.table == owner ? 2 : 0) +
+        return (!g.tailLost && endsAt(g.cellSize) ? 8 : 0) + (g.tailLost ? 0 : 4) +
+               (g.table == owner ? 2 : 0) +
                (g.rebuilt ? 0 : 1);
     };
     std::stable_sort(guesses.begin(), guesses.end(),
@@ -1491,7 +1505,14 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         const uint64_t payload = g.header.headerLength + g.header.contentLength;
         std::string bytes;
         bool broken = false;
-        if (!readFreedPayload(p, g.recordAt, payload, bytes, broken)) continue;
+        if (g.tailLost) {
+            // What the block still holds of the cell; the overflow pointer,
+            // if any, went with the tail.
+            bytes.assign(reinterpret_cast<const char*>(p.data() + g.recordAt), at + size - g.recordAt);
+            broken = true;
+        } else if (!readFreedPayload(p, g.recordAt, payload, bytes, broken)) {
+            continue;
+        }
         bool cut = false;
         RecoveredRow row;
         row.table = tables_[g.table].name;
@@ -1510,7 +1531,7 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
                       (g.recordAt + 2 == g.typesAt && tables_[g.table].rowidColumn != 0);
         const int table = g.table;
         emit(std::move(row), table);
-        next = at + g.cellSize;
+        next = at + (g.tailLost ? size : g.cellSize);
         return true;
     }
     return false;
