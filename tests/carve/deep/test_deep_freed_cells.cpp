@@ -219,6 +219,19 @@ TEST(DeepFreedCells, EqualRowsInTwoCellsAreTwoRows) {
                                               ElementsAre(text("same"), integer(1))));
 }
 
+TEST(DeepFreedCells, AKnownRowidAliasTellsADeletedRowFromAnEqualLiveOne) {
+    // Row 2 is freed after its neighbour below, so it joins that freeblock
+    // whole, rowid included. Its value equals live row 1's, its rowid alias
+    // does not. Row 3 lost its rowid to the freeblock header.
+    const auto r = scanBytes(
+        makeDb("CREATE TABLE lastFour (id INTEGER PRIMARY KEY, value TEXT);"
+               "INSERT INTO lastFour VALUES (1, '0157'); INSERT INTO lastFour VALUES (2, '0157');"
+               "INSERT INTO lastFour VALUES (3, '0139'); INSERT INTO lastFour VALUES (4, '0888');"
+               "DELETE FROM lastFour WHERE id = 3; DELETE FROM lastFour WHERE id = 2;"));
+    EXPECT_THAT(rowsOf(r, "lastFour"), UnorderedElementsAre(ElementsAre(null(), text("0139")),
+                                                            ElementsAre(integer(2), text("0157"))));
+}
+
 TEST(DeepFreedCells, AFreedSchemaRowIsNotReadAsATableRow) {
     // Dropping a table frees its schema row on page 1, a cell of the schema
     // table: it is never read as a row of a table with as many columns.

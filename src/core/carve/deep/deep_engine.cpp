@@ -346,8 +346,12 @@ bool plainText(std::string_view s) {
 // values, and its texts are plain. A rebuilt header (`strict`) has nothing
 // else to vouch for it, so a TEXT column must hold a text there too: SQLite
 // stores blobs in one only when a program binds them so.
+// Runs of zeros and NULL serial types (the tails of wide records) also read
+// as rebuilt cells of one number and NULLs: such a cell must give two values
+// (one, when the table has only one column besides the rowid alias).
 bool plausibleValues(const std::vector<SqlValue>& values, const TableSchema& table, bool strict) {
     bool content = false;
+    size_t given = 0, columns = 0;
     for (size_t i = 0; i < values.size(); ++i) {
         const SqlValue& v = values[i];
         if (v.kind == SqlValue::Kind::Text && !plainText(v.bytes)) return false;
@@ -356,8 +360,11 @@ bool plausibleValues(const std::vector<SqlValue>& values, const TableSchema& tab
             return false;
         content |= v.kind == SqlValue::Kind::Integer || v.kind == SqlValue::Kind::Real ||
                    !v.bytes.empty();
+        if (static_cast<int>(i) == table.rowidColumn) continue;
+        ++columns;
+        given += v.kind != SqlValue::Kind::Null;
     }
-    return content;
+    return content && (!strict || given >= std::min<size_t>(2, columns));
 }
 
 // Values whose bytes begin past the `available` bytes of a cut payload are
@@ -396,6 +403,7 @@ private:
     void carveRegion(uint32_t pgno, std::span<const uint8_t> p, size_t begin, size_t end,
                      FreeSpaceKind kind, int owner, bool schemaOnly);
     size_t interiorRunEnd(std::span<const uint8_t> p, size_t at, size_t end) const;
+    size_t staleArrayEnd(std::span<const uint8_t> p, size_t at, size_t end) const;
     std::vector<std::pair<size_t, size_t>> freeblocks(std::span<const uint8_t> p, size_t hdr) const;
     bool tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeSpaceKind kind,
                  int owner, bool schemaOnly, size_t& next, bool probeOnly = false,
@@ -704,6 +712,9 @@ std::vector<int> Engine::candidates(size_t columnCount, int owner, bool schemaOn
     }
     if (owner >= 0 && tables_[owner].columns.size() == columnCount) out.push_back(owner);
     auto [lo, hi] = byColumnCount_.equal_range(columnCount);
+    // SQLite's own tables (sqlite_sequence, sqlite_stat1...) declare no
+    // types, so any bytes fit them, and their old rows tell nothing.
+    auto internal = [&](int t) { return t > 0 && tables_[t].name.starts_with("sqlite_"); };
     // On a freed page that no known tree reaches, a dropped table whose root
     // was lost is the likeliest owner.
     if (owner < 0)
@@ -712,6 +723,7 @@ std::vector<int> Engine::candidates(size_t columnCount, int owner, bool schemaOn
                 out.push_back(it->second);
     for (auto it = lo; it != hi; ++it)
         if (std::find(out.begin(), out.end(), it->second) == out.end()) out.push_back(it->second);
+    std::erase_if(out, internal);
     return out;
 }
 
@@ -1093,14 +1105,16 @@ void Engine::carvePage(uint32_t pgno, bool schemaOnly) {
     const int owner = owner_[pgno];
     if (schemaOnly && (use != PageUse::TableBtree || owner == 0)) findSchemaTexts(p);
     if (use == PageUse::TableBtree) {
-        // Only the schema's own pages can hold deleted schema rows.
+        // Only the schema's own pages can hold deleted schema rows, and
+        // page 1 never held anything else.
         if (schemaOnly && owner != 0) return;
+        schemaOnly = schemaOnly || pgno == 1;
         const uint8_t kind = static_cast<uint8_t>(byteIn(p, hdr));
         const size_t ptrs = hdr + (kind == kTableLeaf ? 8 : 12);
         const size_t cells = get2byte(p, hdr + 3);
         size_t content = get2byte(p, hdr + 5);
         if (content == 0) content = 65536;
-        const size_t gapStart = ptrs + 2 * cells;
+        const size_t gapStart = staleArrayEnd(p, ptrs + 2 * cells, content);
         // The gap holds what the page held before its current cells, so a
         // table that owned the page before comes first there.
         const int gapOwner = formerOwner_[pgno] >= 0 ? formerOwner_[pgno] : owner;
@@ -1134,6 +1148,9 @@ void Engine::carvePage(uint32_t pgno, bool schemaOnly) {
             size_t next = at;
             tryClobbered(pgno, p, at, size, kind, former, schemaOnly, next);
         }
+        // Its header and cell pointers hold no record.
+        const size_t ptrs = 8 + 2 * static_cast<size_t>(get2byte(p, 3));
+        if (ptrs < p.size()) begin = staleArrayEnd(p, ptrs, p.size());
     }
     // A freed interior or index page keeps its header: its content area
     // holds child pointers and index keys, never table rows, so only its
@@ -1173,6 +1190,23 @@ bool Engine::readFreedPayload(std::span<const uint8_t> p, size_t at, uint64_t pa
         }
     }
     return true;
+}
+
+// Where the stale end of a cell pointer array ends. Deleting a cell shifts
+// the pointers after it down and leaves the last one behind, so a page's
+// gap begins with old cell offsets; read as freeblock headers and serial
+// types they make rows of small numbers. An offset points past the array
+// and inside the page; on 65536-byte pages any two bytes would, so nothing
+// is skipped there.
+size_t Engine::staleArrayEnd(std::span<const uint8_t> p, size_t at, size_t end) const {
+    if (p.size() >= 65536) return at;
+    const size_t arrayEnd = at;
+    while (at + 2 <= end) {
+        const size_t v = get2byte(p, at);
+        if (v < arrayEnd || v >= p.size()) break;
+        at += 2;
+    }
+    return at;
 }
 
 // Where a run of at least four table interior cells starting at `at` ends
@@ -1372,6 +1406,7 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
     else if (kind == FreeSpaceKind::Freeblock && owner >= 0) all.push_back(owner);
     else
         for (size_t t = 0; t < tables_.size(); ++t) all.push_back(static_cast<int>(t));
+    std::erase_if(all, [&](int t) { return t > 0 && tables_[t].name.starts_with("sqlite_"); });
     // A header met by scanning only vouches for its own size when something
     // else starts there: the page's end, the end of the live freeblock it
     // lies in, a cell, or the next freed block's header.
@@ -1623,11 +1658,16 @@ void Engine::emit(RecoveredRow row, int table) {
     // Never list a row that is still live in its table (an old copy left
     // behind by a page split or a defragmentation), nor a damaged copy of
     // the live row that holds its rowid.
-    if (liveKeys_[table].count(keyDigest(key))) return;
-    if (row.partial && row.rowidKnown) {
-        RecoveredRow live;
-        if (liveRow(table, row.rowid, live) && covers(live, row)) return;
+    // With the rowid alias known it is a value like the others: the row is
+    // live only when the live row holding that rowid equals it.
+    RecoveredRow live;
+    const bool hasLive = row.rowidKnown && liveRow(table, row.rowid, live);
+    if (alias >= 0 && row.rowidKnown) {
+        if (hasLive && live.values == row.values) return;
+    } else if (liveKeys_[table].count(keyDigest(key))) {
+        return;
     }
+    if (row.partial && hasLive && covers(live, row)) return;
     // The same deleted row seen twice (a stale copy a page split left and
     // the freed cell) is listed once, the most complete copy kept. Two
     // cells with the same values but different rowids are two rows; a copy
