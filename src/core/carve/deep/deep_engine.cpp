@@ -343,26 +343,33 @@ bool plainText(std::string_view s) {
 }
 
 // A row read from free space: it holds something besides NULLs and empty
-// values, and its texts are plain. A rebuilt header (`strict`) has nothing
-// else to vouch for it, so a TEXT column must hold a text there too: SQLite
-// stores blobs in one only when a program binds them so.
+// values, and its texts are plain. A header that lost its first bytes
+// (`strict`) has nothing else to vouch for it, so a TEXT column must hold a
+// text and an INTEGER or REAL column a number there: SQLite stores anything
+// else in them only when a program binds a blob or a text that is no number.
 // Runs of zeros and NULL serial types (the tails of wide records) also read
 // as rebuilt cells of one number and NULLs: such a cell must give two values
 // (one, when the table has only one column besides the rowid alias).
-bool plausibleValues(const std::vector<SqlValue>& values, const TableSchema& table, bool strict) {
+bool plausibleValues(const std::vector<SqlValue>& values, const std::vector<uint64_t>& types,
+                     const TableSchema& table, bool strict) {
     bool content = false;
     size_t given = 0, columns = 0;
     for (size_t i = 0; i < values.size(); ++i) {
         const SqlValue& v = values[i];
         if (v.kind == SqlValue::Kind::Text && !plainText(v.bytes)) return false;
-        if (strict && v.kind == SqlValue::Kind::Blob && i < table.columns.size() &&
-            table.columns[i].affinity == Affinity::Text)
-            return false;
+        if (strict && i < table.columns.size()) {
+            const Affinity a = table.columns[i].affinity;
+            const bool bytes = v.kind == SqlValue::Kind::Text || v.kind == SqlValue::Kind::Blob;
+            if ((a == Affinity::Text && v.kind == SqlValue::Kind::Blob) ||
+                ((a == Affinity::Integer || a == Affinity::Real) && bytes))
+                return false;
+        }
         content |= v.kind == SqlValue::Kind::Integer || v.kind == SqlValue::Kind::Real ||
                    !v.bytes.empty();
         if (static_cast<int>(i) == table.rowidColumn) continue;
         ++columns;
-        given += v.kind != SqlValue::Kind::Null;
+        // By the header: a value cut off with a lost tail still counts.
+        given += i < types.size() && types[i] != 0;
     }
     return content && (!strict || given >= std::min<size_t>(2, columns));
 }
@@ -1317,7 +1324,7 @@ bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeS
         // give them away. A cell with an overflow chain has its length,
         // header and chain agreeing, and a broken chain reads garbage into
         // a value the local part still vouches for.
-        if (local == payload && !plausibleValues(row.values, tables_[t], false)) continue;
+        if (local == payload && !plausibleValues(row.values, types, tables_[t], false)) continue;
         row.page = pgno;
         row.offset = static_cast<uint32_t>(at);
         row.kind = kind;
@@ -1556,7 +1563,7 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         // A rebuilt or scanned-for header has nothing but its values to
         // vouch for it: stale cell pointers, page lists and zeros read as
         // texts with control bytes or as rows of nothing.
-        if (!plausibleValues(row.values, tables_[g.table], g.rebuilt || scanned)) continue;
+        if (!plausibleValues(row.values, g.header.types, tables_[g.table], true)) continue;
         row.page = pgno;
         row.offset = static_cast<uint32_t>(at);
         row.kind = kind;
