@@ -111,31 +111,6 @@ TEST(DeepFreedCells, ABlockWhoseTailANewRowTookKeepsTheCellsBeforeIt) {
     EXPECT_GE(checkAgainst(r, "users", deleted), 2u);
 }
 
-TEST(DeepFreedCells, AFreedCellWhoseEndANewCellTookKeepsItsStart) {
-    // Payload and rowid take two bytes each, so the freeblock header left
-    // the record header whole. A new cell is carved from the end of the
-    // freeblock, which keeps its header with a smaller size.
-    const std::string body(150, 'b');
-    const auto r =
-        scanBytes(makeDb("CREATE TABLE t (id INTEGER PRIMARY KEY, body TEXT, n INT);"
-                         "INSERT INTO t VALUES (1000, '" +
-                         body + "', 7); INSERT INTO t VALUES (1001, '" + body +
-                         "', 8);"
-                         "INSERT INTO t VALUES (1002, '" +
-                         body +
-                         "', 9); DELETE FROM t WHERE id = 1001;"
-                         "INSERT INTO t VALUES (1003, 'short', 1);"));
-    ASSERT_EQ(rowsOf(r, "t").size(), 1u);
-    const RecoveredRow& row = r.rows.back();
-    EXPECT_TRUE(row.partial);
-    EXPECT_EQ(row.kind, FreeSpaceKind::Freeblock);
-    ASSERT_EQ(row.values.size(), 3u);
-    ASSERT_EQ(row.values[1].kind, SqlValue::Kind::Text);
-    EXPECT_GE(row.values[1].bytes.size(), 100u);
-    EXPECT_TRUE(body.starts_with(row.values[1].bytes));
-    EXPECT_EQ(row.values[2], null());
-}
-
 TEST(DeepFreedCells, ACellThatRunsIntoALiveCellIsCutThere) {
     // Rows of about 1500 bytes, two to a page: deleting some and inserting
     // others rebalances the leaves, and new cells land over the start or end

@@ -425,8 +425,8 @@ private:
     bool fits(const TableSchema& t, const std::vector<uint64_t>& types) const;
     std::vector<int> candidates(size_t columnCount, int owner, bool schemaOnly) const;
     size_t localSize(uint64_t payload, bool tableLeaf) const;
-    bool readFreedPayload(std::span<const uint8_t> p, size_t at, uint64_t payload, std::string& out,
-                          bool& broken) const;
+    bool readFreedPayload(std::span<const uint8_t> p, size_t at, uint64_t payload, int table,
+                          const RecordHeader& h, std::string& out, bool& broken) const;
     bool readPayload(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
                      std::string& out, bool& broken, std::vector<uint32_t>* chain) const;
     bool payloadView(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
@@ -1181,20 +1181,28 @@ void Engine::carvePage(uint32_t pgno, bool schemaOnly) {
 
 // The payload of a freed cell. Its overflow pages went to the freelist with
 // it; one that a live b-tree or a live record's chain took since holds their
-// bytes, not ours: the payload is cut where that page's share begins.
-bool Engine::readFreedPayload(std::span<const uint8_t> p, size_t at, uint64_t payload,
-                              std::string& out, bool& broken) const {
+// bytes, not ours: the payload is cut where that page's share begins. A
+// moved live row's old copy still shares that row's chain, though: read
+// whole it equals the live row, and is kept whole for the live check.
+bool Engine::readFreedPayload(std::span<const uint8_t> p, size_t at, uint64_t payload, int table,
+                              const RecordHeader& h, std::string& out, bool& broken) const {
     std::vector<uint32_t> chain;
     if (!readPayload(p, at, payload, true, out, broken, &chain)) return false;
     const size_t local = localSize(payload, true);
     for (size_t i = 0; i < chain.size(); ++i) {
         const PageUse use = use_[chain[i]];
-        if (use == PageUse::TableBtree || use == PageUse::IndexBtree || use == PageUse::Overflow ||
-            use == PageUse::Reserved) {
-            out.resize(std::min(out.size(), local + i * (usable_ - 4)));
-            broken = true;
-            break;
+        if (use != PageUse::TableBtree && use != PageUse::IndexBtree && use != PageUse::Overflow &&
+            use != PageUse::Reserved)
+            continue;
+        if (use == PageUse::Overflow && i == 0) {
+            bool cut = false;
+            const auto values = decode(out, h, cut);
+            if (liveKeys_[table].count(keyDigest(valueKey(values, tables_[table].rowidColumn))))
+                break;
         }
+        out.resize(std::min(out.size(), local + i * (usable_ - 4)));
+        broken = true;
+        break;
     }
     return true;
 }
@@ -1309,7 +1317,8 @@ bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeS
             bytes.assign(reinterpret_cast<const char*>(p.data() + rec), limit - rec);
             broken = true;
             next = limit;
-        } else if (!readFreedPayload(p, rec, payload, bytes, broken)) {
+        } else if (!readFreedPayload(p, rec, payload, t, RecordHeader{types, hl, content}, bytes,
+                                     broken)) {
             return false;
         }
         RecordHeader h{types, hl, content};
@@ -1368,9 +1377,6 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         size_t typesAt;   // first intact serial type byte
         size_t cellSize;
         bool rebuilt;
-        // The block is shorter than the cell: a later insert took the
-        // block's end, and the cell's tail with it.
-        bool tailLost = false;
     };
     // A cell freed with secure_delete on (the default of many builds) is
     // zeroed past the freeblock header: nothing is left to rebuild, and
@@ -1397,15 +1403,14 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         const size_t rowidBytes = d - varintLength(payload);
         if (rowidBytes < 1 || rowidBytes > 9 || d < varintLength(payload)) continue;
         const size_t cell = cellSizeOf(d, payload);
-        // Only a block of a live chain vouches for a cell it cannot hold
-        // whole, and only when the header survives in it.
-        const bool tailLost = cell > size;
-        if ((tailLost && (scanned || d + hl > size)) || at + std::min(cell, size) > p.size()) continue;
+        // A block shorter than the cell lost the cell's tail to a later
+        // insert, but a moved live row's old copy reads the same way and
+        // cannot be told from a deleted one without its rowid: not taken.
+        if (cell > size || at + cell > p.size()) continue;
         const bool ownerOnly = kind == FreeSpaceKind::Freeblock && owner >= 0;
         for (int t : candidates(types.size(), owner, schemaOnly))
             if ((!ownerOnly || t == owner) && fits(tables_[t], types))
-                guesses.push_back(
-                    {t, {types, hl, content}, at + d, at + d + n, cell, false, tailLost});
+                guesses.push_back({t, {types, hl, content}, at + d, at + d + n, cell, false});
     }
     // d == 3 and d == 2: the types start at at + 4; try every table.
     std::vector<int> all;
@@ -1474,9 +1479,8 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
             if (hl < 128 && payload < (1ull << 14) && varintLength(payload) <= 2 &&
                 fits(table, types)) {
                 const size_t cell = cellSizeOf(3, payload);
-                const bool tailLost = cell > size;
-                if ((!tailLost || (!scanned && 3 + hl <= size)) && at + std::min(cell, size) <= p.size())
-                    guesses.push_back({t, {types, hl, content}, at + 3, at + 4, cell, true, tailLost});
+                if (cell <= size && at + cell <= p.size())
+                    guesses.push_back({t, {types, hl, content}, at + 3, at + 4, cell, true});
             }
         }
         if (cols >= 2 && readTypes(cols - 1, types, bytes)) {
@@ -1522,7 +1526,7 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         }
     }
     std::erase_if(guesses, [&](const Guess& g) {
-        return (!g.tailLost && at + g.cellSize > limit) || (exactOnly && !endsAt(g.cellSize));
+        return at + g.cellSize > limit || (exactOnly && !endsAt(g.cellSize));
     });
     if (guesses.empty()) return false;
     // A header found by scanning (not reached through a page's freeblock
@@ -1535,8 +1539,7 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
     }
     // The exact fit first, then the owner's table, then the first found.
     auto score = [&](const Guess& g) {
-        return (!g.tailLost && endsAt(g.cellSize) ? 8 : 0) + (g.tailLost ? 0 : 4) +
-               (g.table == owner ? 2 : 0) +
+        return (endsAt(g.cellSize) ? 4 : 0) + (g.table == owner ? 2 : 0) +
                (g.rebuilt ? 0 : 1);
     };
     std::stable_sort(guesses.begin(), guesses.end(),
@@ -1547,14 +1550,7 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         const uint64_t payload = g.header.headerLength + g.header.contentLength;
         std::string bytes;
         bool broken = false;
-        if (g.tailLost) {
-            // What the block still holds of the cell; the overflow pointer,
-            // if any, went with the tail.
-            bytes.assign(reinterpret_cast<const char*>(p.data() + g.recordAt), at + size - g.recordAt);
-            broken = true;
-        } else if (!readFreedPayload(p, g.recordAt, payload, bytes, broken)) {
-            continue;
-        }
+        if (!readFreedPayload(p, g.recordAt, payload, g.table, g.header, bytes, broken)) continue;
         bool cut = false;
         RecoveredRow row;
         row.table = tables_[g.table].name;
@@ -1573,7 +1569,7 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
                       (g.recordAt + 2 == g.typesAt && tables_[g.table].rowidColumn != 0);
         const int table = g.table;
         emit(std::move(row), table);
-        next = at + (g.tailLost ? size : g.cellSize);
+        next = at + g.cellSize;
         return true;
     }
     return false;
