@@ -468,8 +468,9 @@ private:
     std::vector<TableSchema> tables_;
     std::vector<uint32_t> indexRoots_;
     std::vector<DigestSet> liveKeys_;
-    // The rows listed so far by table and values, and by table and rowid.
-    std::unordered_map<std::string, std::vector<size_t>> foundKeys_;
+    // The rows listed so far by table and values (a digest, as the live
+    // keys are), and by table and rowid.
+    std::unordered_map<uint64_t, std::vector<size_t>> foundKeys_;
     std::unordered_map<std::string, std::vector<size_t>> foundRowids_;
     std::multimap<size_t, int> byColumnCount_;
     // CREATE TABLE texts seen in free space whose schema row was lost.
@@ -1679,7 +1680,7 @@ void Engine::emit(RecoveredRow row, int table) {
         return (kept.partial && !r.partial) || (!kept.rowidKnown && r.rowidKnown);
     };
     const std::string fullKey = row.table + '\x1e' + key;
-    std::vector<size_t>& same = foundKeys_[fullKey];
+    std::vector<size_t>& same = foundKeys_[keyDigest(fullKey)];
     for (size_t i : same) {
         RecoveredRow& kept = result_.rows[i];
         if (row.rowidKnown && kept.rowidKnown && kept.rowid != row.rowid) continue;
