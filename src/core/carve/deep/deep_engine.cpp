@@ -1538,10 +1538,12 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         const size_t intact = firstIntactCell(p, at + 1, at + widest, kind, owner, schemaOnly);
         std::erase_if(guesses, [&](const Guess& g) { return at + g.cellSize > intact; });
     }
-    // The exact fit first, then the owner's table, then the first found.
+    // The exact fit first, then the owner's table, then a header that
+    // survived whole, then one with content: a record of nothing but the
+    // constants 0 and 1 is what a content byte read as a type makes.
     auto score = [&](const Guess& g) {
-        return (endsAt(g.cellSize) ? 4 : 0) + (g.table == owner ? 2 : 0) +
-               (g.rebuilt ? 0 : 1);
+        return (endsAt(g.cellSize) ? 8 : 0) + (g.table == owner ? 4 : 0) + (g.rebuilt ? 0 : 2) +
+               (g.header.contentLength > 0 ? 1 : 0);
     };
     std::stable_sort(guesses.begin(), guesses.end(),
                      [&](const Guess& a, const Guess& b) { return score(a) > score(b); });
