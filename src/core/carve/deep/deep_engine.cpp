@@ -1156,9 +1156,11 @@ void Engine::carvePage(uint32_t pgno, bool schemaOnly) {
             size_t next = at;
             tryClobbered(pgno, p, at, size, kind, former, schemaOnly, next);
         }
-        // Its header and cell pointers hold no record.
+        // Its header and cell pointers hold no record; a header whose
+        // pointers run into its own content area was not written by SQLite.
         const size_t ptrs = 8 + 2 * static_cast<size_t>(get2byte(p, 3));
-        if (ptrs < p.size()) begin = staleArrayEnd(p, ptrs, p.size());
+        const size_t content = get2byte(p, 5) == 0 ? 65536 : get2byte(p, 5);
+        if (ptrs <= content && ptrs < p.size()) begin = staleArrayEnd(p, ptrs, p.size());
     }
     // A freed interior or index page keeps its header: its content area
     // holds child pointers and index keys, never table rows, so only its
