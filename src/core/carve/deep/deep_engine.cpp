@@ -364,8 +364,8 @@ bool plausibleValues(const std::vector<SqlValue>& values, const std::vector<uint
                 ((a == Affinity::Integer || a == Affinity::Real) && bytes))
                 return false;
         }
-        content |= v.kind == SqlValue::Kind::Integer || v.kind == SqlValue::Kind::Real ||
-                   !v.bytes.empty();
+        content |=
+            v.kind == SqlValue::Kind::Integer || v.kind == SqlValue::Kind::Real || !v.bytes.empty();
         if (static_cast<int>(i) == table.rowidColumn) continue;
         ++columns;
         // By the header: a value cut off with a lost tail still counts.
@@ -1271,7 +1271,8 @@ void Engine::carveRegion(uint32_t pgno, std::span<const uint8_t> p, size_t begin
             // Inside a live freeblock the header may reach past it: the
             // merged block's tail was reused later. The record itself
             // stays inside the region.
-            if (size >= 4 && at + size <= p.size() && (nx == 0 || (nx >= at + size && nx < p.size())))
+            if (size >= 4 && at + size <= p.size() &&
+                (nx == 0 || (nx >= at + size && nx < p.size())))
                 found = tryClobbered(pgno, p, at, size, kind, owner, schemaOnly, next,
                                      kind != FreeSpaceKind::Freeblock, true, end);
         }
@@ -1418,7 +1419,8 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
     // d == 3 and d == 2: the types start at at + 4; try every table.
     std::vector<int> all;
     if (schemaOnly) all.push_back(0);
-    else if (kind == FreeSpaceKind::Freeblock && owner >= 0) all.push_back(owner);
+    else if (kind == FreeSpaceKind::Freeblock && owner >= 0)
+        all.push_back(owner);
     else
         for (size_t t = 0; t < tables_.size(); ++t) all.push_back(static_cast<int>(t));
     std::erase_if(all, [&](int t) { return t > 0 && tables_[t].name.starts_with("sqlite_"); });
@@ -1506,13 +1508,19 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
                     // Numbers take one of seven lengths; a blob is not empty
                     // (an empty one would have been written as such).
                     const bool numeric = a != Affinity::Text && a != Affinity::Blob;
-                    if ((numeric && (len > 8 || kIntType[len] < 0)) || (a == Affinity::Blob && len == 0))
+                    if ((numeric && (len > 8 || kIntType[len] < 0)) ||
+                        (a == Affinity::Blob && len == 0))
                         continue;
                     if (at + base + len > limit || !endsAtCached(base + len)) continue;
                     known = true;
-                    if (a == Affinity::Text) first = len == 0 ? 0 : 13 + 2 * len;
-                    else if (a == Affinity::Blob) first = 12 + 2 * len;
-                    else first = len == 8 && a == Affinity::Real ? 7 : static_cast<uint64_t>(kIntType[len]);
+                    if (a == Affinity::Text)
+                        first = len == 0 ? 0 : 13 + 2 * len;
+                    else if (a == Affinity::Blob)
+                        first = 12 + 2 * len;
+                    else
+                        first = len == 8 && a == Affinity::Real
+                                    ? 7
+                                    : static_cast<uint64_t>(kIntType[len]);
                 }
             }
             if (known) {
@@ -1588,7 +1596,8 @@ bool Engine::liveRow(int table, int64_t rowid, RecoveredRow& out) const {
     for (int depth = 0; depth <= kMaxDepth; ++depth) {
         // Only pages the walk gave to this table: a damaged child pointer
         // must not lead into another tree.
-        if (pgno == 0 || pgno > nPages_ || use_[pgno] != PageUse::TableBtree || owner_[pgno] != table)
+        if (pgno == 0 || pgno > nPages_ || use_[pgno] != PageUse::TableBtree ||
+            owner_[pgno] != table)
             return false;
         const PageView pv = page(pgno);
         const auto p = pv.bytes;
@@ -1688,7 +1697,8 @@ void Engine::emit(RecoveredRow row, int table) {
     for (size_t i : same) {
         RecoveredRow& kept = result_.rows[i];
         if (row.rowidKnown && kept.rowidKnown && kept.rowid != row.rowid) continue;
-        if (!row.rowidKnown && !kept.rowidKnown && (kept.page != row.page || kept.offset != row.offset))
+        if (!row.rowidKnown && !kept.rowidKnown &&
+            (kept.page != row.page || kept.offset != row.offset))
             continue;
         if (replaces(kept, row)) kept = std::move(row);
         return;
