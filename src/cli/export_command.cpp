@@ -15,10 +15,8 @@ namespace marlowen::cli {
 namespace {
 
 struct ExportOptions {
-    std::string backupDir;
+    ScanChoice scan;
     std::string to;
-    bool all = false;
-    bool deep = false;
     bool deletedOnly = false;
     bool json = false;
 };
@@ -29,32 +27,16 @@ void addExportCommand(CLI::App& app, CliContext& ctx) {
     auto opts = std::make_shared<ExportOptions>();
     auto* cmd = app.add_subcommand(
         "export", "Scan one backup folder and export its records as text files and vCards");
-    cmd->add_option("BACKUP_DIR", opts->backupDir, "The backup folder")->required();
+    addScanChoiceOptions(*cmd, opts->scan);
     cmd->add_option("--to", opts->to,
                     "The export folder (made when missing); default: a new folder named after "
                     "the date and time in the current folder");
-    cmd->add_flag("--all", opts->all,
-                  "Scan every category (photos, messages, calls, notes), not only contacts");
-    cmd->add_flag("--deep", opts->deep,
-                  "Search deleted records with the deep scan (by each database's own schema) "
-                  "instead of the record signatures");
     cmd->add_flag("--deleted-only", opts->deletedOnly, "Export only deleted records");
     cmd->add_flag("--json", opts->json, "Print the summary as one JSON object");
     cmd->callback([opts, &ctx] {
         configureLog(ctx);
-        ScanRun run =
-            runScan(opts->backupDir, opts->all ? ScanSequence::Full : ScanSequence::Contacts,
-                    opts->deep ? DeletedRecordSearch::Deep : DeletedRecordSearch::Signatures, ctx);
-        if (!run.results) {
-            ctx.err << "marlowen-cli: " << run.error << "\n";
-            ctx.exitCode = 2;
-            return;
-        }
-        if (!run.error.empty()) {
-            ctx.err << "marlowen-cli: " << run.error << "\n";
-            ctx.exitCode = 1;
-            return;
-        }
+        ScanRun run;
+        if (!runChosenScan(opts->scan, ctx, run)) return;
 
         ResultIntake& results = *run.results;
         const int selected = checkRecords(results, opts->deletedOnly);

@@ -64,9 +64,7 @@ void printListing(std::ostream& out, const ResultIntake& r) {
 }
 
 struct ScanOptions {
-    std::string backupDir;
-    bool all = false;
-    bool deep = false;
+    ScanChoice scan;
     bool json = false;
 };
 
@@ -75,28 +73,12 @@ struct ScanOptions {
 void addScanCommand(CLI::App& app, CliContext& ctx) {
     auto opts = std::make_shared<ScanOptions>();
     auto* cmd = app.add_subcommand("scan", "Scan one backup folder and list what it holds");
-    cmd->add_option("BACKUP_DIR", opts->backupDir, "The backup folder")->required();
-    cmd->add_flag("--all", opts->all,
-                  "Scan every category (photos, messages, calls, notes), not only contacts");
-    cmd->add_flag("--deep", opts->deep,
-                  "Search deleted records with the deep scan (by each database's own schema) "
-                  "instead of the record signatures");
+    addScanChoiceOptions(*cmd, opts->scan);
     cmd->add_flag("--json", opts->json, "Print one JSON object");
     cmd->callback([opts, &ctx] {
         configureLog(ctx);
-        ScanRun run =
-            runScan(opts->backupDir, opts->all ? ScanSequence::Full : ScanSequence::Contacts,
-                    opts->deep ? DeletedRecordSearch::Deep : DeletedRecordSearch::Signatures, ctx);
-        if (!run.results) {
-            ctx.err << "marlowen-cli: " << run.error << "\n";
-            ctx.exitCode = 2;
-            return;
-        }
-        if (!run.error.empty()) {
-            ctx.err << "marlowen-cli: " << run.error << "\n";
-            ctx.exitCode = 1;
-            return;
-        }
+        ScanRun run;
+        if (!runChosenScan(opts->scan, ctx, run)) return;
         if (opts->json) {
             nlohmann::json out = resultsToJson(*run.results);
             out["device"] = deviceNodeToJson(*run.device);

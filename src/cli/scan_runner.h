@@ -3,6 +3,8 @@
 // in a results intake.
 #pragma once
 
+#include <CLI/CLI.hpp>
+
 #include <memory>
 #include <string>
 
@@ -25,5 +27,20 @@ struct ScanRun {
 // Runs the scan; draws a progress bar on ctx.err when it is a terminal.
 ScanRun runScan(const std::string& backupDir, ScanSequence sequence, DeletedRecordSearch search,
                 CliContext& ctx);
+
+// The scan the `scan` and `export` verbs run, as their command lines choose it.
+struct ScanChoice {
+    std::string backupDir;
+    bool all = false;
+    bool deep = false;
+};
+
+// Adds BACKUP_DIR, --all and --deep to `cmd`.
+void addScanChoiceOptions(CLI::App& cmd, ScanChoice& choice);
+
+// Runs the chosen scan into `run`. When nothing could be read it says why
+// on ctx.err, sets the exit code (2: not a backup folder; 1: encrypted or
+// unreadable) and answers false.
+bool runChosenScan(const ScanChoice& choice, CliContext& ctx, ScanRun& run);
 
 }  // namespace marlowen::cli

@@ -103,10 +103,10 @@ TEST_P(DeepAddressBook, EveryDeletedContactComesBackWithItsPhonesAndNoLiveOne) {
         AddressBookBuilder book(path, options);
         std::vector<int64_t> ids;
         for (const Person& p : all) {
-            PersonSpec spec;
-            spec.first = p.first;
-            spec.last = p.last;
-            ids.push_back(book.addPerson(spec));
+            PersonSpec row;
+            row.first = p.first;
+            row.last = p.last;
+            ids.push_back(book.addPerson(row));
             for (const std::string& phone : p.phones) book.addPhone(ids.back(), phone);
         }
         for (size_t i = 0; i < all.size(); ++i) {
