@@ -2,6 +2,8 @@
 // journal: rows deleted since an older version come back with its kind, the
 // current state (committed frames applied) decides what is live, and a
 // damaged companion never stops the scan of the database.
+#include <algorithm>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -149,6 +151,28 @@ TEST(DeepCompanions, RowsDeletedSinceAnOlderWalVersionComeBack) {
     EXPECT_EQ(r.liveRows, 3u);
     // Without its log the main file is as the checkpoint left it.
     EXPECT_THAT(scan({f.db, {}, {}}).rows, IsEmpty());
+}
+
+// An older version that was a table interior page held child pointers and
+// rowids in its freeblocks, never records: a record-shaped freeblock there
+// is not read. The superseded main-file page 2 is made such a page, Alan's
+// cell its freeblock.
+TEST(DeepCompanions, AnOlderInteriorPagesFreeblocksHoldNoRows) {
+    Files f = walFiles();
+    const std::string alan = "Alan222";
+    const auto hit =
+        std::search(f.db.begin() + 1024, f.db.begin() + 2048, alan.begin(), alan.end());
+    ASSERT_NE(hit, f.db.begin() + 2048);
+    // Payload length, rowid and the header's three bytes precede the values.
+    const size_t cell = static_cast<size_t>(hit - f.db.begin()) - 5;
+    auto put2 = [&](size_t at, size_t v) {
+        f.db[at] = static_cast<uint8_t>(v >> 8), f.db[at + 1] = static_cast<uint8_t>(v);
+    };
+    f.db[1024] = 0x05;                  // table interior
+    put2(1024 + 1, cell - 1024);        // first freeblock
+    put2(1024 + 3, 0);                  // no cells
+    put2(cell, 0), put2(cell + 2, 12);  // the last freeblock, 12 bytes
+    EXPECT_THAT(namesOf(scan(f)), ElementsAre("Edsger"));
 }
 
 TEST(DeepCompanions, DamagedLogsLeaveTheDatabaseScanned) {

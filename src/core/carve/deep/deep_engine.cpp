@@ -1806,6 +1806,9 @@ void Engine::carveOlderPage(const PageReader& src, int64_t pos, uint32_t pgno, F
         if (content == 0) content = 65536;
         if (gapStart < content && content <= p.size())
             carveRegion(pgno, p, gapStart, content, kind, owner, schemaOnly);
+        // An interior page's freeblocks held interior cells (a child page
+        // number and a rowid), never records.
+        if (type != kTableLeaf) return;
         for (const auto& [at, size] : freeblocks(p, hdr)) {
             size_t next = at;
             if (!tryClobbered(pgno, p, at, size, kind, owner, schemaOnly, next)) next = at + 4;
