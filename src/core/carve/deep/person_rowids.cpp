@@ -18,6 +18,17 @@ constexpr int kMaxDepth = 40;
 // (offset, rowid) of each live cell, by page.
 using LiveCells = std::map<uint32_t, std::vector<std::pair<uint32_t, int64_t>>>;
 
+// The rowids a leaf page may hold, as its parents' keys bound them: above
+// the key of the interior cell left of its pointer, at most the key of the
+// cell that points to it. SQLite leaves these keys alone when it deletes a
+// row, so a cell freed on the page since its last balance held a rowid in
+// that range too.
+struct RowidRange {
+    int64_t above = std::numeric_limits<int64_t>::min();
+    int64_t atMost = std::numeric_limits<int64_t>::max();
+};
+using LeafRanges = std::map<uint32_t, RowidRange>;
+
 // The pages a WAL holds a version of. The WAL is a 32-byte header (page
 // size at offset 8) and frames of a 24-byte header (page number at 0) and
 // one page; every frame counts, committed or not, so no page is trusted
@@ -42,7 +53,7 @@ public:
     TreeWalk(const PageReader& db, uint32_t pageSize, const std::unordered_set<uint32_t>& stale)
         : db_(db), pageSize_(pageSize), stale_(stale) {}
 
-    void walk(uint32_t pgno, int depth, LiveCells& cells) {
+    void walk(uint32_t pgno, int depth, RowidRange range, LiveCells& cells, LeafRanges& ranges) {
         const int64_t pages = db_.size() / pageSize_;
         // A page beyond the file, seen before (a cycle) or too deep is
         // not a sound part of the tree; one the WAL changed is not current.
@@ -56,10 +67,25 @@ public:
         const uint32_t kind = byteIn(p, hdr);
         const uint32_t count = get2byte(p, hdr + 3);
         if (kind == kTableInterior) {
-            for (uint32_t i = 0; i < count; ++i)
-                walk(get4byte(p, get2byte(p, hdr + 12 + 2 * i)), depth + 1, cells);
-            walk(get4byte(p, hdr + 8), depth + 1, cells);
+            // An interior cell: the left child's page number (4 bytes),
+            // then the largest rowid of that child's subtree (a varint).
+            int64_t above = range.above;
+            for (uint32_t i = 0; i < count; ++i) {
+                const size_t at = get2byte(p, hdr + 12 + 2 * i);
+                uint64_t key = 0;
+                RowidRange child{above, range.atMost};
+                if (getVarint(p, at + 4, key) != 0) {
+                    // Keys out of order were not written by SQLite: the
+                    // child keeps its parent's range.
+                    const int64_t k = static_cast<int64_t>(key);
+                    if (k > above && k <= range.atMost) child.atMost = k;
+                }
+                walk(get4byte(p, at), depth + 1, child, cells, ranges);
+                above = child.atMost == range.atMost ? above : child.atMost;
+            }
+            walk(get4byte(p, hdr + 8), depth + 1, {above, range.atMost}, cells, ranges);
         } else if (kind == kTableLeaf) {
+            ranges[pgno] = range;
             auto& mine = cells[pgno];
             for (uint32_t i = 0; i < count; ++i) {
                 const size_t at = get2byte(p, hdr + 8 + 2 * i);
@@ -94,7 +120,8 @@ std::vector<std::optional<int64_t>> inferLostRowids(const PageReader& db, const 
     const std::unordered_set<uint32_t> stale = pagesInWal(wal);
     if (stale.count(root)) return given;
     LiveCells live;
-    TreeWalk(db, pageSize, stale).walk(root, 0, live);
+    LeafRanges ranges;
+    TreeWalk(db, pageSize, stale).walk(root, 0, {}, live, ranges);
     std::set<int64_t> left = candidates;
 
     // One slot per cell of a page: its offset, its rowid when known, and
@@ -122,7 +149,11 @@ std::vector<std::optional<int64_t>> inferLostRowids(const PageReader& db, const 
         // From the page end: rowids grow towards the page start.
         std::sort(slots.begin(), slots.end(),
                   [](const Slot& a, const Slot& b) { return a.offset > b.offset; });
-        int64_t low = std::numeric_limits<int64_t>::min();
+        // A freed or unreachable page has no range: its cells are bounded
+        // by one another only.
+        const auto range = ranges.find(pgno);
+        const RowidRange bounds = range != ranges.end() ? range->second : RowidRange{};
+        int64_t low = bounds.above;
         for (size_t i = 0; i < slots.size();) {
             if (slots[i].rowid) {
                 low = *slots[i].rowid;
@@ -131,8 +162,9 @@ std::vector<std::optional<int64_t>> inferLostRowids(const PageReader& db, const 
             }
             size_t end = i;
             while (end < slots.size() && !slots[end].rowid) ++end;
-            const int64_t high =
-                end < slots.size() ? *slots[end].rowid : std::numeric_limits<int64_t>::max();
+            const int64_t high = end < slots.size()                                   ? *slots[end].rowid
+                                 : bounds.atMost < std::numeric_limits<int64_t>::max() ? bounds.atMost + 1
+                                                                                       : bounds.atMost;
             // One more than the run is enough to know the count differs.
             std::vector<int64_t> ids;
             for (auto it = left.upper_bound(low);
