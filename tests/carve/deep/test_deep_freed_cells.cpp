@@ -205,6 +205,28 @@ TEST(DeepFreedCells, TinyIntegerCellsComeBackAsTheyWere) {
     EXPECT_GE(deleted, 140u);
 }
 
+TEST(DeepFreedCells, ARebuiltWideFirstIntegerMustNotEndInZeroBytes) {
+    // Row 2 lost its length, rowid, header length and first type to the
+    // freeblock header; the first value's length is rebuilt as 8 bytes.
+    const std::string setup =
+        "CREATE TABLE pairs (record INTEGER, type INTEGER);"
+        "INSERT INTO pairs VALUES (1, 1); INSERT INTO pairs VALUES (1008842793688236033, 5);"
+        "INSERT INTO pairs VALUES (3, 2); DELETE FROM pairs WHERE type = 5;";
+    EXPECT_THAT(rowsOf(scanBytes(makeDb(setup)), "pairs"),
+                ElementsAre(ElementsAre(integer(1008842793688236033), integer(5))));
+    // The serial types of a wide record's stale header (from an address
+    // book's leaf gap) after four bytes that read as a freeblock header:
+    // rebuilt, they give 0x0E00212D00000000 and 0.
+    auto bytes = makeDb("CREATE TABLE pairs (record INTEGER, type INTEGER);"
+                        "INSERT INTO pairs VALUES (1, 1);",
+                        8192);
+    const uint8_t stale[] = {0x00, 0x00, 0x09, 0x00, 0x01, 0x0e, 0x00, 0x21, 0x2d, 0x00,
+                             0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00,
+                             0x00, 0x00, 0x43, 0x43, 0x04, 0x04, 0x00, 0x00, 0x00, 0x00};
+    std::copy(std::begin(stale), std::end(stale), bytes.begin() + 8192 + 191);
+    EXPECT_THAT(rowsOf(scanBytes(bytes), "pairs"), IsEmpty());
+}
+
 TEST(DeepFreedCells, EqualRowsInTwoCellsAreTwoRows) {
     const auto bytes = makeDb(
         "CREATE TABLE tag (name TEXT, n INT);"

@@ -1573,6 +1573,14 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         // vouch for it: stale cell pointers, page lists and zeros read as
         // texts with control bytes or as rows of nothing.
         if (!plausibleValues(row.values, g.header.types, tables_[g.table], true)) continue;
+        // A first type rebuilt as a 6- or 8-byte integer reads bytes that
+        // were there, not a length that was: stale record headers (small
+        // serial types, then the zeros of NULL columns) make such numbers
+        // ending in two zero bytes, which real keys and counts seldom do.
+        const bool firstRebuilt = g.recordAt + 2 == g.typesAt;
+        if (firstRebuilt && (g.header.types[0] == 5 || g.header.types[0] == 6) &&
+            row.values[0].kind == SqlValue::Kind::Integer && (row.values[0].integer & 0xFFFF) == 0)
+            continue;
         row.page = pgno;
         row.offset = static_cast<uint32_t>(at);
         row.kind = kind;
