@@ -1577,7 +1577,9 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         // were there, not a length that was: stale record headers (small
         // serial types, then the zeros of NULL columns) make such numbers
         // ending in two zero bytes, which real keys and counts seldom do.
-        const bool firstRebuilt = g.recordAt + 2 == g.typesAt;
+        // (Only a header rebuilt from two bytes past the block start lost
+        // its first type.)
+        const bool firstRebuilt = g.rebuilt && g.recordAt == at + 2;
         if (firstRebuilt && (g.header.types[0] == 5 || g.header.types[0] == 6) &&
             row.values[0].kind == SqlValue::Kind::Integer && (row.values[0].integer & 0xFFFF) == 0)
             continue;
