@@ -1,6 +1,7 @@
 // The deep scan through the real scan path (ScanController with the deep
 // option, ResultIntake): deleted records come back with the live readers'
 // conversions, and no live record is ever listed as deleted.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -225,6 +226,10 @@ TEST_F(DeepScanTest, TheSampleBackupsDeletedRecordsComeBackInTheCarversPlace) {
         EXPECT_EQ(m->messageDate().size(), 16u);
     }
     EXPECT_EQ(messages.size(), sample.deletedMessages.size());
+    // Notes (Core Data layout): both deleted notes survive in freed cells.
+    std::vector<std::string> titles;
+    for (const auto& n : deleted(intake.noteArray())) titles.push_back(n->noteTitle());
+    EXPECT_THAT(titles, ::testing::UnorderedElementsAreArray(sample.deletedNotes));
 }
 
 TEST_F(DeepScanTest, Os5MessagesTakeTheirAddressFromTheGroupMembersLiveOrDeleted) {
