@@ -1589,7 +1589,7 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         // Only the rowid alias's value is lost with the rowid; a rebuilt
         // first type of a real column is a guess of its length.
         row.partial = broken || cut || tables_[g.table].rowidColumn >= 0 ||
-                      (g.recordAt + 2 == g.typesAt && tables_[g.table].rowidColumn != 0);
+                      (firstRebuilt && tables_[g.table].rowidColumn != 0);
         const int table = g.table;
         emit(std::move(row), table);
         next = at + g.cellSize;
