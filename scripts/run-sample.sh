@@ -15,4 +15,7 @@ rm -rf "$sample"
 "$build/src/cli/marlowen-cli" devices --root "$sample"
 for backup in "$sample"/*/; do
     "$build/src/cli/marlowen-cli" scan "${backup%/}"
+    echo
+    echo "== Every category, deleted records by the deep scan"
+    "$build/src/cli/marlowen-cli" scan --all --deep "${backup%/}"
 done
