@@ -436,6 +436,18 @@ private:
     bool followPayload(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
                        Append&& append, bool& broken, std::vector<uint32_t>* chain) const;
     bool recordKeyDigest(int table, std::span<const uint8_t> record, uint64_t& digest);
+    bool storedRecordDigest(int table, std::span<const uint8_t> record, uint64_t& digest);
+    void carveIndexLeaf(uint32_t pgno, std::span<const uint8_t> p, FreeSpaceKind kind, int owner,
+                        bool freedPage);
+    std::vector<int> noRowidCandidates(size_t columns, int owner) const;
+    bool fitsStored(int table, const std::vector<uint64_t>& types) const;
+    bool tryIndexCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t limit,
+                      FreeSpaceKind kind, int owner, size_t& next);
+    bool tryIndexClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t size,
+                           FreeSpaceKind kind, int owner);
+    bool emitStored(uint32_t pgno, size_t at, FreeSpaceKind kind, int table,
+                    std::vector<SqlValue> stored, const std::vector<uint64_t>& types,
+                    bool partial, bool strict);
     bool schemaRow(std::span<const uint8_t> record, uint64_t rowid, uint64_t& digest);
     std::vector<SqlValue> decode(std::string_view payload, const RecordHeader& h, bool& cut) const;
     bool decodeRecord(std::string_view payload, size_t columns, std::vector<SqlValue>& values,
@@ -466,6 +478,10 @@ private:
     // tables_[0] is the schema table itself; live tables follow, then the
     // dropped ones found in deleted schema rows.
     std::vector<TableSchema> tables_;
+    // [table]: storedColumnOrder of the WITHOUT ROWID tables, empty for the
+    // others; any() tells whether the file has one.
+    std::vector<std::vector<int>> stored_;
+    bool anyNoRowid_ = false;
     std::vector<uint32_t> indexRoots_;
     std::vector<DigestSet> liveKeys_;
     // The rows listed so far by table and values (a digest, as the live
@@ -718,7 +734,8 @@ std::vector<int> Engine::candidates(size_t columnCount, int owner, bool schemaOn
         if (columnCount == 5) out.push_back(0);
         return out;
     }
-    if (owner >= 0 && tables_[owner].columns.size() == columnCount) out.push_back(owner);
+    if (owner >= 0 && !tables_[owner].withoutRowid && tables_[owner].columns.size() == columnCount)
+        out.push_back(owner);
     auto [lo, hi] = byColumnCount_.equal_range(columnCount);
     // SQLite's own tables (sqlite_sequence, sqlite_stat1...) declare no
     // types, so any bytes fit them, and their old rows tell nothing.
@@ -902,11 +919,20 @@ void Engine::walkTree(uint32_t root, int table, bool isTable) {
             if (!payloadView(p, at, payload, kind == kTableLeaf, record, broken, &chain)) continue;
             for (uint32_t ov : chain)
                 if (use_[ov] == PageUse::Unknown) use_[ov] = PageUse::Overflow;
-            if (kind != kTableLeaf || table < 0) continue;
+            if (table < 0) continue;
+            uint64_t digest;
+            // Both the leaf and the interior cells of a WITHOUT ROWID
+            // table's b-tree hold whole rows.
+            if (tables_[table].withoutRowid) {
+                if (!storedRecordDigest(table, record, digest)) continue;
+                liveDigests_.push_back(digest);
+                ++result_.liveRows;
+                continue;
+            }
+            if (kind != kTableLeaf) continue;
             // Every live row of a table passes here and leaves the digest
             // of its values (a copy of it in free space is never listed).
             // A schema row is decoded whole: it names a table or an index.
-            uint64_t digest;
             if (table == 0 ? !schemaRow(record, rowid, digest)
                            : !recordKeyDigest(table, record, digest))
                 continue;
@@ -945,10 +971,9 @@ bool Engine::schemaRow(std::span<const uint8_t> record, uint64_t rowid, uint64_t
         if (auto t = parseCreateTable(values[4].bytes)) {
             t->rootPage = static_cast<uint32_t>(values[3].integer);
             t->name = values[1].bytes;
-            if (!t->withoutRowid && t->rootPage != 0)
-                tables_.push_back(std::move(*t));
-            else if (t->rootPage != 0)
-                indexRoots_.push_back(t->rootPage);
+            // A WITHOUT ROWID table's rows live in an index b-tree; it is
+            // walked and carved as a table all the same.
+            if (t->rootPage != 0) tables_.push_back(std::move(*t));
         }
     } else if (values[3].kind == SqlValue::Kind::Integer && values[3].integer > 0) {
         indexRoots_.push_back(static_cast<uint32_t>(values[3].integer));
@@ -989,7 +1014,14 @@ void Engine::readSchema() {
     // walkTree appended the live tables; walk each of them.
     const size_t live = tables_.size();
     liveKeys_.resize(live);
-    for (size_t t = 1; t < live; ++t) walkTree(tables_[t].rootPage, static_cast<int>(t), true);
+    stored_.resize(live);
+    for (size_t t = 1; t < live; ++t) {
+        if (tables_[t].withoutRowid) {
+            stored_[t] = storedColumnOrder(tables_[t]);
+            anyNoRowid_ = true;
+        }
+        walkTree(tables_[t].rootPage, static_cast<int>(t), !tables_[t].withoutRowid);
+    }
     for (uint32_t root : indexRoots_) walkTree(root, -1, false);
 }
 
@@ -1106,9 +1138,25 @@ void Engine::findSchemaTexts(std::span<const uint8_t> p) {
 
 void Engine::carvePage(uint32_t pgno, bool schemaOnly) {
     const PageUse use = use_[pgno];
+    if (use == PageUse::IndexBtree && !schemaOnly && owner_[pgno] > 0 &&
+        tables_[owner_[pgno]].withoutRowid) {
+        const PageView pv = page(pgno);
+        if (byteIn(pv.bytes, 0) == kIndexLeaf)
+            carveIndexLeaf(pgno, pv.bytes, FreeSpaceKind::Unallocated, owner_[pgno], false);
+        return;
+    }
     if (use == PageUse::IndexBtree || use == PageUse::Overflow || use == PageUse::Reserved) return;
     const PageView pv = page(pgno);
     const auto p = pv.bytes;
+    // A freed index leaf may have been a WITHOUT ROWID table's: its cells
+    // and free space are read as that table's rows too (the table rows the
+    // rest of this function looks for cannot stand in its cells).
+    if (anyNoRowid_ && !schemaOnly && use != PageUse::TableBtree && use != PageUse::Trunk &&
+        byteIn(p, 0) == kIndexLeaf)
+        carveIndexLeaf(pgno, p,
+                       use == PageUse::FreeLeaf ? FreeSpaceKind::FreelistLeaf
+                                                : FreeSpaceKind::Unreachable,
+                       -1, true);
     const size_t hdr = pgno == 1 ? 100 : 0;
     const int owner = owner_[pgno];
     if (schemaOnly && (use != PageUse::TableBtree || owner == 0)) findSchemaTexts(p);
@@ -1423,7 +1471,9 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         all.push_back(owner);
     else
         for (size_t t = 0; t < tables_.size(); ++t) all.push_back(static_cast<int>(t));
-    std::erase_if(all, [&](int t) { return t > 0 && tables_[t].name.starts_with("sqlite_"); });
+    std::erase_if(all, [&](int t) {
+        return t > 0 && (tables_[t].name.starts_with("sqlite_") || tables_[t].withoutRowid);
+    });
     // A header met by scanning only vouches for its own size when something
     // else starts there: the page's end, the end of the live freeblock it
     // lies in, a cell, or the next freed block's header.
@@ -1669,6 +1719,315 @@ bool covers(const RecoveredRow& full, const RecoveredRow& frag) {
     return true;
 }
 
+// keyDigest(valueKey(...)) of a live WITHOUT ROWID record: its values in
+// stored order, put back in declaration order (as emitStored does to the
+// rows found), no rowid alias.
+bool Engine::storedRecordDigest(int table, std::span<const uint8_t> record, uint64_t& digest) {
+    const std::vector<int>& order = stored_[table];
+    std::vector<SqlValue> values;
+    bool cut = false;
+    if (!decodeRecord(std::string_view(reinterpret_cast<const char*>(record.data()), record.size()),
+                      order.size(), values, cut))
+        return false;
+    std::vector<SqlValue> declared(order.size());
+    for (size_t i = 0; i < values.size() && i < order.size(); ++i)
+        declared[order[i]] = std::move(values[i]);
+    digest = keyDigest(valueKey(declared, -1));
+    return true;
+}
+
+std::vector<int> Engine::noRowidCandidates(size_t columns, int owner) const {
+    std::vector<int> out;
+    for (size_t t = 1; t < stored_.size(); ++t)
+        if (!stored_[t].empty() && stored_[t].size() == columns &&
+            (owner < 0 || owner == static_cast<int>(t)))
+            out.push_back(static_cast<int>(t));
+    return out;
+}
+
+// Whether serial types in stored order fit a WITHOUT ROWID table's columns.
+// Its PRIMARY KEY columns are NOT NULL.
+bool Engine::fitsStored(int table, const std::vector<uint64_t>& types) const {
+    const std::vector<int>& order = stored_[table];
+    const TableSchema& t = tables_[table];
+    if (types.size() != order.size()) return false;
+    for (size_t i = 0; i < types.size(); ++i) {
+        if (!typeFits(t.columns[order[i]], false, types[i])) return false;
+        if (i < t.primaryKey.size() && types[i] == 0) return false;
+    }
+    return true;
+}
+
+// Puts a row read in stored order back in declaration order and lists it,
+// unless its values give it away as noise. Such rows carry no rowid.
+bool Engine::emitStored(uint32_t pgno, size_t at, FreeSpaceKind kind, int table,
+                        std::vector<SqlValue> stored, const std::vector<uint64_t>& types,
+                        bool partial, bool strict) {
+    const std::vector<int>& order = stored_[table];
+    RecoveredRow row;
+    row.values.resize(order.size());
+    std::vector<uint64_t> declaredTypes(order.size(), 0);
+    for (size_t i = 0; i < order.size() && i < stored.size(); ++i) {
+        row.values[order[i]] = std::move(stored[i]);
+        if (i < types.size()) declaredTypes[order[i]] = types[i];
+    }
+    if (!plausibleValues(row.values, declaredTypes, tables_[table], strict)) return false;
+    row.table = tables_[table].name;
+    row.rowidKnown = false;
+    row.page = pgno;
+    row.offset = static_cast<uint32_t>(at);
+    row.kind = kind;
+    row.partial = partial;
+    emit(std::move(row), table);
+    return true;
+}
+
+// A whole index leaf cell at `at`, ending by `limit`: payload length, record
+// header, content (the payload length equals what the header announces).
+bool Engine::tryIndexCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t limit,
+                          FreeSpaceKind kind, int owner, size_t& next) {
+    uint64_t payload, hl;
+    const size_t n1 = getVarint(p, at, payload);
+    if (n1 == 0 || payload < 2) return false;
+    const size_t rec = at + n1;
+    const size_t n2 = getVarint(p, rec, hl);
+    if (n2 == 0 || hl <= n2 || hl > payload || hl > 9 * 2000 + 9) return false;
+    std::vector<uint64_t>& types = typesScratch_;
+    uint64_t content;
+    if (!parseTypes(p, rec + n2, rec + static_cast<size_t>(hl), 2000, types, content)) return false;
+    if (hl + content != payload) return false;
+    const size_t local = localSize(payload, false);
+    const size_t end = rec + local + (local < payload ? 4 : 0);
+    if (end > limit) return false;
+    for (int t : noRowidCandidates(types.size(), owner)) {
+        if (!fitsStored(t, types)) continue;
+        std::string bytes;
+        bool broken = false;
+        if (!readPayload(p, rec, payload, false, bytes, broken, nullptr)) return false;
+        const RecordHeader h{types, hl, content};
+        bool cut = false;
+        std::vector<SqlValue> values = decode(bytes, h, cut);
+        dropLostValues(values, h, bytes.size());
+        const std::vector<uint64_t> kept = types;
+        if (!emitStored(pgno, at, kind, t, std::move(values), kept, broken || cut, false)) continue;
+        next = end;
+        return true;
+    }
+    return false;
+}
+
+namespace {
+
+// The serial type a column's value of `len` content bytes had, when its
+// type byte was lost: texts where the column keeps texts, the integer of
+// that width (or a real of 8 bytes) where it keeps numbers. 0 (none) when
+// the length says nothing sure: a zero-length number was 0, 1 or NULL.
+uint64_t lostType(const ColumnDef& col, size_t len, std::string_view bytes) {
+    static constexpr uint64_t kIntOfWidth[9] = {0, 1, 2, 3, 4, 0, 5, 0, 6};
+    const bool intWidth = len >= 1 && len <= 8 && kIntOfWidth[len] != 0;
+    switch (col.affinity) {
+        case Affinity::Text: return 13 + 2 * len;
+        case Affinity::Integer:
+        case Affinity::Numeric: return intWidth ? kIntOfWidth[len] : 0;
+        case Affinity::Real: return len == 8 ? 7 : 0;
+        case Affinity::Blob:
+            if (len > 0 && plainText(bytes)) return 13 + 2 * len;
+            return intWidth ? kIntOfWidth[len] : 12 + 2 * len;
+    }
+    return 0;
+}
+
+// Whether an integer of serial type 1 to 6 needs that width: SQLite stores
+// every integer in the fewest bytes that hold it.
+bool narrowest(uint64_t type, int64_t v) {
+    static constexpr int64_t kMax[7] = {0, 127, 32767, 8388607, 2147483647, 140737488355327ll, 0};
+    if (type < 2 || type > 6) return true;
+    return v > kMax[type - 1] || v < -kMax[type - 1] - 1;
+}
+
+}  // namespace
+
+// A freed index leaf cell of `size` bytes whose first four bytes the
+// freeblock header took: the payload-length varint, the header-length byte
+// and the first serial type byte(s) are gone.
+//   payload < 128: one byte of length, one of header length, and the first
+//     two types (one byte each) lost; the payload is size - 1 bytes and the
+//     first two columns share what the other columns leave. Of the ways to
+//     split it, the one giving the numbers the fewest bytes with all texts
+//     plain and every integer in its narrowest width is taken.
+//   payload >= 128: two bytes of length, the header length and the first
+//     type's first byte lost; the payload is size - 2 bytes, and the first
+//     column's length is what the others leave. A two-byte first type left
+//     its second byte at at + 4.
+bool Engine::tryIndexClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t size,
+                               FreeSpaceKind kind, int owner) {
+    if (size < 6 || at + size > p.size()) return false;
+    if (std::all_of(p.begin() + at + 4, p.begin() + at + size, [](uint8_t b) { return b == 0; }))
+        return false;
+    const std::string_view page(reinterpret_cast<const char*>(p.data()), p.size());
+    // Reads `count` types from `from`; false on a reserved type or a varint
+    // that leaves the cell.
+    std::vector<uint64_t> rest;
+    auto readTypes = [&](size_t from, size_t count, size_t& bytes, uint64_t& content) {
+        rest.clear();
+        bytes = 0;
+        content = 0;
+        for (size_t i = 0; i < count; ++i) {
+            uint64_t v;
+            const size_t n = getVarint(p, from + bytes, v);
+            if (n == 0 || v == 10 || v == 11 || from + bytes + n > at + size) return false;
+            rest.push_back(v);
+            content += serialLength(v);
+            bytes += n;
+        }
+        return true;
+    };
+    for (size_t t = 1; t < stored_.size(); ++t) {
+        const std::vector<int>& order = stored_[t];
+        if (order.size() < 2 || (owner >= 0 && owner != static_cast<int>(t))) continue;
+        const TableSchema& table = tables_[t];
+        const size_t cols = order.size();
+        size_t bytes;
+        uint64_t restContent;
+        auto finish = [&](std::vector<uint64_t> types, size_t contentAt, bool partial) {
+            if (!fitsStored(static_cast<int>(t), types)) return false;
+            const uint64_t hl = contentAt - (at + (size - 1 < 128 ? 1 : 2));
+            RecordHeader h{types, hl, 0};
+            std::string payload(hl, '\0');
+            payload.append(page.substr(contentAt, at + size - contentAt));
+            bool cut = false;
+            std::vector<SqlValue> values = decode(payload, h, cut);
+            if (cut) return false;
+            for (size_t i = 0; i < types.size(); ++i)
+                if (types[i] >= 1 && types[i] <= 6 && !narrowest(types[i], values[i].integer))
+                    return false;
+            return emitStored(pgno, at, kind, static_cast<int>(t), std::move(values), types,
+                              partial, true);
+        };
+        if (size - 1 < 128) {
+            if (!readTypes(at + 4, cols - 2, bytes, restContent)) continue;
+            const uint64_t payload = size - 1, hl = 3 + bytes;
+            if (hl >= payload || hl + restContent > payload) continue;
+            const size_t shared = static_cast<size_t>(payload - hl - restContent);
+            const size_t contentAt = at + 1 + static_cast<size_t>(hl);
+            const ColumnDef& c0 = table.columns[order[0]];
+            const ColumnDef& c1 = table.columns[order[1]];
+            // The numbers' bytes, fewest first: the first column's length
+            // runs up when it is the number, down when the second one is.
+            const bool firstIsText = c0.affinity == Affinity::Text;
+            bool done = false;
+            for (size_t k = 0; k <= shared && !done; ++k) {
+                const size_t len0 = firstIsText ? shared - k : k;
+                const size_t len1 = shared - len0;
+                const uint64_t t0 = lostType(c0, len0, page.substr(contentAt, len0));
+                const uint64_t t1 = lostType(c1, len1, page.substr(contentAt + len0, len1));
+                if (t0 == 0 || t1 == 0 || t0 >= 128 || t1 >= 128) continue;
+                std::vector<uint64_t> types{t0, t1};
+                types.insert(types.end(), rest.begin(), rest.end());
+                done = finish(std::move(types), contentAt, false);
+            }
+            if (done) return true;
+            continue;
+        }
+        const uint64_t payload = size - 2;
+        if (payload >= (1u << 14) || localSize(payload, false) < payload) continue;
+        const ColumnDef& c0 = table.columns[order[0]];
+        // One-byte first type: the other types start at at + 4.
+        if (readTypes(at + 4, cols - 1, bytes, restContent)) {
+            const uint64_t hl = 3 + bytes;
+            if (hl + restContent <= payload) {
+                const size_t len0 = static_cast<size_t>(payload - hl - restContent);
+                const size_t contentAt = at + 2 + static_cast<size_t>(hl);
+                const uint64_t t0 = lostType(c0, len0, page.substr(contentAt, len0));
+                std::vector<uint64_t> types{t0};
+                types.insert(types.end(), rest.begin(), rest.end());
+                if (t0 != 0 && t0 < 128 && finish(std::move(types), contentAt, false)) return true;
+            }
+        }
+        // Two-byte first type: its second byte is at at + 4.
+        if (p[at + 4] < 0x80 && readTypes(at + 5, cols - 1, bytes, restContent)) {
+            const uint64_t hl = 4 + bytes;
+            if (hl + restContent <= payload) {
+                const size_t len0 = static_cast<size_t>(payload - hl - restContent);
+                const size_t contentAt = at + 2 + static_cast<size_t>(hl);
+                const uint64_t t0 = lostType(c0, len0, page.substr(contentAt, len0));
+                std::vector<uint64_t> types{t0};
+                types.insert(types.end(), rest.begin(), rest.end());
+                if (t0 >= 128 && t0 < (1u << 14) && (t0 & 0x7F) == p[at + 4] &&
+                    finish(std::move(types), contentAt, false))
+                    return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The cells and free space of an index leaf that holds (or held) a WITHOUT
+// ROWID table's rows. Every freed cell starts with a freeblock header (next
+// offset, size), whether it lies in the freeblock chain or was given back to
+// the unallocated gap; a block that later neighbours merged into grew, and
+// its first cell then ends where the next freed cell's header starts. A
+// freed page's own cells (freedPage) are whole.
+void Engine::carveIndexLeaf(uint32_t pgno, std::span<const uint8_t> p, FreeSpaceKind kind,
+                            int owner, bool freedPage) {
+    const size_t cells = std::min<size_t>(get2byte(p, 3), (p.size() - 8) / 2);
+    size_t gapStart = 8 + 2 * cells;
+    size_t contentStart = get2byte(p, 5);
+    if (contentStart == 0) contentStart = 65536;
+    if (gapStart > contentStart || contentStart > p.size()) {
+        // Not a header SQLite wrote: read the page whole.
+        contentStart = gapStart = 0;
+    }
+    if (freedPage) {
+        for (size_t i = 0; i < cells && gapStart > 0; ++i) {
+            size_t next = 0;
+            const size_t cell = get2byte(p, 8 + 2 * i);
+            if (cell >= gapStart && cell < p.size())
+                tryIndexCell(pgno, p, cell, p.size(), kind, owner, next);
+        }
+    }
+    auto headerLike = [&](size_t q, size_t end) {
+        const size_t nx = get2byte(p, q), sz = get2byte(p, q + 2);
+        return sz >= 6 && q + sz <= end && (nx == 0 || (nx >= q + sz && nx < p.size()));
+    };
+    // Reads [begin, end): freed cells at freeblock headers, whole cells
+    // elsewhere (`intact`).
+    auto scan = [&](size_t begin, size_t end, FreeSpaceKind k, bool intact) {
+        for (size_t q = begin; q + 4 <= end;) {
+            if (headerLike(q, p.size())) {
+                const size_t sz = get2byte(p, q + 2);
+                if (tryIndexClobbered(pgno, p, q, sz, k, owner)) {
+                    q += sz;
+                    continue;
+                }
+                // Grown by merges: the cell ends where the next freed
+                // cell's header starts (rebuilt cells stay under 512 bytes).
+                bool found = false;
+                for (size_t e = q + 6; e < q + std::min<size_t>(sz, 512) && !found; ++e)
+                    if (headerLike(e, p.size()) && tryIndexClobbered(pgno, p, q, e - q, k, owner)) {
+                        q = e;
+                        found = true;
+                    }
+                if (found) continue;
+            }
+            size_t next = q;
+            if (intact && tryIndexCell(pgno, p, q, end, k, owner, next) && next > q) {
+                q = next;
+                continue;
+            }
+            ++q;
+        }
+    };
+    const FreeSpaceKind gapKind = freedPage ? kind : FreeSpaceKind::Unallocated;
+    if (contentStart == 0) {
+        scan(0, p.size(), gapKind, true);
+        return;
+    }
+    scan(gapStart, contentStart, gapKind, true);
+    for (const auto& [at, size] : freeblocks(p, 0))
+        scan(at, at + size, freedPage ? kind : FreeSpaceKind::Freeblock, false);
+}
+
 void Engine::emit(RecoveredRow row, int table) {
     // An older page version of a rowid that is still live in its table is a
     // row as it was before an update, not a deleted one.
@@ -1707,7 +2066,8 @@ void Engine::emit(RecoveredRow row, int table) {
     for (size_t i : same) {
         RecoveredRow& kept = result_.rows[i];
         if (row.rowidKnown && kept.rowidKnown && kept.rowid != row.rowid) continue;
-        if (!row.rowidKnown && !kept.rowidKnown &&
+        // A WITHOUT ROWID table's key is unique: equal values are one row.
+        if (!row.rowidKnown && !kept.rowidKnown && !tables_[table].withoutRowid &&
             (kept.page != row.page || kept.offset != row.offset))
             continue;
         if (replaces(kept, row)) kept = std::move(row);
@@ -1799,6 +2159,8 @@ void Engine::carveOlderPage(const PageReader& src, int64_t pos, uint32_t pgno, F
     const bool known = pgno <= nPages_;
     const int owner = !known ? -1 : owner_[pgno] >= 0 ? owner_[pgno] : formerOwner_[pgno];
     const uint8_t type = static_cast<uint8_t>(byteIn(p, hdr));
+    if (type == kIndexLeaf && !schemaOnly && owner > 0 && tables_[owner].withoutRowid)
+        carveIndexLeaf(pgno, p, kind, owner, true);
     if (type == kIndexLeaf || type == kIndexInterior) return;
     if (type == kTableLeaf || type == kTableInterior) {
         const size_t ptrs = hdr + (type == kTableLeaf ? 8 : 12);
@@ -1848,8 +2210,10 @@ DeepScanResult Engine::run() {
     result_.rows.clear();
     foundKeys_.clear();
     foundRowids_.clear();
+    // WITHOUT ROWID tables have no table b-tree cells: carveIndexLeaf reads them.
     for (size_t t = 0; t < tables_.size(); ++t)
-        byColumnCount_.emplace(tables_[t].columns.size(), static_cast<int>(t));
+        if (!tables_[t].withoutRowid)
+            byColumnCount_.emplace(tables_[t].columns.size(), static_cast<int>(t));
     carvePages(false);
     carveOlderVersions(false);
     result_.tables.assign(tables_.begin() + 1, tables_.end());

@@ -183,6 +183,7 @@ std::optional<TableSchema> parseCreateTable(std::string_view sql) {
             if (isKeyword(item[k], "PRIMARY")) primary = true;
             if (primary && isKeyword(item[k], "DESC")) desc = true;
         }
+        if (primary) table.primaryKey = {static_cast<int>(table.columns.size())};
         // Only the exact type name "INTEGER" makes the rowid alias, and
         // "PRIMARY KEY DESC" on the column does not.
         if (primary && !desc && upper(col.declaredType) == "INTEGER")
@@ -190,6 +191,19 @@ std::optional<TableSchema> parseCreateTable(std::string_view sql) {
         table.columns.push_back(std::move(col));
     }
     if (table.columns.empty()) return std::nullopt;
+    if (!primaryKeyOf.empty()) {
+        // The constraint's list also holds COLLATE names and ASC/DESC: only
+        // the words that name a column count.
+        table.primaryKey.clear();
+        for (const std::string& name : primaryKeyOf)
+            for (size_t c = 0; c < table.columns.size(); ++c)
+                if (upper(table.columns[c].name) == upper(name) &&
+                    std::find(table.primaryKey.begin(), table.primaryKey.end(),
+                              static_cast<int>(c)) == table.primaryKey.end()) {
+                    table.primaryKey.push_back(static_cast<int>(c));
+                    break;
+                }
+    }
     if (primaryKeyOf.size() == 1 && table.rowidColumn < 0) {
         for (size_t c = 0; c < table.columns.size(); ++c)
             if (upper(table.columns[c].name) == upper(primaryKeyOf[0]) &&
@@ -198,6 +212,18 @@ std::optional<TableSchema> parseCreateTable(std::string_view sql) {
     }
     if (table.withoutRowid) table.rowidColumn = -1;
     return table;
+}
+
+std::vector<int> storedColumnOrder(const TableSchema& table) {
+    std::vector<int> order;
+    order.reserve(table.columns.size());
+    if (table.withoutRowid)
+        for (int c : table.primaryKey)
+            if (c >= 0 && static_cast<size_t>(c) < table.columns.size()) order.push_back(c);
+    for (size_t c = 0; c < table.columns.size(); ++c)
+        if (std::find(order.begin(), order.end(), static_cast<int>(c)) == order.end())
+            order.push_back(static_cast<int>(c));
+    return order;
 }
 
 }  // namespace marlowen::carve::deep

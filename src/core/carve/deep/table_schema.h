@@ -29,11 +29,21 @@ struct TableSchema {
     // stores NULL in its place. -1 when there is none.
     int rowidColumn = -1;
     bool withoutRowid = false;
+    // The PRIMARY KEY columns (indexes into columns) in key order, each
+    // once. Empty when the table declares none.
+    std::vector<int> primaryKey;
     // Known only from a deleted schema row: the table was dropped.
     bool dropped = false;
 };
 
 Affinity affinityOf(std::string_view declaredType);
+
+// The order in which a record of the table stores its columns, as indexes
+// into columns. A rowid table stores them as declared; a WITHOUT ROWID table
+// keeps its rows in an index b-tree whose record holds the PRIMARY KEY
+// columns first (in key order, a column named twice stored once), then the
+// other columns in declaration order.
+std::vector<int> storedColumnOrder(const TableSchema& table);
 
 // Parses "CREATE TABLE name (columns...) [WITHOUT ROWID]". Empty when the
 // text is not a CREATE TABLE with a column list (virtual tables, CREATE
