@@ -442,12 +442,12 @@ private:
     std::vector<int> noRowidCandidates(size_t columns, int owner) const;
     bool fitsStored(int table, const std::vector<uint64_t>& types) const;
     bool tryIndexCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t limit,
-                      FreeSpaceKind kind, int owner, size_t& next);
+                      FreeSpaceKind kind, int owner, size_t& next, bool probeOnly = false);
     bool tryIndexClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t size,
                            FreeSpaceKind kind, int owner);
     bool emitStored(uint32_t pgno, size_t at, FreeSpaceKind kind, int table,
                     std::vector<SqlValue> stored, const std::vector<uint64_t>& types,
-                    bool partial, bool strict);
+                    bool partial, bool strict, bool checkOnly = false);
     bool schemaRow(std::span<const uint8_t> record, uint64_t rowid, uint64_t& digest);
     std::vector<SqlValue> decode(std::string_view payload, const RecordHeader& h, bool& cut) const;
     bool decodeRecord(std::string_view payload, size_t columns, std::vector<SqlValue>& values,
@@ -1762,7 +1762,7 @@ bool Engine::fitsStored(int table, const std::vector<uint64_t>& types) const {
 // unless its values give it away as noise. Such rows carry no rowid.
 bool Engine::emitStored(uint32_t pgno, size_t at, FreeSpaceKind kind, int table,
                         std::vector<SqlValue> stored, const std::vector<uint64_t>& types,
-                        bool partial, bool strict) {
+                        bool partial, bool strict, bool checkOnly) {
     const std::vector<int>& order = stored_[table];
     RecoveredRow row;
     row.values.resize(order.size());
@@ -1772,6 +1772,7 @@ bool Engine::emitStored(uint32_t pgno, size_t at, FreeSpaceKind kind, int table,
         if (i < types.size()) declaredTypes[order[i]] = types[i];
     }
     if (!plausibleValues(row.values, declaredTypes, tables_[table], strict)) return false;
+    if (checkOnly) return true;
     row.table = tables_[table].name;
     row.rowidKnown = false;
     row.page = pgno;
@@ -1785,7 +1786,7 @@ bool Engine::emitStored(uint32_t pgno, size_t at, FreeSpaceKind kind, int table,
 // A whole index leaf cell at `at`, ending by `limit`: payload length, record
 // header, content (the payload length equals what the header announces).
 bool Engine::tryIndexCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t limit,
-                          FreeSpaceKind kind, int owner, size_t& next) {
+                          FreeSpaceKind kind, int owner, size_t& next, bool probeOnly) {
     uint64_t payload, hl;
     const size_t n1 = getVarint(p, at, payload);
     if (n1 == 0 || payload < 2) return false;
@@ -1801,6 +1802,7 @@ bool Engine::tryIndexCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
     if (end > limit) return false;
     for (int t : noRowidCandidates(types.size(), owner)) {
         if (!fitsStored(t, types)) continue;
+        if (probeOnly) return true;
         std::string bytes;
         bool broken = false;
         if (!readPayload(p, rec, payload, false, bytes, broken, nullptr)) return false;
@@ -1852,9 +1854,9 @@ bool narrowest(uint64_t type, int64_t v) {
 // and the first serial type byte(s) are gone.
 //   payload < 128: one byte of length, one of header length, and the first
 //     two types (one byte each) lost; the payload is size - 1 bytes and the
-//     first two columns share what the other columns leave. Of the ways to
-//     split it, the one giving the numbers the fewest bytes with all texts
-//     plain and every integer in its narrowest width is taken.
+//     first two columns share what the other columns leave. When more than
+//     one split gives plain texts and integers in their narrowest width, the
+//     row is partial: what the splits disagree on is lost.
 //   payload >= 128: two bytes of length, the header length and the first
 //     type's first byte lost; the payload is size - 2 bytes, and the first
 //     column's length is what the others leave. A two-byte first type left
@@ -1889,7 +1891,11 @@ bool Engine::tryIndexClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t
         const size_t cols = order.size();
         size_t bytes;
         uint64_t restContent;
-        auto finish = [&](std::vector<uint64_t> types, size_t contentAt, bool partial) {
+        // Decodes a guess and lists it, or with `keep` only hands it back.
+        std::vector<std::vector<SqlValue>> splits;
+        std::vector<uint64_t> splitTypes;
+        auto finish = [&](std::vector<uint64_t> types, size_t contentAt, bool partial,
+                          bool keep = false) {
             if (!fitsStored(static_cast<int>(t), types)) return false;
             const uint64_t hl = contentAt - (at + (size - 1 < 128 ? 1 : 2));
             RecordHeader h{types, hl, 0};
@@ -1901,32 +1907,78 @@ bool Engine::tryIndexClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t
             for (size_t i = 0; i < types.size(); ++i)
                 if (types[i] >= 1 && types[i] <= 6 && !narrowest(types[i], values[i].integer))
                     return false;
+            if (keep) {
+                if (!emitStored(pgno, at, kind, static_cast<int>(t), values, types, partial, true,
+                                true))
+                    return false;
+                splits.push_back(std::move(values));
+                splitTypes = types;
+                return true;
+            }
             return emitStored(pgno, at, kind, static_cast<int>(t), std::move(values), types,
                               partial, true);
         };
         if (size - 1 < 128) {
-            if (!readTypes(at + 4, cols - 2, bytes, restContent)) continue;
-            const uint64_t payload = size - 1, hl = 3 + bytes;
-            if (hl >= payload || hl + restContent > payload) continue;
-            const size_t shared = static_cast<size_t>(payload - hl - restContent);
-            const size_t contentAt = at + 1 + static_cast<size_t>(hl);
+            const uint64_t payload = size - 1;
             const ColumnDef& c0 = table.columns[order[0]];
             const ColumnDef& c1 = table.columns[order[1]];
-            // The numbers' bytes, fewest first: the first column's length
-            // runs up when it is the number, down when the second one is.
-            const bool firstIsText = c0.affinity == Affinity::Text;
             bool done = false;
-            for (size_t k = 0; k <= shared && !done; ++k) {
-                const size_t len0 = firstIsText ? shared - k : k;
+            const bool twoLost = readTypes(at + 4, cols - 2, bytes, restContent);
+            const uint64_t hl = 3 + bytes;
+            const size_t shared = twoLost && hl + restContent <= payload
+                                      ? static_cast<size_t>(payload - hl - restContent)
+                                      : 0;
+            const size_t contentAt = at + 1 + static_cast<size_t>(hl);
+            // Every split of the shared bytes whose values are sound.
+            for (size_t k = 0; twoLost && hl + restContent <= payload && k <= shared && !done; ++k) {
+                const size_t len0 = k;
                 const size_t len1 = shared - len0;
                 const uint64_t t0 = lostType(c0, len0, page.substr(contentAt, len0));
                 const uint64_t t1 = lostType(c1, len1, page.substr(contentAt + len0, len1));
                 if (t0 == 0 || t1 == 0 || t0 >= 128 || t1 >= 128) continue;
                 std::vector<uint64_t> types{t0, t1};
                 types.insert(types.end(), rest.begin(), rest.end());
-                done = finish(std::move(types), contentAt, false);
+                finish(std::move(types), contentAt, false, true);
+                done = splits.size() >= 16;
             }
-            if (done) return true;
+            if (splits.size() == 1) {
+                return emitStored(pgno, at, kind, static_cast<int>(t), std::move(splits[0]),
+                                  splitTypes, false, true);
+            } else if (splits.size() > 1) {
+                // Several splits read as sound values: the first two columns
+                // keep only what all of them agree on. The first column's
+                // text starts at the content's start in each, so the
+                // shortest one is a prefix of the true text.
+                std::vector<SqlValue> merged = splits[0];
+                for (size_t i = 0; i < 2; ++i) {
+                    bool same = true, texts = true;
+                    size_t shortest = 0;
+                    for (size_t k = 0; k < splits.size(); ++k) {
+                        same &= splits[k][i] == splits[0][i];
+                        texts &= splits[k][i].kind == SqlValue::Kind::Text;
+                        if (splits[k][i].bytes.size() < splits[shortest][i].bytes.size())
+                            shortest = k;
+                    }
+                    if (same) continue;
+                    merged[i] = i == 0 && texts ? splits[shortest][0] : SqlValue{};
+                }
+                return emitStored(pgno, at, kind, static_cast<int>(t), std::move(merged),
+                                  splitTypes, true, true);
+            }
+            // A first type of two bytes (a text of 58 bytes or more) took
+            // both lost type bytes alone.
+            if (readTypes(at + 4, cols - 1, bytes, restContent)) {
+                const uint64_t hl2 = 3 + bytes;
+                if (hl2 + restContent <= payload) {
+                    const size_t len0 = static_cast<size_t>(payload - hl2 - restContent);
+                    const size_t at0 = at + 1 + static_cast<size_t>(hl2);
+                    const uint64_t t0 = lostType(c0, len0, page.substr(at0, len0));
+                    std::vector<uint64_t> types{t0};
+                    types.insert(types.end(), rest.begin(), rest.end());
+                    if (t0 >= 128 && t0 < (1u << 14) && finish(std::move(types), at0, false))
+                        return true;
+                }
+            }
             continue;
         }
         const uint64_t payload = size - 2;
@@ -1934,7 +1986,7 @@ bool Engine::tryIndexClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t
         const ColumnDef& c0 = table.columns[order[0]];
         // One-byte first type: the other types start at at + 4.
         if (readTypes(at + 4, cols - 1, bytes, restContent)) {
-            const uint64_t hl = 3 + bytes;
+            const uint64_t hl = 2 + bytes;
             if (hl + restContent <= payload) {
                 const size_t len0 = static_cast<size_t>(payload - hl - restContent);
                 const size_t contentAt = at + 2 + static_cast<size_t>(hl);
@@ -1946,7 +1998,7 @@ bool Engine::tryIndexClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t
         }
         // Two-byte first type: its second byte is at at + 4.
         if (p[at + 4] < 0x80 && readTypes(at + 5, cols - 1, bytes, restContent)) {
-            const uint64_t hl = 4 + bytes;
+            const uint64_t hl = 3 + bytes;
             if (hl + restContent <= payload) {
                 const size_t len0 = static_cast<size_t>(payload - hl - restContent);
                 const size_t contentAt = at + 2 + static_cast<size_t>(hl);
@@ -1991,7 +2043,8 @@ void Engine::carveIndexLeaf(uint32_t pgno, std::span<const uint8_t> p, FreeSpace
         return sz >= 6 && q + sz <= end && (nx == 0 || (nx >= q + sz && nx < p.size()));
     };
     // Reads [begin, end): freed cells at freeblock headers, whole cells
-    // elsewhere (`intact`).
+    // elsewhere (`intact`): a cell freed next to a freeblock before it
+    // joins that block and keeps its own first bytes.
     auto scan = [&](size_t begin, size_t end, FreeSpaceKind k, bool intact) {
         for (size_t q = begin; q + 4 <= end;) {
             if (headerLike(q, p.size())) {
@@ -2001,10 +2054,14 @@ void Engine::carveIndexLeaf(uint32_t pgno, std::span<const uint8_t> p, FreeSpace
                     continue;
                 }
                 // Grown by merges: the cell ends where the next freed
-                // cell's header starts (rebuilt cells stay under 512 bytes).
+                // cell's header or a whole cell (one freed next to it keeps
+                // its bytes) starts; rebuilt cells stay under 512 bytes.
                 bool found = false;
+                size_t unused = 0;
                 for (size_t e = q + 6; e < q + std::min<size_t>(sz, 512) && !found; ++e)
-                    if (headerLike(e, p.size()) && tryIndexClobbered(pgno, p, q, e - q, k, owner)) {
+                    if ((headerLike(e, p.size()) ||
+                         tryIndexCell(pgno, p, e, q + sz, k, owner, unused, true)) &&
+                        tryIndexClobbered(pgno, p, q, e - q, k, owner)) {
                         q = e;
                         found = true;
                     }
@@ -2025,7 +2082,7 @@ void Engine::carveIndexLeaf(uint32_t pgno, std::span<const uint8_t> p, FreeSpace
     }
     scan(gapStart, contentStart, gapKind, true);
     for (const auto& [at, size] : freeblocks(p, 0))
-        scan(at, at + size, freedPage ? kind : FreeSpaceKind::Freeblock, false);
+        scan(at, at + size, freedPage ? kind : FreeSpaceKind::Freeblock, true);
 }
 
 void Engine::emit(RecoveredRow row, int table) {
@@ -2066,8 +2123,10 @@ void Engine::emit(RecoveredRow row, int table) {
     for (size_t i : same) {
         RecoveredRow& kept = result_.rows[i];
         if (row.rowidKnown && kept.rowidKnown && kept.rowid != row.rowid) continue;
-        // A WITHOUT ROWID table's key is unique: equal values are one row.
-        if (!row.rowidKnown && !kept.rowidKnown && !tables_[table].withoutRowid &&
+        // A WITHOUT ROWID table's key is unique: equal whole values are
+        // one row.
+        if (!row.rowidKnown && !kept.rowidKnown &&
+            !(tables_[table].withoutRowid && !row.partial && !kept.partial) &&
             (kept.page != row.page || kept.offset != row.offset))
             continue;
         if (replaces(kept, row)) kept = std::move(row);
