@@ -2043,9 +2043,9 @@ void Engine::carveIndexLeaf(uint32_t pgno, std::span<const uint8_t> p, FreeSpace
         return sz >= 6 && q + sz <= end && (nx == 0 || (nx >= q + sz && nx < p.size()));
     };
     // Reads [begin, end): freed cells at freeblock headers, whole cells
-    // elsewhere (`intact`): a cell freed next to a freeblock before it
-    // joins that block and keeps its own first bytes.
-    auto scan = [&](size_t begin, size_t end, FreeSpaceKind k, bool intact) {
+    // elsewhere (a cell freed next to a freeblock before it joins that
+    // block and keeps its own first bytes).
+    auto scan = [&](size_t begin, size_t end, FreeSpaceKind k) {
         for (size_t q = begin; q + 4 <= end;) {
             if (headerLike(q, p.size())) {
                 const size_t sz = get2byte(p, q + 2);
@@ -2068,7 +2068,7 @@ void Engine::carveIndexLeaf(uint32_t pgno, std::span<const uint8_t> p, FreeSpace
                 if (found) continue;
             }
             size_t next = q;
-            if (intact && tryIndexCell(pgno, p, q, end, k, owner, next) && next > q) {
+            if (tryIndexCell(pgno, p, q, end, k, owner, next) && next > q) {
                 q = next;
                 continue;
             }
@@ -2077,12 +2077,12 @@ void Engine::carveIndexLeaf(uint32_t pgno, std::span<const uint8_t> p, FreeSpace
     };
     const FreeSpaceKind gapKind = freedPage ? kind : FreeSpaceKind::Unallocated;
     if (contentStart == 0) {
-        scan(0, p.size(), gapKind, true);
+        scan(0, p.size(), gapKind);
         return;
     }
-    scan(gapStart, contentStart, gapKind, true);
+    scan(gapStart, contentStart, gapKind);
     for (const auto& [at, size] : freeblocks(p, 0))
-        scan(at, at + size, freedPage ? kind : FreeSpaceKind::Freeblock, true);
+        scan(at, at + size, freedPage ? kind : FreeSpaceKind::Freeblock);
 }
 
 void Engine::emit(RecoveredRow row, int table) {
