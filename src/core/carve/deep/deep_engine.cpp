@@ -1141,8 +1141,25 @@ void Engine::carvePage(uint32_t pgno, bool schemaOnly) {
     if (use == PageUse::IndexBtree && !schemaOnly && owner_[pgno] > 0 &&
         tables_[owner_[pgno]].withoutRowid) {
         const PageView pv = page(pgno);
-        if (byteIn(pv.bytes, 0) == kIndexLeaf)
-            carveIndexLeaf(pgno, pv.bytes, FreeSpaceKind::Unallocated, owner_[pgno], false);
+        const auto p = pv.bytes;
+        if (byteIn(p, 0) == kIndexLeaf) {
+            carveIndexLeaf(pgno, p, FreeSpaceKind::Unallocated, owner_[pgno], false);
+            return;
+        }
+        // An interior cell is a 4-byte child page number, then a leaf
+        // cell: a freeblock header takes only the child, the rest of the
+        // row (deleted, or moved down to a leaf) stays whole.
+        const size_t gapStart = 12 + 2 * static_cast<size_t>(get2byte(p, 3));
+        const size_t content = get2byte(p, 5) == 0 ? 65536 : get2byte(p, 5);
+        for (size_t q = gapStart; content <= p.size() && q < content; ++q) {
+            size_t next = q;
+            if (tryIndexCell(pgno, p, q, content, FreeSpaceKind::Unallocated, owner_[pgno], next))
+                q = next - 1;
+        }
+        for (const auto& [at, size] : freeblocks(p, 0)) {
+            size_t next = 0;
+            tryIndexCell(pgno, p, at + 4, at + size, FreeSpaceKind::Freeblock, owner_[pgno], next);
+        }
         return;
     }
     if (use == PageUse::IndexBtree || use == PageUse::Overflow || use == PageUse::Reserved) return;
@@ -2038,6 +2055,9 @@ void Engine::carveIndexLeaf(uint32_t pgno, std::span<const uint8_t> p, FreeSpace
                 tryIndexCell(pgno, p, cell, p.size(), kind, owner, next);
         }
     }
+    // Searching a grown block's first cell costs up to 512 tries: a page of
+    // noise full of header look-alikes gets a bounded number of searches.
+    size_t searches = 0;
     auto headerLike = [&](size_t q, size_t end) {
         const size_t nx = get2byte(p, q), sz = get2byte(p, q + 2);
         return sz >= 6 && q + sz <= end && (nx == 0 || (nx >= q + sz && nx < p.size()));
@@ -2058,7 +2078,8 @@ void Engine::carveIndexLeaf(uint32_t pgno, std::span<const uint8_t> p, FreeSpace
                 // its bytes) starts; rebuilt cells stay under 512 bytes.
                 bool found = false;
                 size_t unused = 0;
-                for (size_t e = q + 6; e < q + std::min<size_t>(sz, 512) && !found; ++e)
+                const size_t window = ++searches <= 256 ? std::min<size_t>(sz, 512) : 0;
+                for (size_t e = q + 6; e < q + window && !found; ++e)
                     if ((headerLike(e, p.size()) ||
                          tryIndexCell(pgno, p, e, q + sz, k, owner, unused, true)) &&
                         tryIndexClobbered(pgno, p, q, e - q, k, owner)) {
