@@ -420,6 +420,8 @@ private:
     bool tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t size,
                       FreeSpaceKind kind, int owner, bool schemaOnly, size_t& next,
                       bool exactOnly = false, bool scanned = false, size_t limit = 0);
+    bool recordHeaderAt(std::span<const uint8_t> p, size_t rec, uint64_t payload, uint64_t& hl,
+                        uint64_t& content);
     bool parseTypes(std::span<const uint8_t> p, size_t at, size_t end, size_t maxColumns,
                     std::vector<uint64_t>& types, uint64_t& content) const;
     bool fits(const TableSchema& t, const std::vector<uint64_t>& types) const;
@@ -1347,6 +1349,19 @@ void Engine::carveRegion(uint32_t pgno, std::span<const uint8_t> p, size_t begin
 
 // A whole table leaf cell at `at`: payload length, rowid, record header,
 // content. The payload length must equal what the header announces.
+// The record header at `rec` of a payload of `payload` bytes, its serial
+// types left in typesScratch_. It holds its own length and at least one
+// serial type, never more than the payload, and announces exactly the
+// payload's content.
+bool Engine::recordHeaderAt(std::span<const uint8_t> p, size_t rec, uint64_t payload,
+                            uint64_t& hl, uint64_t& content) {
+    const size_t n = getVarint(p, rec, hl);
+    if (n == 0 || hl <= n || hl > payload || hl > 9 * 2000 + 9) return false;
+    if (!parseTypes(p, rec + n, rec + static_cast<size_t>(hl), 2000, typesScratch_, content))
+        return false;
+    return hl + content == payload;
+}
+
 bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeSpaceKind kind,
                      int owner, bool schemaOnly, size_t& next, bool probeOnly, size_t limit) {
     uint64_t payload, rowid, hl;
@@ -1355,14 +1370,9 @@ bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeS
     const size_t n2 = getVarint(p, at + n1, rowid);
     if (n2 == 0) return false;
     const size_t rec = at + n1 + n2;
-    const size_t n3 = getVarint(p, rec, hl);
-    // The header holds its own length and at least one serial type, and
-    // never more than the payload.
-    if (n3 == 0 || hl <= n3 || hl > payload || hl > 9 * 2000 + 9) return false;
-    std::vector<uint64_t>& types = typesScratch_;
     uint64_t content;
-    if (!parseTypes(p, rec + n3, rec + static_cast<size_t>(hl), 2000, types, content)) return false;
-    if (hl + content != payload) return false;
+    if (!recordHeaderAt(p, rec, payload, hl, content)) return false;
+    const std::vector<uint64_t>& types = typesScratch_;
     std::vector<int> tables = candidates(types.size(), owner, schemaOnly);
     // A live leaf's freeblock was a cell of the table that owns the page.
     if (kind == FreeSpaceKind::Freeblock && owner >= 0)
@@ -1808,12 +1818,9 @@ bool Engine::tryIndexCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
     const size_t n1 = getVarint(p, at, payload);
     if (n1 == 0 || payload < 2) return false;
     const size_t rec = at + n1;
-    const size_t n2 = getVarint(p, rec, hl);
-    if (n2 == 0 || hl <= n2 || hl > payload || hl > 9 * 2000 + 9) return false;
-    std::vector<uint64_t>& types = typesScratch_;
     uint64_t content;
-    if (!parseTypes(p, rec + n2, rec + static_cast<size_t>(hl), 2000, types, content)) return false;
-    if (hl + content != payload) return false;
+    if (!recordHeaderAt(p, rec, payload, hl, content)) return false;
+    const std::vector<uint64_t>& types = typesScratch_;
     const size_t local = localSize(payload, false);
     const size_t end = rec + local + (local < payload ? 4 : 0);
     if (end > limit) return false;
