@@ -14,9 +14,7 @@
 // The database is written once, by the fixture builder, into
 // MARLOWEN_BENCH_DATA (default: bench-data/ in the build folder) and reused.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -128,14 +126,7 @@ void BM_SqlReadEveryTable(benchmark::State& state) {
 
 void BM_ReadFileOnce(benchmark::State& state) {
     const std::string path = databasePath().string();
-    std::vector<char> buffer(size_t{1} << 20);
-    for (auto _ : state) {
-        const int fd = ::open(path.c_str(), O_RDONLY);
-        int64_t total = 0;
-        for (ssize_t got; (got = ::read(fd, buffer.data(), buffer.size())) > 0;) total += got;
-        ::close(fd);
-        benchmark::DoNotOptimize(total);
-    }
+    for (auto _ : state) benchmark::DoNotOptimize(marlowen::bench::readWholeFile(path));
     setFileCounters(state);
 }
 
