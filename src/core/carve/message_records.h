@@ -31,10 +31,9 @@ bool isIOS6MessageSignature(const uint8_t* bytes4);
 bool isSignatureA(const uint8_t* bytes4);
 bool isSignatureB(const uint8_t* bytes8);
 
-// Direction texts: OS 6 is_from_me 0 "Received", 1 "Send", else "Unknowed";
-// OS 5 flags 2 or 22 "Received", 3 or 16387 "Send", else "unknown".
+// Direction of OS 6 is_from_me: 0 "Received", 1 "Send", else "Unknowed".
+// OS 5 flags are read as the live reader reads them (directionOfFlags).
 std::string directionOfIsFromMe(int32_t value);
-std::string directionOfFlags(int32_t value);
 
 // OS 6 chat whose signature stands at `x`. `previousRowId` is the row id of
 // the page's previous chat (0 before the first); it is updated.

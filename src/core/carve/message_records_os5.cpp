@@ -124,18 +124,6 @@ bool isSignatureB(const uint8_t* bytes8) {
            std::memcmp(bytes8, kOnes, sizeof kOnes) == 0;
 }
 
-std::string directionOfFlags(int32_t value) {
-    switch (value) {
-        case 2:
-        case 22:
-            return "Received";
-        case 3:
-        case 16387:
-            return "Send";
-        default:
-            return "unknown";
-    }
-}
 
 // Signature A at k, the serial type of subject (position 12 from the
 // primary header start):

@@ -2,6 +2,7 @@
 
 #include "core/carve/field_text.h"
 #include "core/carve/message_records.h"
+#include "core/extract/messages_reader.h"
 #include "core/extract/value_conversions.h"
 
 namespace marlowen::carve {

@@ -28,19 +28,6 @@ constexpr const char* kQueryHandle =
 
 enum class Layout { GroupMember, Handle };
 
-// flags / madrid_flags of the group_member layouts.
-std::string directionOfFlags(int flags) {
-    switch (flags) {
-        case 2:
-        case 22:
-            return "Received";
-        case 3:
-        case 16387:
-            return "Send";
-        default:
-            return "unknown";
-    }
-}
 
 std::string directionOfIsFromMe(int isFromMe) {
     if (isFromMe == 0) return "Received";
@@ -58,6 +45,19 @@ std::string attachmentText(std::string_view bytes) {
 }
 
 }  // namespace
+
+std::string directionOfFlags(int flags) {
+    switch (flags) {
+        case 2:
+        case 22:
+            return "Received";
+        case 3:
+        case 16387:
+            return "Send";
+        default:
+            return "unknown";
+    }
+}
 
 MessageNodePtr messageFromGroupMemberRow(const QueryRow& row) {
     auto node = std::make_shared<ZNMessageNode>();

@@ -7,6 +7,11 @@
 
 namespace marlowen {
 
+// The direction of flags / madrid_flags of the group_member layouts (also
+// read by the message carver): 2 or 22 "Received", 3 or 16387 "Send",
+// else "unknown".
+std::string directionOfFlags(int flags);
+
 // One message of a row of the group_member layouts: message.ROWID,
 // group_id, subject, text, date (seconds since 1970), group_member.address,
 // svc_center, flags, association_id and, with iMessage columns, is_madrid,
