@@ -43,6 +43,27 @@ std::optional<PlistDictView> PlistDictView::dict(const char* key) const {
     return PlistDictView(item);
 }
 
+std::vector<std::uint8_t> PlistDictView::data(const char* key) const {
+    plist_t item = itemOfType(node_, key, PLIST_DATA);
+    if (item == nullptr) return {};
+    std::uint64_t length = 0;
+    const char* value = plist_get_data_ptr(item, &length);
+    if (value == nullptr) return {};
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(value);
+    return std::vector<std::uint8_t>(bytes, bytes + length);
+}
+
+std::optional<std::int64_t> PlistDictView::date(const char* key) const {
+    // Property-list dates count from 2001-01-01 UTC.
+    constexpr std::int64_t kPlistEpoch = 978307200;
+    plist_t item = itemOfType(node_, key, PLIST_DATE);
+    if (item == nullptr) return std::nullopt;
+    std::int32_t seconds = 0;
+    std::int32_t micros = 0;
+    plist_get_date_val(item, &seconds, &micros);
+    return kPlistEpoch + seconds;
+}
+
 void PlistDocument::Free::operator()(void* node) const {
     plist_free(static_cast<plist_t>(node));
 }

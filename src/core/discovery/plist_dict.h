@@ -5,10 +5,12 @@
 // writes to the list.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace marlowen {
 
@@ -20,6 +22,10 @@ public:
     std::string string(const char* key) const;
     bool boolean(const char* key) const;
     std::optional<PlistDictView> dict(const char* key) const;
+    // The bytes of a data value; empty for none.
+    std::vector<std::uint8_t> data(const char* key) const;
+    // A date value as seconds since 1970-01-01 UTC.
+    std::optional<std::int64_t> date(const char* key) const;
 
 private:
     void* node_;  // a plist_t of type PLIST_DICT

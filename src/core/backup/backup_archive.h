@@ -1,0 +1,106 @@
+// One backup folder opened for reading: its layout, its file index and the
+// one lookup by domain and relative path that every reader goes through.
+//
+// An archive only ever reads the backup folder. The plain content of a file
+// (decrypted when the backup is encrypted) is written only where the caller
+// says, which for a scan is its private working folder.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "core/backup/backup_index.h"
+#include "core/backup/backup_keys.h"
+
+namespace marlowen {
+
+// The suffixes of an SQLite database's companion files, which the phone
+// keeps beside it and the backup indexes under their own paths.
+inline constexpr const char* kDatabaseCompanionSuffixes[] = {"-wal", "-shm", "-journal"};
+
+// One file of the backup as the lookup answers it.
+struct BackupFile {
+    BackupEntry entry;
+    // Where its stored bytes are, inside the backup folder.
+    std::string storedPath;
+};
+
+enum class ArchiveOpenStatus {
+    Ok,
+    NotAFolder,
+    // Encrypted, and no keys were given: unlockBackup() first.
+    NeedsPassword,
+    // Encrypted and keys were given, but the index does not decrypt or read.
+    IndexUnreadable,
+    // "Manifest.db" or "Manifest.mbdb" is there but is not an index at all.
+    BadIndex,
+};
+
+enum class CopyOutStatus {
+    Ok,
+    // The plain content ends before the index's Size; what there was is
+    // written.
+    ShorterThanSize,
+    Unreadable,     // the stored file could not be read
+    Unwritable,     // the target could not be written
+    NoFileKey,      // encrypted, but the file's key is missing or does not unwrap
+    BadCiphertext,  // not a whole number of AES blocks
+};
+
+class BackupArchive {
+public:
+    struct Opened {
+        ArchiveOpenStatus status = ArchiveOpenStatus::NotAFolder;
+        std::unique_ptr<BackupArchive> archive;  // set exactly when Ok
+    };
+
+    // Opens `folder`. An encrypted backup needs the keys of unlockBackup();
+    // its "Manifest.db" is decrypted into a private working folder, read,
+    // and removed again before open returns.
+    static Opened open(const std::string& folder, std::shared_ptr<const BackupKeys> keys = nullptr);
+
+    const std::string& folder() const { return folder_; }
+    BackupLayout layout() const { return layout_; }
+    bool encrypted() const { return keys_ != nullptr; }
+    // False when the index ended early (what it listed before is kept).
+    bool indexComplete() const { return indexComplete_; }
+    // Every entry of the index; empty for the flat layout.
+    const std::vector<BackupEntry>& entries() const { return entries_; }
+
+    // The file at `relativePath` in `domain`, when the backup holds it as a
+    // regular file whose stored bytes exist.
+    std::optional<BackupFile> find(std::string_view domain, std::string_view relativePath) const;
+    // The companions ("-wal", "-shm", "-journal") of a database found with
+    // find(), each with its suffix: those the index lists under their own
+    // paths, and for backups without "Manifest.db" also files named like
+    // the stored file plus the suffix beside it.
+    std::vector<std::pair<std::string, BackupFile>> companionsOf(const BackupFile& file) const;
+
+    // Writes the plain content of `file` to `to` (created with mode 0600,
+    // replaced if it exists): a copy for a plain backup; for an encrypted
+    // one, AES-256-CBC decrypted under the file's key, padding removed and
+    // cut to the index's Size.
+    CopyOutStatus copyOut(const BackupFile& file, const std::filesystem::path& to) const;
+
+private:
+    BackupArchive() = default;
+    std::optional<std::string> storedPathOf(std::string_view fileID) const;
+
+    std::string folder_;
+    BackupLayout layout_ = BackupLayout::Flat;
+    std::shared_ptr<const BackupKeys> keys_;
+    bool indexComplete_ = true;
+    std::vector<BackupEntry> entries_;
+    std::unordered_map<std::string, std::size_t> byFileID_;
+};
+
+// A line for a copyOut failure, naming the file.
+std::string copyOutMessage(CopyOutStatus status, const BackupFile& file);
+
+}  // namespace marlowen

@@ -1,0 +1,264 @@
+#include "core/backup/backup_index.h"
+
+#include <plist/plist.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+
+#include "core/backup/crypto.h"
+#include "core/discovery/plist_nesting.h"
+#include "core/extract/database_files.h"
+#include "core/log/log.h"
+
+namespace marlowen {
+namespace {
+
+constexpr std::size_t kFileIDLength = 40;
+// An MBFile archive is a few hundred bytes; anything far larger is not one.
+constexpr std::size_t kMaxMbFileSize = 1u << 20;
+
+// mbdb file-type bits of the mode field (as in stat's st_mode).
+constexpr std::uint16_t kModeTypeMask = 0xF000;
+constexpr std::uint16_t kModeDirectory = 0x4000;
+constexpr std::uint16_t kModeLink = 0xA000;
+
+// A cursor over big-endian mbdb bytes; every read fails once past the end.
+class MbdbCursor {
+public:
+    explicit MbdbCursor(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    bool atEnd() const { return at_ >= bytes_.size(); }
+    bool ok() const { return ok_; }
+
+    std::uint64_t integer(std::size_t width) {
+        if (!ok_ || bytes_.size() - at_ < width) return fail();
+        std::uint64_t v = 0;
+        for (std::size_t i = 0; i < width; ++i) v = (v << 8) | bytes_[at_ + i];
+        at_ += width;
+        return v;
+    }
+    // A 2-byte length and that many bytes; 0xFFFF stands for "absent".
+    std::string text() {
+        const auto length = static_cast<std::size_t>(integer(2));
+        if (!ok_ || length == 0xFFFF) return {};
+        if (bytes_.size() - at_ < length) return fail(), std::string();
+        std::string s(reinterpret_cast<const char*>(bytes_.data() + at_), length);
+        at_ += length;
+        return s;
+    }
+
+private:
+    std::uint64_t fail() {
+        ok_ = false;
+        at_ = bytes_.size();
+        return 0;
+    }
+    std::span<const std::uint8_t> bytes_;
+    std::size_t at_ = 0;
+    bool ok_ = true;
+};
+
+struct PlistFree {
+    void operator()(plist_t p) const { plist_free(p); }
+};
+
+plist_t itemOf(plist_t dict, const char* key, plist_type type) {
+    if (!dict || plist_get_node_type(dict) != PLIST_DICT) return nullptr;
+    plist_t item = plist_dict_get_item(dict, key);
+    return item && plist_get_node_type(item) == type ? item : nullptr;
+}
+
+// A keyed archive's values refer to entries of $objects by UID.
+class KeyedArchive {
+public:
+    explicit KeyedArchive(plist_t objects) : objects_(objects) {}
+    plist_t object(plist_t uid) const {
+        if (!uid || plist_get_node_type(uid) != PLIST_UID) return nullptr;
+        std::uint64_t index = 0;
+        plist_get_uid_val(uid, &index);
+        if (index >= plist_array_get_size(objects_)) return nullptr;
+        return plist_array_get_item(objects_, static_cast<std::uint32_t>(index));
+    }
+    // The value of `key` in `dict`, followed through a UID when it is one.
+    plist_t value(plist_t dict, const char* key) const {
+        if (!dict || plist_get_node_type(dict) != PLIST_DICT) return nullptr;
+        plist_t item = plist_dict_get_item(dict, key);
+        if (item && plist_get_node_type(item) == PLIST_UID) return object(item);
+        return item;
+    }
+
+private:
+    plist_t objects_;
+};
+
+std::uint64_t unsignedOf(plist_t node) {
+    if (!node || plist_get_node_type(node) != PLIST_UINT) return 0;
+    std::uint64_t v = 0;
+    plist_get_uint_val(node, &v);
+    return v;
+}
+
+std::string stringOf(plist_t node) {
+    if (!node || plist_get_node_type(node) != PLIST_STRING) return {};
+    std::uint64_t length = 0;
+    const char* s = plist_get_string_ptr(node, &length);
+    return s ? std::string(s, static_cast<std::size_t>(length)) : std::string();
+}
+
+std::vector<std::uint8_t> dataOf(plist_t node) {
+    if (!node || plist_get_node_type(node) != PLIST_DATA) return {};
+    std::uint64_t length = 0;
+    const char* p = plist_get_data_ptr(node, &length);
+    if (!p) return {};
+    const auto* u = reinterpret_cast<const std::uint8_t*>(p);
+    return std::vector<std::uint8_t>(u, u + length);
+}
+
+std::string columnString(sqlite3_stmt* stmt, int column) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    if (!text) return {};
+    return std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
+}
+
+}  // namespace
+
+const char* layoutName(BackupLayout layout) {
+    switch (layout) {
+        case BackupLayout::Flat:
+            return "flat";
+        case BackupLayout::Mbdb:
+            return "mbdb";
+        case BackupLayout::ManifestDb:
+            return "manifest-db";
+    }
+    return "flat";
+}
+
+std::string backupFileID(std::string_view domain, std::string_view relativePath) {
+    std::string key;
+    key.reserve(domain.size() + 1 + relativePath.size());
+    key.append(domain).append("-").append(relativePath);
+    return sha1Hex(key);
+}
+
+bool isFileID(std::string_view text) {
+    if (text.size() != kFileIDLength) return false;
+    for (char c : text)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    return true;
+}
+
+std::optional<IndexRead> readMbdb(std::span<const std::uint8_t> bytes) {
+    static const std::uint8_t kHeader[] = {'m', 'b', 'd', 'b', 0x05, 0x00};
+    if (bytes.size() < sizeof kHeader ||
+        !std::equal(std::begin(kHeader), std::end(kHeader), bytes.begin()))
+        return std::nullopt;
+    IndexRead read;
+    MbdbCursor in(bytes.subspan(sizeof kHeader));
+    while (!in.atEnd()) {
+        BackupEntry e;
+        e.domain = in.text();
+        e.relativePath = in.text();
+        in.text();  // link target
+        in.text();  // digest
+        const std::string key = in.text();
+        const auto mode = static_cast<std::uint16_t>(in.integer(2));
+        in.integer(8);  // inode
+        in.integer(4);  // uid
+        in.integer(4);  // gid
+        e.lastModified = static_cast<std::int64_t>(in.integer(4));
+        in.integer(4);  // atime
+        in.integer(4);  // ctime
+        e.size = in.integer(8);
+        e.protectionClass = static_cast<std::uint32_t>(in.integer(1));
+        const auto properties = in.integer(1);
+        for (std::uint64_t i = 0; i < properties && in.ok(); ++i) {
+            in.text();
+            in.text();
+        }
+        if (!in.ok()) {
+            read.complete = false;
+            break;
+        }
+        e.encryptionKey.assign(key.begin(), key.end());
+        const std::uint16_t type = mode & kModeTypeMask;
+        e.flags = type == kModeDirectory ? kBackupEntryFolder
+                  : type == kModeLink    ? kBackupEntryLink
+                                         : kBackupEntryFile;
+        e.fileID = backupFileID(e.domain, e.relativePath);
+        read.entries.push_back(std::move(e));
+    }
+    return read;
+}
+
+std::optional<MbFileFacts> readMbFile(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() < 8 || bytes.size() > kMaxMbFileSize) return std::nullopt;
+    const std::span<const char> chars(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (std::string_view(chars.data(), 8) != "bplist00") return std::nullopt;
+    // libplist 2.2 recurses without limit: check the nesting first.
+    if (!binaryPlistNestingWithin(chars, kMaxPlistNesting)) return std::nullopt;
+    plist_t raw = nullptr;
+    plist_from_bin(chars.data(), static_cast<std::uint32_t>(chars.size()), &raw);
+    // 2.2 reports failure only by a NULL result.
+    if (!raw) return std::nullopt;
+    std::unique_ptr<void, PlistFree> root(raw);
+
+    plist_t objects = itemOf(raw, "$objects", PLIST_ARRAY);
+    plist_t top = itemOf(raw, "$top", PLIST_DICT);
+    if (!objects || !top) return std::nullopt;
+    const KeyedArchive archive(objects);
+    plist_t file = archive.value(top, "root");
+    if (!file || plist_get_node_type(file) != PLIST_DICT) return std::nullopt;
+
+    MbFileFacts facts;
+    facts.size = unsignedOf(archive.value(file, "Size"));
+    facts.lastModified = static_cast<std::int64_t>(std::min<std::uint64_t>(
+        unsignedOf(archive.value(file, "LastModified")), std::numeric_limits<std::int64_t>::max()));
+    facts.protectionClass = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(unsignedOf(archive.value(file, "ProtectionClass")),
+                                std::numeric_limits<std::uint32_t>::max()));
+    facts.relativePath = stringOf(archive.value(file, "RelativePath"));
+    // EncryptionKey is an NSData-like object whose bytes are under NS.data;
+    // some writers store the data directly.
+    plist_t key = archive.value(file, "EncryptionKey");
+    if (key && plist_get_node_type(key) == PLIST_DICT) key = archive.value(key, "NS.data");
+    facts.encryptionKey = dataOf(key);
+    return facts;
+}
+
+std::optional<IndexRead> readManifestDb(const std::string& path) {
+    SqliteConnection db = openDatabase(PreparedDatabase{path, false, {}});
+    if (!db) return std::nullopt;
+    SqliteStatement stmt(db.get(), "SELECT fileID, domain, relativePath, flags, file FROM Files");
+    if (!stmt) return std::nullopt;
+    IndexRead read;
+    int rc;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        BackupEntry e;
+        e.fileID = columnString(stmt.get(), 0);
+        if (!isFileID(e.fileID)) continue;
+        e.domain = columnString(stmt.get(), 1);
+        e.relativePath = columnString(stmt.get(), 2);
+        const sqlite3_int64 flags = sqlite3_column_int64(stmt.get(), 3);
+        e.flags = flags >= 0 && flags <= 0xFFFF ? static_cast<std::uint32_t>(flags) : 0;
+        const auto* blob = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt.get(), 4));
+        const int blobSize = sqlite3_column_bytes(stmt.get(), 4);
+        if (blob && blobSize > 0) {
+            if (auto facts = readMbFile({blob, static_cast<std::size_t>(blobSize)})) {
+                e.size = facts->size;
+                e.lastModified = facts->lastModified;
+                e.protectionClass = facts->protectionClass;
+                e.encryptionKey = std::move(facts->encryptionKey);
+            }
+        }
+        read.entries.push_back(std::move(e));
+    }
+    if (rc != SQLITE_DONE) {
+        logLine("Manifest.db could not be read to its end: " + std::string(sqlite3_errstr(rc)));
+        read.complete = false;
+    }
+    return read;
+}
+
+}  // namespace marlowen

@@ -1,0 +1,90 @@
+// The file index of a backup folder, in the three forms the phone-sync
+// software has written over the years:
+//
+// - "Manifest.db" (phone OS 10 and later): an SQLite database whose table
+//   Files (fileID, domain, relativePath, flags, file) lists every entry;
+//   `flags` is 1 for a file, 2 for a folder, 4 for a link, and `file` is a
+//   binary property list in keyed-archive form ($objects, $top.root) holding
+//   an MBFile (Size, LastModified, ProtectionClass, RelativePath and, when
+//   the backup is encrypted, EncryptionKey). Content lives in
+//   "<first two hex digits of fileID>/<fileID>".
+// - "Manifest.mbdb" (phone OS 5 to 9): "mbdb" 0x05 0x00, then one record
+//   per entry; content lives flat as "<fileID>".
+// - neither (older backups): content lives flat as "<fileID>".
+//
+// Everywhere the fileID is the lowercase hex SHA-1 of "domain-relativePath".
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace marlowen {
+
+enum class BackupLayout {
+    Flat,        // no index
+    Mbdb,        // "Manifest.mbdb"
+    ManifestDb,  // "Manifest.db"
+};
+
+// "flat", "mbdb" or "manifest-db", as the command line and the JSON show it.
+const char* layoutName(BackupLayout layout);
+
+inline constexpr std::uint32_t kBackupEntryFile = 1;
+inline constexpr std::uint32_t kBackupEntryFolder = 2;
+inline constexpr std::uint32_t kBackupEntryLink = 4;
+
+struct BackupEntry {
+    std::string fileID;  // always 40 lowercase hex digits
+    std::string domain;
+    std::string relativePath;
+    std::uint32_t flags = kBackupEntryFile;
+    std::uint64_t size = 0;
+    std::int64_t lastModified = 0;  // seconds since 1970-01-01 UTC
+    std::uint32_t protectionClass = 0;
+    // Encrypted backups: a 4-byte little-endian protection class followed by
+    // the file key wrapped under that class's key. Empty for a plain file.
+    std::vector<std::uint8_t> encryptionKey;
+};
+
+// The fileID of a domain and relative path.
+std::string backupFileID(std::string_view domain, std::string_view relativePath);
+
+// True for 40 lowercase hex digits: the only names ever joined to the
+// backup folder's path, so an index cannot point outside it.
+bool isFileID(std::string_view text);
+
+struct IndexRead {
+    std::vector<BackupEntry> entries;
+    // False when the index ended early or a part of it could not be read;
+    // the entries read before that point are kept.
+    bool complete = true;
+};
+
+// "Manifest.mbdb" bytes; nullopt when they do not start with the mbdb
+// header. A record cut short ends the read (complete = false).
+std::optional<IndexRead> readMbdb(std::span<const std::uint8_t> bytes);
+
+// The facts of one MBFile keyed archive (the `file` column).
+struct MbFileFacts {
+    std::uint64_t size = 0;
+    std::int64_t lastModified = 0;
+    std::uint32_t protectionClass = 0;
+    std::string relativePath;
+    std::vector<std::uint8_t> encryptionKey;
+};
+
+// nullopt when the bytes are no binary keyed archive of an MBFile. Missing
+// optional keys read as 0 / empty.
+std::optional<MbFileFacts> readMbFile(std::span<const std::uint8_t> bytes);
+
+// Reads the Files table of the "Manifest.db" at `path` (opened read-only
+// and immutable, so nothing is written beside it). nullopt when the file
+// is no SQLite database with that table. Rows with a malformed fileID are
+// skipped; an MBFile that cannot be read leaves size and key empty.
+std::optional<IndexRead> readManifestDb(const std::string& path);
+
+}  // namespace marlowen
