@@ -40,7 +40,7 @@ const fs::path& backupFolder() {
         const char* env = std::getenv("MARLOWEN_BENCH_DATA");
         const fs::path root = env ? fs::path(env) : fs::path(MARLOWEN_BENCH_DEFAULT_DATA);
         const fs::path dir = root / "contacts-100mb-30pct-deleted";
-        const fs::path book = dir / kContactsDbName;
+        const fs::path book = dir / kContactsDatabase.fileID();
         if (!fs::exists(book)) {
             std::fprintf(stderr, "Writing the benchmark address book to %s (once)...\n",
                          book.c_str());
@@ -65,7 +65,7 @@ const fs::path& backupFolder() {
 }
 
 fs::path bookPath() {
-    return backupFolder() / kContactsDbName;
+    return backupFolder() / kContactsDatabase.fileID();
 }
 
 void setFileCounters(benchmark::State& state) {

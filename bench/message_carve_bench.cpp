@@ -47,7 +47,7 @@ const fs::path& backupFolder() {
         const char* env = std::getenv("MARLOWEN_BENCH_DATA");
         const fs::path root = env ? fs::path(env) : fs::path(MARLOWEN_BENCH_DEFAULT_DATA);
         const fs::path dir = root / "messages-os6-100-conversations-30pct-deleted";
-        const fs::path database = dir / kMessagesDbName;
+        const fs::path database = dir / kMessagesDatabase.fileID();
         if (!fs::exists(database)) {
             std::fprintf(stderr, "Writing the benchmark message database to %s (once)...\n",
                          database.c_str());
@@ -80,7 +80,7 @@ const fs::path& backupFolder() {
 }
 
 fs::path databasePath() {
-    return backupFolder() / kMessagesDbName;
+    return backupFolder() / kMessagesDatabase.fileID();
 }
 
 void setFileCounters(benchmark::State& state) {

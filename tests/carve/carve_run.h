@@ -51,7 +51,7 @@ inline CarveRun runCarver(const std::string& backupPath,
 
 // A backup folder holding `bytes` as its contacts database.
 inline CarveRun carveBytes(const fixture::TempDir& folder, const std::vector<uint8_t>& bytes) {
-    writeFile(folder.path() / kContactsDbName, bytes);
+    writeFile(folder.path() / kContactsDatabase.fileID(), bytes);
     return runCarver(folder.path().string());
 }
 

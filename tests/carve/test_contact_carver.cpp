@@ -203,7 +203,7 @@ TEST(ContactCarverRun, MissingOrUnreadableDatabases) {
     EXPECT_TRUE(noPath.log.empty());
 
     // The preparation step answers a file that cannot be opened.
-    testing::writeFile(backup.path() / kContactsDbName, Image(1024, 2).bytes);
+    testing::writeFile(backup.path() / kContactsDatabase.fileID(), Image(1024, 2).bytes);
     const auto unreadable = testing::runCarver(backup.path().string(), [&](const std::string&) {
         return PreparedDatabase{(backup.path() / "gone").string(), true, {}};
     });
@@ -217,7 +217,8 @@ TEST(ContactCarverRun, ReadsTheFileThePreparationAnswersInEitherLayout) {
     fixture::TempDir backup, work;
     testing::writeFile(work.path() / "copy", prepared.bytes);
     // The newer layout: a subfolder named by the first two digits.
-    const auto nested = backup.path() / std::string(kContactsDbName).substr(0, 2) / kContactsDbName;
+    const auto nested = backup.path() / std::string(kContactsDatabase.fileID()).substr(0, 2) /
+                        kContactsDatabase.fileID();
     testing::writeFile(nested, Image(1024, 2).bytes);
 
     std::string asked;

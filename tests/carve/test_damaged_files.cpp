@@ -111,7 +111,7 @@ TEST(DamagedFiles, SmallDumps) {
             continue;
         }
         ASSERT_EQ(run.log.size(), 1u) << c.what;
-        EXPECT_NE(run.log[0].find(kContactsDbName), std::string::npos) << run.log[0];
+        EXPECT_NE(run.log[0].find(kContactsDatabase.fileID()), std::string::npos) << run.log[0];
         EXPECT_NE(run.log[0].find(c.logged), std::string::npos) << run.log[0];
     }
 }

@@ -33,10 +33,10 @@ const Carver kCarvers[] = {{"messages (OS 6)", Kind::Messages, true},
                            {"calls (OS 6)", Kind::Calls, true},
                            {"calls", Kind::Calls, false}};
 
-const char* databaseOf(Kind kind) {
-    return kind == Kind::Messages ? kMessagesDbName
-           : kind == Kind::Notes  ? kNotesDbName
-                                  : kCallHistoryDbName;
+std::string databaseOf(Kind kind) {
+    return kind == Kind::Messages ? kMessagesDatabase.fileID()
+           : kind == Kind::Notes  ? kNotesDatabase.fileID()
+                                  : kCallHistoryDatabase.fileID();
 }
 int progressOf(Kind kind) {
     return kind == Kind::Messages ? kProgressDelMessages

@@ -44,7 +44,7 @@ void writeBook(const fs::path& path, int count, const std::set<int>& deleted) {
 TEST(DeletedContacts, DeletedPersonsComeBackWithTheirNames) {
     fixture::TempDir backup;
     const std::set<int> deleted = {2, 3, 7, 11, 19};
-    writeBook(backup.path() / kContactsDbName, 20, deleted);
+    writeBook(backup.path() / kContactsDatabase.fileID(), 20, deleted);
 
     const testing::CarveRun run = testing::runCarver(backup.path().string());
     EXPECT_EQ(run.progress, (std::vector<int>{kProgressDelContacts}));
@@ -71,7 +71,7 @@ TEST(DeletedContacts, DeletedPersonsComeBackWithTheirNames) {
 TEST(DeletedContacts, TheIntakeListsDeletedOnesAndDropsCopiesOfLiveOnes) {
     fixture::TempDir backup;
     const std::set<int> deleted = {1, 4};
-    writeBook(backup.path() / kContactsDbName, 8, deleted);
+    writeBook(backup.path() / kContactsDatabase.fileID(), 8, deleted);
 
     NotificationCenter nc;
     ResultIntake intake(nc);
@@ -111,7 +111,7 @@ std::map<std::string, std::string> snapshot(const fs::path& folder) {
 
 TEST(DeletedContacts, TheScanCarvesAfterTheLiveReaderAndLeavesTheBackupAsItWas) {
     fixture::TempDir backup;
-    writeBook(backup.path() / kContactsDbName, 6, {2});
+    writeBook(backup.path() / kContactsDatabase.fileID(), 6, {2});
     const auto before = snapshot(backup.path());
 
     for (ScanSequence sequence : {ScanSequence::Contacts, ScanSequence::Full}) {

@@ -73,7 +73,8 @@ TEST(DeletedRecords, MessagesInEachLayout) {
         options.layout = c.layout;
         options.db.journal = c.journal;
         options.chatColumns = fx::ChatColumns::Twelve;
-        const auto gone = writeMessages(backup.path() / kMessagesDbName, options, c.deleted);
+        const auto gone =
+            writeMessages(backup.path() / kMessagesDatabase.fileID(), options, c.deleted);
         const MessageRun run = runMessageCarver(backup.path().string(), c.iOS6,
                                                 {liveContact("Dee", "+1 555 010 1003")});
         EXPECT_EQ(run.progress, (std::vector<int>{kProgressDelMessages})) << c.what;
@@ -104,7 +105,8 @@ TEST(DeletedRecords, NotesOfTheStoreWithTheirBodies) {
     for (fx::JournalMode journal : {fx::JournalMode::Delete, fx::JournalMode::Wal}) {
         fx::TempDir backup;
         {
-            fx::NotesDbBuilder db(backup.path() / kNotesDbName, {.db = {.journal = journal}});
+            fx::NotesDbBuilder db(backup.path() / kNotesDatabase.fileID(),
+                                  {.db = {.journal = journal}});
             for (int i = 0; i < 6; ++i)
                 db.addNote({.title = "Note title " + std::to_string(i),
                             .body = "<div>Body of note " + std::to_string(i) + "</div>"});
@@ -137,7 +139,7 @@ void writeCalls(const std::filesystem::path& path, fx::CallColumns columns,
 
 TEST(DeletedRecords, CallsOfTheNineColumnTable) {
     fx::TempDir backup;
-    writeCalls(backup.path() / kCallHistoryDbName, fx::CallColumns::Nine, {2, 5, 11});
+    writeCalls(backup.path() / kCallHistoryDatabase.fileID(), fx::CallColumns::Nine, {2, 5, 11});
     for (bool iOS6 : {false, true}) {
         const CallRun run = runCallCarver(backup.path().string(), iOS6);
         EXPECT_EQ(run.progress, (std::vector<int>{kProgressDelCalls}));
@@ -156,21 +158,23 @@ TEST(DeletedRecords, CallsOfTheNineColumnTable) {
 TEST(DeletedRecords, LayoutsTheCarversDoNotFitGiveRecordsOfSomeShape) {
     // Wrong values, but every record complete and every run ended.
     fx::TempDir calls, notes, chats, os5;
-    writeCalls(calls.path() / kCallHistoryDbName, fx::CallColumns::Thirteen, {1, 4});
+    writeCalls(calls.path() / kCallHistoryDatabase.fileID(), fx::CallColumns::Thirteen, {1, 4});
     for (bool iOS6 : {false, true}) {
         const CallRun run = runCallCarver(calls.path().string(), iOS6);
         EXPECT_EQ(run.progress, (std::vector<int>{kProgressDelCalls}));
         for (const auto& c : run.posted) EXPECT_FALSE(c->callDuration().empty());
     }
     {
-        fx::NotesDbBuilder db(notes.path() / kNotesDbName, {.layout = fx::NotesLayout::NoteTable});
+        fx::NotesDbBuilder db(notes.path() / kNotesDatabase.fileID(),
+                              {.layout = fx::NotesLayout::NoteTable});
         db.addNote({.title = "Old", .body = "<div>old</div>"});
         db.deleteNote(1);
     }
     EXPECT_EQ(runNoteCarver(notes.path().string()).progress, (std::vector<int>{kProgressDelNotes}));
-    writeMessages(chats.path() / kMessagesDbName, {.chatColumns = fx::ChatColumns::WithDisplayName},
+    writeMessages(chats.path() / kMessagesDatabase.fileID(),
+                  {.chatColumns = fx::ChatColumns::WithDisplayName}, {2, 3});
+    writeMessages(os5.path() / kMessagesDatabase.fileID(), {.layout = fx::MessageLayout::Os5},
                   {2, 3});
-    writeMessages(os5.path() / kMessagesDbName, {.layout = fx::MessageLayout::Os5}, {2, 3});
     for (const auto* folder : {&chats, &os5}) {
         for (bool iOS6 : {false, true}) {
             const MessageRun run = runMessageCarver(folder->path().string(), iOS6);
@@ -184,9 +188,9 @@ TEST(DeletedRecords, DatabaseNames) {
     // The first name wins when both exist (the second holds no database
     // here); the second serves when the first is missing; none is logged.
     fx::TempDir both, second, none;
-    writeCalls(both.path() / kCallHistoryDbName, fx::CallColumns::Nine, {3});
-    writeFile(both.path() / kCallHistoryDbAltName, std::vector<uint8_t>(4096, 0x0F));
-    writeCalls(second.path() / kCallHistoryDbAltName, fx::CallColumns::Nine, {3});
+    writeCalls(both.path() / kCallHistoryDatabase.fileID(), fx::CallColumns::Nine, {3});
+    writeFile(both.path() / kCallHistoryAltDatabase.fileID(), std::vector<uint8_t>(4096, 0x0F));
+    writeCalls(second.path() / kCallHistoryAltDatabase.fileID(), fx::CallColumns::Nine, {3});
     const CallRun first = runCallCarver(both.path().string(), false);
     EXPECT_TRUE(first.log.empty());
     EXPECT_FALSE(first.posted.empty());

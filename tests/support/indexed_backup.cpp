@@ -163,6 +163,37 @@ Bytes wrapKey(const Bytes& kek, const Bytes& key) {
     return out;
 }
 
+const std::vector<std::pair<std::string, std::string>>& phoneDatabasePaths() {
+    static const std::vector<std::pair<std::string, std::string>> paths = {
+        {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb"},
+        {"HomeDomain", "Library/SMS/sms.db"},
+        {"WirelessDomain", "Library/CallHistory/call_history.db"},
+        {"HomeDomain", "Library/CallHistory/call_history.db"},
+        {"HomeDomain", "Library/Notes/notes.sqlite"},
+        {"HomeDomain", "Library/Notes/notes.db"},
+    };
+    return paths;
+}
+
+int addFilesOfFlatBackup(IndexedBackupWriter& writer, const fs::path& flatFolder,
+                         const std::vector<std::pair<std::string, std::string>>& names) {
+    int added = 0;
+    for (const auto& [domain, path] : names) {
+        const std::string id = fileIDOf(domain, path);
+        fs::path stored = flatFolder / id;
+        if (!fs::is_regular_file(stored)) stored = flatFolder / id.substr(0, 2) / id;
+        if (!fs::is_regular_file(stored)) continue;
+        writer.addFile(domain, path, readFileBytes(stored));
+        for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+            const fs::path companion = stored.string() + suffix;
+            if (fs::is_regular_file(companion))
+                writer.addFile(domain, path + suffix, readFileBytes(companion));
+        }
+        ++added;
+    }
+    return added;
+}
+
 IndexedBackupWriter::IndexedBackupWriter(fs::path folder, IndexKind kind,
                                          std::optional<BackupEncryption> encryption,
                                          DeviceInfo device)

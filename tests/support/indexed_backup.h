@@ -79,6 +79,18 @@ private:
     Bytes manifestKey_;
 };
 
+// The domain and relative path of every phone database the readers look
+// for (address book, messages, both call histories, both notes stores).
+const std::vector<std::pair<std::string, std::string>>& phoneDatabasePaths();
+
+// Adds to `writer` every file of `names` that the index-less backup at
+// `flatFolder` stores (under its fileID, flat or in its two-hex-digit
+// subfolder), with the "-wal", "-shm" and "-journal" files beside it as
+// files of their own paths. Answers how many databases it added.
+int addFilesOfFlatBackup(
+    IndexedBackupWriter& writer, const std::filesystem::path& flatFolder,
+    const std::vector<std::pair<std::string, std::string>>& names = phoneDatabasePaths());
+
 // Test helpers on OpenSSL directly.
 // The lowercase hex SHA-1 of "domain-relativePath".
 std::string fileIDOf(std::string_view domain, std::string_view relativePath);

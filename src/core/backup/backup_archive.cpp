@@ -196,6 +196,9 @@ BackupArchive::Opened BackupArchive::open(const std::string& folder,
         return result;
     }
     if (archive->layout_ != BackupLayout::Flat) {
+        // A plain backup whose index is damaged is still read by stored
+        // names; an encrypted one cannot be, its file keys are in the index.
+        if (!index && !encrypted) index = IndexRead{{}, false};
         if (!index) {
             result.status = ArchiveOpenStatus::BadIndex;
             return result;

@@ -38,7 +38,9 @@ enum class ArchiveOpenStatus {
     NeedsPassword,
     // Encrypted and keys were given, but the index does not decrypt or read.
     IndexUnreadable,
-    // "Manifest.db" or "Manifest.mbdb" is there but is not an index at all.
+    // An encrypted backup's "Manifest.mbdb" is there but is no index at
+    // all. (A plain backup's damaged index opens, indexComplete() false,
+    // and files are found by their stored names.)
     BadIndex,
 };
 

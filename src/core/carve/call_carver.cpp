@@ -168,21 +168,21 @@ CarveOutcome carveDeletedCalls(const PageReader& db, ReaderContext& ctx, size_t&
 
 void scanDelCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
     if (backupPath.empty()) return;
-    auto dbPath = findDatabaseFile(backupPath, kCallHistoryDbName);
-    if (!dbPath) dbPath = findDatabaseFile(backupPath, kCallHistoryDbAltName);
-    if (!dbPath) {
+    const auto found = ctx.database(backupPath, kCallHistoryDatabase, &kCallHistoryAltDatabase);
+    if (!found) {
         logLine("messageDB is not exist");
         return;
     }
-    const PreparedDatabase prepared = ctx.prepare(*dbPath);
+    const PreparedDatabase& prepared = *found;
+    const std::string& dbPath = prepared.storedPath;
     carve::PageReader db;
     if (!db.open(prepared.path)) return;
 
     size_t budget = carve::kDefaultCarveBudget;
     const carve::CarveOutcome outcome = carve::carveDeletedCalls(db, ctx, budget);
     if (!outcome.pageSize.valid())
-        logLine(carve::damagedPageSizeLine(*dbPath, outcome.pageSize, "calls"));
-    if (outcome.stoppedAtBudget) logLine(carve::budgetLine(*dbPath, outcome, "call"));
+        logLine(carve::damagedPageSizeLine(dbPath, outcome.pageSize, "calls"));
+    if (outcome.stoppedAtBudget) logLine(carve::budgetLine(dbPath, outcome, "call"));
     ctx.postProgress(kProgressDelCalls);
 }
 

@@ -166,12 +166,13 @@ bool DelContactValueIndex::attachTo(ZNContactNode& contact, size_t& budget) cons
 
 void scanDelContactThread(const std::string& backupPath, ReaderContext& ctx) {
     if (backupPath.empty()) return;
-    const auto dbPath = findDatabaseFile(backupPath, kContactsDbName);
-    if (!dbPath) {
+    const auto found = ctx.database(backupPath, kContactsDatabase);
+    if (!found) {
         logLine("contactDB is not exist");
         return;
     }
-    const PreparedDatabase prepared = ctx.prepare(*dbPath);
+    const PreparedDatabase& prepared = *found;
+    const std::string& dbPath = prepared.storedPath;
     carve::PageReader db;
     if (!db.open(prepared.path)) return;
 
@@ -181,11 +182,11 @@ void scanDelContactThread(const std::string& backupPath, ReaderContext& ctx) {
     const carve::ContactCarveOutcome outcome =
         carve::carveDeletedContacts(db, contacts, values, budget);
     if (!outcome.pageSize.valid()) {
-        logLine(*dbPath + ": page size " + std::to_string(outcome.pageSize.stored) +
+        logLine(dbPath + ": page size " + std::to_string(outcome.pageSize.stored) +
                 " is not valid; no contacts carved");
     }
     if (outcome.stoppedAtBudget) {
-        logLine(*dbPath + ": contact carving stopped at " + std::to_string(contacts.size()) +
+        logLine(dbPath + ": contact carving stopped at " + std::to_string(contacts.size()) +
                 " contacts and " + std::to_string(values.size()) + " values (memory limit)");
     }
 
@@ -196,7 +197,7 @@ void scanDelContactThread(const std::string& backupPath, ReaderContext& ctx) {
     for (const ContactNodePtr& contact : contacts) {
         if (attachedAll && !index.attachTo(*contact, budget)) {
             attachedAll = false;
-            logLine(*dbPath + ": carved values no longer attached (memory limit)");
+            logLine(dbPath + ": carved values no longer attached (memory limit)");
         }
         ctx.nc.postNotificationName(kScanDelContactInfo, contact);
     }

@@ -313,22 +313,23 @@ MessageCarveOutcome carveDeletedMessages(const PageReader& db, ReaderContext& ct
 
 void scanDelMessageThread(const std::string& backupPath, ReaderContext& ctx) {
     if (backupPath.empty()) return;
-    const auto dbPath = findDatabaseFile(backupPath, kMessagesDbName);
-    if (!dbPath) {
+    const auto found = ctx.database(backupPath, kMessagesDatabase);
+    if (!found) {
         logLine("messageDB is not exist");
         return;
     }
-    const PreparedDatabase prepared = ctx.prepare(*dbPath);
+    const PreparedDatabase& prepared = *found;
+    const std::string& dbPath = prepared.storedPath;
     carve::PageReader db;
     if (!db.open(prepared.path)) return;
 
     size_t budget = carve::kDefaultCarveBudget;
     const carve::MessageCarveOutcome outcome = carve::carveDeletedMessages(db, ctx, budget);
     if (!outcome.pageSize.valid())
-        logLine(carve::damagedPageSizeLine(*dbPath, outcome.pageSize, "messages"));
-    if (outcome.stoppedAtBudget) logLine(carve::budgetLine(*dbPath, outcome, "message"));
+        logLine(carve::damagedPageSizeLine(dbPath, outcome.pageSize, "messages"));
+    if (outcome.stoppedAtBudget) logLine(carve::budgetLine(dbPath, outcome, "message"));
     if (!outcome.phonesAttached)
-        logLine(*dbPath + ": chat phones no longer attached (memory limit)");
+        logLine(dbPath + ": chat phones no longer attached (memory limit)");
     ctx.postProgress(kProgressDelMessages);
 }
 

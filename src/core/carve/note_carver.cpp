@@ -146,13 +146,13 @@ bool joinNotesToBodies(const std::vector<NoteNodePtr>& notes,
 
 void scanDelNoteThread(const std::string& backupPath, ReaderContext& ctx) {
     if (backupPath.empty()) return;
-    auto dbPath = findDatabaseFile(backupPath, kNotesDbName);
-    if (!dbPath) dbPath = findDatabaseFile(backupPath, kNotesDbAltName);
-    if (!dbPath) {
+    const auto found = ctx.database(backupPath, kNotesDatabase, &kNotesAltDatabase);
+    if (!found) {
         logLine("NoteDB is not exist");
         return;
     }
-    const PreparedDatabase prepared = ctx.prepare(*dbPath);
+    const PreparedDatabase& prepared = *found;
+    const std::string& dbPath = prepared.storedPath;
     carve::PageReader db;
     if (!db.open(prepared.path)) return;
 
@@ -161,13 +161,13 @@ void scanDelNoteThread(const std::string& backupPath, ReaderContext& ctx) {
     size_t budget = carve::kDefaultCarveBudget;
     const carve::CarveOutcome outcome = carve::carveDeletedNotes(db, notes, bodies, budget);
     if (!outcome.pageSize.valid())
-        logLine(carve::damagedPageSizeLine(*dbPath, outcome.pageSize, "notes"));
-    if (outcome.stoppedAtBudget) logLine(carve::budgetLine(*dbPath, outcome, "note"));
+        logLine(carve::damagedPageSizeLine(dbPath, outcome.pageSize, "notes"));
+    if (outcome.stoppedAtBudget) logLine(carve::budgetLine(dbPath, outcome, "note"));
 
     const bool joined = carve::joinNotesToBodies(
         notes, bodies, budget,
         [&ctx](const NoteNodePtr& note) { ctx.nc.postNotificationName(kScanDelNoteInfo, note); });
-    if (!joined) logLine(*dbPath + ": note texts no longer joined (memory limit)");
+    if (!joined) logLine(dbPath + ": note texts no longer joined (memory limit)");
     ctx.postProgress(kProgressDelNotes);
 }
 

@@ -69,12 +69,6 @@ private:
     int r_;
 };
 
-std::optional<std::string> firstExisting(const std::string& backupPath, const char* first,
-                                         const char* second) {
-    if (auto path = findDatabaseFile(backupPath, first)) return path;
-    return findDatabaseFile(backupPath, second);
-}
-
 }  // namespace
 
 CallHistoryNodePtr callFromRow(const QueryRow& row) {
@@ -103,13 +97,13 @@ NoteNodePtr noteFromRow(const QueryRow& row) {
 
 void scanCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
     if (backupPath.empty()) return;
-    const auto dbPath = firstExisting(backupPath, kCallHistoryDbName, kCallHistoryDbAltName);
-    if (!dbPath) {
+    const auto prepared = ctx.database(backupPath, kCallHistoryDatabase, &kCallHistoryAltDatabase);
+    if (!prepared) {
         logLine("messageDB is not exist");
         return;
     }
     {
-        SqliteConnection db = openDatabase(ctx.prepare(*dbPath));
+        SqliteConnection db = openDatabase(*prepared);
         if (db) {
             TextTable table(db.get(), kCallQuery);
             for (int r = 1; r <= table.rows(); ++r) {
@@ -124,13 +118,13 @@ void scanCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
 
 void scanNoteThread(const std::string& backupPath, ReaderContext& ctx) {
     if (backupPath.empty()) return;
-    const auto dbPath = firstExisting(backupPath, kNotesDbName, kNotesDbAltName);
-    if (!dbPath) {
+    const auto prepared = ctx.database(backupPath, kNotesDatabase, &kNotesAltDatabase);
+    if (!prepared) {
         logLine("messageDB is not exist");
         return;
     }
     {
-        SqliteConnection db = openDatabase(ctx.prepare(*dbPath));
+        SqliteConnection db = openDatabase(*prepared);
         if (db) {
             std::optional<TextTable> table;
             table.emplace(db.get(), kNoteQueryOld);

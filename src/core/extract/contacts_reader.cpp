@@ -88,12 +88,12 @@ void addValues(sqlite3_stmt* values, ZNContactNode& contact) {
 
 void scanContactThread(const std::string& backupPath, ReaderContext& ctx) {
     if (backupPath.empty()) return;
-    const auto dbPath = findDatabaseFile(backupPath, kContactsDbName);
-    if (!dbPath) {
+    const auto found = ctx.database(backupPath, kContactsDatabase);
+    if (!found) {
         logLine("contactDB is not exist");
         return;
     }
-    const PreparedDatabase prepared = ctx.prepare(*dbPath);
+    const PreparedDatabase& prepared = *found;
     {
         SqliteConnection db = openDatabase(prepared);
         if (db) {

@@ -1,14 +1,9 @@
 #include "core/extract/database_files.h"
 
-#include <sys/stat.h>
+#include "core/backup/backup_archive.h"
 
 namespace marlowen {
 namespace {
-
-bool isRegularFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 // SQLite URI file names: '%', '?' and '#' must be escaped in the path part.
 std::string uriEscapePath(const std::string& path) {
@@ -28,16 +23,26 @@ std::string uriEscapePath(const std::string& path) {
 
 }  // namespace
 
-std::optional<std::string> findDatabaseFile(const std::string& backupPath,
-                                            std::string_view hashedName) {
-    std::string flat = backupPath + "/" + std::string(hashedName);
-    if (isRegularFile(flat)) return flat;
-    if (hashedName.size() >= 2) {
-        std::string nested = backupPath + "/" + std::string(hashedName.substr(0, 2)) + "/" +
-                             std::string(hashedName);
-        if (isRegularFile(nested)) return nested;
+std::string DatabaseName::fileID() const {
+    return backupFileID(domain, relativePath);
+}
+
+std::optional<PreparedDatabase> ReaderContext::database(const std::string& backupPath,
+                                                        const DatabaseName& name,
+                                                        const DatabaseName* alternative) const {
+    if (backupPath.empty()) return std::nullopt;
+    if (findDatabase) {
+        if (auto found = findDatabase(name)) return found;
+        if (alternative) return findDatabase(*alternative);
+        return std::nullopt;
     }
-    return std::nullopt;
+    const BackupArchive::Opened opened = BackupArchive::open(backupPath);
+    if (opened.status != ArchiveOpenStatus::Ok) return std::nullopt;
+    auto file = opened.archive->find(name.domain, name.relativePath);
+    if (!file && alternative)
+        file = opened.archive->find(alternative->domain, alternative->relativePath);
+    if (!file) return std::nullopt;
+    return prepare(file->storedPath);
 }
 
 SqliteConnection& SqliteConnection::operator=(SqliteConnection&& o) noexcept {
@@ -62,8 +67,7 @@ SqliteConnection openDatabase(const PreparedDatabase& db) {
         // immutable=1: SQLite neither locks nor creates -shm/-journal files,
         // so reading leaves the backup folder exactly as it was.
         const std::string uri = "file:" + uriEscapePath(db.path) + "?immutable=1";
-        rc = sqlite3_open_v2(uri.c_str(), &handle, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
-                             nullptr);
+        rc = sqlite3_open_v2(uri.c_str(), &handle, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
     }
     if (rc != SQLITE_OK) {
         if (handle) sqlite3_close(handle);
@@ -88,7 +92,9 @@ SqliteStatement& SqliteStatement::operator=(SqliteStatement&& o) noexcept {
     return *this;
 }
 
-SqliteStatement::~SqliteStatement() { sqlite3_finalize(stmt_); }
+SqliteStatement::~SqliteStatement() {
+    sqlite3_finalize(stmt_);
+}
 
 const char* columnText(sqlite3_stmt* stmt, int column) {
     if (!stmt || column < 0 || column >= sqlite3_column_count(stmt)) return nullptr;

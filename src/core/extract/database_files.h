@@ -1,9 +1,9 @@
-// Where the phone's databases live inside a backup folder, and how readers
-// open them.
+// The phone's databases by domain and path, and how readers open them.
 //
-// Older backups keep every file flat in the backup folder under the SHA-1 of
-// its domain path; newer ones put it in a subfolder named by the first two
-// hex digits of that name ("31/31bb7ba8..."). Both are looked up.
+// Every reader finds its database through ReaderContext::database(), which
+// asks the backup's own index (Manifest.db, Manifest.mbdb, or for the
+// oldest backups the stored names alone, flat or in two-hex-digit
+// subfolders).
 #pragma once
 
 #include <optional>
@@ -16,18 +16,17 @@
 
 namespace marlowen {
 
-inline constexpr const char* kContactsDbName = "31bb7ba8914766d4ba40d6dfb6113c8b614be442";
-inline constexpr const char* kMessagesDbName = "3d0d7e5fb2ce288813306e4d4636395e047a3d28";
-inline constexpr const char* kCallHistoryDbName = "2b2b0084a1bc3a5ac8c27afdf14afb42c61a19ca";
-inline constexpr const char* kCallHistoryDbAltName = "ff1324e6b949111b2fb449ecddb50c89c3699a78";
-inline constexpr const char* kNotesDbName = "ca3bc056d4da0bbf88b5fb3be254f3b7147e639c";
-inline constexpr const char* kNotesDbAltName = "740b7eaf93d6ea5d305e88bb349c8e9643f48c3b";
-
-// The path of a database file of the backup: "<folder>/<name>" when that
-// exists as a regular file, else "<folder>/<first two digits>/<name>";
-// nullopt when neither exists.
-std::optional<std::string> findDatabaseFile(const std::string& backupPath,
-                                            std::string_view hashedName);
+inline constexpr DatabaseName kContactsDatabase{"HomeDomain",
+                                                "Library/AddressBook/AddressBook.sqlitedb"};
+inline constexpr DatabaseName kMessagesDatabase{"HomeDomain", "Library/SMS/sms.db"};
+inline constexpr DatabaseName kCallHistoryDatabase{"WirelessDomain",
+                                                   "Library/CallHistory/call_history.db"};
+// Where some backups keep the call history instead.
+inline constexpr DatabaseName kCallHistoryAltDatabase{"HomeDomain",
+                                                      "Library/CallHistory/call_history.db"};
+inline constexpr DatabaseName kNotesDatabase{"HomeDomain", "Library/Notes/notes.sqlite"};
+// The notes database of older phone OS versions.
+inline constexpr DatabaseName kNotesAltDatabase{"HomeDomain", "Library/Notes/notes.db"};
 
 // Owns an open SQLite connection.
 class SqliteConnection {

@@ -28,7 +28,6 @@ constexpr const char* kQueryHandle =
 
 enum class Layout { GroupMember, Handle };
 
-
 std::string directionOfIsFromMe(int isFromMe) {
     if (isFromMe == 0) return "Received";
     if (isFromMe == 1) return "Send";
@@ -90,13 +89,13 @@ MessageNodePtr messageFromHandleRow(const QueryRow& row) {
 
 void scanMessageThread(const std::string& backupPath, ReaderContext& ctx) {
     if (backupPath.empty()) return;
-    const auto dbPath = findDatabaseFile(backupPath, kMessagesDbName);
-    if (!dbPath) {
+    const auto prepared = ctx.database(backupPath, kMessagesDatabase);
+    if (!prepared) {
         logLine("messageDB is not exist");
         return;
     }
     {
-        SqliteConnection db = openDatabase(ctx.prepare(*dbPath));
+        SqliteConnection db = openDatabase(*prepared);
         if (db) {
             // Later phone OS versions keep the handle layout whatever their
             // version text says, and OS 6 backups may still hold the older
@@ -124,8 +123,7 @@ void scanMessageThread(const std::string& backupPath, ReaderContext& ctx) {
                 const StatementRow row(stmt.get());
                 MessageNodePtr node = layout == Layout::Handle ? messageFromHandleRow(row)
                                                                : messageFromGroupMemberRow(row);
-                node->setMessageName(
-                    ctx.getNameByPhoneNumber(node->messagePhone()));
+                node->setMessageName(ctx.getNameByPhoneNumber(node->messagePhone()));
                 ctx.nc.postNotificationName(kScanMessageInfo, node);
             }
         }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "core/extract/value_conversions.h"
@@ -25,6 +26,17 @@ struct PreparedDatabase {
     // the older page versions the deep scan searches). Empty unless the
     // scan keeps one; the deep scan then reads the backup's own files.
     std::string untouchedPath;
+    // Where the database is stored inside the backup folder, for log lines.
+    std::string storedPath;
+};
+
+// A database of the phone, by the domain and relative path the backup's
+// index lists it under (its stored name is the SHA-1 of "domain-path").
+struct DatabaseName {
+    const char* domain;
+    const char* relativePath;
+    // The lowercase hex SHA-1 of "domain-relativePath".
+    std::string fileID() const;
 };
 
 struct ReaderContext {
@@ -36,6 +48,11 @@ struct ReaderContext {
     // answers the file the reader must read. Unset: the backup's own file,
     // read-only.
     std::function<PreparedDatabase(const std::string& backupDatabasePath)> commitDB;
+    // The lookup of a database by its name, staged as the scan stages it;
+    // nullopt when the backup lacks it. Set by the scan, which opened the
+    // backup (and unlocked it when encrypted). Unset: the backup folder is
+    // opened per lookup (plain backups only) and commitDB prepares the file.
+    std::function<std::optional<PreparedDatabase>(const DatabaseName& name)> findDatabase;
 
     // Contact names for numbers, over arrays.contactArray.
     PhoneNameLookup nameLookup;
@@ -45,9 +62,16 @@ struct ReaderContext {
     }
 
     PreparedDatabase prepare(const std::string& backupDatabasePath) const {
-        if (commitDB) return commitDB(backupDatabasePath);
-        return PreparedDatabase{backupDatabasePath, false, {}};
+        PreparedDatabase prepared = commitDB ? commitDB(backupDatabasePath)
+                                             : PreparedDatabase{backupDatabasePath, false, {}};
+        prepared.storedPath = backupDatabasePath;
+        return prepared;
     }
+    // The database `name` of the backup at `backupPath` (else `alternative`
+    // when given), ready to read; nullopt when the backup holds neither.
+    std::optional<PreparedDatabase> database(const std::string& backupPath,
+                                             const DatabaseName& name,
+                                             const DatabaseName* alternative = nullptr) const;
     void postProgress(int value) const { nc.postNotificationName("ScanProgressInfo", value); }
 };
 

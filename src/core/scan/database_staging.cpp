@@ -1,7 +1,6 @@
 #include "core/scan/database_staging.h"
 
 #include <sqlite3.h>
-#include <stdlib.h>
 
 #include <system_error>
 
@@ -26,26 +25,8 @@ void checkpointDatabase(const std::string& path) {
     sqlite3_close(db);
 }
 
-DatabaseStaging::~DatabaseStaging() {
-    if (!folder_.empty()) {
-        std::error_code ec;
-        fs::remove_all(folder_, ec);
-    }
-}
-
-bool DatabaseStaging::ensureFolder() {
-    if (!folder_.empty()) return true;
-    std::error_code ec;
-    fs::path base = fs::temp_directory_path(ec);
-    if (ec) base = "/tmp";
-    std::string pattern = (base / "marlowen-scan-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        logLine("Cannot create a working folder in " + base.string());
-        return false;
-    }
-    folder_ = pattern;
-    return true;
-}
+// The working folder goes with folder_.
+DatabaseStaging::~DatabaseStaging() = default;
 
 bool DatabaseStaging::copyWithCompanions(const std::string& from, const fs::path& to) {
     std::error_code ec;
@@ -64,16 +45,16 @@ bool DatabaseStaging::copyWithCompanions(const std::string& from, const fs::path
 PreparedDatabase DatabaseStaging::commitDB(const std::string& backupDatabasePath) {
     if (auto it = staged_.find(backupDatabasePath); it != staged_.end()) return it->second;
 
-    PreparedDatabase result{backupDatabasePath, false, {}};
-    if (ensureFolder()) {
+    PreparedDatabase result{backupDatabasePath, false, {}, backupDatabasePath};
+    if (folder_.ensure()) {
         // Numbered names keep two databases of the same name apart.
         const std::string name =
             std::to_string(staged_.size()) + "-" + fs::path(backupDatabasePath).filename().string();
-        const fs::path copy = folder_ / name;
+        const fs::path copy = folder_.path() / name;
         if (copyWithCompanions(backupDatabasePath, copy)) {
             // Copied from the backup, not from the working copy: nothing has
             // opened either yet, but the backup is the original.
-            const fs::path untouched = folder_ / ("untouched-" + name);
+            const fs::path untouched = folder_.path() / ("untouched-" + name);
             if (keepUntouched_ && copyWithCompanions(backupDatabasePath, untouched))
                 result.untouchedPath = untouched.string();
             checkpointDatabase(copy.string());
@@ -82,6 +63,48 @@ PreparedDatabase DatabaseStaging::commitDB(const std::string& backupDatabasePath
         }
     }
     staged_.emplace(backupDatabasePath, result);
+    return result;
+}
+
+bool DatabaseStaging::copyOutWithCompanions(const BackupArchive& archive, const BackupFile& file,
+                                            const fs::path& to) {
+    const CopyOutStatus main = archive.copyOut(file, to);
+    if (main == CopyOutStatus::ShorterThanSize) logLine(copyOutMessage(main, file));
+    if (main != CopyOutStatus::Ok && main != CopyOutStatus::ShorterThanSize) {
+        logLine(copyOutMessage(main, file));
+        return false;
+    }
+    for (const auto& [suffix, companion] : archive.companionsOf(file)) {
+        const CopyOutStatus status = archive.copyOut(companion, to.string() + suffix);
+        // A companion that cannot be copied is left out: the database
+        // alone is still worth reading.
+        if (status != CopyOutStatus::Ok) logLine(copyOutMessage(status, companion));
+        if (status != CopyOutStatus::Ok && status != CopyOutStatus::ShorterThanSize)
+            fs::remove(to.string() + suffix);
+    }
+    return true;
+}
+
+std::optional<PreparedDatabase> DatabaseStaging::stage(const BackupArchive& archive,
+                                                       const BackupFile& file) {
+    if (auto it = staged_.find(file.storedPath); it != staged_.end()) return it->second;
+    PreparedDatabase result{file.storedPath, false, {}, file.storedPath};
+    bool copied = false;
+    if (folder_.ensure()) {
+        const std::string name = std::to_string(staged_.size()) + "-" + file.entry.fileID;
+        const fs::path copy = folder_.path() / name;
+        if (copyOutWithCompanions(archive, file, copy)) {
+            const fs::path untouched = folder_.path() / ("untouched-" + name);
+            if (keepUntouched_ && copyOutWithCompanions(archive, file, untouched))
+                result.untouchedPath = untouched.string();
+            checkpointDatabase(copy.string());
+            result.path = copy.string();
+            result.isWorkingCopy = true;
+            copied = true;
+        }
+    }
+    if (!copied && archive.encrypted()) return std::nullopt;
+    staged_.emplace(file.storedPath, result);
     return result;
 }
 

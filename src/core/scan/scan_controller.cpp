@@ -3,6 +3,7 @@
 #include <exception>
 #include <span>
 
+#include "core/backup/backup_archive.h"
 #include "core/carve/call_carver.h"
 #include "core/carve/contact_carver.h"
 #include "core/carve/deep/deep_readers.h"
@@ -24,9 +25,9 @@ using Reader = void (*)(const std::string& backupPath, ReaderContext& ctx);
 // lookup reads the live contacts.
 constexpr Reader kContactsSequence[] = {scanContactThread, scanDelContactThread};
 constexpr Reader kFullSequence[] = {
-    scanPhotoAndVideoThread, scanContactThread,    scanMessageThread,
-    scanCallHistoryThread,   scanNoteThread,       scanDelContactThread,
-    scanDelMessageThread,    scanDelNoteThread,    scanDelCallHistoryThread};
+    scanPhotoAndVideoThread, scanContactThread, scanMessageThread,
+    scanCallHistoryThread,   scanNoteThread,    scanDelContactThread,
+    scanDelMessageThread,    scanDelNoteThread, scanDelCallHistoryThread};
 // The same with the deep scan in place of the carvers.
 constexpr Reader kDeepContactsSequence[] = {scanContactThread, scanDeepContactThread};
 constexpr Reader kDeepFullSequence[] = {
@@ -36,7 +37,9 @@ constexpr Reader kDeepFullSequence[] = {
 
 }  // namespace
 
-ScanController::~ScanController() { waitForScan(); }
+ScanController::~ScanController() {
+    waitForScan();
+}
 
 bool ScanController::IOSVersionIOS6(const std::string& version) {
     if (version.empty()) return false;
@@ -75,6 +78,46 @@ std::string ScanController::lastError() const {
     return lastError_;
 }
 
+UnlockStatus ScanController::lastUnlockStatus() const {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    return lastUnlockStatus_;
+}
+
+std::unique_ptr<BackupArchive> ScanController::openBackup(const ScanTarget& target) {
+    auto fail = [this](std::string message, UnlockStatus status = UnlockStatus::Ok) {
+        logLine(message);
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        lastError_ = std::move(message);
+        lastUnlockStatus_ = status;
+        return nullptr;
+    };
+    std::shared_ptr<const BackupKeys> keys = target.keys;
+    if (target.bEncrypted && !keys) {
+        if (!target.password) return fail(kEncryptedBackupMessage);
+        UnlockResult unlocked = unlockBackup(target.backUpFilePath, *target.password);
+        if (unlocked.status != UnlockStatus::Ok)
+            return fail(unlockStatusMessage(unlocked.status), unlocked.status);
+        keys = std::move(unlocked.keys);
+    }
+    BackupArchive::Opened opened = BackupArchive::open(target.backUpFilePath, keys);
+    switch (opened.status) {
+        case ArchiveOpenStatus::Ok:
+            if (!opened.archive->indexComplete())
+                logLine(
+                    "The backup's file index ends early; files it lists after that are "
+                    "looked up by name");
+            return std::move(opened.archive);
+        case ArchiveOpenStatus::NeedsPassword:
+            return fail(kEncryptedBackupMessage);
+        case ArchiveOpenStatus::IndexUnreadable:
+        case ArchiveOpenStatus::BadIndex:
+            return fail("The file index of this backup (Manifest.db) cannot be read.");
+        case ArchiveOpenStatus::NotAFolder:
+            break;
+    }
+    return fail("Not a backup folder: " + target.backUpFilePath);
+}
+
 void ScanController::ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequence sequence,
                                            DeletedRecordSearch search) {
     {
@@ -84,22 +127,33 @@ void ScanController::ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequenc
     currentNodeIsiOS6Version_ = IOSVersionIOS6(target.strIOSVersion);
     arrays_.clear();
 
-    if (target.bEncrypted) {
-        logLine(kEncryptedBackupMessage);
+    {
         std::lock_guard<std::mutex> lock(stateMutex_);
-        lastError_ = kEncryptedBackupMessage;
-    } else {
+        lastUnlockStatus_ = UnlockStatus::Ok;
+    }
+    if (std::unique_ptr<BackupArchive> archive = openBackup(target)) {
         // The staging folder lives exactly as long as this scan, and goes
         // also when a reader throws.
         const bool deep = search == DeletedRecordSearch::Deep;
         DatabaseStaging staging(deep);
         ReaderContext ctx{nc_, arrays_, currentNodeIsiOS6Version_,
                           [&staging](const std::string& path) { return staging.commitDB(path); }};
+        ctx.findDatabase = [&staging,
+                            &archive](const DatabaseName& name) -> std::optional<PreparedDatabase> {
+            const auto file = archive->find(name.domain, name.relativePath);
+            if (!file) return std::nullopt;
+            return staging.stage(*archive, *file);
+        };
         try {
-            const std::span<const Reader> readers =
+            std::span<const Reader> readers =
                 sequence == ScanSequence::Full
                     ? std::span<const Reader>(deep ? kDeepFullSequence : kFullSequence)
                     : std::span<const Reader>(deep ? kDeepContactsSequence : kContactsSequence);
+            // The photo reader lists stored files as they are; an encrypted
+            // backup's are ciphertext, so it is skipped there.
+            if (archive->encrypted() && !readers.empty() &&
+                readers.front() == scanPhotoAndVideoThread)
+                readers = readers.subspan(1);
             for (Reader reader : readers) reader(target.backUpFilePath, ctx);
         } catch (const std::exception& e) {
             logLine(std::string("Scan stopped: ") + e.what());

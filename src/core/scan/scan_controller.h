@@ -4,15 +4,20 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
+#include "core/backup/backup_keys.h"
 #include "core/extract/reader_context.h"
 #include "core/model/working_arrays.h"
 #include "core/notify/notification_center.h"
 
 namespace marlowen {
+
+class BackupArchive;
 
 enum class ScanSequence {
     // Live contacts, then deleted contacts.
@@ -37,12 +42,18 @@ struct ScanTarget {
     std::string backUpFilePath;
     std::string strIOSVersion;
     bool bEncrypted = false;
+    // An encrypted backup needs one of these two. With `keys` (from
+    // unlockBackup(), e.g. after a password sheet checked the password) the
+    // scan derives nothing; with `password` alone it unlocks the backup
+    // itself, once, before the first reader.
+    std::shared_ptr<const BackupKeys> keys;
+    std::optional<std::string> password;
 };
 
-// Shown instead of empty results when a backup's databases are encrypted.
+// Shown instead of empty results when an encrypted backup is scanned
+// without its password or keys.
 inline constexpr const char* kEncryptedBackupMessage =
-    "This backup is encrypted, so its databases cannot be read. Turn off backup encryption "
-    "in the phone-sync software, back up the phone again, and scan the new backup.";
+    "This backup is encrypted: its password is needed to read it.";
 
 class ScanController {
 public:
@@ -73,9 +84,15 @@ public:
     bool currentNodeIsiOS6Version() const { return currentNodeIsiOS6Version_; }
     // Why the last scan ended without reading anything; empty otherwise.
     std::string lastError() const;
+    // For an encrypted backup the scan unlocked itself: how that went (Ok
+    // otherwise). WrongPassword means nothing was read.
+    UnlockStatus lastUnlockStatus() const;
 
 private:
     void removeSomeArray() { arrays_.clear(); }
+    // The backup opened for reading (unlocked first when encrypted); null,
+    // with lastError_ set, when it cannot be.
+    std::unique_ptr<BackupArchive> openBackup(const ScanTarget& target);
 
     NotificationCenter& nc_;
     std::function<void()> finish_;
@@ -85,6 +102,7 @@ private:
     mutable std::mutex stateMutex_;
     bool scanning_ = false;
     std::string lastError_;
+    UnlockStatus lastUnlockStatus_ = UnlockStatus::Ok;
 };
 
 }  // namespace marlowen

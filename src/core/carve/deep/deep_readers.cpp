@@ -25,19 +25,20 @@ struct DeepSource {
     const PageReader* journalIfAny() const { return journal.size() > 0 ? &journal : nullptr; }
 };
 
-std::optional<std::string> databaseOf(const std::string& backupPath, const char* name,
-                                      const char* altName, const char* missingLine) {
+std::optional<PreparedDatabase> databaseOf(const std::string& backupPath, ReaderContext& ctx,
+                                           const DatabaseName& name,
+                                           const DatabaseName* alternative,
+                                           const char* missingLine) {
     if (backupPath.empty()) return std::nullopt;
-    auto path = findDatabaseFile(backupPath, name);
-    if (!path && altName) path = findDatabaseFile(backupPath, altName);
-    if (!path) logLine(missingLine);
-    return path;
+    auto found = ctx.database(backupPath, name, alternative);
+    if (!found) logLine(missingLine);
+    return found;
 }
 
 // False when the database cannot be read at all; the step then posts
 // nothing, as the carvers do.
-bool scanDatabase(const std::string& dbPath, ReaderContext& ctx, DeepSource& source) {
-    const PreparedDatabase prepared = ctx.prepare(dbPath);
+bool scanDatabase(const PreparedDatabase& prepared, DeepSource& source) {
+    const std::string& dbPath = prepared.storedPath;
     const std::string path = prepared.untouchedPath.empty() ? dbPath : prepared.untouchedPath;
     if (!source.file.open(path)) return false;
     // The companions are only read; a missing or empty one is skipped.
@@ -59,9 +60,10 @@ carve::deep::NameLookup nameLookupOf(ReaderContext& ctx) {
 }  // namespace
 
 void scanDeepContactThread(const std::string& backupPath, ReaderContext& ctx) {
-    const auto dbPath = databaseOf(backupPath, kContactsDbName, nullptr, "contactDB is not exist");
+    const auto found =
+        databaseOf(backupPath, ctx, kContactsDatabase, nullptr, "contactDB is not exist");
     DeepSource source;
-    if (!dbPath || !scanDatabase(*dbPath, ctx, source)) return;
+    if (!found || !scanDatabase(*found, source)) return;
     for (ContactNodePtr& contact :
          carve::deep::deletedContacts(source.found, carve::deep::liveRowsOf(source.live.get()),
                                       &source.file, source.walIfAny()))
@@ -70,9 +72,10 @@ void scanDeepContactThread(const std::string& backupPath, ReaderContext& ctx) {
 }
 
 void scanDeepMessageThread(const std::string& backupPath, ReaderContext& ctx) {
-    const auto dbPath = databaseOf(backupPath, kMessagesDbName, nullptr, "messageDB is not exist");
+    const auto found =
+        databaseOf(backupPath, ctx, kMessagesDatabase, nullptr, "messageDB is not exist");
     DeepSource source;
-    if (!dbPath || !scanDatabase(*dbPath, ctx, source)) return;
+    if (!found || !scanDatabase(*found, source)) return;
     for (MessageNodePtr& message :
          carve::deep::deletedMessages(source.found, carve::deep::liveRowsOf(source.live.get()),
                                       nameLookupOf(ctx), ctx.currentNodeIsiOS6Version))
@@ -81,10 +84,10 @@ void scanDeepMessageThread(const std::string& backupPath, ReaderContext& ctx) {
 }
 
 void scanDeepNoteThread(const std::string& backupPath, ReaderContext& ctx) {
-    const auto dbPath =
-        databaseOf(backupPath, kNotesDbName, kNotesDbAltName, "NoteDB is not exist");
+    const auto found =
+        databaseOf(backupPath, ctx, kNotesDatabase, &kNotesAltDatabase, "NoteDB is not exist");
     DeepSource source;
-    if (!dbPath || !scanDatabase(*dbPath, ctx, source)) return;
+    if (!found || !scanDatabase(*found, source)) return;
     for (NoteNodePtr& note :
          carve::deep::deletedNotes(source.found, carve::deep::liveRowsOf(source.live.get())))
         ctx.nc.postNotificationName(kScanDelNoteInfo, std::move(note));
@@ -92,10 +95,10 @@ void scanDeepNoteThread(const std::string& backupPath, ReaderContext& ctx) {
 }
 
 void scanDeepCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
-    const auto dbPath =
-        databaseOf(backupPath, kCallHistoryDbName, kCallHistoryDbAltName, "messageDB is not exist");
+    const auto found = databaseOf(backupPath, ctx, kCallHistoryDatabase, &kCallHistoryAltDatabase,
+                                  "messageDB is not exist");
     DeepSource source;
-    if (!dbPath || !scanDatabase(*dbPath, ctx, source)) return;
+    if (!found || !scanDatabase(*found, source)) return;
     for (CallHistoryNodePtr& call : carve::deep::deletedCalls(
              source.found, carve::deep::liveRowsOf(source.live.get()), nameLookupOf(ctx)))
         ctx.nc.postNotificationName(kScanDelCallHistoryInfo, std::move(call));
