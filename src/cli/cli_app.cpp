@@ -18,6 +18,8 @@ int runCli(const std::vector<std::string>& args, CliContext& ctx) {
     addScanCommand(app, ctx);
     addExportCommand(app, ctx);
     addCarveCommand(app, ctx);
+    addFilesCommand(app, ctx);
+    addExtractCommand(app, ctx);
 
     // CLI11 parses in reverse order when handed a vector.
     std::vector<std::string> reversed(args.rbegin(), args.rend());

@@ -3,7 +3,9 @@
 // with injectable output streams, so tests capture what it prints.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,10 @@ struct CliContext {
     std::ostream& err;
     // True when err is an interactive terminal (progress bars are drawn only then).
     bool errIsTerminal = false;
+    // True when standard input is a terminal (a password may be asked there).
+    bool inIsTerminal = false;
+    // Asks for a backup password in place of the terminal prompt (tests).
+    std::function<std::optional<std::string>()> promptPassword;
     bool verbose = false;
     int exitCode = 0;
 };
@@ -31,6 +37,8 @@ void addDevicesCommand(CLI::App& app, CliContext& ctx);
 void addScanCommand(CLI::App& app, CliContext& ctx);
 void addExportCommand(CLI::App& app, CliContext& ctx);
 void addCarveCommand(CLI::App& app, CliContext& ctx);
+void addFilesCommand(CLI::App& app, CliContext& ctx);
+void addExtractCommand(CLI::App& app, CliContext& ctx);
 
 }  // namespace marlowen::cli
 

@@ -6,7 +6,7 @@
 namespace marlowen::cli {
 
 ScanRun runScan(const std::string& backupDir, ScanSequence sequence, DeletedRecordSearch search,
-                CliContext& ctx) {
+                CliContext& ctx, const PasswordChoice& password) {
     ScanRun run;
     ZNIOSDeviceController devices;
     devices.addDeviceNodeByPath(backupDir);
@@ -17,6 +17,15 @@ ScanRun runScan(const std::string& backupDir, ScanSequence sequence, DeletedReco
         return run;
     }
     run.device = devices.content().front();
+    // Derived once, before the scan thread starts.
+    std::shared_ptr<const BackupKeys> keys;
+    if (run.device->bEncrypted()) {
+        keys = unlockForCli(run.device->backUpFilePath(), password, ctx);
+        if (!keys) {
+            run.locked = true;
+            return run;
+        }
+    }
     run.nc = std::make_unique<NotificationCenter>();
     run.results = std::make_unique<ResultIntake>(*run.nc);
     run.results->showView();
@@ -26,8 +35,9 @@ ScanRun runScan(const std::string& backupDir, ScanSequence sequence, DeletedReco
 
     ScanController scanner(*run.nc);
     scanner.setFinishTarget([&run] { run.results->ScanThreadFinish(); });
-    const ScanTarget target{run.device->backUpFilePath(), run.device->strIOSVersion(),
-                            run.device->bEncrypted()};
+    ScanTarget target{run.device->backUpFilePath(), run.device->strIOSVersion(),
+                      run.device->bEncrypted()};
+    target.keys = std::move(keys);
     scanner.ScanIOSBackFile(target, sequence, search);
     scanner.waitForScan();
     bar.finish();
@@ -43,11 +53,14 @@ void addScanChoiceOptions(CLI::App& cmd, ScanChoice& choice) {
     cmd.add_flag("--deep", choice.deep,
                  "Search deleted records with the deep scan (by each database's own schema) "
                  "instead of the record signatures");
+    addPasswordOption(cmd, choice.password);
 }
 
 bool runChosenScan(const ScanChoice& choice, CliContext& ctx, ScanRun& run) {
     run = runScan(choice.backupDir, choice.all ? ScanSequence::Full : ScanSequence::Contacts,
-                  choice.deep ? DeletedRecordSearch::Deep : DeletedRecordSearch::Signatures, ctx);
+                  choice.deep ? DeletedRecordSearch::Deep : DeletedRecordSearch::Signatures, ctx,
+                  choice.password);
+    if (run.locked) return false;
     if (run.results && run.error.empty()) return true;
     ctx.err << "marlowen-cli: " << run.error << "\n";
     ctx.exitCode = run.results ? 1 : 2;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/backup_password.h"
 #include "cli/cli_app.h"
 #include "core/discovery/device_node.h"
 #include "core/notify/notification_center.h"
@@ -22,25 +23,31 @@ struct ScanRun {
     std::unique_ptr<ResultIntake> results;
     // Why nothing could be read (not a backup, encrypted); empty on success.
     std::string error;
+    // Set when an encrypted backup did not unlock; the reason is already
+    // on ctx.err and ctx.exitCode is set.
+    bool locked = false;
 };
 
-// Runs the scan; draws a progress bar on ctx.err when it is a terminal.
+// Runs the scan; draws a progress bar on ctx.err when it is a terminal. An
+// encrypted backup is unlocked first with the password `password` finds.
 ScanRun runScan(const std::string& backupDir, ScanSequence sequence, DeletedRecordSearch search,
-                CliContext& ctx);
+                CliContext& ctx, const PasswordChoice& password = {});
 
 // The scan the `scan` and `export` verbs run, as their command lines choose it.
 struct ScanChoice {
     std::string backupDir;
     bool all = false;
     bool deep = false;
+    PasswordChoice password;
 };
 
-// Adds BACKUP_DIR, --all and --deep to `cmd`.
+// Adds BACKUP_DIR, --all, --deep and --password-file to `cmd`.
 void addScanChoiceOptions(CLI::App& cmd, ScanChoice& choice);
 
 // Runs the chosen scan into `run`. When nothing could be read it says why
 // on ctx.err, sets the exit code (2: not a backup folder; 1: encrypted or
-// unreadable) and answers false.
+// unreadable; 3: the password does not open it, or a part of its
+// encryption is missing) and answers false.
 bool runChosenScan(const ScanChoice& choice, CliContext& ctx, ScanRun& run);
 
 }  // namespace marlowen::cli
