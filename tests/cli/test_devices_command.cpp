@@ -61,19 +61,23 @@ TEST_F(DevicesCommand, TableAlignsColumnsAndMarksEncryptedBackups) {
     }
 }
 
-TEST_F(DevicesCommand, JsonHasExactlyTheNodeFields) {
+TEST_F(DevicesCommand, JsonHasExactlyTheNodeFieldsAndFacts) {
     const CliRun r = run({"devices", "--json", "--root", root.path()});
     ASSERT_EQ(r.status, 0) << r.err;
     const auto list = nlohmann::json::parse(r.out);
     ASSERT_EQ(list.size(), 2u);
     const std::set<std::string> keys = {
         "strDeviceName", "strDeviceSize", "strDeviceBackUpTime", "strDeviceSerial", "strDeviceType",
-        "strIOSVersion", "itunesVersion", "backUpFilePath",      "bEncrypted",      "deviceImage"};
+        "strIOSVersion", "itunesVersion", "backUpFilePath", "bEncrypted", "deviceImage",
+        // The device facts beside the fields.
+        "productType", "modelName", "backupSizeOnDisk", "lastBackupDate", "layout"};
+    const std::set<std::string> notStrings = {"bEncrypted", "backupSizeOnDisk", "lastBackupDate"};
     for (const auto& device : list) {
         std::set<std::string> found;
         for (const auto& [key, value] : device.items()) {
             found.insert(key);
             EXPECT_EQ(value.is_boolean(), key == "bEncrypted") << key;
+            EXPECT_EQ(value.is_string(), !notStrings.contains(key)) << key;
         }
         EXPECT_EQ(found, keys);
         const bool tablet = device["strDeviceName"] == "Bob";

@@ -1,11 +1,13 @@
 #include "core/discovery/device_controller.h"
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <utility>
 
 #include "core/discovery/backup_time.h"
 #include "core/discovery/directory_listing.h"
+#include "core/discovery/model_names.h"
 #include "core/discovery/plist_file.h"
 #include "core/log/log.h"
 
@@ -32,6 +34,8 @@ DeviceNodePtr nodeFromInfo(const ZNIOSDeviceController& controller, const PlistF
     node->setStrDeviceBackUpTime(
         backupTimeText(controller, info.facts.modificationTime, /*log=*/true));
     node->setStrDeviceSize(std::to_string(info.facts.size));
+    node->setProductType(dict.string("Product Type"));
+    node->setLastBackupDate(dict.date("Last Backup Date"));
     return node;
 }
 
@@ -48,7 +52,33 @@ DeviceNodePtr nodeFromManifest(const ZNIOSDeviceController& controller, const Pl
     node->setItunesVersion(lockdown->string("BuildVersion"));
     node->setStrDeviceBackUpTime(
         backupTimeText(controller, manifest.facts.modificationTime, /*log=*/false));
+    node->setProductType(lockdown->string("ProductType"));
+    node->setLastBackupDate(manifest.document.root().date("Date"));
     return node;
+}
+
+// Regular files only: links are not followed, so a link out of the folder
+// counts nothing. Entries that cannot be read are skipped.
+std::uint64_t sizeOnDisk(const std::string& folder) {
+    std::uint64_t total = 0;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(
+             folder, std::filesystem::directory_options::skip_permission_denied, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        std::error_code entryError;
+        if (it->symlink_status(entryError).type() != std::filesystem::file_type::regular) continue;
+        const std::uintmax_t size = it->file_size(entryError);
+        if (!entryError) total += size;
+    }
+    return total;
+}
+
+BackupLayout layoutOf(const std::string& folder) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(folder + "/Manifest.db", ec))
+        return BackupLayout::ManifestDb;
+    if (std::filesystem::is_regular_file(folder + "/Manifest.mbdb", ec)) return BackupLayout::Mbdb;
+    return BackupLayout::Flat;
 }
 
 }  // namespace
@@ -77,6 +107,11 @@ AddDeviceOutcome ZNIOSDeviceController::addDeviceNodeByPath(const std::string& p
     node->setBEncrypted(hasManifest && manifest.document.root().boolean("IsEncrypted"));
     node->setDeviceImage(isIpadName(node->strDeviceType()) ? kDeviceImageIpad : kDeviceImageIphone);
     node->setBackUpFilePath(path);
+    if (!node->lastBackupDate() && hasManifest)
+        node->setLastBackupDate(manifest.document.root().date("Date"));
+    node->setModelName(modelNameOf(node->productType()));
+    node->setBackupSizeOnDisk(sizeOnDisk(path));
+    node->setBackupLayout(layoutOf(path));
     content_.push_back(std::move(node));
     return AddDeviceOutcome::Added;
 }

@@ -6,9 +6,13 @@
 // "iphone"), "" until discovery has classified the node.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
+
+#include "core/backup/backup_index.h"
 
 namespace marlowen {
 
@@ -44,10 +48,29 @@ public:
     // Full path of the backup folder.
     const std::string& backUpFilePath() const { return backUpFilePath_; }
     void setBackUpFilePath(std::string v) { backUpFilePath_ = std::move(v); }
-    // True when "Manifest.plist" says the backup is encrypted: its databases
-    // cannot be read, so a scan of it finds nothing.
+    // True when "Manifest.plist" says the backup is encrypted: a scan of it
+    // needs its password (ScanTarget::password or ::keys).
     bool bEncrypted() const { return bEncrypted_; }
     void setBEncrypted(bool v) { bEncrypted_ = v; }
+
+    // The facts below stand beside the fields above and never change them.
+    // "Product Type" as the backup records it, e.g. "iPhone12,1"; "" without.
+    const std::string& productType() const { return productType_; }
+    void setProductType(std::string v) { productType_ = std::move(v); }
+    // Marketing name of the product type ("iPhone 11"); "" for one the
+    // model table does not know.
+    const std::string& modelName() const { return modelName_; }
+    void setModelName(std::string v) { modelName_ = std::move(v); }
+    // Bytes of every regular file in the backup folder and its subfolders.
+    std::uint64_t backupSizeOnDisk() const { return backupSizeOnDisk_; }
+    void setBackupSizeOnDisk(std::uint64_t v) { backupSizeOnDisk_ = v; }
+    // "Last Backup Date" of "Info.plist" (else "Date" of "Manifest.plist")
+    // in seconds since 1970-01-01 UTC; nullopt when neither has it.
+    std::optional<std::int64_t> lastBackupDate() const { return lastBackupDate_; }
+    void setLastBackupDate(std::optional<std::int64_t> v) { lastBackupDate_ = v; }
+    // How the backup indexes its files: Manifest.db, Manifest.mbdb or none.
+    BackupLayout backupLayout() const { return backupLayout_; }
+    void setBackupLayout(BackupLayout v) { backupLayout_ = v; }
 
 private:
     std::string strDeviceName_;
@@ -60,6 +83,11 @@ private:
     std::string itunesVersion_;
     std::string backUpFilePath_;
     bool bEncrypted_ = false;
+    std::string productType_;
+    std::string modelName_;
+    std::uint64_t backupSizeOnDisk_ = 0;
+    std::optional<std::int64_t> lastBackupDate_;
+    BackupLayout backupLayout_ = BackupLayout::Flat;
 };
 
 using DeviceNodePtr = std::shared_ptr<ZNIOSDeviceNode>;
