@@ -173,6 +173,9 @@ TEST(Keybag, DamagedBagsSayWhatIsWrong) {
     BagWriter wideIter = noIter;
     wideIter.item("ITER", {0, 0, 0, 0, 1});
     EXPECT_EQ(parseKeybag(wideIter.bytes).error, KeybagError::MissingIterations);
+    BagWriter endless = noIter;
+    endless.integer("ITER", 0xFFFFFFFF);
+    EXPECT_EQ(parseKeybag(endless.bytes).error, KeybagError::TooManyIterations);
     BagWriter noClasses = noIter;
     noClasses.integer("ITER", 10);
     EXPECT_EQ(parseKeybag(noClasses.bytes).error, KeybagError::NoClassKeys);

@@ -74,6 +74,11 @@ KeybagParse parseKeybag(std::span<const std::uint8_t> bytes) {
         result.error = KeybagError::MissingIterations;
         return result;
     }
+    if (bag.iterations > kMaxKeybagIterations ||
+        bag.doubleProtectionIterations > kMaxKeybagIterations) {
+        result.error = KeybagError::TooManyIterations;
+        return result;
+    }
     std::erase_if(bag.classes, [](const KeybagClass& c) { return c.wrappedKey.empty(); });
     if (bag.classes.empty()) {
         result.error = KeybagError::NoClassKeys;

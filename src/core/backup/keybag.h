@@ -20,6 +20,10 @@
 
 namespace marlowen {
 
+// The phone derives with 10,000,000 SHA-256 and 10,000 SHA-1 rounds; a bag
+// asking for more than this is refused rather than left to run for minutes.
+inline constexpr std::uint32_t kMaxKeybagIterations = 20'000'000;
+
 // The WRAP bit of a class key wrapped under the passcode-derived key.
 inline constexpr std::uint32_t kKeybagWrapPasscode = 2;
 
@@ -43,6 +47,7 @@ enum class KeybagError {
     Truncated,          // an item runs past the end
     MissingSalt,        // no SALT
     MissingIterations,  // no ITER, or not a 4-byte value
+    TooManyIterations,  // ITER or DPIC above kMaxKeybagIterations
     NoClassKeys,        // no class with a WPKY
 };
 
