@@ -66,7 +66,7 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
     return true;
 }
 
-// Length of valid PKCS#7 padding at the end of `block`, 0 when there is none.
+// Length of valid PKCS#7 padding at the end of `tail`, 0 when there is none.
 std::size_t paddingLength(std::span<const std::uint8_t> tail) {
     if (tail.empty()) return 0;
     const std::size_t n = tail.back();
@@ -76,9 +76,9 @@ std::size_t paddingLength(std::span<const std::uint8_t> tail) {
     return n;
 }
 
-// Copies `from` to `to` (mode 0600), decrypting with `key` when it is not
-// empty. Decrypted content is cut to `size` when size is not 0; otherwise
-// its PKCS#7 padding is removed.
+// Copies `from` to `to` (mode 0600), decrypting with `key` when given.
+// Decrypted content is cut to `size` when size is not 0; otherwise its
+// PKCS#7 padding is removed.
 CopyOutStatus copyFile(const std::string& from, const fs::path& to, const SecureBytes* key,
                        std::uint64_t size) {
     Fd in(::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -132,9 +132,10 @@ CopyOutStatus copyFile(const std::string& from, const fs::path& to, const Secure
     CopyOutStatus status = CopyOutStatus::Ok;
     if (stream) {
         if (!stream->finish(pending)) return CopyOutStatus::BadCiphertext;
-        const std::uint64_t withTail = total + pending.size();
+        // With a known Size the cut removes the padding; a file cut short
+        // of its Size ends in content, not padding.
         std::size_t tail = pending.size();
-        if (size == 0 || withTail < size) tail -= paddingLength(pending);
+        if (size == 0) tail -= paddingLength(pending);
         if (size != 0 && total + tail < size) status = CopyOutStatus::ShorterThanSize;
         if (!emit(pending.data(), tail)) return CopyOutStatus::Unwritable;
     }
