@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "core/backup/backup_archive.h"
+#include "core/backup/working_folder.h"
 #include "support/indexed_backup.h"
 #include "support/plist_file.h"
 #include "support/temp_dir.h"
@@ -202,6 +203,29 @@ TEST(BackupArchive, RefusesWhatIsNoBackupFolder) {
     EXPECT_EQ(openFolder(dir / "missing").status, ArchiveOpenStatus::NotAFolder);
     fixture::writeFileBytes(dir / "file", kBook);
     EXPECT_EQ(openFolder(dir / "file").status, ArchiveOpenStatus::NotAFolder);
+}
+
+TEST(WorkingFolder, IsPrivateAndGoesWithItsOwnerOrOnRequest) {
+    fs::path kept;
+    {
+        WorkingFolder folder;
+        EXPECT_TRUE(folder.path().empty());
+        ::umask(0);
+        ASSERT_TRUE(folder.ensure());
+        ::umask(022);
+        kept = folder.path();
+        struct stat st {};
+        ASSERT_EQ(::stat(kept.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        fixture::writeFileBytes(kept / "copy", kBook);
+    }
+    EXPECT_FALSE(fs::exists(kept));
+    // What a signal thread does before the program exits.
+    WorkingFolder a, b;
+    ASSERT_TRUE(a.ensure() && b.ensure());
+    removeAllWorkingFolders();
+    EXPECT_FALSE(fs::exists(a.path()));
+    EXPECT_FALSE(fs::exists(b.path()));
 }
 
 }  // namespace

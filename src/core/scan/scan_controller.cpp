@@ -115,7 +115,10 @@ std::unique_ptr<BackupArchive> ScanController::openBackup(const ScanTarget& targ
         case ArchiveOpenStatus::NotAFolder:
             break;
     }
-    return fail("Not a backup folder: " + target.backUpFilePath);
+    // As before there was an index to open: a missing folder reads as a
+    // backup without databases, with nothing to report.
+    logLine("Not a backup folder: " + target.backUpFilePath);
+    return nullptr;
 }
 
 void ScanController::ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequence sequence,
