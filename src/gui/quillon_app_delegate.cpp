@@ -108,6 +108,11 @@ QuillonAppDelegate::QuillonAppDelegate(Prompter& prompter, std::string backupRoo
                 focused->click();
                 return;
             }
+            // The keyboard's current row counts as picked when nothing is
+            // selected (a click into the list's empty part clears the selection).
+            QTableView* table = ui_->diskTableView;
+            if (!table->selectionModel()->hasSelection() && table->currentIndex().isValid())
+                table->selectRow(table->currentIndex().row());
             if (ui_->button->isEnabled()) actScanIOSBackupFile();
         });
     }

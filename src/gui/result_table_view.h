@@ -21,6 +21,9 @@ public:
     QList<int> selectedRowNumbers() const;
     void selectOnlyRow(int row);
 
+    // The width the column's widest shown value needs.
+    int contentWidth(int column) const { return sizeHintForColumn(column); }
+
     // Shown in the viewport while the model has no rows.
     void setEmptyText(const QString& text);
     QString emptyText() const { return emptyText_; }

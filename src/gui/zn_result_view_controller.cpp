@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QMediaPlayer>
 #include <QVideoWidget>
 #include <QThread>
@@ -625,6 +626,18 @@ void ZNResultViewController::fitColumns(Page& pg) {
         const int header = pg.table->horizontalHeader()->sectionSizeHint(column);
         pg.table->setColumnWidth(column, std::max(pg.table->columnWidth(column), header));
     }
+    // The name gives up room first (it is cut with an ellipsis and shown
+    // whole in the preview), so the last column stays in sight.
+    const int name = pg.model->columnOf(QStringLiteral("Name"));
+    const int last = pg.model->columnCount() - 1;
+    if (name < 0 || name == last) return;
+    int others = 0;
+    for (int column = 0; column < last; ++column)
+        if (column != name) others += pg.table->columnWidth(column);
+    others += std::max(pg.table->contentWidth(last), pg.table->horizontalHeader()->sectionSizeHint(last)) +
+              pg.table->verticalScrollBar()->sizeHint().width();
+    const int room = pg.table->width() - 2 * pg.table->frameWidth() - others;
+    pg.table->setColumnWidth(name, std::clamp(room, 56, std::max(56, pg.table->columnWidth(name))));
 }
 
 void ZNResultViewController::showCategory(ResultCategory c) {
