@@ -32,10 +32,13 @@ ScanRun runScan(const std::string& backupDir, ScanSequence sequence, DeletedReco
 struct ScanChoice {
     std::string backupDir;
     bool all = false;
+    // --deep is the default and is kept as an accepted no-op; --signatures
+    // chooses the record-signature carvers instead.
     bool deep = false;
+    bool signatures = false;
 };
 
-// Adds BACKUP_DIR, --all and --deep to `cmd`.
+// Adds BACKUP_DIR, --all, --deep and --signatures to `cmd`.
 void addScanChoiceOptions(CLI::App& cmd, ScanChoice& choice);
 
 // Runs the chosen scan into `run`. When nothing could be read it says why

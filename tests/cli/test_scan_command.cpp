@@ -64,11 +64,13 @@ TEST(ScanCommand, FolderThatIsNotABackupOrIsEncryptedFailsClearly) {
     EXPECT_EQ(r.out, "");
 }
 
-TEST(ScanCommand, DeepListsTheDeletedRecordsAndNoLiveOne) {
+TEST(ScanCommand, DefaultDeepScanListsTheDeletedRecordsAndNoLiveOne) {
     TempDir tmp;
     const SampleBackup sample = writeSampleBackup(tmp.path() / "root");
-    const auto r = runCapture({"scan", sample.folder.string(), "--all", "--deep", "--json"});
+    const auto r = runCapture({"scan", sample.folder.string(), "--all", "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
+    // --deep is the default, kept as a no-op.
+    EXPECT_EQ(runCapture({"scan", sample.folder.string(), "--all", "--deep", "--json"}).out, r.out);
     const auto json = nlohmann::json::parse(r.out);
     std::set<std::string> deletedNames, liveNames;
     for (const auto& c : json["contacts"])
@@ -85,6 +87,29 @@ TEST(ScanCommand, DeepListsTheDeletedRecordsAndNoLiveOne) {
     EXPECT_EQ(deletedTexts,
               std::set<std::string>(sample.deletedMessages.begin(), sample.deletedMessages.end()));
     EXPECT_EQ(json["counts"]["delCallNum"], static_cast<int>(sample.deletedCalls.size()));
+}
+
+TEST(ScanCommand, SignaturesChoosesTheSignatureCarvers) {
+    TempDir tmp;
+    const SampleBackup sample = writeSampleBackup(tmp.path() / "root");
+    const auto deep = runCapture({"scan", sample.folder.string(), "--json"});
+    const auto signatures = runCapture({"scan", sample.folder.string(), "--signatures", "--json"});
+    ASSERT_EQ(signatures.status, 0) << signatures.err;
+    // Bo's live number "+1 (555) 010-2233": the signatures carve it out of
+    // his live row again and list it as deleted, the deep scan never does.
+    auto deletedPhones = [](const std::string& out) {
+        std::string phones;
+        const auto json = nlohmann::json::parse(out);
+        for (const auto& c : json["contacts"])
+            if (c["bDeleted"].get<bool>()) phones += c["contactPhone"].get<std::string>() + "|";
+        return phones;
+    };
+    EXPECT_EQ(deletedPhones(deep.out).find("010-2233"), std::string::npos);
+    EXPECT_NE(deletedPhones(signatures.out).find("010-2233"), std::string::npos);
+
+    const auto both = runCapture({"scan", sample.folder.string(), "--deep", "--signatures"});
+    EXPECT_NE(both.status, 0);
+    EXPECT_NE(both.err.find("excludes"), std::string::npos) << both.err;
 }
 
 }  // namespace

@@ -23,7 +23,9 @@ enum class ScanSequence {
     Full,
 };
 
-// How deleted records are searched for.
+// How deleted records are searched for. Deep is the default: it lists the
+// deleted records and nothing live, where the signature carvers also list
+// live contacts as deleted.
 enum class DeletedRecordSearch {
     // The signature carvers of contacts, messages, notes and calls.
     Signatures,
@@ -60,7 +62,7 @@ public:
 
     // Starts the scan thread; false when a scan is still running.
     bool ScanIOSBackFile(const ScanTarget& target, ScanSequence sequence = ScanSequence::Contacts,
-                         DeletedRecordSearch search = DeletedRecordSearch::Signatures);
+                         DeletedRecordSearch search = DeletedRecordSearch::Deep);
     // Waits for the scan thread to end.
     void waitForScan();
     bool isScanning() const;
@@ -68,7 +70,7 @@ public:
     // The body of the scan thread; also callable directly (it then runs on
     // the calling thread).
     void ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequence sequence,
-                               DeletedRecordSearch search = DeletedRecordSearch::Signatures);
+                               DeletedRecordSearch search = DeletedRecordSearch::Deep);
 
     bool currentNodeIsiOS6Version() const { return currentNodeIsiOS6Version_; }
     // Why the last scan ended without reading anything; empty otherwise.
