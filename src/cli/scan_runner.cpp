@@ -33,6 +33,7 @@ ScanRun runScan(const std::string& backupDir, ScanSequence sequence, DeletedReco
     bar.finish();
     run.results->setProgressHandler(nullptr);
     run.error = scanner.lastError();
+    run.problems = scanner.databaseProblems();
     return run;
 }
 
@@ -53,6 +54,8 @@ bool runChosenScan(const ScanChoice& choice, CliContext& ctx, ScanRun& run) {
     run = runScan(choice.backupDir, choice.all ? ScanSequence::Full : ScanSequence::Contacts,
                   choice.signatures ? DeletedRecordSearch::Signatures : DeletedRecordSearch::Deep,
                   ctx);
+    for (const DatabaseProblem& p : run.problems)
+        ctx.err << p.category << " (" << p.database << "): " << p.reason << "\n";
     if (run.results && run.error.empty()) return true;
     ctx.err << "marlowen-cli: " << run.error << "\n";
     ctx.exitCode = run.results ? 1 : 2;

@@ -7,10 +7,12 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/extract/reader_context.h"
 #include "core/model/working_arrays.h"
 #include "core/notify/notification_center.h"
+#include "core/scan/database_problems.h"
 
 namespace marlowen {
 
@@ -75,6 +77,12 @@ public:
     bool currentNodeIsiOS6Version() const { return currentNodeIsiOS6Version_; }
     // Why the last scan ended without reading anything; empty otherwise.
     std::string lastError() const;
+    // What kept the databases of the categories the last (or running) scan
+    // reads from being read: one entry per category database that is
+    // missing, encrypted or damaged, in the order the scan reads them.
+    // Filled before the readers run, cleared when a scan starts; callable
+    // from any thread.
+    std::vector<DatabaseProblem> databaseProblems() const;
 
 private:
     void removeSomeArray() { arrays_.clear(); }
@@ -87,6 +95,7 @@ private:
     mutable std::mutex stateMutex_;
     bool scanning_ = false;
     std::string lastError_;
+    std::vector<DatabaseProblem> databaseProblems_;
 };
 
 }  // namespace marlowen
