@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/cli_app.h"
 #include "core/discovery/device_node.h"
@@ -22,6 +23,8 @@ struct ScanRun {
     std::unique_ptr<ResultIntake> results;
     // Why nothing could be read (not a backup, encrypted); empty on success.
     std::string error;
+    // The category databases that could not be read.
+    std::vector<DatabaseProblem> problems;
 };
 
 // Runs the scan; draws a progress bar on ctx.err when it is a terminal.
@@ -32,13 +35,18 @@ ScanRun runScan(const std::string& backupDir, ScanSequence sequence, DeletedReco
 struct ScanChoice {
     std::string backupDir;
     bool all = false;
+    // --deep is the default and is kept as an accepted no-op; --signatures
+    // chooses the record-signature carvers instead.
     bool deep = false;
+    bool signatures = false;
 };
 
-// Adds BACKUP_DIR, --all and --deep to `cmd`.
+// Adds BACKUP_DIR, --all, --deep and --signatures to `cmd`.
 void addScanChoiceOptions(CLI::App& cmd, ScanChoice& choice);
 
-// Runs the chosen scan into `run`. When nothing could be read it says why
+// Runs the chosen scan into `run` and prints each database problem as one
+// line on ctx.err ("Contacts (AddressBook.sqlitedb): <reason>"). When
+// nothing could be read it says why
 // on ctx.err, sets the exit code (2: not a backup folder; 1: encrypted or
 // unreadable) and answers false.
 bool runChosenScan(const ScanChoice& choice, CliContext& ctx, ScanRun& run);

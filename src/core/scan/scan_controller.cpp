@@ -51,6 +51,11 @@ bool ScanController::ScanIOSBackFile(const ScanTarget& target, ScanSequence sequ
         scanning_ = true;
     }
     if (scanBackFileThreader_.joinable()) scanBackFileThreader_.join();
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        lastError_.clear();
+        databaseProblems_.clear();
+    }
     scanBackFileThreader_ = std::thread([this, target, sequence, search] {
         ScanIOSBackUpFilehand(target, sequence, search);
         std::lock_guard<std::mutex> lock(stateMutex_);
@@ -75,11 +80,28 @@ std::string ScanController::lastError() const {
     return lastError_;
 }
 
+std::vector<DatabaseProblem> ScanController::databaseProblems() const {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    return databaseProblems_;
+}
+
 void ScanController::ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequence sequence,
                                            DeletedRecordSearch search) {
     {
         std::lock_guard<std::mutex> lock(stateMutex_);
         lastError_.clear();
+        databaseProblems_.clear();
+    }
+    {
+        // The contacts sequence reads only the address book.
+        std::vector<CategoryDatabase> categories = categoryDatabases();
+        if (sequence == ScanSequence::Contacts) categories.resize(1);
+        std::vector<DatabaseProblem> problems =
+            checkCategoryDatabases(target.backUpFilePath, categories, target.bEncrypted);
+        for (const DatabaseProblem& p : problems)
+            logLine(p.category + " (" + p.database + "): " + p.reason);
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        databaseProblems_ = std::move(problems);
     }
     currentNodeIsiOS6Version_ = IOSVersionIOS6(target.strIOSVersion);
     arrays_.clear();

@@ -7,10 +7,12 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/extract/reader_context.h"
 #include "core/model/working_arrays.h"
 #include "core/notify/notification_center.h"
+#include "core/scan/database_problems.h"
 
 namespace marlowen {
 
@@ -23,7 +25,9 @@ enum class ScanSequence {
     Full,
 };
 
-// How deleted records are searched for.
+// How deleted records are searched for. Deep is the default: it lists the
+// deleted records and nothing live, where the signature carvers also list
+// live contacts as deleted.
 enum class DeletedRecordSearch {
     // The signature carvers of contacts, messages, notes and calls.
     Signatures,
@@ -60,7 +64,7 @@ public:
 
     // Starts the scan thread; false when a scan is still running.
     bool ScanIOSBackFile(const ScanTarget& target, ScanSequence sequence = ScanSequence::Contacts,
-                         DeletedRecordSearch search = DeletedRecordSearch::Signatures);
+                         DeletedRecordSearch search = DeletedRecordSearch::Deep);
     // Waits for the scan thread to end.
     void waitForScan();
     bool isScanning() const;
@@ -68,11 +72,17 @@ public:
     // The body of the scan thread; also callable directly (it then runs on
     // the calling thread).
     void ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequence sequence,
-                               DeletedRecordSearch search = DeletedRecordSearch::Signatures);
+                               DeletedRecordSearch search = DeletedRecordSearch::Deep);
 
     bool currentNodeIsiOS6Version() const { return currentNodeIsiOS6Version_; }
     // Why the last scan ended without reading anything; empty otherwise.
     std::string lastError() const;
+    // What kept the databases of the categories the last (or running) scan
+    // reads from being read: one entry per category database that is
+    // missing, encrypted or damaged, in the order the scan reads them.
+    // Filled before the readers run, cleared when a scan starts; callable
+    // from any thread.
+    std::vector<DatabaseProblem> databaseProblems() const;
 
 private:
     void removeSomeArray() { arrays_.clear(); }
@@ -85,6 +95,7 @@ private:
     mutable std::mutex stateMutex_;
     bool scanning_ = false;
     std::string lastError_;
+    std::vector<DatabaseProblem> databaseProblems_;
 };
 
 }  // namespace marlowen
