@@ -206,4 +206,10 @@ wait "$app_pid" || status=$?
 app_pid=""
 [ "$status" = 0 ] || fail "the program ended with status $status"
 pass "closing the window and pressing Exit ends the program with status 0"
+
+# 6. The diagnostic log went to the log file in the cache folder, not to stderr.
+log="$XDG_CACHE_HOME/Marlowen/marlowen.log"
+grep -q '^modificationDate===' "$log" 2>/dev/null || fail "the log file $log holds no diagnostic line"
+! grep -q '^modificationDate===' "$work/program.log" || fail "diagnostic lines went to stderr without --verbose"
+pass "the diagnostic log is in the cache folder's log file"
 echo "gui-walk: $step passed, 0 failed"

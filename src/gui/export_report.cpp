@@ -7,31 +7,30 @@ namespace marlowen::gui {
 
 namespace {
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("ExportReport", text);
-}
+QString tr(const char* text) { return QCoreApplication::translate("ExportReport", text); }
 
 }  // namespace
 
 ExportReport exportReport(const ExportResult& result, bool folderOpened, const QString& folder) {
     ExportReport report;
-    report.message =
-        result.failed == 0
-            ? tr("The export is finished.")
-            : tr("The export is finished, but %1 files could not be written.").arg(result.failed);
+    report.message = result.failed == 0
+                         ? tr("The export is finished.")
+                         : tr("The export is finished, but %1 files could not be written.").arg(result.failed);
     QStringList lines;
-    const ExportCounts& w = result.written;
-    lines << tr("Photos and videos: %1 copied").arg(w.photoAndVideo)
-          << tr("Contacts: %1 written, %2 vCards").arg(w.contact).arg(w.vCard)
-          << tr("Messages: %1 written").arg(w.message) << tr("Notes: %1 written").arg(w.note)
-          << tr("Call history: %1 written").arg(w.callHistory);
-    if (result.firstFailure) {
-        lines << QString() << tr("Not written:")
-              << QString::fromStdString(result.firstFailure->text());
+    for (ExportCategory category : {ExportCategory::PhotoAndVideo, ExportCategory::Contact, ExportCategory::VCard,
+                                    ExportCategory::Message, ExportCategory::Note, ExportCategory::CallHistory}) {
+        const int written = result.written.of(category);
+        const int failed = result.failedRecords.of(category);
+        QString line = tr("%1: %2 written").arg(QString::fromUtf8(exportCategoryName(category))).arg(written);
+        if (failed > 0) line += tr(", %1 failed").arg(failed);
+        lines << line;
+    }
+    if (!result.failures.empty()) {
+        lines << QString() << tr("Not written:");
+        for (const ExportFailure& failure : result.failures) lines << QString::fromStdString(failure.text());
     }
     if (!folderOpened)
-        lines << QString()
-              << tr("The folder could not be opened in a file viewer; it is %1").arg(folder);
+        lines << QString() << tr("The folder could not be opened in a file viewer; it is %1").arg(folder);
     report.details = lines.join(QLatin1Char('\n'));
     return report;
 }

@@ -388,6 +388,12 @@ void QuillonAppDelegate::showResultView() {
         ui_->contentLayout->insertWidget(0, resultViewController_, 1);
         scan_.setFinishTarget([rv = resultViewController_] { rv->intake().ScanThreadFinish(); });
         resultViewController_->setScanErrorSource([this] { return scan_.lastError(); });
+        resultViewController_->setScanProblemsSource([this] {
+            std::vector<std::string> lines;
+            for (const DatabaseProblem& p : scan_.databaseProblems())
+                lines.push_back(p.category + " (" + p.database + "): " + p.reason);
+            return lines;
+        });
         connect(resultViewController_, &ZNResultViewController::wentHome, this, [this] {
             setFixedWindowSize(849, 560);
             showMainView();

@@ -396,7 +396,7 @@ private slots:
         QCOMPARE(QFileInfo(QString::fromStdString((out / "Message" / "Messages.txt").string())).size(), 0);
         // The end is said, with what was written per category.
         QCOMPARE(p.prompter.alerts.back().message, QStringLiteral("The export is finished."));
-        QVERIFY(p.prompter.alerts.back().informativeText.contains(QStringLiteral("Contacts: 2 written, 2 vCards")));
+        QVERIFY(p.prompter.alerts.back().informativeText.contains(QStringLiteral("Contacts: 2 written\nvCards: 2 written")));
         QVERIFY(!p.prompter.alerts.back().informativeText.contains(p.prompter.savePath));
 
         // No file viewer: the message says where the folder is.
