@@ -113,7 +113,8 @@ int main(int argc, char** argv) {
         ScanController scanner(nc);
         scanner.setFinishTarget([&] { intake.ScanThreadFinish(); });
         start = Clock::now();
-        scanner.ScanIOSBackUpFilehand({backup.folder().string(), "6.1.2", false}, ScanSequence::Full);
+        scanner.ScanIOSBackUpFilehand({backup.folder().string(), "6.1.2", false},
+                                      ScanSequence::Full, DeletedRecordSearch::Signatures);
         bestScan = std::min(bestScan, secondsSince(start));
         listed = intake.BackUpFilesNum();
     }

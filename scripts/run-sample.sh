@@ -16,6 +16,6 @@ rm -rf "$sample"
 for backup in "$sample"/*/; do
     "$build/src/cli/marlowen-cli" scan "${backup%/}"
     echo
-    echo "== Every category, deleted records by the deep scan"
-    "$build/src/cli/marlowen-cli" scan --all --deep "${backup%/}"
+    echo "== Every category"
+    "$build/src/cli/marlowen-cli" scan --all "${backup%/}"
 done

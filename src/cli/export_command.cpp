@@ -60,19 +60,22 @@ void addExportCommand(CLI::App& app, CliContext& ctx) {
             ctx.exitCode = 2;
             return;
         }
-        if (opts->json)
+        if (opts->json) {
             ctx.out << exportSummaryJson(folder, selected, result)
                            .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
                     << "\n";
-        else
+        } else {
             ctx.out << exportSummaryLine(folder, result) << "\n";
+            if (!result.ok()) ctx.out << exportNotWrittenLine(result) << "\n";
+        }
         if (result.keptAsTemporary > 0)
             ctx.err << "marlowen-cli: " << result.keptAsTemporary
                     << " text file(s) kept as \"TXT.txt\" (or \"TXT <n>.txt\"): the folder "
                        "already held their names\n";
         if (!result.ok()) {
-            ctx.err << "marlowen-cli: " << result.failed
-                    << " item(s) could not be written; the first: " << result.firstError() << "\n";
+            ctx.err << "marlowen-cli: " << result.failed << " item(s) could not be written:\n";
+            for (const ExportFailure& failure : result.failures)
+                ctx.err << "  " << failure.text() << "\n";
             ctx.exitCode = 1;
         }
     });

@@ -1,30 +1,49 @@
 #include "cli/export_summary.h"
 
 namespace marlowen::cli {
+namespace {
+
+std::string countsText(const ExportCounts& c) {
+    return "Photo&Video " + std::to_string(c.photoAndVideo) + ", Contacts " +
+           std::to_string(c.contact) + " (vCards " + std::to_string(c.vCard) + "), Messages " +
+           std::to_string(c.message) + ", Notes " + std::to_string(c.note) + ", Call History " +
+           std::to_string(c.callHistory);
+}
+
+nlohmann::json countsJson(const ExportCounts& c) {
+    return {{"photoAndVideo", c.photoAndVideo},
+            {"contact", c.contact},
+            {"vCard", c.vCard},
+            {"message", c.message},
+            {"note", c.note},
+            {"callHistory", c.callHistory}};
+}
+
+}  // namespace
 
 std::string exportSummaryLine(const std::filesystem::path& folder, const ExportResult& r) {
-    const ExportCounts& w = r.written;
-    return "Exported to \"" + folder.string() + "\": Photo&Video " +
-           std::to_string(w.photoAndVideo) + ", Contacts " + std::to_string(w.contact) +
-           " (vCards " + std::to_string(w.vCard) + "), Messages " + std::to_string(w.message) +
-           ", Notes " + std::to_string(w.note) + ", Call History " + std::to_string(w.callHistory) +
-           "; failed " + std::to_string(r.failed);
+    return "Exported to \"" + folder.string() + "\": " + countsText(r.written) + "; failed " +
+           std::to_string(r.failed);
+}
+
+std::string exportNotWrittenLine(const ExportResult& r) {
+    return "Not written: " + countsText(r.failedRecords);
 }
 
 nlohmann::json exportSummaryJson(const std::filesystem::path& folder, int selected,
                                  const ExportResult& r) {
-    const ExportCounts& w = r.written;
     nlohmann::json out;
     out["exportFolder"] = folder.string();
     out["selected"] = selected;
-    out["written"] = {{"photoAndVideo", w.photoAndVideo},
-                      {"contact", w.contact},
-                      {"vCard", w.vCard},
-                      {"message", w.message},
-                      {"note", w.note},
-                      {"callHistory", w.callHistory}};
+    out["written"] = countsJson(r.written);
+    out["notWritten"] = countsJson(r.failedRecords);
     out["failed"] = r.failed;
     out["keptAsTemporary"] = r.keptAsTemporary;
+    out["failures"] = nlohmann::json::array();
+    for (const ExportFailure& f : r.failures)
+        out["failures"].push_back({{"category", exportCategoryName(f.category)},
+                                   {"path", f.path.string()},
+                                   {"text", f.text()}});
     out["firstError"] = r.firstFailure ? nlohmann::json(r.firstError()) : nlohmann::json();
     return out;
 }

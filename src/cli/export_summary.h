@@ -13,8 +13,14 @@ namespace marlowen::cli {
 // Messages 0, Notes 0, Call History 0; failed 0`.
 std::string exportSummaryLine(const std::filesystem::path& folder, const ExportResult& result);
 
-// {"exportFolder", "selected", "written": {"photoAndVideo", "contact",
-// "vCard", "message", "note", "callHistory"}, "failed", "keptAsTemporary",
+// The checked records that are not in the export folder, per category:
+// `Not written: Photo&Video 0, Contacts 3 (vCards 3), Messages 0, Notes 0,
+// Call History 0`.
+std::string exportNotWrittenLine(const ExportResult& result);
+
+// {"exportFolder", "selected", "written" and "notWritten": {"photoAndVideo",
+// "contact", "vCard", "message", "note", "callHistory"}, "failed",
+// "keptAsTemporary", "failures": [{"category", "path", "text"}],
 // "firstError" (null when nothing failed)}. Dump with
 // error_handler_t::replace: paths are raw bytes.
 nlohmann::json exportSummaryJson(const std::filesystem::path& folder, int selected,

@@ -82,6 +82,10 @@ void addScanCommand(CLI::App& app, CliContext& ctx) {
         if (opts->json) {
             nlohmann::json out = resultsToJson(*run.results);
             out["device"] = deviceNodeToJson(*run.device);
+            out["problems"] = nlohmann::json::array();
+            for (const DatabaseProblem& p : run.problems)
+                out["problems"].push_back(
+                    {{"category", p.category}, {"database", p.database}, {"reason", p.reason}});
             ctx.out << out.dump(2) << "\n";
         } else {
             ctx.out << "Backup: " << run.device->strDeviceName() << " ("

@@ -43,6 +43,7 @@ ScanRun runScan(const std::string& backupDir, ScanSequence sequence, DeletedReco
     bar.finish();
     run.results->setProgressHandler(nullptr);
     run.error = scanner.lastError();
+    run.problems = scanner.databaseProblems();
     return run;
 }
 
@@ -50,17 +51,23 @@ void addScanChoiceOptions(CLI::App& cmd, ScanChoice& choice) {
     cmd.add_option("BACKUP_DIR", choice.backupDir, "The backup folder")->required();
     cmd.add_flag("--all", choice.all,
                  "Scan every category (photos, messages, calls, notes), not only contacts");
-    cmd.add_flag("--deep", choice.deep,
-                 "Search deleted records with the deep scan (by each database's own schema) "
-                 "instead of the record signatures");
+    auto* deep = cmd.add_flag("--deep", choice.deep,
+                              "Search deleted records with the deep scan, by each database's own "
+                              "schema (the default)");
+    cmd.add_flag("--signatures", choice.signatures,
+                 "Search deleted records with the record signatures instead of the deep scan "
+                 "(these also list some live contacts as deleted)")
+        ->excludes(deep);
     addPasswordOption(cmd, choice.password);
 }
 
 bool runChosenScan(const ScanChoice& choice, CliContext& ctx, ScanRun& run) {
     run = runScan(choice.backupDir, choice.all ? ScanSequence::Full : ScanSequence::Contacts,
-                  choice.deep ? DeletedRecordSearch::Deep : DeletedRecordSearch::Signatures, ctx,
-                  choice.password);
+                  choice.signatures ? DeletedRecordSearch::Signatures : DeletedRecordSearch::Deep,
+                  ctx, choice.password);
     if (run.locked) return false;
+    for (const DatabaseProblem& p : run.problems)
+        ctx.err << p.category << " (" << p.database << "): " << p.reason << "\n";
     if (run.results && run.error.empty()) return true;
     ctx.err << "marlowen-cli: " << run.error << "\n";
     ctx.exitCode = run.results ? 1 : 2;

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/backup_password.h"
 #include "cli/cli_app.h"
@@ -26,6 +27,8 @@ struct ScanRun {
     // Set when an encrypted backup did not unlock; the reason is already
     // on ctx.err and ctx.exitCode is set.
     bool locked = false;
+    // The category databases that could not be read.
+    std::vector<DatabaseProblem> problems;
 };
 
 // Runs the scan; draws a progress bar on ctx.err when it is a terminal. An
@@ -37,14 +40,19 @@ ScanRun runScan(const std::string& backupDir, ScanSequence sequence, DeletedReco
 struct ScanChoice {
     std::string backupDir;
     bool all = false;
+    // --deep is the default and is kept as an accepted no-op; --signatures
+    // chooses the record-signature carvers instead.
     bool deep = false;
+    bool signatures = false;
     PasswordChoice password;
 };
 
-// Adds BACKUP_DIR, --all, --deep and --password-file to `cmd`.
+// Adds BACKUP_DIR, --all, --deep, --signatures and --password-file to `cmd`.
 void addScanChoiceOptions(CLI::App& cmd, ScanChoice& choice);
 
-// Runs the chosen scan into `run`. When nothing could be read it says why
+// Runs the chosen scan into `run` and prints each database problem as one
+// line on ctx.err ("Contacts (AddressBook.sqlitedb): <reason>"). When
+// nothing could be read it says why
 // on ctx.err, sets the exit code (2: not a backup folder; 1: encrypted or
 // unreadable; 3: the password does not open it, or a part of its
 // encryption is missing) and answers false.

@@ -37,12 +37,10 @@ QString DialogPrompter::chooseFolder(QWidget* parent, const QString& directory) 
     return QFileDialog::getExistingDirectory(parent, QString(), directory);
 }
 
-void DialogPrompter::revealFolder(const QString& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+bool DialogPrompter::revealFolder(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-void DialogPrompter::openPage(const QUrl& url) { QDesktopServices::openUrl(url); }
-
-void DialogPrompter::terminate() { QApplication::quit(); }
+bool DialogPrompter::openPage(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
 }  // namespace marlowen::gui

@@ -1,7 +1,8 @@
-// Everything that waits for the user or leaves the program: alerts, the
-// save and folder dialogs, opening pages and folders, and quitting. The
-// controllers ask through this interface only, so tests answer without a
-// blocking dialog.
+// Everything that waits for the user or hands work to the desktop: alerts,
+// the save and folder dialogs, opening pages and folders. The controllers
+// ask through this interface only, so tests answer without a blocking
+// dialog. Quitting is not here: it is the program's own close path, and the
+// tests run it for real.
 #pragma once
 
 #include <QString>
@@ -24,10 +25,10 @@ public:
                                    const QString& proposedName) = 0;
     // An existing folder; "" when cancelled.
     virtual QString chooseFolder(QWidget* parent, const QString& directory) = 0;
-    // Shows a folder in the file viewer.
-    virtual void revealFolder(const QString& path) = 0;
-    virtual void openPage(const QUrl& url) = 0;
-    virtual void terminate() = 0;
+    // Shows a folder in the file viewer; false when no viewer could be started.
+    virtual bool revealFolder(const QString& path) = 0;
+    // Opens a page or file in its viewer; false when none could be started.
+    virtual bool openPage(const QUrl& url) = 0;
 };
 
 // The real dialogs of the platform.
@@ -38,9 +39,8 @@ public:
     QString saveFolderPath(QWidget* parent, const QString& directory,
                            const QString& proposedName) override;
     QString chooseFolder(QWidget* parent, const QString& directory) override;
-    void revealFolder(const QString& path) override;
-    void openPage(const QUrl& url) override;
-    void terminate() override;
+    bool revealFolder(const QString& path) override;
+    bool openPage(const QUrl& url) override;
 };
 
 }  // namespace marlowen::gui

@@ -1,9 +1,12 @@
 #include "gui/quillon_app_delegate.h"
 
 #include <QApplication>
+#include <QButtonGroup>
+#include <QShortcut>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QThread>
 
@@ -87,6 +90,39 @@ QuillonAppDelegate::QuillonAppDelegate(Prompter& prompter, std::string backupRoo
     ui_->diskTableView->setColumnWidth(5, 55);
     connect(ui_->diskTableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { tableViewSelectionDidChange(); });
+    // Tab leaves the table for the controls below it instead of walking its cells.
+    ui_->diskTableView->setTabKeyNavigation(false);
+    connect(ui_->diskTableView, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (!index.isValid()) return;
+        ui_->diskTableView->selectRow(index.row());
+        actScanIOSBackupFile();
+    });
+    // Return starts the scan of the selected backup from anywhere on the
+    // backup page, unless another push button has the focus (it is pressed).
+    ui_->button->setDefault(true);
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
+        auto* shortcut = new QShortcut(key, ui_->backupPage, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this] {
+            auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+            if (focused && focused != ui_->button) {
+                focused->click();
+                return;
+            }
+            // The keyboard's current row counts as picked when nothing is
+            // selected (a click into the list's empty part clears the selection).
+            QTableView* table = ui_->diskTableView;
+            if (!table->selectionModel()->hasSelection() && table->currentIndex().isValid())
+                table->selectRow(table->currentIndex().row());
+            if (ui_->button->isEnabled()) actScanIOSBackupFile();
+        });
+    }
+    // One way of finding deleted records at a time: the deep scan, or the
+    // classic signature carvers.
+    auto* searchChoice = new QButtonGroup(this);
+    searchChoice->setExclusive(true);
+    searchChoice->addButton(ui_->deepScanBtn);
+    searchChoice->addButton(ui_->classicScanBtn);
+    ui_->deepScanBtn->setChecked(true);
 
     leadWindow_ = new QDialog(window_.get());
     welcomeUi_->setupUi(leadWindow_);
@@ -97,6 +133,8 @@ QuillonAppDelegate::QuillonAppDelegate(Prompter& prompter, std::string backupRoo
     cryWindow_ = new QDialog(window_.get());
     feedbackUi_->setupUi(cryWindow_);
     cryWindow_->setWindowModality(Qt::WindowModal);
+    keepSheetPlaced(leadWindow_, window_.get());
+    keepSheetPlaced(cryWindow_, window_.get());
 
     connect(ui_->button, &QPushButton::clicked, this, [this] { actScanIOSBackupFile(); });
     connect(ui_->helpBtn, &QPushButton::clicked, this, [this] { ClickHelp(); });
@@ -104,6 +142,12 @@ QuillonAppDelegate::QuillonAppDelegate(Prompter& prompter, std::string backupRoo
     connect(ui_->actionAbout, &QAction::triggered, this, [this] { ClickAbout(); });
     connect(ui_->actionHomePage, &QAction::triggered, this, [this] { ClickHomePage(); });
     connect(ui_->actionHelp, &QAction::triggered, this, [this] { ClickHelp(); });
+    connect(ui_->actionChooseFolder, &QAction::triggered, this, [this] {
+        if (ui_->backupPage->isVisible()) actChooseFolder();
+    });
+    // The same path as the window's close button: feedback sheet or confirmation.
+    connect(ui_->actionQuit, &QAction::triggered, window_.get(), &QWidget::close);
+    connect(ui_->actionShowLog, &QAction::triggered, this, [this] { showLogFile(); });
     connect(welcomeUi_->startBtn, &QPushButton::clicked, this, [this] { ClickStart(); });
     connect(welcomeUi_->learnmoreBtn, &QLabel::linkActivated, this, [this] { ClickLearnMore(); });
     connect(aboutUi_->homeBtn, &QPushButton::clicked, this, [this] { ClickHomePage(); });
@@ -208,6 +252,18 @@ void QuillonAppDelegate::ClickAbout() {
     if (aboutWindow_ && !aboutWindow_->isVisible()) aboutWindow_->show();
 }
 
+void QuillonAppDelegate::showLogFile() {
+    if (logFilePath_.isEmpty() || !QFileInfo::exists(logFilePath_)) {
+        prompter_.alert(window_.get(), tr("There is no log file yet."), tr("Ok"), QString(),
+                        logFilePath_.isEmpty() ? tr("This session writes its log to the terminal only.")
+                                               : tr("It will be written to %1.").arg(logFilePath_));
+        return;
+    }
+    if (!prompter_.openPage(QUrl::fromLocalFile(logFilePath_)))
+        prompter_.alert(window_.get(), tr("The log file could not be opened in a viewer."), tr("Ok"),
+                        QString(), tr("It is %1.").arg(logFilePath_));
+}
+
 void QuillonAppDelegate::ClickHomePage() { prompter_.openPage(kHomePage); }
 void QuillonAppDelegate::ClickHelp() { prompter_.openPage(kHelpPage); }
 void QuillonAppDelegate::ClickLearnMore() { prompter_.openPage(kLearnMorePage); }
@@ -216,9 +272,17 @@ void QuillonAppDelegate::Cancel() {
     if (cryWindow_) cryWindow_->close();
 }
 
-void QuillonAppDelegate::Exit() {
+void QuillonAppDelegate::Exit() { quitApplication(); }
+
+void QuillonAppDelegate::quitApplication() {
+    // Set before anything closes: Qt's quit asks every window to close, and
+    // the main window's close handler lets it go only once this is set.
+    if (!quitting_) emit quitStarted();
+    quitting_ = true;
+    emailTimer_.stop();
     if (cryWindow_) cryWindow_->close();
-    prompter_.terminate();
+    window_->close();
+    QCoreApplication::quit();
 }
 
 void QuillonAppDelegate::Sender() {
@@ -248,18 +312,21 @@ void QuillonAppDelegate::SendEmialTimer_hander() { endFeedbackSheetAndQuit(); }
 
 void QuillonAppDelegate::endFeedbackSheetAndQuit() {
     emailTimer_.stop();
-    if (quitRequested_) return;
-    quitRequested_ = true;
-    if (cryWindow_) cryWindow_->close();
-    prompter_.terminate();
+    if (quitting_) return;
+    quitApplication();
 }
 
 bool QuillonAppDelegate::windowShouldClose() {
+    if (quitting_) return true;
     if (bFeedBack_) {
-        if (prompter_.alert(window_.get(), tr("Are you sure you want to Exit ?"), tr(" Exit "),
-                            tr("Cancel"), QString()))
-            prompter_.terminate();
-        return false;
+        if (!prompter_.alert(window_.get(), tr("Are you sure you want to Exit ?"), tr(" Exit "),
+                             tr("Cancel"), QString()))
+            return false;
+        quitting_ = true;
+        emit quitStarted();
+        // The window closes on return; the loop ends after it.
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        return true;
     }
     feedbackUi_->senderIndicator->hide();
     feedbackUi_->suggestionView->showPlaceholder(ZNFeedBackView::sheetPlaceholder());
@@ -321,6 +388,12 @@ void QuillonAppDelegate::showResultView() {
         ui_->contentLayout->insertWidget(0, resultViewController_, 1);
         scan_.setFinishTarget([rv = resultViewController_] { rv->intake().ScanThreadFinish(); });
         resultViewController_->setScanErrorSource([this] { return scan_.lastError(); });
+        resultViewController_->setScanProblemsSource([this] {
+            std::vector<std::string> lines;
+            for (const DatabaseProblem& p : scan_.databaseProblems())
+                lines.push_back(p.category + " (" + p.database + "): " + p.reason);
+            return lines;
+        });
         connect(resultViewController_, &ZNResultViewController::wentHome, this, [this] {
             setFixedWindowSize(849, 560);
             showMainView();
@@ -342,7 +415,7 @@ void QuillonAppDelegate::actScanIOSBackupFile() {
     const bool all = ui_->scanAllBtn->isChecked();
     resultViewController_->showView(ui_->contentView, *node, all);
     const DeletedRecordSearch search =
-        ui_->deepScanBtn->isChecked() ? DeletedRecordSearch::Deep : DeletedRecordSearch::Signatures;
+        ui_->classicScanBtn->isChecked() ? DeletedRecordSearch::Signatures : DeletedRecordSearch::Deep;
     scan_.ScanIOSBackFile(
         ScanTarget{node->backUpFilePath(), node->strIOSVersion(), node->bEncrypted()},
         all ? ScanSequence::Full : ScanSequence::Contacts, search);

@@ -69,6 +69,10 @@ public:
     void ClickStart();
     void Cancel();
     void Exit();
+    // Ends the program: closes the sheets and the main window without asking
+    // again, then leaves the event loop (exec() returns 0).
+    void quitApplication();
+    bool isQuitting() const { return quitting_; }
     // Feedback sheet: Send shows the indicator, arms the 10-second safety
     // timer and sends the suggestion on a thread of its own. The end of the
     // send or the first tick of the timer, whichever comes first, ends the
@@ -78,6 +82,9 @@ public:
     void sendEmailHandle(const SmtpConfig& config, const std::string& suggestion);
     void SendEmialTimer_hander();
     void actScanIOSBackupFile();
+    // Opens the diagnostic log file of this session (Help menu).
+    void showLogFile();
+    void setLogFilePath(const QString& path) { logFilePath_ = path; }
     // Lists the backups of another root.
     void actChooseFolder();
 
@@ -95,6 +102,12 @@ public:
     void showIphoneDisk();
 
     ZNMainWindow* window() const { return window_.get(); }
+
+signals:
+    // The program began to quit (once per run).
+    void quitStarted();
+
+public:
     Ui::MainWindow& ui() { return *ui_; }
     ZNIOSDeviceController& deviceController() { return deviceController_; }
     DeviceTableModel* deviceModel() const { return deviceModel_; }
@@ -114,7 +127,7 @@ public:
 private:
     void awakeFromNib();
     void setFixedWindowSize(int width, int height);
-    // Ends and closes the feedback sheet and quits, once.
+    // Ends the feedback sheet and quits, once.
     void endFeedbackSheetAndQuit();
 
     Prompter& prompter_;
@@ -138,7 +151,8 @@ private:
     bool bFeedBack_ = false;
     QTimer emailTimer_;
     std::thread emailThread_;
-    bool quitRequested_ = false;
+    bool quitting_ = false;
+    QString logFilePath_;
 };
 
 }  // namespace marlowen::gui

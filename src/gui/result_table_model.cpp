@@ -2,6 +2,12 @@
 
 namespace marlowen::gui {
 
+QString withoutLeadingBlanks(const QString& text) {
+    qsizetype start = 0;
+    while (start < text.size() && text.at(start).isSpace()) ++start;
+    return start == 0 ? text : text.mid(start);
+}
+
 int ResultTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : displayCount();
 }
@@ -22,7 +28,9 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
         if (checkColumn) return {};
-        return text(row, index.column());
+        // Stored names begin with a blank where the first name part is
+        // empty; the stored value stays as it is for the exports.
+        return withoutLeadingBlanks(text(row, index.column()));
     case Qt::ForegroundRole:
         if (isDeleted(row)) return deletedColour();
         return {};

@@ -16,6 +16,9 @@ namespace marlowen::gui {
 
 inline constexpr const char* kCheckColumn = "bSelected";
 
+// `text` without the blanks it begins with.
+QString withoutLeadingBlanks(const QString& text);
+
 class ResultTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:

@@ -8,14 +8,13 @@
 #include <QVBoxLayout>
 
 #include "core/export/export_folder.h"
+#include "gui/export_report.h"
 #include "gui/prompter.h"
 #include "gui/result_view_style.h"
 #include "gui/sheet_placement.h"
 #include "gui/zn_result_view_controller.h"
 
 namespace marlowen::gui {
-
-
 
 void ZNResultViewController::actRecovery() {
     if (isExporting()) return;
@@ -64,6 +63,7 @@ void ZNResultViewController::showSaveWindow() {
         l->addLayout(row);
         saveWindow_->setFixedSize(420, 100);
         saveWindow_->setWindowModality(Qt::WindowModal);
+        keepSheetPlaced(saveWindow_, window());
     }
     placeSheet(saveWindow_, window());
     saveWindow_->open();
@@ -86,12 +86,9 @@ void ZNResultViewController::saveProgressorHanderToMainThreadHandle(const Export
     saveProgressor_->setValue(0);
     savepercentlab_->setText(percentText(0));
     intake_.recovredFilesNum = 0;
-    prompter_.revealFolder(recoverPath_);
-    if (result.failed > 0) {
-        prompter_.alert(window(),
-                        tr("%1 files could not be written.").arg(result.failed),
-                        tr("Ok"), QString(), QString::fromStdString(result.firstError()));
-    }
+    const bool opened = prompter_.revealFolder(recoverPath_);
+    const ExportReport report = exportReport(result, opened, recoverPath_);
+    prompter_.alert(window(), report.message, tr("Ok"), QString(), report.details);
     emit exportEnded(result.failed);
 }
 

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <QVideoWidget>
 
+#include "gui/result_table_model.h"
 #include "gui/result_view_style.h"
 #include "gui/zn_controls.h"
 #include "gui/zn_result_view_controller.h"
@@ -59,20 +60,32 @@ QWidget* ZNResultViewController::buildPhotoPreview() {
     player_ = new QMediaPlayer(this);
     player_->setVideoOutput(movView_);
     // A file that does not open as a movie is shown by its file icon.
-    connect(player_, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error error) {
-        if (error != QMediaPlayer::NoError) showMovieIcon();
-    });
+    connect(player_, &QMediaPlayer::errorOccurred, this,
+            [this](QMediaPlayer::Error error, const QString& why) {
+                if (error == QMediaPlayer::NoError) return;
+                showMovieIcon(error == QMediaPlayer::FormatError
+                                  ? tr("its format or codec is not known here")
+                                  : (why.isEmpty() ? tr("it does not open") : why));
+            });
     // A file that opens but holds no picture to play is no movie either.
     connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
-        if (status == QMediaPlayer::InvalidMedia ||
-            ((status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia) &&
-             !player_->hasVideo()))
-            showMovieIcon();
+        if (status == QMediaPlayer::InvalidMedia)
+            showMovieIcon(tr("its format or codec is not known here"));
+        else if ((status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia) &&
+                 !player_->hasVideo())
+            showMovieIcon(tr("it holds no video track"));
     });
     hl->addWidget(imageView_);
     hl->addWidget(movView_);
     imageView_->hide();
     movView_->hide();
+    movieNote_ = new QLabel;
+    movieNote_->setObjectName(QStringLiteral("movieNotelab"));
+    movieNote_->setFont(lucida(11));
+    movieNote_->setWordWrap(true);
+    movieNote_->setAlignment(Qt::AlignCenter);
+    movieNote_->hide();
+    hl->addWidget(movieNote_);
     l->addWidget(holder, 1);
     addPreviewLabel(l, "imageFileNamelab");
     addPreviewLabel(l, "imageFileSizelab");
@@ -118,7 +131,8 @@ QWidget* ZNResultViewController::buildCallPreview() {
 
 void ZNResultViewController::showPreview(ResultCategory c, int row) {
     auto set = [this](const char* label, const char* format, const std::string& value) {
-        if (QLabel* l = previewLabel(label)) l->setText(tr(format).replace(QLatin1String("%@"), qs(value)));
+        if (QLabel* l = previewLabel(label))
+            l->setText(tr(format).replace(QLatin1String("%@"), withoutLeadingBlanks(qs(value))));
     };
     auto text = [this](const char* view, const std::string& value) {
         auto* v = findChild<ZNTextView*>(QString::fromLatin1(view));
@@ -129,6 +143,8 @@ void ZNResultViewController::showPreview(ResultCategory c, int row) {
     case ResultCategory::PhotoAndVideo: {
         const auto node = photoController->nodeAt(row);
         if (!node) return;
+        movieNote_->clear();
+        movieNote_->hide();
         if (node->bmov()) {
             imageView_->hide();
             movView_->show();
@@ -203,7 +219,9 @@ void ZNResultViewController::showPreview(ResultCategory c, int row) {
     }
 }
 
-void ZNResultViewController::showMovieIcon() {
+void ZNResultViewController::showMovieIcon(const QString& why) {
+    movieNote_->setText(tr("This movie cannot be played here: %1.").arg(why));
+    movieNote_->show();
     player_->stop();
     movView_->hide();
     imageView_->show();

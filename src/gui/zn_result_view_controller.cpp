@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QMediaPlayer>
 #include <QVideoWidget>
 #include <QThread>
@@ -44,6 +45,12 @@ struct ZNResultViewController::Page {
     ResultTableView* table = nullptr;
     ResultTableModel* model = nullptr;
     ZNButton* button = nullptr;
+    QWidget* preview = nullptr;
+    // "This record was deleted", above the preview of a deleted record.
+    QLabel* deletedNote = nullptr;
+    // The column the list was last sorted by ("" for scan order) and how.
+    QString sortColumn;
+    bool sortAscending = true;
     QString plainImage;
     QString onImage;
     QString shownImage;
@@ -93,6 +100,8 @@ ZNResultViewController::ZNResultViewController(NotificationCenter& nc, Prompter&
     connect(ui_->noteBtn, &QPushButton::clicked, this, [this] { actNote(); });
     connect(ui_->callBtn, &QPushButton::clicked, this, [this] { actCallHistory(); });
     connect(ui_->checkBtn, &QCheckBox::clicked, this, [this] { actCheck(); });
+    connect(ui_->selectAllBtn, &QPushButton::clicked, this, [this] { checkAllShown(true); });
+    connect(ui_->selectNoneBtn, &QPushButton::clicked, this, [this] { checkAllShown(false); });
     connect(ui_->homeBtn, &QPushButton::clicked, this, [this] { actHome(); });
     connect(ui_->saveBtn, &QPushButton::clicked, this, [this] { actRecovery(); });
     connect(ui_->supprotBtn, &QPushButton::clicked, this, [this] { clickSupport(); });
@@ -354,10 +363,20 @@ void ZNResultViewController::buildCategoryViews() {
         pg.table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
         pg.table->setColumnWidth(0, 28);
         row->addWidget(pg.table, 1);
+        pg.table->setEmptyText(tr("No records found"));
         QWidget* preview = (this->*s.preview)();
         preview->setParent(pg.view);
         preview->setFixedWidth(250);
         row->addWidget(preview);
+        pg.preview = preview;
+        pg.deletedNote = new QLabel(tr("This record was deleted."), preview);
+        pg.deletedNote->setObjectName(QString::fromLatin1(s.base) + QStringLiteral("DeletedNote"));
+        pg.deletedNote->setFont(lucida(11, true));
+        QPalette deletedLook = pg.deletedNote->palette();
+        deletedLook.setColor(QPalette::WindowText, ResultTableModel::deletedColour());
+        pg.deletedNote->setPalette(deletedLook);
+        pg.deletedNote->hide();
+        static_cast<QBoxLayout*>(preview->layout())->insertWidget(0, pg.deletedNote);
         custom->addWidget(pg.view);
         pg.view->hide();
 
@@ -420,9 +439,19 @@ void ZNResultViewController::showView(QWidget* parent, const ZNIOSDeviceNode& no
 
     ui_->checkBtn->setChecked(false);
     ui_->checkBtn->hide();
+    ui_->selectAllBtn->hide();
+    ui_->selectNoneBtn->hide();
     ui_->selecteFilelab->hide();
+    ui_->problemslab->clear();
+    ui_->problemslab->hide();
 
     intake_.showView();
+    // Nothing of an earlier scan stays on show.
+    for (Page& pg : pages_) {
+        pg.sortColumn.clear();
+        pg.table->horizontalHeader()->setSortIndicatorShown(false);
+        clearPreview(pg);
+    }
 
     ui_->saveBtn->setEnabled(false);
     ui_->homeBtn->setEnabled(false);
@@ -499,6 +528,9 @@ void ZNResultViewController::ScanFinishOnMainThread() {
 
     // A reader that found nothing posts no progress; show what was listed.
     refreshCountLabels(CategoryCounts::of(intake_));
+    showScanProblems();
+    ui_->selectAllBtn->show();
+    ui_->selectNoneBtn->show();
     actContact();
 
     const std::string error = scanError_ ? scanError_() : std::string();
@@ -514,6 +546,46 @@ void ZNResultViewController::ScanFinishOnMainThread() {
                            "to start again."),
                         tr("Ok"), QString(), QString());
     });
+}
+
+void ZNResultViewController::showScanProblems() {
+    const std::vector<std::string> lines = scanProblems_ ? scanProblems_() : std::vector<std::string>();
+    QStringList shown;
+    for (const std::string& line : lines) shown.append(qs(line).toHtmlEscaped());
+    ui_->problemslab->setTextFormat(Qt::RichText);
+    ui_->problemslab->setText(
+        shown.isEmpty() ? QString()
+                        : QStringLiteral("<span style=\"color: rgb(217,81,30)\">%1</span><br>%2")
+                              .arg(tr("Not everything in this backup could be read:").toHtmlEscaped(),
+                                   shown.join(QStringLiteral("<br>"))));
+    ui_->problemslab->setVisible(!shown.isEmpty());
+}
+
+void ZNResultViewController::clearPreview(Page& pg) {
+    if (!pg.preview) return;
+    for (QLabel* label : pg.preview->findChildren<QLabel*>()) {
+        if (label == pg.deletedNote || label == imageView_) continue;
+        label->clear();
+    }
+    for (ZNTextView* text : pg.preview->findChildren<ZNTextView*>()) text->setString(QString());
+    pg.deletedNote->hide();
+    if (pg.category == ResultCategory::PhotoAndVideo) {
+        player_->stop();
+        player_->setSource(QUrl());
+        imageView_->clear();
+        imageView_->hide();
+        movView_->hide();
+        movieNote_->hide();
+    }
+}
+
+void ZNResultViewController::checkAllShown(bool on) {
+    if (!currentTableView_) return;
+    auto* model = static_cast<ResultTableModel*>(currentTableView_->model());
+    for (int row = 0; row < model->rowCount(); ++row)
+        if (model->setChecked(row, on)) intake_.selectedFilesNum += on ? 1 : -1;
+    model->checksChanged();
+    updateSelectionText();
 }
 
 void ZNResultViewController::fillDisplayList(ResultCategory c, bool deletedOnly) {
@@ -538,6 +610,34 @@ void ZNResultViewController::fillDisplayList(ResultCategory c, bool deletedOnly)
                                                           : intake_.callHistoryArray());
         break;
     }
+    // The last sort holds for every fill, with or without the filter.
+    Page& pg = page(c);
+    if (!pg.sortColumn.isEmpty()) sortDisplayList(pg);
+    fitColumns(pg);
+}
+
+void ZNResultViewController::fitColumns(Page& pg) {
+    // Dates and durations are short and fixed in form: give them the room of
+    // their longest value so they are never cut.
+    for (const char* id : {"messageDate", "callDate", "callType", "callDuration", "noteDate"}) {
+        const int column = pg.model->columnOf(QString::fromLatin1(id));
+        if (column < 0) continue;
+        pg.table->resizeColumnToContents(column);
+        const int header = pg.table->horizontalHeader()->sectionSizeHint(column);
+        pg.table->setColumnWidth(column, std::max(pg.table->columnWidth(column), header));
+    }
+    // The name gives up room first (it is cut with an ellipsis and shown
+    // whole in the preview), so the last column stays in sight.
+    const int name = pg.model->columnOf(QStringLiteral("Name"));
+    const int last = pg.model->columnCount() - 1;
+    if (name < 0 || name == last) return;
+    int others = 0;
+    for (int column = 0; column < last; ++column)
+        if (column != name) others += pg.table->columnWidth(column);
+    others += std::max(pg.table->contentWidth(last), pg.table->horizontalHeader()->sectionSizeHint(last)) +
+              pg.table->verticalScrollBar()->sizeHint().width();
+    const int room = pg.table->width() - 2 * pg.table->frameWidth() - others;
+    pg.table->setColumnWidth(name, std::clamp(room, 56, std::max(56, pg.table->columnWidth(name))));
 }
 
 void ZNResultViewController::showCategory(ResultCategory c) {
@@ -553,14 +653,21 @@ void ZNResultViewController::showCategory(ResultCategory c) {
     ui_->scanproView->hide();
     for (Page& pg : pages_) pg.view->setVisible(pg.category == c);
     fillDisplayList(c, false);
-    if (currentTableView_->model()->rowCount() > 0) currentTableView_->selectOnlyRow(0);
+    selectFirstRow(page(c));
+}
+
+void ZNResultViewController::selectFirstRow(Page& pg) {
+    pg.table->clearSelection();
+    if (pg.table->model()->rowCount() > 0)
+        pg.table->selectOnlyRow(0);
+    else
+        clearPreview(pg);
 }
 
 void ZNResultViewController::actCheck() {
     if (currentCategory_ == ResultCategory::PhotoAndVideo) return;
     fillDisplayList(currentCategory_, ui_->checkBtn->isChecked());
-    currentTableView_->clearSelection();
-    if (currentTableView_->model()->rowCount() > 0) currentTableView_->selectOnlyRow(0);
+    selectFirstRow(page(currentCategory_));
 }
 
 void ZNResultViewController::releaseUIMemory() {
@@ -621,63 +728,98 @@ void ZNResultViewController::tableViewSelectionDidChange(ResultTableView* table)
     const int row = table->shownRow();
     if (row < 0) return;
     showPreview(currentCategory_, row);
+    Page& pg = page(currentCategory_);
+    pg.deletedNote->setVisible(pg.model->isDeleted(row));
 }
 
 void ZNResultViewController::tableView(ResultTableView* table, int clickedColumn) {
     auto* model = static_cast<ResultTableModel*>(table->model());
     const QString id = model->columnIdentifier(clickedColumn);
     if (id == QLatin1String(kCheckColumn) || id.isEmpty()) return;
-    const bool isName = id == QLatin1String("Name");
+    Page* pg = nullptr;
+    for (Page& candidate : pages_)
+        if (candidate.table == table) pg = &candidate;
+    if (!pg) return;
 
-    if (table == page(ResultCategory::PhotoAndVideo).table) {
-        auto list = photoController->displayList();
-        if (isName) {
-            SortFlags::name = !SortFlags::name;
-            sortDisplayList(list, SortFlags::name, [](const auto& a, const auto& b) {
+    // Which order a heading stands for, and the shared direction flag that
+    // the click turns over. Contacts and messages sort by name whatever
+    // heading is clicked, calls by name or else by date; notes do not sort.
+    const QString name = QStringLiteral("Name");
+    QString key;
+    bool* flag = nullptr;
+    switch (pg->category) {
+    case ResultCategory::PhotoAndVideo:
+        if (id == name) {
+            key = name;
+            flag = &SortFlags::name;
+        } else if (id == QLatin1String("Size")) {
+            key = id;
+            flag = &SortFlags::size;
+        }
+        break;
+    case ResultCategory::Contact:
+    case ResultCategory::Message:
+        key = name;
+        flag = &SortFlags::name;
+        break;
+    case ResultCategory::CallHistory:
+        key = id == name ? name : QStringLiteral("callDate");
+        flag = id == name ? &SortFlags::name : &SortFlags::date;
+        break;
+    case ResultCategory::Note:
+        break;
+    }
+    if (!flag) return;
+    *flag = !*flag;
+    pg->sortColumn = key;
+    pg->sortAscending = *flag;
+    sortDisplayList(*pg);
+    selectFirstRow(*pg);
+}
+
+void ZNResultViewController::sortDisplayList(Page& pg) {
+    const bool up = pg.sortAscending;
+    const bool byName = pg.sortColumn == QLatin1String("Name");
+    auto resort = [up](auto* model, auto compare) {
+        auto list = model->displayList();
+        marlowen::gui::sortDisplayList(list, up, compare);
+        model->setDisplayList(std::move(list));
+    };
+    switch (pg.category) {
+    case ResultCategory::PhotoAndVideo:
+        if (byName)
+            resort(photoController, [](const auto& a, const auto& b) {
                 return compareValues(fileNameNumber(a.fileNodeName()), fileNameNumber(b.fileNodeName()));
             });
-        } else if (id == QLatin1String("Size")) {
-            SortFlags::size = !SortFlags::size;
-            sortDisplayList(list, SortFlags::size, [](const auto& a, const auto& b) {
+        else
+            resort(photoController, [](const auto& a, const auto& b) {
                 return compareValues(sizeFormString(a.fileNodeSize()), sizeFormString(b.fileNodeSize()));
             });
-        } else {
-            return;
-        }
-        photoController->setDisplayList(std::move(list));
-    } else if (table == page(ResultCategory::Contact).table) {
-        auto list = contactController->displayList();
-        SortFlags::name = !SortFlags::name;
-        sortDisplayList(list, SortFlags::name, [](const auto& a, const auto& b) {
-            return compareNames(a.contactName(), b.contactName());
-        });
-        contactController->setDisplayList(std::move(list));
-    } else if (table == page(ResultCategory::Message).table) {
-        auto list = messageController->displayList();
-        SortFlags::name = !SortFlags::name;
-        sortDisplayList(list, SortFlags::name, [](const auto& a, const auto& b) {
-            return compareNames(a.messageName(), b.messageName());
-        });
-        messageController->setDisplayList(std::move(list));
-    } else if (table == page(ResultCategory::CallHistory).table) {
-        auto list = callHistoryController->displayList();
-        if (isName) {
-            SortFlags::name = !SortFlags::name;
-            sortDisplayList(list, SortFlags::name, [](const auto& a, const auto& b) {
-                return compareNames(a.callName(), b.callName());
-            });
-        } else {
-            SortFlags::date = !SortFlags::date;
-            sortDisplayList(list, SortFlags::date, [](const auto& a, const auto& b) {
+        break;
+    case ResultCategory::Contact:
+        resort(contactController,
+               [](const auto& a, const auto& b) { return compareNames(a.contactName(), b.contactName()); });
+        break;
+    case ResultCategory::Message:
+        resort(messageController,
+               [](const auto& a, const auto& b) { return compareNames(a.messageName(), b.messageName()); });
+        break;
+    case ResultCategory::CallHistory:
+        if (byName)
+            resort(callHistoryController,
+                   [](const auto& a, const auto& b) { return compareNames(a.callName(), b.callName()); });
+        else
+            resort(callHistoryController, [](const auto& a, const auto& b) {
                 return compareValues(callDateInstant(a.callDate()), callDateInstant(b.callDate()));
             });
-        }
-        callHistoryController->setDisplayList(std::move(list));
-    } else {
-        return;  // notes are not sorted
+        break;
+    case ResultCategory::Note:
+        return;
     }
-    table->clearSelection();
-    if (model->rowCount() > 0) table->selectOnlyRow(0);
+    QHeaderView* header = pg.table->horizontalHeader();
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(pg.model->columnOf(pg.sortColumn),
+                             up ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void ZNResultViewController::setFooterLook(ZNButton* button, bool hovered) {

@@ -66,6 +66,11 @@ public:
     void showView(QWidget* parent, const ZNIOSDeviceNode& node, bool allCategories = false);
     // The reason the scan read nothing, shown instead of the finish alert.
     void setScanErrorSource(std::function<std::string()> source) { scanError_ = std::move(source); }
+    // One line per database the scan could not read, and why; shown above
+    // the tables at the finish.
+    void setScanProblemsSource(std::function<std::vector<std::string>()> source) {
+        scanProblems_ = std::move(source);
+    }
 
     // Runs scan-thread work on this object's thread and waits for it.
     void runOnMainThread(const std::function<void()>& work);
@@ -82,6 +87,9 @@ public:
     void actNote() { showCategory(ResultCategory::Note); }
     void actCallHistory() { showCategory(ResultCategory::CallHistory); }
     void actCheck();
+    // Ticks (or unticks) every record on show in the current table: with the
+    // deleted-only filter on, every deleted record of the category.
+    void checkAllShown(bool on);
     void actHome();
     void releaseUIMemory();
     void actRecovery();
@@ -119,6 +127,7 @@ public:
     QLabel* previewLabel(const char* name) const;
     QLabel* imageView() const { return imageView_; }
     QVideoWidget* movView() const { return movView_; }
+    QLabel* movieNote() const { return movieNote_; }
     QMediaPlayer* moviePlayer() const { return player_; }
     QDialog* feedbackWindow() const { return feedbackWindow_; }
     QLineEdit* feedbackEmailVaule() const { return feedbackEmailVaule_; }
@@ -156,13 +165,20 @@ private:
 
     void showCategory(ResultCategory c);
     void fillDisplayList(ResultCategory c, bool deletedOnly);
+    // Orders the page's display list by its sortColumn and shows the header's indicator.
+    void sortDisplayList(Page& pg);
+    void fitColumns(Page& pg);
+    void selectFirstRow(Page& pg);
+    void clearPreview(Page& pg);
+    void showScanProblems();
     void refreshCountLabels(const CategoryCounts& counts);
     void setButtonImage(ResultCategory c, bool highlighted);
     void updateSelectionText();
     void showPreview(ResultCategory c, int row);
     void setFooterLook(ZNButton* button, bool hovered);
-    // The file icon of a movie, shown when the movie does not open.
-    void showMovieIcon();
+    // The file icon of a movie and why it cannot be played, shown when the
+    // movie does not open.
+    void showMovieIcon(const QString& why);
     Page& page(ResultCategory c);
     const Page& page(ResultCategory c) const;
 
@@ -177,6 +193,7 @@ private:
     ResultIntake intake_;
     std::vector<ScopedObserver> hoverObservers_;
     std::function<std::string()> scanError_;
+    std::function<std::vector<std::string>()> scanProblems_;
     std::atomic<bool> detached_{false};
     bool allCategories_ = false;
     std::string backupFolder_;
@@ -188,6 +205,7 @@ private:
     QLabel* imageView_ = nullptr;
     QVideoWidget* movView_ = nullptr;
     QMediaPlayer* player_ = nullptr;
+    QLabel* movieNote_ = nullptr;
 
     QString recoverPath_;
     QPointer<QDialog> saveWindow_;

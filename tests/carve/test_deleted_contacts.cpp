@@ -127,7 +127,8 @@ TEST(DeletedContacts, TheScanCarvesAfterTheLiveReaderAndLeavesTheBackupAsItWas) 
                               [&](const Notification&) { order.push_back("carved"); });
         LogSink previous = setLogSink({});
         ScanController controller(nc);
-        controller.ScanIOSBackUpFilehand({backup.path().string(), "6.1.3", false}, sequence);
+        controller.ScanIOSBackUpFilehand({backup.path().string(), "6.1.3", false}, sequence,
+                                         DeletedRecordSearch::Signatures);
         setLogSink(std::move(previous));
 
         ASSERT_GE(progress.size(), 2u);

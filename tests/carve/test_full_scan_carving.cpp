@@ -35,7 +35,8 @@ TEST(FullScanCarving, TheSampleBackupsDeletedRecordsAreListed) {
     });
     LogSink previous = setLogSink({});
     ScanController controller(nc);
-    controller.ScanIOSBackUpFilehand({sample.folder.string(), "6.1.2", false}, ScanSequence::Full);
+    controller.ScanIOSBackUpFilehand({sample.folder.string(), "6.1.2", false}, ScanSequence::Full,
+                                     DeletedRecordSearch::Signatures);
     setLogSink(std::move(previous));
 
     ASSERT_GE(progress.size(), 8u);

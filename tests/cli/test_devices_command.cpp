@@ -114,6 +114,15 @@ TEST_F(DevicesCommand, NoBackupPrintsTheAlertAndFails) {
     }
 }
 
+TEST_F(DevicesCommand, RootMayBeOneBackupFolder) {
+    const CliRun r = run({"devices", "--root", root / "phone", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto list = nlohmann::json::parse(r.out);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0]["strDeviceName"], "Ann");
+    EXPECT_EQ(list[0]["backUpFilePath"], root / "phone");
+}
+
 TEST_F(DevicesCommand, RootOptionBeatsEnvironmentAndVerboseShowsTheLog) {
     testing::ScratchDir empty;
     ::setenv(kBackupRootEnvironmentVariable, root.path().c_str(), 1);

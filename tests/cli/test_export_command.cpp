@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cctype>
 // marlowen-cli export: scan a backup folder, check its records, export them.
 #include <gtest/gtest.h>
@@ -132,14 +133,61 @@ TEST_F(ExportCommand, DeletedOnlyExportsNoLiveRecord) {
 
 TEST_F(ExportCommand, FailuresAreCountedPrintedAndExitNonZero) {
     writeFile(root / "file", "not a folder");
-    const CliRun r = run({"export", backup.string(), "--to", (root / "file" / "out").string()});
+    const auto out = root / "file" / "out";
+    const CliRun r = run({"export", backup.string(), "--to", out.string()});
     EXPECT_EQ(r.status, 1);
     // 5 folders, 4 text files, 3 vCards.
-    EXPECT_NE(r.out.find("; failed 12\n"), std::string::npos) << r.out;
-    EXPECT_EQ(r.err,
-              "marlowen-cli: 12 item(s) could not be written; the first: Could not create "
-              "the folder \"" +
-                  (root / "file" / "out" / "Photo&Video").string() + "\": Not a directory\n");
+    EXPECT_NE(r.out.find("; failed 12\nNot written: Photo&Video 0, Contacts 3 (vCards 3), "
+                         "Messages 0, Notes 0, Call History 0\n"),
+              std::string::npos)
+        << r.out;
+    // Every failure, one line each, with its file.
+    EXPECT_EQ(r.err.rfind("marlowen-cli: 12 item(s) could not be written:\n  Could not create "
+                          "the folder \"" +
+                              (out / "Photo&Video").string() + "\": Not a directory\n",
+                          0),
+              0u)
+        << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 13);
+    for (const char* card : {"Ann Smith.vcf", ".._.._x.vcf", " Acme.vcf"})
+        EXPECT_NE(r.err.find("\"" + (out / "Contact" / card).string() + "\""), std::string::npos)
+            << card;
+    EXPECT_NE(r.err.find("\"" + (out / "CallHistory").string() + "\""), std::string::npos);
+}
+
+TEST_F(ExportCommand, APartlyUnwritableFolderListsEachFailureAndWritesTheRest) {
+    // A file where the message folder goes (fails for root too) and, when
+    // permissions hold, a read-only contact folder.
+    const auto out = root / "out";
+    std::filesystem::create_directories(out / "Contact");
+    writeFile(out / "Message", "in the way");
+    const bool readOnly = ::geteuid() != 0;
+    if (readOnly)
+        std::filesystem::permissions(out / "Contact", std::filesystem::perms::owner_read |
+                                                          std::filesystem::perms::owner_exec);
+
+    const CliRun r = run({"export", backup.string(), "--to", out.string(), "--all", "--json"});
+    EXPECT_EQ(r.status, 1);
+    // The backup has no message, call or notes database: said on stderr.
+    EXPECT_NE(r.err.find("Messages (sms.db): The database is missing from the backup.\n"),
+              std::string::npos)
+        << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["written"]["contact"], readOnly ? 0 : 3);
+    EXPECT_EQ(j["notWritten"]["vCard"], readOnly ? 3 : 0);
+    EXPECT_EQ(j["notWritten"]["message"], 0);  // none was checked
+    const int failures = readOnly ? 6 : 2;     // + 3 vCards and "Contacts.txt"
+    EXPECT_EQ(j["failed"], failures);
+    ASSERT_EQ(j["failures"].size(), static_cast<std::size_t>(failures));
+    EXPECT_EQ(j["failures"][failures - 2]["category"], "Messages");
+    EXPECT_EQ(j["failures"][failures - 2]["path"], (out / "Message").string());
+    EXPECT_EQ(j["failures"][failures - 1]["path"], (out / "Message" / "TXT.txt").string());
+    if (readOnly) {
+        EXPECT_EQ(j["failures"][0]["category"], "vCards");
+        EXPECT_EQ(j["failures"][0]["path"], (out / "Contact" / "Ann Smith.vcf").string());
+    }
+    EXPECT_TRUE(std::filesystem::exists(out / "CallHistory" / "Call History.txt"));
+    EXPECT_TRUE(std::filesystem::exists(out / "Note" / "Notes.txt"));
 }
 
 TEST_F(ExportCommand, RefusesAnExportFolderInsideTheBackup) {

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <set>
 
 #include "cli_run.h"
 #include "support/backup_folder.h"
+#include "support/database_kind.h"
+#include "support/file_bytes.h"
 #include "support/sample_backup.h"
 #include "support/temp_dir.h"
 
@@ -13,6 +16,7 @@ namespace {
 
 using testing::runCapture;
 using namespace marlowen::fixture;
+namespace fs = std::filesystem;
 
 TEST(ScanCommand, JsonHoldsDeviceRecordsAndCountsKeyedByFieldNames) {
     TempDir tmp;
@@ -64,11 +68,13 @@ TEST(ScanCommand, FolderThatIsNotABackupOrIsEncryptedFailsClearly) {
     EXPECT_EQ(r.out, "");
 }
 
-TEST(ScanCommand, DeepListsTheDeletedRecordsAndNoLiveOne) {
+TEST(ScanCommand, DefaultDeepScanListsTheDeletedRecordsAndNoLiveOne) {
     TempDir tmp;
     const SampleBackup sample = writeSampleBackup(tmp.path() / "root");
-    const auto r = runCapture({"scan", sample.folder.string(), "--all", "--deep", "--json"});
+    const auto r = runCapture({"scan", sample.folder.string(), "--all", "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
+    // --deep is the default, kept as a no-op.
+    EXPECT_EQ(runCapture({"scan", sample.folder.string(), "--all", "--deep", "--json"}).out, r.out);
     const auto json = nlohmann::json::parse(r.out);
     std::set<std::string> deletedNames, liveNames;
     for (const auto& c : json["contacts"])
@@ -85,6 +91,60 @@ TEST(ScanCommand, DeepListsTheDeletedRecordsAndNoLiveOne) {
     EXPECT_EQ(deletedTexts,
               std::set<std::string>(sample.deletedMessages.begin(), sample.deletedMessages.end()));
     EXPECT_EQ(json["counts"]["delCallNum"], static_cast<int>(sample.deletedCalls.size()));
+}
+
+TEST(ScanCommand, SignaturesChoosesTheSignatureCarvers) {
+    TempDir tmp;
+    const SampleBackup sample = writeSampleBackup(tmp.path() / "root");
+    const auto deep = runCapture({"scan", sample.folder.string(), "--json"});
+    const auto signatures = runCapture({"scan", sample.folder.string(), "--signatures", "--json"});
+    ASSERT_EQ(signatures.status, 0) << signatures.err;
+    // Bo's live number "+1 (555) 010-2233": the signatures carve it out of
+    // his live row again and list it as deleted, the deep scan never does.
+    auto deletedPhones = [](const std::string& out) {
+        std::string phones;
+        const auto json = nlohmann::json::parse(out);
+        for (const auto& c : json["contacts"])
+            if (c["bDeleted"].get<bool>()) phones += c["contactPhone"].get<std::string>() + "|";
+        return phones;
+    };
+    EXPECT_EQ(deletedPhones(deep.out).find("010-2233"), std::string::npos);
+    EXPECT_NE(deletedPhones(signatures.out).find("010-2233"), std::string::npos);
+
+    const auto both = runCapture({"scan", sample.folder.string(), "--deep", "--signatures"});
+    EXPECT_NE(both.status, 0);
+    EXPECT_NE(both.err.find("excludes"), std::string::npos) << both.err;
+}
+
+TEST(ScanCommand, DatabaseProblemsGoToStderrAndIntoTheJson) {
+    TempDir tmp;
+    const SampleBackup sample = writeSampleBackup(tmp.path() / "root");
+    const fs::path sms = sample.folder / hashedFileName(DatabaseKind::Messages);
+    ASSERT_TRUE(fs::exists(sms));
+    writeFileBytes(sms, Bytes(2048, 0));
+    fs::remove(sample.folder / hashedFileName(DatabaseKind::Notes));
+
+    auto r = runCapture({"scan", sample.folder.string(), "--all"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err,
+              "Messages (sms.db): The file is not an SQLite database (its header does not begin "
+              "with \"SQLite format 3\").\n"
+              "Notes (notes.sqlite): The database is missing from the backup.\n");
+
+    r = runCapture({"scan", sample.folder.string(), "--all", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto json = nlohmann::json::parse(r.out);
+    ASSERT_EQ(json["problems"].size(), 2u);
+    EXPECT_EQ(json["problems"][1],
+              (nlohmann::json{{"category", "Notes"},
+                              {"database", "notes.sqlite"},
+                              {"reason", "The database is missing from the backup."}}));
+    EXPECT_GT(json["counts"]["contactNum"], 0);
+
+    // The contacts-only scan checks the address book alone.
+    r = runCapture({"scan", sample.folder.string(), "--json"});
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(nlohmann::json::parse(r.out)["problems"].empty());
 }
 
 }  // namespace

@@ -61,6 +61,46 @@ TEST(Enumeration, RootWithoutBackupsGivesEmptyList) {
     }
 }
 
+TEST(Enumeration, AFolderThatIsABackupListsAsThatOneBackup) {
+    testing::ScratchDir root;
+    const std::string phone = testing::writeInfoBackup(root.path(), "phone", {});
+    const std::string tablet = testing::writeManifestBackup(root.path(), "tablet", {}, false);
+    // Its hashed subfolders are not backups, even when one looks like one.
+    testing::writeInfoBackup(phone, "31", {});
+    for (const std::string& backup : {phone, tablet}) {
+        ZNIOSDeviceController controller;
+        const BackupListing listing = showIphoneDisk(controller, backup);
+        EXPECT_TRUE(listing.rootIsBackup) << backup;
+        EXPECT_FALSE(listing.listEmpty) << backup;
+        EXPECT_EQ(paths(controller), std::vector<std::string>{backup});
+    }
+    // The folder of backups still lists each.
+    ZNIOSDeviceController controller;
+    const BackupListing listing = showIphoneDisk(controller, root.path());
+    EXPECT_FALSE(listing.rootIsBackup);
+    EXPECT_EQ(controller.count(), 2u);
+
+    // Only a manifest database: recognised, but nothing to show.
+    testing::makeFolder(root / "bare");
+    testing::writeFile(root / "bare/Manifest.db", "");
+    testing::writeFile(root / "bare/other", "");
+    ZNIOSDeviceController bare;
+    const BackupListing bareListing = showIphoneDisk(bare, root / "bare");
+    EXPECT_TRUE(bareListing.rootIsBackup);
+    EXPECT_TRUE(bareListing.listEmpty);
+
+    // A folder named like a marker is no marker; a folder holding neither
+    // backups nor markers lists nothing.
+    testing::makeFolder(root / "neither");
+    testing::makeFolder(root / "neither/Info.plist");
+    testing::writeFile(root / "neither/notes.txt", "");
+    EXPECT_FALSE(looksLikeBackupFolder(root / "neither"));
+    ZNIOSDeviceController neither;
+    const BackupListing neitherListing = showIphoneDisk(neither, root / "neither");
+    EXPECT_FALSE(neitherListing.rootIsBackup);
+    EXPECT_TRUE(neitherListing.listEmpty);
+}
+
 TEST(BackupRoot, UsersFolderElseHomeElseOverride) {
     testing::ScratchDir home;
     const std::string relative = "/Library/Application Support/MobileSync/Backup";

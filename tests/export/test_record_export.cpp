@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -211,6 +212,19 @@ TEST_F(RecordExportTest, AnExportFolderThatCannotBeCreatedIsReported) {
                                   (root / "file" / "export" / "Photo&Video").string() +
                                   "\": Not a directory");
     EXPECT_EQ(r.written.vCard + r.written.contact + r.written.message + r.written.photoAndVideo, 0);
+    // Every failure is listed, each with its path; every checked record is
+    // counted as not written in its category.
+    ASSERT_EQ(r.failures.size(), 12u);
+    EXPECT_EQ(r.failures[0].text(), r.firstError());
+    for (const ExportFailure& f : r.failures)
+        EXPECT_TRUE(f.path.string().starts_with((root / "file" / "export").string())) << f.text();
+    EXPECT_EQ(r.failures[0].category, ExportCategory::PhotoAndVideo);
+    EXPECT_EQ(r.failures[1].path, root / "file" / "export" / "Photo&Video" / "00000001.jpg");
+    EXPECT_EQ(r.failedRecords.photoAndVideo, 1);
+    EXPECT_EQ(r.failedRecords.contact, 2);
+    EXPECT_EQ(r.failedRecords.vCard, 2);
+    EXPECT_EQ(r.failedRecords.message, 1);
+    EXPECT_EQ(r.failedRecords.note + r.failedRecords.callHistory, 0);
     EXPECT_EQ(counter.load(), 4) << "the progress still ends";
     EXPECT_EQ(treeOf(root.path()), (std::set<std::string>{"file", "photo"}));
 }
@@ -235,10 +249,45 @@ TEST_F(RecordExportTest, AFailingCategoryDoesNotStopTheOthers) {
     EXPECT_EQ(r.written.photoAndVideo, 1);
     EXPECT_EQ(r.written.message, 1);
     EXPECT_EQ(r.written.callHistory, 1);
+    EXPECT_EQ(r.failedRecords.contact, 2);
+    EXPECT_EQ(r.failedRecords.vCard, 2);
+    EXPECT_EQ(r.failedRecords.photoAndVideo + r.failedRecords.message + r.failedRecords.callHistory,
+              0);
+    ASSERT_EQ(r.failures.size(), 4u);
+    EXPECT_EQ(r.failures[0].category, ExportCategory::Contact);
+    EXPECT_EQ(r.failures[1].category, ExportCategory::VCard);
+    EXPECT_EQ(r.failures[1].path, exportFolder() / "Contact" / "Ann.vcf");
+    EXPECT_EQ(r.failures[2].path, exportFolder() / "Contact" / "Bob.vcf");
+    EXPECT_EQ(r.failures[3].step, ExportStep::WriteText);
+    EXPECT_EQ(r.failures[3].category, ExportCategory::Contact);
     EXPECT_EQ(readFile(exportFolder() / "Contact"), "in the way");
     EXPECT_TRUE(std::filesystem::exists(exportFolder() / "Message/Messages.txt"));
     EXPECT_TRUE(std::filesystem::exists(exportFolder() / "CallHistory/Call History.txt"));
     EXPECT_EQ(counter.load(), 5);
+}
+
+TEST_F(RecordExportTest, EachCategoryCountsWhatItWroteAndWhatItLost) {
+    std::filesystem::create_directories(exportFolder());
+    writeFile(exportFolder() / "Note", "in the way");
+    lists.addContact("Ann");
+    lists.addNote("n1");
+    lists.addNote("n2");
+    lists.addNote("not checked", false);
+    lists.addCall("555");
+    const ExportResult r = run();
+    ASSERT_EQ(r.failures.size(), 2u);
+    EXPECT_EQ(r.failures[0].step, ExportStep::CreateFolder);
+    EXPECT_EQ(r.failures[1].step, ExportStep::WriteText);
+    EXPECT_EQ(r.failures[1].path, exportFolder() / "Note" / "TXT.txt");
+    const std::map<ExportCategory, std::pair<int, int>> expected = {
+        {ExportCategory::PhotoAndVideo, {0, 0}}, {ExportCategory::Contact, {1, 0}},
+        {ExportCategory::VCard, {1, 0}},         {ExportCategory::Message, {0, 0}},
+        {ExportCategory::Note, {0, 2}},          {ExportCategory::CallHistory, {1, 0}}};
+    for (const auto& [category, counts] : expected) {
+        EXPECT_EQ(r.written.of(category), counts.first) << exportCategoryName(category);
+        EXPECT_EQ(r.failedRecords.of(category), counts.second) << exportCategoryName(category);
+    }
+    for (const ExportFailure& f : r.failures) EXPECT_EQ(f.category, ExportCategory::Note);
 }
 
 TEST_F(RecordExportTest, AReadOnlyFolderIsReported) {
@@ -254,6 +303,10 @@ TEST_F(RecordExportTest, AReadOnlyFolderIsReported) {
     EXPECT_EQ(r.firstFailure->step, ExportStep::WriteVCard);
     EXPECT_EQ(r.firstFailure->error, std::errc::permission_denied);
     EXPECT_EQ(r.written.note, 1);
+    EXPECT_EQ(r.failedRecords.vCard, 1);
+    EXPECT_EQ(r.failedRecords.contact, 1);
+    ASSERT_EQ(r.failures.size(), 2u);
+    EXPECT_EQ(r.failures[1].step, ExportStep::WriteText);
 }
 
 TEST_F(RecordExportTest, AVanishedSourcePhotoIsReportedAndTheOthersCopied) {

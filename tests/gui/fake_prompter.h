@@ -28,9 +28,14 @@ public:
         return savePath;
     }
     QString chooseFolder(QWidget*, const QString&) override { return chosenFolder; }
-    void revealFolder(const QString& path) override { revealed.append(path); }
-    void openPage(const QUrl& url) override { pages.append(url.toString()); }
-    void terminate() override { ++terminated; }
+    bool revealFolder(const QString& path) override {
+        revealed.append(path);
+        return revealSucceeds;
+    }
+    bool openPage(const QUrl& url) override {
+        pages.append(url.toString());
+        return true;
+    }
 
     QStringList messages() const {
         QStringList out;
@@ -45,8 +50,8 @@ public:
     QStringList proposedNames;
     QString chosenFolder;
     QStringList revealed;
+    bool revealSucceeds = true;
     QStringList pages;
-    int terminated = 0;
 };
 
 }  // namespace marlowen::gui::test

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+#include <QSignalSpy>
 #include <QTest>
 #include <QVideoWidget>
 #include <QMediaPlayer>
@@ -393,8 +394,19 @@ private slots:
         QCOMPARE(written.count(QStringLiteral("Name:")), 2);
         QVERIFY(written.contains(table->model()->index(0, 1).data().toString()));
         QCOMPARE(QFileInfo(QString::fromStdString((out / "Message" / "Messages.txt").string())).size(), 0);
-        // Nothing failed, so no failure alert after the finish alert.
-        QCOMPARE(p.prompter.alerts.back().message, kFinishAlert);
+        // The end is said, with what was written per category.
+        QCOMPARE(p.prompter.alerts.back().message, QStringLiteral("The export is finished."));
+        QVERIFY(p.prompter.alerts.back().informativeText.contains(QStringLiteral("Contacts: 2 written\nvCards: 2 written")));
+        QVERIFY(!p.prompter.alerts.back().informativeText.contains(p.prompter.savePath));
+
+        // No file viewer: the message says where the folder is.
+        p.prompter.revealSucceeds = false;
+        p.prompter.savePath = QString::fromStdString((dir_ / "export-out-2").string());
+        r.ui().saveBtn->click();
+        QTRY_COMPARE_WITH_TIMEOUT(p.prompter.revealed.size(), 2, 30000);
+        QTRY_VERIFY(!r.isExporting());
+        QVERIFY(p.prompter.alerts.back().informativeText.contains(
+            QStringLiteral("could not be opened in a file viewer; it is %1").arg(p.prompter.savePath)));
     }
 
     void homeAsksAndReleasesOnBack() {
@@ -434,25 +446,30 @@ private slots:
 
     void closingGoesThroughTheFeedbackSheetOrTheConfirmation() {
         Program p(sampleRoot_);
+        QSignalSpy quits(&p.app, &QuillonAppDelegate::quitStarted);
         QVERIFY(!p.app.window()->close());
         QVERIFY(p.app.cryWindow()->isVisible());
-        QCOMPARE(p.prompter.terminated, 0);
         p.app.Cancel();
         QVERIFY(!p.app.cryWindow()->isVisible());
         QVERIFY(p.app.window()->isVisible());
-        p.app.window()->close();
-        p.app.Exit();
-        QCOMPARE(p.prompter.terminated, 1);
+        QCOMPARE(quits.size(), 0);
+
+        // The Quit menu item takes the close button's path.
+        p.app.ui().actionQuit->trigger();
+        QVERIFY(p.app.cryWindow()->isVisible());
+        QVERIFY(p.app.window()->isVisible());
+        p.app.Cancel();
 
         p.app.setBFeedBack(true);
         p.prompter.answers = {false};
         QVERIFY(!p.app.window()->close());
         QCOMPARE(p.prompter.alerts.back().message, QStringLiteral("Are you sure you want to Exit ?"));
         QCOMPARE(p.prompter.alerts.back().defaultButton, QStringLiteral(" Exit "));
-        QCOMPARE(p.prompter.terminated, 1);
+        QCOMPARE(quits.size(), 0);
         p.prompter.answers = {true};
-        p.app.window()->close();
-        QCOMPARE(p.prompter.terminated, 2);
+        QVERIFY(p.app.window()->close());
+        QCOMPARE(quits.size(), 1);
+        QVERIFY(!p.app.window()->isVisible());
     }
 
     void footerButtonsUnderlineOnHoverAndPreviewHidesEmptyLines() {

@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTest>
 #include <cstdlib>
 #include <filesystem>
@@ -173,7 +174,7 @@ private slots:
         QVERIFY(!app.window()->close());
         QCOMPARE(prompter.alerts.back().message, QStringLiteral("Are you sure you want to Exit ?"));
         QVERIFY(!app.cryWindow()->isVisible());
-        QCOMPARE(prompter.terminated, 0);
+        QVERIFY(!app.isQuitting());
     }
 
     void sheetQuitsWhenTheServerIsAway() {
@@ -184,6 +185,7 @@ private slots:
 
         FakePrompter prompter;
         QuillonAppDelegate app(prompter, (dir_ / "no-backups").string());
+        QSignalSpy quits(&app, &QuillonAppDelegate::quitStarted);
         app.window()->show();
         QVERIFY(!app.window()->close());
         QVERIFY(app.cryWindow()->isVisible());
@@ -196,12 +198,13 @@ private slots:
         QVERIFY(app.emailTimer().isActive());
         QCOMPARE(app.emailTimer().interval(), 10000);
         QVERIFY(!app.emailTimer().isSingleShot());
-        QTRY_COMPARE_WITH_TIMEOUT(prompter.terminated, 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(quits.size(), 1, 10000);
         QVERIFY(clock.elapsed() <= 10500);
         QVERIFY(!app.cryWindow()->isVisible());
+        QVERIFY(!app.window()->isVisible());
         QVERIFY(!app.emailTimer().isActive());
         QTest::qWait(100);
-        QCOMPARE(prompter.terminated, 1);
+        QCOMPARE(quits.size(), 1);
     }
 
     void sheetTimerQuitsWhileTheServerKeepsSilent() {
@@ -215,27 +218,30 @@ private slots:
 
         FakePrompter prompter;
         QuillonAppDelegate app(prompter, (dir_ / "no-backups").string());
+        QSignalSpy quits(&app, &QuillonAppDelegate::quitStarted);
         app.window()->show();
         app.window()->close();
         app.emailTimer().setInterval(200);
         app.Sender();
         QVERIFY(app.feedbackUi().senderIndicator->isVisible());
-        QTRY_COMPARE_WITH_TIMEOUT(prompter.terminated, 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(quits.size(), 1, 5000);
         QVERIFY(!app.cryWindow()->isVisible());
         QVERIFY(!app.emailTimer().isActive());
         QTest::qWait(kDefaultSmtpTimeout.count() + 1000);
-        QCOMPARE(prompter.terminated, 1);
+        QCOMPARE(quits.size(), 1);
     }
 
     void sheetTimerQuitsOnItsOwn() {
         FakePrompter prompter;
         QuillonAppDelegate app(prompter, (dir_ / "no-backups").string());
+        QSignalSpy quits(&app, &QuillonAppDelegate::quitStarted);
         app.window()->show();
         app.window()->close();
         QVERIFY(app.cryWindow()->isVisible());
         app.SendEmialTimer_hander();
-        QCOMPARE(prompter.terminated, 1);
+        QCOMPARE(quits.size(), 1);
         QVERIFY(!app.cryWindow()->isVisible());
+        QVERIFY(!app.window()->isVisible());
     }
 };
 

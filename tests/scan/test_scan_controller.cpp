@@ -100,6 +100,8 @@ TEST_F(ScanControllerTest, WalContentOfTheBackupIsReadFromTheWorkingCopy) {
     scan(targetFor(backup.folder()), ScanSequence::Contacts);
     ASSERT_EQ(intake.contactArray().size(), 1u);
     EXPECT_EQ(intake.contactArray()[0]->contactName(), "Only InWal");
+    // Checking the database read it in place, and wrote nothing beside it.
+    EXPECT_TRUE(scanner.databaseProblems().empty());
     EXPECT_EQ(snapshot(backup.folder()), before);
 }
 

@@ -278,6 +278,16 @@ CopyOutStatus BackupArchive::copyOut(const BackupFile& file, const fs::path& to)
     return copyFile(file.storedPath, to, &*key, file.entry.size);
 }
 
+std::optional<std::string> storedFileByName(const std::string& folder, std::string_view domain,
+                                            std::string_view relativePath) {
+    const std::string id = backupFileID(domain, relativePath);
+    const std::string flat = folder + "/" + id;
+    if (isRegularFile(flat)) return flat;
+    const std::string nested = folder + "/" + id.substr(0, 2) + "/" + id;
+    if (isRegularFile(nested)) return nested;
+    return std::nullopt;
+}
+
 std::string copyOutMessage(CopyOutStatus status, const BackupFile& file) {
     const std::string name = file.entry.domain + "-" + file.entry.relativePath;
     switch (status) {

@@ -102,6 +102,12 @@ private:
     std::unordered_map<std::string, std::size_t> byFileID_;
 };
 
+// The stored bytes of a file by its stored name alone (flat or in its
+// two-hex-digit subfolder), without reading any index: for telling which
+// files an encrypted backup holds before it is unlocked.
+std::optional<std::string> storedFileByName(const std::string& folder, std::string_view domain,
+                                            std::string_view relativePath);
+
 // A line for a copyOut failure, naming the file.
 std::string copyOutMessage(CopyOutStatus status, const BackupFile& file);
 

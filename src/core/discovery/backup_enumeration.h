@@ -19,11 +19,21 @@ struct BackupListing {
     // True when the list holds no node afterwards: the caller shows the
     // no-backup alert (no_backup_alert.h) and offers no scan.
     bool listEmpty = true;
+    // True when `root` is itself one backup folder rather than a folder of
+    // backups.
+    bool rootIsBackup = false;
 };
+
+// True when `path` holds one of the files the phone-sync software writes at
+// the top of every backup folder: "Info.plist", "Manifest.plist",
+// "Status.plist", "Manifest.db" or "Manifest.mbdb".
+bool looksLikeBackupFolder(const std::string& path);
 
 // Appends to `controller` every entry of `root` that addDeviceNodeByPath()
 // accepts, skipping names that begin with "." (the caller empties the list
-// first when it wants only this root's backups).
+// first when it wants only this root's backups). A root that is itself a
+// backup folder (looksLikeBackupFolder) is added as that one backup instead:
+// its own entries are the backup's files, never backups.
 BackupListing showIphoneDisk(ZNIOSDeviceController& controller, const std::string& root);
 
 }  // namespace marlowen

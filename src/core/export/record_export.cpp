@@ -38,6 +38,46 @@ int countSelected(const ExportLists& lists) {
            selectedIn(lists.note) + selectedIn(lists.callHistory);
 }
 
+const char* exportCategoryName(ExportCategory category) {
+    switch (category) {
+        case ExportCategory::ExportFolder:
+            return "Export folder";
+        case ExportCategory::PhotoAndVideo:
+            return "Photo&Video";
+        case ExportCategory::Contact:
+            return "Contacts";
+        case ExportCategory::VCard:
+            return "vCards";
+        case ExportCategory::Message:
+            return "Messages";
+        case ExportCategory::Note:
+            return "Notes";
+        case ExportCategory::CallHistory:
+            return "Call History";
+    }
+    return "";
+}
+
+int ExportCounts::of(ExportCategory category) const {
+    switch (category) {
+        case ExportCategory::ExportFolder:
+            return 0;
+        case ExportCategory::PhotoAndVideo:
+            return photoAndVideo;
+        case ExportCategory::Contact:
+            return contact;
+        case ExportCategory::VCard:
+            return vCard;
+        case ExportCategory::Message:
+            return message;
+        case ExportCategory::Note:
+            return note;
+        case ExportCategory::CallHistory:
+            return callHistory;
+    }
+    return 0;
+}
+
 std::string ExportFailure::text() const {
     const std::string where = "\"" + path.string() + "\"";
     const std::string why = error ? ": " + error.message() : std::string();
@@ -75,18 +115,18 @@ ExportResult RecordExport::recoverFilesThread() {
     vCardNames_ = {};
     recovredFilesNum_ = 0;
     if (recoverPath_.empty()) {
-        fail(ExportStep::CreateFolder, recoverPath_,
+        fail(ExportStep::CreateFolder, ExportCategory::ExportFolder, recoverPath_,
              std::make_error_code(std::errc::invalid_argument));
         return result_;
     }
     if (protectedFolder_ && isSameOrInside(recoverPath_, *protectedFolder_)) {
-        fail(ExportStep::RefusedFolder, recoverPath_, {});
+        fail(ExportStep::RefusedFolder, ExportCategory::ExportFolder, recoverPath_, {});
         return result_;
     }
 
     // A folder that cannot be made is counted once; the writes into it then
     // fail and are counted each, so the count says how much is missing.
-    enterFolder(kPhotoAndVideoFolder);
+    enterFolder(kPhotoAndVideoFolder, ExportCategory::PhotoAndVideo);
     for (const auto& node : lists_.photoAndVideo) {
         if (!node || !node->bSelected()) continue;
         recoverPhotoAndVideo(*node);
@@ -94,10 +134,11 @@ ExportResult RecordExport::recoverFilesThread() {
     }
 
     // Entries count as written only once their text file is.
-    auto writeCategory = [this](auto list, const char* folder, const char* type, int& written,
+    auto writeCategory = [this](auto list, const char* folder, const char* type,
+                                ExportCategory category, int& written, int& failed,
                                 auto recoverNode) {
         ZNRtfController rtf;
-        enterFolder(folder);
+        enterFolder(folder, category);
         int entries = 0;
         for (const auto& node : list) {
             if (!node || !node->bSelected()) continue;
@@ -105,16 +146,19 @@ ExportResult RecordExport::recoverFilesThread() {
             ++entries;
             countHandled();
         }
-        if (writeText(rtf, type)) written = entries;
+        (writeText(rtf, type, category) ? written : failed) = entries;
     };
-    writeCategory(lists_.contact, kContactFolder, "Contact", result_.written.contact,
-                  &RecordExport::recoverContactNode);
-    writeCategory(lists_.message, kMessageFolder, "Message", result_.written.message,
-                  &RecordExport::recoverMessageNode);
-    writeCategory(lists_.note, kNoteFolder, "Note", result_.written.note,
+    ExportCounts& w = result_.written;
+    ExportCounts& f = result_.failedRecords;
+    writeCategory(lists_.contact, kContactFolder, "Contact", ExportCategory::Contact, w.contact,
+                  f.contact, &RecordExport::recoverContactNode);
+    writeCategory(lists_.message, kMessageFolder, "Message", ExportCategory::Message, w.message,
+                  f.message, &RecordExport::recoverMessageNode);
+    writeCategory(lists_.note, kNoteFolder, "Note", ExportCategory::Note, w.note, f.note,
                   &RecordExport::recoverNoteNode);
     writeCategory(lists_.callHistory, kCallHistoryFolder, "CallHistory",
-                  result_.written.callHistory, &RecordExport::recoverCallHistoryNode);
+                  ExportCategory::CallHistory, w.callHistory, f.callHistory,
+                  &RecordExport::recoverCallHistoryNode);
 
     copyBuffer_ = {};
     return result_;
@@ -128,23 +172,25 @@ void RecordExport::recoverPhotoAndVideo(const ZNPhotoAndVideoNode& node) {
     // One buffer for every copy of this export.
     if (copyBuffer_.empty()) copyBuffer_.resize(kCopyBufferBytes);
     const CopyResult copy = copyFileThroughBuffer(node.filePath(), destination, copyBuffer_);
+    constexpr ExportCategory kPhoto = ExportCategory::PhotoAndVideo;
     switch (copy.failedStep) {
         case CopyStep::None:
             ++result_.written.photoAndVideo;
-            break;
+            return;
         case CopyStep::OpenSource:
-            fail(ExportStep::OpenSource, node.filePath(), copy.error);
+            fail(ExportStep::OpenSource, kPhoto, node.filePath(), copy.error);
             break;
         case CopyStep::CreateDestination:
-            fail(ExportStep::CreateCopy, destination, copy.error);
+            fail(ExportStep::CreateCopy, kPhoto, destination, copy.error);
             break;
         case CopyStep::SourceIsDestination:
-            fail(ExportStep::CopyOntoSource, destination, copy.error);
+            fail(ExportStep::CopyOntoSource, kPhoto, destination, copy.error);
             break;
         case CopyStep::CopyData:
-            fail(ExportStep::CopyData, destination, copy.error);
+            fail(ExportStep::CopyData, kPhoto, destination, copy.error);
             break;
     }
+    ++result_.failedRecords.photoAndVideo;
 }
 
 void RecordExport::recoverContactNode(const ZNContactNode& node, ZNRtfController& rtf) {
@@ -152,10 +198,12 @@ void RecordExport::recoverContactNode(const ZNContactNode& node, ZNRtfController
     const std::filesystem::path file =
         recoverFilePath_ / vCardNames_.claim(safeFileName(vCardFileStem(node)), ".vcf");
     ZNVCFController vcf;
-    if (const std::error_code ec = vcf.creatFile(node, file))
-        fail(ExportStep::WriteVCard, file, ec);
-    else
+    if (const std::error_code ec = vcf.creatFile(node, file)) {
+        fail(ExportStep::WriteVCard, ExportCategory::VCard, file, ec);
+        ++result_.failedRecords.vCard;
+    } else {
         ++result_.written.vCard;
+    }
 }
 
 void RecordExport::recoverMessageNode(const ZNMessageNode& node, ZNRtfController& rtf) {
@@ -170,15 +218,15 @@ void RecordExport::recoverCallHistoryNode(const ZNCallHistoryNode& node, ZNRtfCo
     rtf.addRtfContent(callHistoryTextEntry(node));
 }
 
-bool RecordExport::enterFolder(const char* folder) {
+bool RecordExport::enterFolder(const char* folder, ExportCategory category) {
     recoverFilePath_ = recoverPath_ / folder;
     std::error_code ec;
     std::filesystem::create_directories(recoverFilePath_, ec);
-    if (ec) fail(ExportStep::CreateFolder, recoverFilePath_, ec);
+    if (ec) fail(ExportStep::CreateFolder, category, recoverFilePath_, ec);
     return !ec;
 }
 
-bool RecordExport::writeText(ZNRtfController& rtf, const char* type) {
+bool RecordExport::writeText(ZNRtfController& rtf, const char* type, ExportCategory category) {
     const TextFileResult text = rtf.writeRtfInPath(recoverFilePath_, type);
     switch (text.outcome) {
         case TextFileOutcome::Final:
@@ -188,7 +236,7 @@ bool RecordExport::writeText(ZNRtfController& rtf, const char* type) {
             logLine("Export: \"" + text.path.string() + "\" keeps the text, its name was taken");
             return true;
         case TextFileOutcome::Failed:
-            fail(ExportStep::WriteText, text.path, text.error);
+            fail(ExportStep::WriteText, category, text.path, text.error);
             break;
     }
     return false;
@@ -199,11 +247,13 @@ void RecordExport::countHandled() {
     if (onProgress_) onProgress_(handled);
 }
 
-void RecordExport::fail(ExportStep step, const std::filesystem::path& path, std::error_code error) {
-    ExportFailure failure{step, path, error};
+void RecordExport::fail(ExportStep step, ExportCategory category, const std::filesystem::path& path,
+                        std::error_code error) {
+    ExportFailure failure{step, path, error, category};
     logLine("Export: " + failure.text());
     ++result_.failed;
-    if (!result_.firstFailure) result_.firstFailure = std::move(failure);
+    if (!result_.firstFailure) result_.firstFailure = failure;
+    result_.failures.push_back(std::move(failure));
 }
 
 }  // namespace marlowen

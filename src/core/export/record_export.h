@@ -71,10 +71,27 @@ enum class ExportStep {
     CopyData,        // a copy that failed part way (removed again)
 };
 
+// What a written or failed item belongs to. The contact folder holds both
+// the contacts' text file (Contact) and their cards (VCard).
+enum class ExportCategory {
+    ExportFolder,  // the export folder itself (refused or unusable)
+    PhotoAndVideo,
+    Contact,
+    VCard,
+    Message,
+    Note,
+    CallHistory,
+};
+
+// "Export folder", "Photo&Video", "Contacts", "vCards", "Messages", "Notes",
+// "Call History".
+const char* exportCategoryName(ExportCategory category);
+
 struct ExportFailure {
     ExportStep step = ExportStep::CreateFolder;
     std::filesystem::path path;
     std::error_code error;
+    ExportCategory category = ExportCategory::ExportFolder;
     // One line for people, e.g. `Could not write the vCard "/x/Contact/Ann.vcf": Permission
     // denied`.
     std::string text() const;
@@ -87,15 +104,25 @@ struct ExportCounts {
     int message = 0;
     int note = 0;
     int callHistory = 0;
+
+    // The count of `category`; 0 for ExportFolder.
+    int of(ExportCategory category) const;
 };
 
 struct ExportResult {
     ExportCounts written;
+    // Checked records of each category that are not in the export folder: a
+    // copy or vCard that could not be written, or every entry of a text file
+    // that could not be. Per category, written + failedRecords is the number
+    // of checked records.
+    ExportCounts failedRecords;
     // Folders, text files, vCards and copies that could not be written.
     int failed = 0;
     // Text files written as "TXT.txt" (or "TXT <n>.txt") because their name
     // was taken by an earlier export into the same folder.
     int keptAsTemporary = 0;
+    // Every failure, in the order they happened (failed of them).
+    std::vector<ExportFailure> failures;
     std::optional<ExportFailure> firstFailure;
 
     bool ok() const { return failed == 0; }
@@ -139,11 +166,12 @@ private:
 
     // Creates recoverFilePath for `folder`; records a failure and answers
     // false when it cannot.
-    bool enterFolder(const char* folder);
+    bool enterFolder(const char* folder, ExportCategory category);
     // Writes `rtf` as the text file of `type`; answers whether it was written.
-    bool writeText(ZNRtfController& rtf, const char* type);
+    bool writeText(ZNRtfController& rtf, const char* type, ExportCategory category);
     void countHandled();
-    void fail(ExportStep step, const std::filesystem::path& path, std::error_code error);
+    void fail(ExportStep step, ExportCategory category, const std::filesystem::path& path,
+              std::error_code error);
 
     ExportLists lists_;
     std::filesystem::path recoverPath_;

@@ -79,8 +79,10 @@ bool DatabaseStaging::copyOutWithCompanions(const BackupArchive& archive, const 
         // A companion that cannot be copied is left out: the database
         // alone is still worth reading.
         if (status != CopyOutStatus::Ok) logLine(copyOutMessage(status, companion));
-        if (status != CopyOutStatus::Ok && status != CopyOutStatus::ShorterThanSize)
-            fs::remove(to.string() + suffix);
+        if (status != CopyOutStatus::Ok && status != CopyOutStatus::ShorterThanSize) {
+            std::error_code ec;
+            fs::remove(to.string() + suffix, ec);
+        }
     }
     return true;
 }

@@ -54,6 +54,11 @@ bool ScanController::ScanIOSBackFile(const ScanTarget& target, ScanSequence sequ
         scanning_ = true;
     }
     if (scanBackFileThreader_.joinable()) scanBackFileThreader_.join();
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        lastError_.clear();
+        databaseProblems_.clear();
+    }
     scanBackFileThreader_ = std::thread([this, target, sequence, search] {
         ScanIOSBackUpFilehand(target, sequence, search);
         std::lock_guard<std::mutex> lock(stateMutex_);
@@ -121,24 +126,51 @@ std::unique_ptr<BackupArchive> ScanController::openBackup(const ScanTarget& targ
     return nullptr;
 }
 
+std::vector<DatabaseProblem> ScanController::databaseProblems() const {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    return databaseProblems_;
+}
+
 void ScanController::ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequence sequence,
                                            DeletedRecordSearch search) {
     {
         std::lock_guard<std::mutex> lock(stateMutex_);
         lastError_.clear();
+        databaseProblems_.clear();
     }
     currentNodeIsiOS6Version_ = IOSVersionIOS6(target.strIOSVersion);
     arrays_.clear();
-
     {
         std::lock_guard<std::mutex> lock(stateMutex_);
         lastUnlockStatus_ = UnlockStatus::Ok;
     }
-    if (std::unique_ptr<BackupArchive> archive = openBackup(target)) {
-        // The staging folder lives exactly as long as this scan, and goes
-        // also when a reader throws.
-        const bool deep = search == DeletedRecordSearch::Deep;
-        DatabaseStaging staging(deep);
+    std::unique_ptr<BackupArchive> archive = openBackup(target);
+    // The staging folder lives exactly as long as this scan, and goes also
+    // when a reader throws. The database check below stages too: an
+    // encrypted backup's databases can only be checked decrypted.
+    const bool deep = search == DeletedRecordSearch::Deep;
+    DatabaseStaging staging(deep);
+    {
+        // The contacts sequence reads only the address book.
+        std::vector<CategoryDatabase> categories = categoryDatabases();
+        if (sequence == ScanSequence::Contacts) categories.resize(1);
+        std::vector<DatabaseProblem> problems =
+            archive
+                ? checkCategoryDatabases(*archive, categories,
+                                         [&](const BackupFile& file) -> std::optional<std::string> {
+                                             if (!archive->encrypted()) return file.storedPath;
+                                             const auto staged = staging.stage(*archive, file);
+                                             if (!staged || !staged->isWorkingCopy)
+                                                 return std::nullopt;
+                                             return staged->path;
+                                         })
+                : checkCategoryDatabases(target.backUpFilePath, categories, target.bEncrypted);
+        for (const DatabaseProblem& p : problems)
+            logLine(p.category + " (" + p.database + "): " + p.reason);
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        databaseProblems_ = std::move(problems);
+    }
+    if (archive) {
         ReaderContext ctx{nc_, arrays_, currentNodeIsiOS6Version_,
                           [&staging](const std::string& path) { return staging.commitDB(path); }};
         ctx.findDatabase = [&staging,

@@ -9,11 +9,13 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/backup/backup_keys.h"
 #include "core/extract/reader_context.h"
 #include "core/model/working_arrays.h"
 #include "core/notify/notification_center.h"
+#include "core/scan/database_problems.h"
 
 namespace marlowen {
 
@@ -28,7 +30,9 @@ enum class ScanSequence {
     Full,
 };
 
-// How deleted records are searched for.
+// How deleted records are searched for. Deep is the default: it lists the
+// deleted records and nothing live, where the signature carvers also list
+// live contacts as deleted.
 enum class DeletedRecordSearch {
     // The signature carvers of contacts, messages, notes and calls.
     Signatures,
@@ -71,7 +75,7 @@ public:
 
     // Starts the scan thread; false when a scan is still running.
     bool ScanIOSBackFile(const ScanTarget& target, ScanSequence sequence = ScanSequence::Contacts,
-                         DeletedRecordSearch search = DeletedRecordSearch::Signatures);
+                         DeletedRecordSearch search = DeletedRecordSearch::Deep);
     // Waits for the scan thread to end.
     void waitForScan();
     bool isScanning() const;
@@ -79,7 +83,7 @@ public:
     // The body of the scan thread; also callable directly (it then runs on
     // the calling thread).
     void ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequence sequence,
-                               DeletedRecordSearch search = DeletedRecordSearch::Signatures);
+                               DeletedRecordSearch search = DeletedRecordSearch::Deep);
 
     bool currentNodeIsiOS6Version() const { return currentNodeIsiOS6Version_; }
     // Why the last scan ended without reading anything; empty otherwise.
@@ -87,6 +91,12 @@ public:
     // For an encrypted backup the scan unlocked itself: how that went (Ok
     // otherwise). WrongPassword means nothing was read.
     UnlockStatus lastUnlockStatus() const;
+    // What kept the databases of the categories the last (or running) scan
+    // reads from being read: one entry per category database that is
+    // missing, encrypted or damaged, in the order the scan reads them.
+    // Filled before the readers run, cleared when a scan starts; callable
+    // from any thread.
+    std::vector<DatabaseProblem> databaseProblems() const;
 
 private:
     void removeSomeArray() { arrays_.clear(); }
@@ -103,6 +113,7 @@ private:
     bool scanning_ = false;
     std::string lastError_;
     UnlockStatus lastUnlockStatus_ = UnlockStatus::Ok;
+    std::vector<DatabaseProblem> databaseProblems_;
 };
 
 }  // namespace marlowen
