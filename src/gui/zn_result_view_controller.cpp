@@ -23,6 +23,7 @@
 #include "gui/result_table_view.h"
 #include "gui/result_view_style.h"
 #include "gui/zn_controls.h"
+#include "gui/zn_result_page.h"
 #include "ui_ResulutView.h"
 
 namespace marlowen::gui {
@@ -38,23 +39,6 @@ std::vector<std::shared_ptr<Node>> deletedOf(const std::vector<std::shared_ptr<N
 }
 
 }  // namespace
-
-struct ZNResultViewController::Page {
-    ResultCategory category;
-    QWidget* view = nullptr;
-    ResultTableView* table = nullptr;
-    ResultTableModel* model = nullptr;
-    ZNButton* button = nullptr;
-    QWidget* preview = nullptr;
-    // "This record was deleted", above the preview of a deleted record.
-    QLabel* deletedNote = nullptr;
-    // The column the list was last sorted by ("" for scan order) and how.
-    QString sortColumn;
-    bool sortAscending = true;
-    QString plainImage;
-    QString onImage;
-    QString shownImage;
-};
 
 CategoryCounts CategoryCounts::of(const ResultIntake& intake) {
     CategoryCounts c;
@@ -616,30 +600,6 @@ void ZNResultViewController::fillDisplayList(ResultCategory c, bool deletedOnly)
     fitColumns(pg);
 }
 
-void ZNResultViewController::fitColumns(Page& pg) {
-    // Dates and durations are short and fixed in form: give them the room of
-    // their longest value so they are never cut.
-    for (const char* id : {"messageDate", "callDate", "callType", "callDuration", "noteDate"}) {
-        const int column = pg.model->columnOf(QString::fromLatin1(id));
-        if (column < 0) continue;
-        pg.table->resizeColumnToContents(column);
-        const int header = pg.table->horizontalHeader()->sectionSizeHint(column);
-        pg.table->setColumnWidth(column, std::max(pg.table->columnWidth(column), header));
-    }
-    // The name gives up room first (it is cut with an ellipsis and shown
-    // whole in the preview), so the last column stays in sight.
-    const int name = pg.model->columnOf(QStringLiteral("Name"));
-    const int last = pg.model->columnCount() - 1;
-    if (name < 0 || name == last) return;
-    int others = 0;
-    for (int column = 0; column < last; ++column)
-        if (column != name) others += pg.table->columnWidth(column);
-    others += std::max(pg.table->contentWidth(last), pg.table->horizontalHeader()->sectionSizeHint(last)) +
-              pg.table->verticalScrollBar()->sizeHint().width();
-    const int room = pg.table->width() - 2 * pg.table->frameWidth() - others;
-    pg.table->setColumnWidth(name, std::clamp(room, 56, std::max(56, pg.table->columnWidth(name))));
-}
-
 void ZNResultViewController::showCategory(ResultCategory c) {
     if (c == ResultCategory::PhotoAndVideo) {
         ui_->checkBtn->hide();
@@ -730,96 +690,6 @@ void ZNResultViewController::tableViewSelectionDidChange(ResultTableView* table)
     showPreview(currentCategory_, row);
     Page& pg = page(currentCategory_);
     pg.deletedNote->setVisible(pg.model->isDeleted(row));
-}
-
-void ZNResultViewController::tableView(ResultTableView* table, int clickedColumn) {
-    auto* model = static_cast<ResultTableModel*>(table->model());
-    const QString id = model->columnIdentifier(clickedColumn);
-    if (id == QLatin1String(kCheckColumn) || id.isEmpty()) return;
-    Page* pg = nullptr;
-    for (Page& candidate : pages_)
-        if (candidate.table == table) pg = &candidate;
-    if (!pg) return;
-
-    // Which order a heading stands for, and the shared direction flag that
-    // the click turns over. Contacts and messages sort by name whatever
-    // heading is clicked, calls by name or else by date; notes do not sort.
-    const QString name = QStringLiteral("Name");
-    QString key;
-    bool* flag = nullptr;
-    switch (pg->category) {
-    case ResultCategory::PhotoAndVideo:
-        if (id == name) {
-            key = name;
-            flag = &SortFlags::name;
-        } else if (id == QLatin1String("Size")) {
-            key = id;
-            flag = &SortFlags::size;
-        }
-        break;
-    case ResultCategory::Contact:
-    case ResultCategory::Message:
-        key = name;
-        flag = &SortFlags::name;
-        break;
-    case ResultCategory::CallHistory:
-        key = id == name ? name : QStringLiteral("callDate");
-        flag = id == name ? &SortFlags::name : &SortFlags::date;
-        break;
-    case ResultCategory::Note:
-        break;
-    }
-    if (!flag) return;
-    *flag = !*flag;
-    pg->sortColumn = key;
-    pg->sortAscending = *flag;
-    sortDisplayList(*pg);
-    selectFirstRow(*pg);
-}
-
-void ZNResultViewController::sortDisplayList(Page& pg) {
-    const bool up = pg.sortAscending;
-    const bool byName = pg.sortColumn == QLatin1String("Name");
-    auto resort = [up](auto* model, auto compare) {
-        auto list = model->displayList();
-        marlowen::gui::sortDisplayList(list, up, compare);
-        model->setDisplayList(std::move(list));
-    };
-    switch (pg.category) {
-    case ResultCategory::PhotoAndVideo:
-        if (byName)
-            resort(photoController, [](const auto& a, const auto& b) {
-                return compareValues(fileNameNumber(a.fileNodeName()), fileNameNumber(b.fileNodeName()));
-            });
-        else
-            resort(photoController, [](const auto& a, const auto& b) {
-                return compareValues(sizeFormString(a.fileNodeSize()), sizeFormString(b.fileNodeSize()));
-            });
-        break;
-    case ResultCategory::Contact:
-        resort(contactController,
-               [](const auto& a, const auto& b) { return compareNames(a.contactName(), b.contactName()); });
-        break;
-    case ResultCategory::Message:
-        resort(messageController,
-               [](const auto& a, const auto& b) { return compareNames(a.messageName(), b.messageName()); });
-        break;
-    case ResultCategory::CallHistory:
-        if (byName)
-            resort(callHistoryController,
-                   [](const auto& a, const auto& b) { return compareNames(a.callName(), b.callName()); });
-        else
-            resort(callHistoryController, [](const auto& a, const auto& b) {
-                return compareValues(callDateInstant(a.callDate()), callDateInstant(b.callDate()));
-            });
-        break;
-    case ResultCategory::Note:
-        return;
-    }
-    QHeaderView* header = pg.table->horizontalHeader();
-    header->setSortIndicatorShown(true);
-    header->setSortIndicator(pg.model->columnOf(pg.sortColumn),
-                             up ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void ZNResultViewController::setFooterLook(ZNButton* button, bool hovered) {

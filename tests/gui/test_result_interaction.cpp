@@ -38,6 +38,12 @@ struct Program {
         QTRY_VERIFY_WITH_TIMEOUT(prompter.alerts.size() > alertsBefore, 60000);
         QTRY_VERIFY(!app.scanController().isScanning());
     }
+    // Starts a scan with the Start Scan button and waits for its end.
+    void scan() {
+        const std::size_t before = prompter.alerts.size();
+        app.ui().button->click();
+        waitForScan(before);
+    }
     ZNResultViewController& results() { return *app.resultViewController(); }
     ResultTableView* contacts() { return results().tableOf(ResultCategory::Contact); }
 
@@ -143,9 +149,7 @@ private slots:
 
     void oneClickTicksAnyRowAndSpaceTicksTheCurrentOne() {
         Program p(sampleRoot_);
-        const std::size_t before = p.prompter.alerts.size();
-        p.app.ui().button->click();
-        p.waitForScan(before);
+        p.scan();
         auto& r = p.results();
         ResultTableView* table = p.contacts();
         QVERIFY(table->model()->rowCount() >= 3);
@@ -181,9 +185,7 @@ private slots:
 
     void selectAllAndNoneFollowTheRowsOnShow() {
         Program p(sampleRoot_);
-        const std::size_t before = p.prompter.alerts.size();
-        p.app.ui().button->click();
-        p.waitForScan(before);
+        p.scan();
         auto& r = p.results();
         auto& ui = r.ui();
         ResultTableView* table = p.contacts();
@@ -209,9 +211,7 @@ private slots:
 
     void sortingShowsItsIndicatorAndHoldsAcrossTheFilter() {
         Program p(sampleRoot_);
-        const std::size_t before = p.prompter.alerts.size();
-        p.app.ui().button->click();
-        p.waitForScan(before);
+        p.scan();
         auto& r = p.results();
         ResultTableView* table = p.contacts();
         QHeaderView* header = table->horizontalHeader();
@@ -245,9 +245,7 @@ private slots:
 
     void previewMarksDeletedRecordsAndStartsEmpty() {
         Program p(sampleRoot_);
-        std::size_t before = p.prompter.alerts.size();
-        p.app.ui().button->click();
-        p.waitForScan(before);
+        p.scan();
         auto& r = p.results();
         ResultTableView* table = p.contacts();
         QLabel* note = r.findChild<QLabel*>(QStringLiteral("contactDeletedNote"));
@@ -266,9 +264,7 @@ private slots:
         r.ui().homeBtn->click();
         p.prompter.chosenFolder = QString::fromStdString(emptyRoot.string());
         p.app.actChooseFolder();
-        before = p.prompter.alerts.size();
-        p.app.ui().button->click();
-        p.waitForScan(before);
+        p.scan();
         QCOMPARE(table->model()->rowCount(), 0);
         QVERIFY(r.previewLabel("contactNamelab")->text().isEmpty());
         QVERIFY(note->isHidden());
