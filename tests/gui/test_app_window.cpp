@@ -533,6 +533,9 @@ private slots:
         table->selectOnlyRow(rows - 2);
         QCOMPARE(r.previewLabel("imageFileNamelab")->text(), QStringLiteral("File Name: 00000001.mov"));
         QTRY_VERIFY_WITH_TIMEOUT(r.imageView()->isVisible() && !r.movView()->isVisible(), 10000);
+        // ... and says why.
+        QVERIFY(r.movieNote()->isVisible());
+        QVERIFY(r.movieNote()->text().startsWith(QStringLiteral("This movie cannot be played here: ")));
     }
 
     void encryptedBackupShowsWhyNothingWasFound() {

@@ -16,6 +16,7 @@
 #include "gui/result_table_view.h"
 #include "gui/zn_result_view_controller.h"
 #include "support/backup_folder.h"
+#include "support/file_bytes.h"
 #include "support/sample_backup.h"
 #include "support/temp_dir.h"
 #include "ui_MainWindow.h"
@@ -269,6 +270,28 @@ private slots:
         QVERIFY(r.previewLabel("contactNamelab")->text().isEmpty());
         QVERIFY(note->isHidden());
         QCOMPARE(table->emptyText(), QStringLiteral("No records found"));
+    }
+    void oneBackupFolderIsChosenAndItsUnreadableDatabaseNamed() {
+        // A backup whose address book is not a database at all.
+        const std::filesystem::path root = dir_ / "damaged-root";
+        const fixture::SampleBackup damaged = fixture::writeSampleBackup(root);
+        std::filesystem::path book;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(damaged.folder))
+            if (entry.path().filename() == "31bb7ba8914766d4ba40d6dfb6113c8b614be442")
+                book = entry.path();
+        QVERIFY(!book.empty());
+        fixture::writeFileBytes(book, fixture::Bytes(4096, 0x5a));
+
+        Program p(dir_ / "no-such-root");
+        // The backup folder itself is chosen, not the folder of backups.
+        p.prompter.chosenFolder = QString::fromStdString(damaged.folder.string());
+        p.app.actChooseFolder();
+        QCOMPARE(p.app.ui().diskTableView->model()->rowCount(), 1);
+        p.scan();
+        QLabel* problems = p.results().ui().problemslab;
+        QVERIFY(!problems->isHidden());
+        QVERIFY(problems->text().contains(QStringLiteral("Contacts (AddressBook.sqlitedb)")));
+        QCOMPARE(p.contacts()->model()->rowCount(), 0);
     }
 };
 
