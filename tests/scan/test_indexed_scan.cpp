@@ -11,6 +11,7 @@
 #include "core/results/result_intake.h"
 #include "core/scan/scan_controller.h"
 #include "support/indexed_backup.h"
+#include "support/media_files.h"
 #include "support/sample_backup.h"
 #include "support/temp_dir.h"
 
@@ -117,6 +118,39 @@ TEST_F(IndexedScanTest, EncryptedScanTakesUnlockedKeysOrRefusesAWrongPassword) {
     const ScanOutcome withKeys = scanFull(target, DeletedRecordSearch::Signatures);
     EXPECT_TRUE(withKeys.error.empty()) << withKeys.error;
     EXPECT_EQ(withKeys.counts.contacts, static_cast<int>(sample.livePeople.size()));
+    EXPECT_TRUE(workFolderEmpty());
+}
+
+// The stored pictures of an encrypted backup are ciphertext: the scan lists
+// the camera roll from the index and hands the results decrypted copies,
+// which stay readable for export until the scanner goes.
+TEST_F(IndexedScanTest, EncryptedCameraRollIsListedFromDecryptedCopies) {
+    const fs::path folder = tmp / "media";
+    IndexedBackupWriter w(folder, IndexKind::ManifestDb, BackupEncryption{});
+    addFilesOfFlatBackup(w, sample.folder);
+    const Bytes picture = jpegImage();
+    w.addFile("CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG", picture);
+    // An app's own picture and a small camera-roll file are not candidates.
+    w.addFile("AppDomain-org.example.chat", "Documents/photo.jpg", jpegImage());
+    w.addFile("CameraRollDomain", "Media/DCIM/100APPLE/IMG_0002.JPG", Bytes(100, 0xff));
+    w.finish();
+
+    ScanTarget target{folder.string(), "6.1.2", true};
+    target.password = "correct horse";
+    {
+        NotificationCenter nc;
+        ResultIntake intake(nc);
+        ScanController scanner(nc);
+        scanner.setFinishTarget([&intake] { intake.ScanThreadFinish(); });
+        intake.showView();
+        scanner.ScanIOSBackUpFilehand(target, ScanSequence::Full, DeletedRecordSearch::Deep);
+        ASSERT_TRUE(scanner.lastError().empty()) << scanner.lastError();
+        ASSERT_EQ(intake.photoAndVideoArray().size(), 1u);
+        const std::string copy = intake.photoAndVideoArray().front()->filePath();
+        EXPECT_FALSE(copy.starts_with(folder.string())) << copy;
+        EXPECT_EQ(readFileBytes(copy), picture);
+        EXPECT_EQ(intake.contactNum(), static_cast<int>(sample.livePeople.size()));
+    }
     EXPECT_TRUE(workFolderEmpty());
 }
 

@@ -55,26 +55,54 @@ std::vector<std::string> candidatePaths(const std::string& backupPath) {
     return paths;
 }
 
+// Posts the progress of entry i of n before it is looked at: whenever i
+// reaches n*k/30 for some k in 1..29 (equal thresholds post once).
+class ThirtiethsProgress {
+public:
+    ThirtiethsProgress(std::size_t n, ReaderContext& ctx) : n_(n), ctx_(ctx) {}
+    void before(std::size_t i) {
+        bool reached = false;
+        while (nextCheckpoint_ <= 29 && n_ * nextCheckpoint_ / 30 == i) {
+            reached = true;
+            ++nextCheckpoint_;
+        }
+        if (reached) ctx_.postProgress(++counter_);
+    }
+    void done() { ctx_.postProgress(++counter_); }
+
+private:
+    std::size_t n_;
+    ReaderContext& ctx_;
+    int counter_ = 0;
+    std::size_t nextCheckpoint_ = 1;  // k of the next threshold not yet passed
+};
+
 }  // namespace
 
 void scanPhotoAndVideoThread(const std::string& backupPath, ReaderContext& ctx) {
+    if (ctx.mediaCandidates) {
+        const ReaderContext::MediaCandidates& media = *ctx.mediaCandidates;
+        if (media.count == 0) return;
+        ThirtiethsProgress progress(media.count, ctx);
+        for (std::size_t i = 0; i < media.count; ++i) {
+            progress.before(i);
+            if (const std::optional<std::string> path = media.readablePath(i))
+                ctx.nc.postNotificationName(kScanPhotoAndVideoInfo, *path);
+        }
+        progress.done();
+        return;
+    }
     const std::vector<std::string> paths = candidatePaths(backupPath);
     const std::size_t n = paths.size();
     if (n == 0) return;
 
-    int counter = 0;
-    std::size_t nextCheckpoint = 1;  // k of the next threshold n*k/30 not yet passed
+    ThirtiethsProgress progress(n, ctx);
     for (std::size_t i = 0; i < n; ++i) {
-        bool reached = false;
-        while (nextCheckpoint <= 29 && n * nextCheckpoint / 30 == i) {
-            reached = true;
-            ++nextCheckpoint;
-        }
-        if (reached) ctx.postProgress(++counter);
+        progress.before(i);
         if (entrySize(paths[i]) >= kPhotoCandidateMinSize)
             ctx.nc.postNotificationName(kScanPhotoAndVideoInfo, paths[i]);
     }
-    ctx.postProgress(++counter);
+    progress.done();
 }
 
 }  // namespace marlowen

@@ -1,6 +1,8 @@
 #include "core/scan/scan_controller.h"
 
 #include <exception>
+#include <filesystem>
+#include <memory>
 #include <span>
 
 #include "core/backup/backup_archive.h"
@@ -34,6 +36,40 @@ constexpr Reader kDeepFullSequence[] = {
     scanPhotoAndVideoThread, scanContactThread,  scanMessageThread,
     scanCallHistoryThread,   scanNoteThread,     scanDeepContactThread,
     scanDeepMessageThread,   scanDeepNoteThread, scanDeepCallHistoryThread};
+
+// The files of an indexed backup that may be pictures or films of the
+// phone's own: the camera roll and the media of messages. (A plain backup
+// is listed whole instead; decrypting every app's files to sniff them would
+// cost as much as the backup is large.)
+bool isMediaCandidate(const BackupEntry& entry) {
+    return entry.flags == kBackupEntryFile && entry.size >= kPhotoCandidateMinSize &&
+           (entry.domain == "CameraRollDomain" || entry.domain == "MediaDomain");
+}
+
+// The media candidates of an encrypted archive, each decrypted into
+// `copies` when the photo reader comes to it.
+ReaderContext::MediaCandidates encryptedMediaCandidates(const BackupArchive& archive,
+                                                        WorkingFolder& copies) {
+    auto files = std::make_shared<std::vector<BackupFile>>();
+    for (const BackupEntry& entry : archive.entries()) {
+        if (!isMediaCandidate(entry)) continue;
+        if (std::optional<BackupFile> file = archive.find(entry.domain, entry.relativePath))
+            files->push_back(std::move(*file));
+    }
+    return {files->size(), [files, &archive, &copies](std::size_t i) -> std::optional<std::string> {
+                if (!copies.ensure()) return std::nullopt;
+                const BackupFile& file = (*files)[i];
+                const std::filesystem::path to = copies.path() / file.entry.fileID;
+                const CopyOutStatus status = archive.copyOut(file, to);
+                if (status == CopyOutStatus::Ok) return to.string();
+                logLine(copyOutMessage(status, file));
+                // A copy cut short is still worth a look; anything else is gone.
+                if (status == CopyOutStatus::ShorterThanSize) return to.string();
+                std::error_code ignored;
+                std::filesystem::remove(to, ignored);
+                return std::nullopt;
+            }};
+}
 
 }  // namespace
 
@@ -144,6 +180,7 @@ void ScanController::ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequenc
         std::lock_guard<std::mutex> lock(stateMutex_);
         lastUnlockStatus_ = UnlockStatus::Ok;
     }
+    mediaCopies_ = std::make_unique<WorkingFolder>();
     std::unique_ptr<BackupArchive> archive = openBackup(target);
     // The staging folder lives exactly as long as this scan, and goes also
     // when a reader throws. The database check below stages too: an
@@ -185,10 +222,9 @@ void ScanController::ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequenc
                     ? std::span<const Reader>(deep ? kDeepFullSequence : kFullSequence)
                     : std::span<const Reader>(deep ? kDeepContactsSequence : kContactsSequence);
             // The photo reader lists stored files as they are; an encrypted
-            // backup's are ciphertext, so it is skipped there.
-            if (archive->encrypted() && !readers.empty() &&
-                readers.front() == scanPhotoAndVideoThread)
-                readers = readers.subspan(1);
+            // backup's are ciphertext, so it gets decrypted copies instead.
+            if (archive->encrypted())
+                ctx.mediaCandidates = encryptedMediaCandidates(*archive, *mediaCopies_);
             for (Reader reader : readers) reader(target.backUpFilePath, ctx);
         } catch (const std::exception& e) {
             logLine(std::string("Scan stopped: ") + e.what());

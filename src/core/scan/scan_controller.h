@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/backup/backup_keys.h"
+#include "core/backup/working_folder.h"
 #include "core/extract/reader_context.h"
 #include "core/model/working_arrays.h"
 #include "core/notify/notification_center.h"
@@ -114,6 +115,10 @@ private:
     std::string lastError_;
     UnlockStatus lastUnlockStatus_ = UnlockStatus::Ok;
     std::vector<DatabaseProblem> databaseProblems_;
+    // Decrypted copies of an encrypted backup's pictures and films. The
+    // results refer to them by path (preview, export), so they outlive the
+    // scan: replaced when the next scan starts, removed with the controller.
+    std::unique_ptr<WorkingFolder> mediaCopies_;
 };
 
 }  // namespace marlowen
