@@ -7,6 +7,7 @@
 
 #include "support/backup_folder.h"
 #include "support/bulk_fixture.h"
+#include "support/encrypted_sample.h"
 #include "support/fixture_error.h"
 #include "support/sample_backup.h"
 
@@ -80,6 +81,18 @@ int runFixtureCommand(const std::vector<std::string>& args, std::ostream& out, s
     std::string sampleRoot;
     CLI::App* sample = app.add_subcommand("sample", "Write the sample backup into a backup root");
     sample->add_option("DIR", sampleRoot, "Backup root (created when missing)")->required();
+    std::string samplePassword;
+    EncryptedSampleOptions encrypted;
+    sample->add_option("--encrypted", samplePassword,
+                       "Also write an encrypted backup of the sample's records with this password");
+    sample->add_option("--iterations", encrypted.iterations,
+                       "Key derivation rounds of the encrypted backup (SHA-1 round)")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
+    sample->add_option("--double-iterations", encrypted.doubleProtectionIterations,
+                       "Key derivation rounds of the encrypted backup (SHA-256 round)")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
 
     BulkArguments bulk;
     CLI::App* bulkCommand = app.add_subcommand("bulk", "Write a large backup for the benchmarks");
@@ -118,8 +131,14 @@ int runFixtureCommand(const std::vector<std::string>& args, std::ostream& out, s
         return app.exit(e, out, err);
     }
     try {
-        if (*sample)
+        if (*sample) {
             runSample(sampleRoot, out);
+            if (!samplePassword.empty()) {
+                encrypted.password = samplePassword;
+                out << writeEncryptedSampleBackup(sampleRoot, encrypted).string()
+                    << " (encrypted)\n";
+            }
+        }
         else
             runBulk(bulk, out);
     } catch (const std::exception& e) {
