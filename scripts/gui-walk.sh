@@ -212,4 +212,37 @@ log="$XDG_CACHE_HOME/Marlowen/marlowen.log"
 grep -q '^modificationDate===' "$log" 2>/dev/null || fail "the log file $log holds no diagnostic line"
 ! grep -q '^modificationDate===' "$work/program.log" || fail "diagnostic lines went to stderr without --verbose"
 pass "the diagnostic log is in the cache folder's log file"
+
+# 7. An encrypted backup: the password sheet comes over the window, a wrong
+#    password leaves it open for another try, the right one scans.
+enc_root="$work/EncryptedRoot"
+plain_folder="$("$fixture" sample "$enc_root" --encrypted "walk password" --iterations 2 --double-iterations 3 | head -1)"
+rm -rf "$plain_folder"   # the encrypted backup alone in its root
+MARLOWEN_BACKUP_ROOT="$enc_root" "$program" >"$work/program.log" 2>&1 &
+app_pid=$!
+main="$(wait_window Marlowen 20)" || fail "the main window did not appear again"
+welcome="$(wait_window Welcome 10)" || fail "the welcome sheet did not appear again"
+xdotool windowactivate --sync "$welcome" 2>/dev/null || true
+xdotool key Return
+for _ in $(seq 30); do [ "$(count_windows Welcome)" = 0 ] && break; sleep 0.1; done
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+xdotool key Return
+sheet="$(wait_window "Encrypted Backup" 10)" || fail "Return on an encrypted backup showed no password sheet"
+xdotool windowactivate --sync "$sheet" 2>/dev/null || true
+xdotool type --delay 5 "not it"
+xdotool key Return
+sleep 1.5
+[ "$(count_windows "Encrypted Backup")" = 1 ] || fail "a wrong password closed the password sheet"
+[ "$(count_windows Marlowen)" = 1 ] || fail "a wrong password started the scan"
+shot password-sheet
+xdotool windowactivate --sync "$sheet" 2>/dev/null || true
+xdotool type --delay 5 "walk password"
+xdotool key Return
+for _ in $(seq 600); do [ "$(count_windows Marlowen)" -ge 2 ] && break; sleep 0.1; done
+[ "$(count_windows Marlowen)" -ge 2 ] || fail "the right password did not scan the encrypted backup"
+[ "$(count_windows "Encrypted Backup")" = 0 ] || fail "the password sheet stayed open after the scan"
+pass "an encrypted backup asks for its password, refuses a wrong one and scans with the right one"
+kill "$app_pid" 2>/dev/null || true
+wait "$app_pid" 2>/dev/null || true
+app_pid=""
 echo "gui-walk: $step passed, 0 failed"

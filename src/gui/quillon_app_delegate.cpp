@@ -1,6 +1,7 @@
 #include "gui/quillon_app_delegate.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QButtonGroup>
 #include <QShortcut>
 #include <QCloseEvent>
@@ -16,6 +17,7 @@
 #include "gui/default_center.h"
 #include "gui/device_table_model.h"
 #include "gui/feedback_settings.h"
+#include "gui/password_sheet.h"
 #include "gui/prompter.h"
 #include "gui/resources.h"
 #include "gui/sheet_placement.h"
@@ -81,13 +83,7 @@ QuillonAppDelegate::QuillonAppDelegate(Prompter& prompter, std::string backupRoo
     ui_->diskTableView->verticalHeader()->hide();
     ui_->diskTableView->verticalHeader()->setDefaultSectionSize(26);
     ui_->diskTableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ui_->diskTableView->horizontalHeader()->setStretchLastSection(true);
-    ui_->diskTableView->setColumnWidth(0, 170);
-    ui_->diskTableView->setColumnWidth(1, 85);
-    ui_->diskTableView->setColumnWidth(2, 50);
-    ui_->diskTableView->setColumnWidth(3, 145);
-    ui_->diskTableView->setColumnWidth(4, 135);
-    ui_->diskTableView->setColumnWidth(5, 55);
+    ui_->diskTableView->horizontalHeader()->setStretchLastSection(false);
     connect(ui_->diskTableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { tableViewSelectionDidChange(); });
     // Tab leaves the table for the controls below it instead of walking its cells.
@@ -135,6 +131,16 @@ QuillonAppDelegate::QuillonAppDelegate(Prompter& prompter, std::string backupRoo
     cryWindow_->setWindowModality(Qt::WindowModal);
     keepSheetPlaced(leadWindow_, window_.get());
     keepSheetPlaced(cryWindow_, window_.get());
+    passwordSheet_ = new PasswordSheet(window_.get());
+    connect(passwordSheet_, &PasswordSheet::unlocked, this,
+            [this](std::shared_ptr<const BackupKeys> keys) {
+                DeviceNodePtr node = std::move(lockedNode_);
+                if (node && !quitting_) startScan(node, std::move(keys));
+            });
+    connect(passwordSheet_, &PasswordSheet::cancelled, this, [this] {
+        lockedNode_.reset();
+        ui_->diskTableView->setFocus();
+    });
 
     connect(ui_->button, &QPushButton::clicked, this, [this] { actScanIOSBackupFile(); });
     connect(ui_->helpBtn, &QPushButton::clicked, this, [this] { ClickHelp(); });
@@ -364,6 +370,7 @@ void QuillonAppDelegate::showIphoneDisk() {
     deviceModel_->beginRefill();
     const BackupListing listing = marlowen::showIphoneDisk(deviceController_, backupRoot_);
     deviceModel_->endRefill();
+    fitDiskColumns();
     ui_->diskTableView->clearSelection();
     if (!listing.listEmpty && deviceModel_->rowCount() > 0) {
         ui_->diskTableView->selectRow(0);
@@ -373,6 +380,23 @@ void QuillonAppDelegate::showIphoneDisk() {
     ui_->button->setEnabled(false);
     prompter_.alert(window_.get(), tr(kNoBackupAlertMessage.data()), tr(kNoBackupAlertButton.data()),
                     QString(), tr(kNoBackupAlertInformativeText.data()));
+}
+
+void QuillonAppDelegate::fitDiskColumns() {
+    // Each column as wide as its header and longest value (the name at most
+    // a quarter of the table), the lock column as wide as the lock, and what
+    // room is left to the column before it.
+    QTableView* table = ui_->diskTableView;
+    const int columns = deviceModel_->columnCount();
+    if (columns < 2) return;
+    table->resizeColumnsToContents();
+    const int room = table->viewport()->width();
+    table->setColumnWidth(0, std::min(table->columnWidth(0), room / 4));
+    table->setColumnWidth(columns - 1, 24);
+    int used = 0;
+    for (int column = 0; column < columns; ++column) used += table->columnWidth(column);
+    if (used < room)
+        table->setColumnWidth(columns - 2, table->columnWidth(columns - 2) + room - used);
 }
 
 void QuillonAppDelegate::actChooseFolder() {
@@ -403,9 +427,31 @@ void QuillonAppDelegate::showResultView() {
 
 void QuillonAppDelegate::actScanIOSBackupFile() {
     const QModelIndexList rows = ui_->diskTableView->selectionModel()->selectedRows();
-    if (rows.isEmpty() || scan_.isScanning()) return;
+    if (rows.isEmpty() || scan_.isScanning() || passwordSheet_->isVisible()) return;
     DeviceNodePtr node = deviceModel_->nodeAt(rows.constFirst().row());
     if (!node) return;
+    if (!node->bEncrypted()) {
+        startScan(node, nullptr);
+        return;
+    }
+    // What an encrypted backup lacks is known without its password: say so
+    // before asking for one.
+    const UnlockStatus parts = checkEncryptedBackupParts(node->backUpFilePath());
+    if (parts == UnlockStatus::NotEncrypted) {
+        startScan(node, nullptr);
+        return;
+    }
+    if (parts != UnlockStatus::Ok) {
+        prompter_.alert(window_.get(), tr("This encrypted backup cannot be opened."), tr("Ok"),
+                        QString(), QString::fromStdString(unlockStatusMessage(parts)));
+        return;
+    }
+    lockedNode_ = node;
+    passwordSheet_->ask(QString::fromStdString(node->strDeviceName()), node->backUpFilePath());
+}
+
+void QuillonAppDelegate::startScan(const DeviceNodePtr& node, std::shared_ptr<const BackupKeys> keys) {
+    if (scan_.isScanning()) return;
     currentNode_ = node;
     currentNodeIsiOS6Version_ = ScanController::IOSVersionIOS6(node->strIOSVersion());
 
@@ -416,9 +462,9 @@ void QuillonAppDelegate::actScanIOSBackupFile() {
     resultViewController_->showView(ui_->contentView, *node, all);
     const DeletedRecordSearch search =
         ui_->classicScanBtn->isChecked() ? DeletedRecordSearch::Signatures : DeletedRecordSearch::Deep;
-    scan_.ScanIOSBackFile(
-        ScanTarget{node->backUpFilePath(), node->strIOSVersion(), node->bEncrypted()},
-        all ? ScanSequence::Full : ScanSequence::Contacts, search);
+    ScanTarget target{node->backUpFilePath(), node->strIOSVersion(), keys != nullptr};
+    target.keys = std::move(keys);
+    scan_.ScanIOSBackFile(target, all ? ScanSequence::Full : ScanSequence::Contacts, search);
 }
 
 }  // namespace marlowen::gui

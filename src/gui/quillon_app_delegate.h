@@ -30,6 +30,7 @@ class FeedbackSheet;
 namespace marlowen::gui {
 
 class DeviceTableModel;
+class PasswordSheet;
 class Prompter;
 class ZNImageAndTextCell;
 class ZNResultViewController;
@@ -116,6 +117,7 @@ public:
     QDialog* leadWindow() const { return leadWindow_; }
     QDialog* aboutWindow() const { return aboutWindow_; }
     QDialog* cryWindow() const { return cryWindow_; }
+    PasswordSheet* passwordSheet() const { return passwordSheet_; }
     Ui::FeedbackSheet& feedbackUi() { return *feedbackUi_; }
     QTimer& emailTimer() { return emailTimer_; }
     const DeviceNodePtr& currentNode() const { return currentNode_; }
@@ -127,6 +129,10 @@ public:
 private:
     void awakeFromNib();
     void setFixedWindowSize(int width, int height);
+    void fitDiskColumns();
+    // Shows the results page and starts the scan of `node`; `keys` unlock
+    // it when it is encrypted.
+    void startScan(const DeviceNodePtr& node, std::shared_ptr<const BackupKeys> keys);
     // Ends the feedback sheet and quits, once.
     void endFeedbackSheetAndQuit();
 
@@ -141,6 +147,9 @@ private:
     QPointer<QDialog> leadWindow_;
     QPointer<QDialog> aboutWindow_;
     QPointer<QDialog> cryWindow_;
+    PasswordSheet* passwordSheet_ = nullptr;
+    // The encrypted backup the password sheet is open for.
+    DeviceNodePtr lockedNode_;
     ZNIOSDeviceController deviceController_;
     DeviceTableModel* deviceModel_ = nullptr;
     ZNImageAndTextCell* nameCell_ = nullptr;

@@ -444,8 +444,10 @@ void ZNResultViewController::showView(QWidget* parent, const ZNIOSDeviceNode& no
 
     ui_->backupNameInfolab->setText(qs(node.strDeviceName()));
     ui_->backupSerialInfolab->setText(qs(node.strDeviceSerial()));
-    ui_->deviceTypeInfolab->setText(node.strDeviceType().empty() ? QString()
-                                                                 : tr(node.strDeviceType().c_str()));
+    // As in the backup table: the old model table's name, else the modern one.
+    ui_->deviceTypeInfolab->setText(node.strDeviceType().empty()
+                                        ? QString::fromStdString(node.modelName())
+                                        : tr(node.strDeviceType().c_str()));
     ui_->iOSTypeInfolab->setText(qs(node.strIOSVersion()));
     ui_->backupDateInfolab->setText(qs(node.strDeviceBackUpTime()));
 

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QSignalSpy>
@@ -17,6 +18,8 @@
 
 #include "core/scan/scan_controller.h"
 #include "gui/default_center.h"
+#include "gui/device_table_model.h"
+#include "gui/password_sheet.h"
 #include "gui/quillon_app_delegate.h"
 #include "gui/result_sorting.h"
 #include "gui/result_table_view.h"
@@ -24,6 +27,7 @@
 #include "gui/zn_result_view_controller.h"
 #include "fake_prompter.h"
 #include "support/backup_folder.h"
+#include "support/encrypted_sample.h"
 #include "support/file_bytes.h"
 #include "support/media_files.h"
 #include "support/sample_backup.h"
@@ -538,16 +542,94 @@ private slots:
         QVERIFY(r.movieNote()->text().startsWith(QStringLiteral("This movie cannot be played here: ")));
     }
 
-    void encryptedBackupShowsWhyNothingWasFound() {
+    void encryptedBackupWithoutItsKeysSaysWhatIsMissing() {
         const std::filesystem::path root = dir_ / "locked-root";
         fixture::BackupOptions locked;
         locked.encrypted = true;
         auto folder = fixture::BackupFolderBuilder::inRoot(root, {}, locked);
         folder.writePlists();
         Program p(root);
-        p.scan();
-        QCOMPARE(p.prompter.alerts.back().message, QString::fromLatin1(kEncryptedBackupMessage));
-        QCOMPARE(p.contacts()->model()->rowCount(), 0);
+        p.app.ui().button->click();
+        // Said before any password is asked for, and nothing is scanned.
+        QCOMPARE(p.prompter.alerts.size(), std::size_t{1});
+        QCOMPARE(p.prompter.alerts.back().message,
+                 QStringLiteral("This encrypted backup cannot be opened."));
+        QVERIFY(p.prompter.alerts.back().informativeText.contains(QStringLiteral("keybag")));
+        QVERIFY(!p.app.passwordSheet()->isVisible());
+        QVERIFY(!p.app.scanController().isScanning());
+        QVERIFY(p.app.ui().backupPage->isVisible());
+    }
+
+    // The sheet over the window: a wrong password is said and another try
+    // is offered, Cancel goes back, the right one scans with the keys it
+    // derived (camera roll included).
+    void encryptedBackupAsksForItsPassword() {
+        const std::filesystem::path root = dir_ / "encrypted-root";
+        fixture::EncryptedSampleOptions quick;
+        quick.password = "open sesame";
+        quick.iterations = 2;
+        quick.doubleProtectionIterations = 3;
+        fixture::writeEncryptedSampleBackup(root, quick);
+        Program p(root);
+        PasswordSheet* sheet = p.app.passwordSheet();
+        auto* field = sheet->findChild<QLineEdit*>(QStringLiteral("passwordField"));
+        auto* unlock = sheet->findChild<QPushButton*>(QStringLiteral("unlockBtn"));
+        auto* cancel = sheet->findChild<QPushButton*>(QStringLiteral("passwordCancelBtn"));
+        auto* problem = sheet->findChild<QLabel*>(QStringLiteral("passwordProblem"));
+        QVERIFY(field && unlock && cancel && problem);
+        QCOMPARE(field->echoMode(), QLineEdit::Password);
+
+        p.app.ui().scanAllBtn->setChecked(true);
+        p.app.ui().button->click();
+        QTRY_VERIFY(sheet->isVisible());
+        QVERIFY(!unlock->isEnabled());  // nothing typed yet
+        QTest::keyClicks(field, QStringLiteral("wrong"));
+        QTest::keyClick(field, Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(problem->isVisible(), 10000);
+        QVERIFY(problem->text().startsWith(QStringLiteral("The password does not open this backup.")));
+        QVERIFY(sheet->isVisible());
+        QVERIFY(field->text().isEmpty() && field->isEnabled());
+        QVERIFY(!p.app.scanController().isScanning());
+
+        cancel->click();
+        QTRY_VERIFY(!sheet->isVisible());
+        QVERIFY(p.app.ui().backupPage->isVisible());
+        QVERIFY(!p.app.scanController().isScanning());
+        QVERIFY(p.prompter.alerts.empty());
+
+        p.app.ui().button->click();
+        QTRY_VERIFY(sheet->isVisible());
+        QVERIFY(!problem->isVisible());  // a fresh sheet each time
+        QTest::keyClicks(field, QStringLiteral("open sesame"));
+        unlock->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!p.prompter.alerts.empty(), 60000);
+        QTRY_VERIFY(!p.app.scanController().isScanning());
+        QVERIFY(!sheet->isVisible());
+        QCOMPARE(p.prompter.alerts.back().message, kFinishAlert);
+        ZNResultViewController& r = p.results();
+        QCOMPARE(r.intake().contactNum(), 9);
+        QCOMPARE(r.intake().photovideoNum(), 1);
+        QVERIFY(r.intake().messageNum() > 0);
+    }
+
+    void backupTableShowsModelSizeAndLock() {
+        const std::filesystem::path root = dir_ / "table-root";
+        fixture::writeEncryptedSampleBackup(root, {.password = "x", .iterations = 2,
+                                                   .doubleProtectionIterations = 3});
+        fixture::writeSampleBackup(root);
+        Program p(root);
+        DeviceTableModel* model = p.app.deviceModel();
+        QCOMPARE(model->rowCount(), 2);
+        QCOMPARE(model->headerData(7, Qt::Horizontal).toString(), QStringLiteral("Backup Size"));
+        for (int row = 0; row < 2; ++row) {
+            const bool encrypted = model->nodeAt(row)->bEncrypted();
+            // The modern table names what the old one does not know.
+            QCOMPARE(model->index(row, 1).data().toString(),
+                     encrypted ? QStringLiteral("iPhone 13") : QStringLiteral("Iphone 5"));
+            QVERIFY(model->index(row, 7).data().toString().endsWith(QStringLiteral("kB")));
+            QCOMPARE(model->index(row, 8).data(Qt::DecorationRole).isValid(), encrypted);
+            QCOMPARE(model->index(row, 8).data(Qt::ToolTipRole).isValid(), encrypted);
+        }
     }
 };
 
