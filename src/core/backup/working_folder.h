@@ -29,7 +29,8 @@ private:
     std::filesystem::path path_;
 };
 
-// Removes every working folder still alive. For a signal-handling thread
+// Removes every working folder still alive, and makes ensure() refuse new
+// ones from then on (threads may still run until the exit). For a signal-handling thread
 // just before the program exits; not async-signal-safe, so never call it
 // from a signal handler itself.
 void removeAllWorkingFolders();
