@@ -89,9 +89,11 @@ QVariant DeviceTableModel::data(const QModelIndex& index, int role) const {
     case 0: return QString::fromStdString(node->strDeviceName());
     case 1:
         // The model name is a display key with itself as fallback; products
-        // the old table does not know get their name from the modern one.
+        // the old table does not know get their name from the modern one,
+        // and a product newer than both shows its product type.
         if (!node->strDeviceType().empty()) return tr(node->strDeviceType().c_str());
-        return QString::fromStdString(node->modelName());
+        return QString::fromStdString(node->modelName().empty() ? node->productType()
+                                                                : node->modelName());
     case 2: return QString::fromStdString(node->strIOSVersion());
     case 3: return QString::fromStdString(node->strDeviceBackUpTime());
     case 4: return QString::fromStdString(node->strDeviceSerial());
