@@ -169,9 +169,10 @@ QuillonAppDelegate::QuillonAppDelegate(Prompter& prompter, std::string backupRoo
 }
 
 QuillonAppDelegate::~QuillonAppDelegate() {
-    // A scan thread may be waiting for this thread: let it finish without
+    // A scan thread may be waiting for this thread: let it stop without
     // touching the widgets, then wait for it.
     if (resultViewController_) resultViewController_->detachFromScan();
+    scan_.requestStop();
     while (scan_.isScanning()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(5);

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "core/backup/backup_keys.h"
+#include "core/notify/scan_notifications.h"
 #include "core/results/result_intake.h"
 #include "core/scan/scan_controller.h"
 #include "support/indexed_backup.h"
@@ -152,6 +153,31 @@ TEST_F(IndexedScanTest, EncryptedCameraRollIsListedFromDecryptedCopies) {
         EXPECT_EQ(intake.contactNum(), static_cast<int>(sample.livePeople.size()));
     }
     EXPECT_TRUE(workFolderEmpty());
+}
+
+// A stop asked for while the photo list runs ends the scan before the next
+// reader: nothing more is read, the finish step still runs, and the next
+// scan starts afresh.
+TEST_F(IndexedScanTest, AStopEndsTheScanBeforeTheNextReader) {
+    NotificationCenter nc;
+    ResultIntake intake(nc);
+    ScanController scanner(nc);
+    bool finished = false;
+    scanner.setFinishTarget([&] {
+        intake.ScanThreadFinish();
+        finished = true;
+    });
+    intake.showView();
+    nc.addObserver(kScanPhotoAndVideoInfo, [&](const Notification&) { scanner.requestStop(); });
+    ASSERT_TRUE(scanner.ScanIOSBackFile({sample.folder.string(), "6.1.2"}, ScanSequence::Full));
+    scanner.waitForScan();
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(intake.contactNum(), 0);
+    EXPECT_EQ(intake.messageNum(), 0);
+
+    ASSERT_TRUE(scanner.ScanIOSBackFile({sample.folder.string(), "6.1.2"}, ScanSequence::Contacts));
+    scanner.waitForScan();
+    EXPECT_EQ(intake.contactNum(), static_cast<int>(sample.livePeople.size()));
 }
 
 }  // namespace

@@ -84,7 +84,7 @@ void scanPhotoAndVideoThread(const std::string& backupPath, ReaderContext& ctx) 
         const ReaderContext::MediaCandidates& media = *ctx.mediaCandidates;
         if (media.count == 0) return;
         ThirtiethsProgress progress(media.count, ctx);
-        for (std::size_t i = 0; i < media.count; ++i) {
+        for (std::size_t i = 0; i < media.count && !ctx.stopping(); ++i) {
             progress.before(i);
             if (const std::optional<std::string> path = media.readablePath(i))
                 ctx.nc.postNotificationName(kScanPhotoAndVideoInfo, *path);
@@ -97,7 +97,7 @@ void scanPhotoAndVideoThread(const std::string& backupPath, ReaderContext& ctx) 
     if (n == 0) return;
 
     ThirtiethsProgress progress(n, ctx);
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < n && !ctx.stopping(); ++i) {
         progress.before(i);
         if (entrySize(paths[i]) >= kPhotoCandidateMinSize)
             ctx.nc.postNotificationName(kScanPhotoAndVideoInfo, paths[i]);

@@ -65,6 +65,11 @@ struct ReaderContext {
     };
     std::optional<MediaCandidates> mediaCandidates;
 
+    // True once the scan was asked to stop; long loops ask between items.
+    // Unset: never.
+    std::function<bool()> shouldStop;
+    bool stopping() const { return shouldStop && shouldStop(); }
+
     // Contact names for numbers, over arrays.contactArray.
     PhoneNameLookup nameLookup;
 

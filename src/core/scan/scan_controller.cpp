@@ -89,6 +89,7 @@ bool ScanController::ScanIOSBackFile(const ScanTarget& target, ScanSequence sequ
         if (scanning_) return false;
         scanning_ = true;
     }
+    stopRequested_ = false;
     if (scanBackFileThreader_.joinable()) scanBackFileThreader_.join();
     {
         std::lock_guard<std::mutex> lock(stateMutex_);
@@ -225,7 +226,14 @@ void ScanController::ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequenc
             // backup's are ciphertext, so it gets decrypted copies instead.
             if (archive->encrypted())
                 ctx.mediaCandidates = encryptedMediaCandidates(*archive, *mediaCopies_);
-            for (Reader reader : readers) reader(target.backUpFilePath, ctx);
+            ctx.shouldStop = [this] { return stopRequested_.load(); };
+            for (Reader reader : readers) {
+                if (stopRequested_) {
+                    logLine("The scan was stopped before it ended");
+                    break;
+                }
+                reader(target.backUpFilePath, ctx);
+            }
         } catch (const std::exception& e) {
             logLine(std::string("Scan stopped: ") + e.what());
             std::lock_guard<std::mutex> lock(stateMutex_);

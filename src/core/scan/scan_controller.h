@@ -3,6 +3,7 @@
 // the notification center, then the finish call of the results side.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -79,6 +80,12 @@ public:
                          DeletedRecordSearch search = DeletedRecordSearch::Deep);
     // Waits for the scan thread to end.
     void waitForScan();
+    // Asks the running scan to stop: it ends after the item a reader is on
+    // (the photo list checks between files, the others between readers),
+    // with its finish step as usual. Callable from any thread; the next
+    // scan starts afresh.
+    void requestStop() { stopRequested_ = true; }
+    bool stopRequested() const { return stopRequested_; }
     bool isScanning() const;
 
     // The body of the scan thread; also callable directly (it then runs on
@@ -112,6 +119,7 @@ private:
     std::thread scanBackFileThreader_;
     mutable std::mutex stateMutex_;
     bool scanning_ = false;
+    std::atomic<bool> stopRequested_{false};
     std::string lastError_;
     UnlockStatus lastUnlockStatus_ = UnlockStatus::Ok;
     std::vector<DatabaseProblem> databaseProblems_;
