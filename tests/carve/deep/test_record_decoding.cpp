@@ -50,9 +50,9 @@ TEST(RecordDecoding, EverySerialTypeDecodes) {
     bool cut = false;
     const auto values = decodeValues(record(types, content), headerOf(types), 1, cut);
     EXPECT_FALSE(cut);
-    const std::vector<SqlValue> expected{integer(-1), integer(0x0102), integer(-2), real(1.5),
-                                         integer(0),  integer(1),      null(),      blob("B"),
-                                         text("hi")};
+    const std::vector<SqlValue> expected{integer(-1), integer(0x0102), integer(-2),
+                                         real(1.5),   integer(0),      integer(1),
+                                         null(),      blob("B"),       text("hi")};
     EXPECT_EQ(values, expected);
 }
 
@@ -79,12 +79,13 @@ TEST(RecordDecoding, Utf16TextsBecomeUtf8) {
     EXPECT_EQ(utf16ToUtf8(be, true), "\xc3\xa9\xf0\x9f\x98\x80");
     // A lone low surrogate, and a high one with no partner; an odd byte dropped.
     EXPECT_EQ(utf16ToUtf8(std::string("\x00\xdc\x00\xd8\x41\x00\x42", 7), false),
-              "\xef\xbf\xbd\xef\xbf\xbd" "A");
+              "\xef\xbf\xbd\xef\xbf\xbd"
+              "A");
     bool cut = false;
     const std::vector<uint8_t> types{13 + 2 * 4};
-    EXPECT_EQ(decodeValues(record(types, std::string("\x00\x41\x00\x42", 4)), headerOf(types), 3,
-                           cut),
-              std::vector<SqlValue>{text("AB")});
+    EXPECT_EQ(
+        decodeValues(record(types, std::string("\x00\x41\x00\x42", 4)), headerOf(types), 3, cut),
+        std::vector<SqlValue>{text("AB")});
 }
 
 TEST(RecordDecoding, StoredIntegersAreSignExtendedFromTheirWidth) {
@@ -114,8 +115,8 @@ TEST(RecordPlausibility, PlainTextRejectsControlsAndBrokenUtf8) {
     EXPECT_TRUE(plainText("line\tone\r\nzwei \xc3\xbc"));
     EXPECT_FALSE(plainText(std::string("a\0b", 3)));
     EXPECT_FALSE(plainText("\x7f"));
-    EXPECT_FALSE(plainText("\xc3"));          // cut sequence
-    EXPECT_FALSE(plainText("\xc0\x80"));      // overlong
+    EXPECT_FALSE(plainText("\xc3"));              // cut sequence
+    EXPECT_FALSE(plainText("\xc0\x80"));          // overlong
     EXPECT_FALSE(plainText("\xf5\x80\x80\x80"));  // past U+10FFFF
 }
 

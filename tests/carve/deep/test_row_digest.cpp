@@ -25,8 +25,12 @@ uint64_t hashed(const std::vector<SqlValue>& values, int skipColumn) {
         if (static_cast<int>(i) == skipColumn) continue;
         const SqlValue& v = values[i];
         switch (v.kind) {
-            case SqlValue::Kind::Null: h.null(); break;
-            case SqlValue::Kind::Integer: h.integer(v.integer); break;
+            case SqlValue::Kind::Null:
+                h.null();
+                break;
+            case SqlValue::Kind::Integer:
+                h.integer(v.integer);
+                break;
             case SqlValue::Kind::Real: {
                 uint64_t bits;
                 std::memcpy(&bits, &v.real, sizeof bits);
@@ -61,8 +65,14 @@ TEST(RowDigest, KeyDigestMatchesTheWalksDigest) {
 TEST(RowDigest, DifferentValuesGiveDifferentKeys) {
     // Kind, split and order of the values all count.
     const std::vector<std::vector<SqlValue>> rows{
-        {integer(1)}, {real(1)},          {text("1")},          {blob("1")},
-        {text("ab")}, {text("a"), text("b")}, {text("b"), text("a")}, {null(), integer(1)},
+        {integer(1)},
+        {real(1)},
+        {text("1")},
+        {blob("1")},
+        {text("ab")},
+        {text("a"), text("b")},
+        {text("b"), text("a")},
+        {null(), integer(1)},
         {integer(1), null()},
     };
     for (size_t i = 0; i < rows.size(); ++i)
@@ -80,7 +90,10 @@ TEST(RowDigest, MalformedKeyIsDigestedWhole) {
     const uint64_t d = keyDigest("9junk");
     EXPECT_NE(d, keyDigest(""));
     EXPECT_NE(d, keyDigest("9junl"));
-    EXPECT_NE(keyDigest("3" "5:ab\x1f"), keyDigest("3" "2:ab\x1f"));
+    EXPECT_NE(keyDigest("3"
+                        "5:ab\x1f"),
+              keyDigest("3"
+                        "2:ab\x1f"));
 }
 
 TEST(DigestSetTest, HoldsWhatWasInsertedThroughGrowth) {

@@ -24,13 +24,20 @@ namespace marlowen::carve::deep {
 
 const char* freeSpaceKindName(FreeSpaceKind kind) {
     switch (kind) {
-        case FreeSpaceKind::Freeblock: return "freeblock";
-        case FreeSpaceKind::Unallocated: return "unallocated";
-        case FreeSpaceKind::FreelistTrunk: return "freelist-trunk";
-        case FreeSpaceKind::FreelistLeaf: return "freelist-leaf";
-        case FreeSpaceKind::Unreachable: return "unreachable";
-        case FreeSpaceKind::WalFrame: return "wal-frame";
-        case FreeSpaceKind::JournalPage: return "journal-page";
+        case FreeSpaceKind::Freeblock:
+            return "freeblock";
+        case FreeSpaceKind::Unallocated:
+            return "unallocated";
+        case FreeSpaceKind::FreelistTrunk:
+            return "freelist-trunk";
+        case FreeSpaceKind::FreelistLeaf:
+            return "freelist-leaf";
+        case FreeSpaceKind::Unreachable:
+            return "unreachable";
+        case FreeSpaceKind::WalFrame:
+            return "wal-frame";
+        case FreeSpaceKind::JournalPage:
+            return "journal-page";
     }
     return "unknown";
 }
@@ -222,8 +229,9 @@ void Engine::carveOlderPage(const PageReader& src, int64_t pos, uint32_t pgno, F
     const bool known = pgno <= nPages_;
     const int owner = !known ? -1 : owner_[pgno] >= 0 ? owner_[pgno] : formerOwner_[pgno];
     const uint8_t type = static_cast<uint8_t>(byteIn(p, hdr));
+    const CarveSite site{pgno, p, kind, owner, schemaOnly};
     if (type == kIndexLeaf && !schemaOnly && owner > 0 && tables_[owner].withoutRowid)
-        carveIndexLeaf(pgno, p, kind, owner, true);
+        carveIndexLeaf(site, true);
     if (type == kIndexLeaf || type == kIndexInterior) return;
     if (type == kTableLeaf || type == kTableInterior) {
         const size_t ptrs = hdr + (type == kTableLeaf ? 8 : 12);
@@ -234,27 +242,25 @@ void Engine::carveOlderPage(const PageReader& src, int64_t pos, uint32_t pgno, F
             const size_t cell = get2byte(p, ptrs + 2 * i);
             // A pointer into the header or past the usable end is damage.
             size_t next = cell;
-            if (cell >= gapStart && cell < p.size())
-                tryCell(pgno, p, cell, kind, owner, schemaOnly, next);
+            if (cell >= gapStart && cell < p.size()) tryCell(site, cell, next, Found::Emit, 0);
         }
         size_t content = get2byte(p, hdr + 5);
         if (content == 0) content = 65536;
-        if (gapStart < content && content <= p.size())
-            carveRegion(pgno, p, gapStart, content, kind, owner, schemaOnly);
+        if (gapStart < content && content <= p.size()) carveRegion(site, gapStart, content);
         // An interior page's freeblocks held interior cells (a child page
         // number and a rowid), never records.
         if (type != kTableLeaf) return;
         for (const auto& [at, size] : freeblocks(p, hdr)) {
             size_t next = at;
-            if (!tryClobbered(pgno, p, at, size, kind, owner, schemaOnly, next)) next = at + 4;
-            if (next < at + size) carveRegion(pgno, p, next, at + size, kind, owner, schemaOnly);
+            if (!tryClobbered(site, at, size, next, {})) next = at + 4;
+            if (next < at + size) carveRegion(site, next, at + size);
         }
         return;
     }
     // Overflow, index and pointer-map pages hold no rows in any version.
     const PageUse use = known ? use_[pgno] : PageUse::Unknown;
     if (use == PageUse::Overflow || use == PageUse::IndexBtree || use == PageUse::Reserved) return;
-    carveRegion(pgno, p, 0, p.size(), kind, owner, schemaOnly);
+    carveRegion(site, 0, p.size());
 }
 
 DeepScanResult Engine::run() {

@@ -28,7 +28,40 @@ namespace marlowen::carve::deep {
 constexpr int kMaxDepth = 40;
 
 // What a page holds, as the walks find it.
-enum class PageUse : uint8_t { Unknown, TableBtree, IndexBtree, Overflow, Trunk, FreeLeaf, Reserved };
+enum class PageUse : uint8_t {
+    Unknown,
+    TableBtree,
+    IndexBtree,
+    Overflow,
+    Trunk,
+    FreeLeaf,
+    Reserved
+};
+
+// Where a carver reads: one page (or an older version of it) and how its
+// bytes came to be free. `owner` is the table whose rows the space held, -1
+// when unknown; `schemaOnly` limits the search to the schema table's rows.
+struct CarveSite {
+    uint32_t pgno = 0;  // 1-based; 0 for a probe, whose rows are never listed
+    std::span<const uint8_t> page;
+    FreeSpaceKind kind = FreeSpaceKind::Unallocated;
+    int owner = -1;
+    bool schemaOnly = false;
+};
+
+// Whether a carver lists the row it finds, or only tells that one is there.
+enum class Found { Emit, ProbeOnly };
+
+// How tryClobbered takes a cell guessed under a freeblock header. Nothing
+// vouches for a header met outside a live freeblock (`exactOnly`): the
+// record must fill it exactly. A header met by scanning (`scanned`), not
+// through the page's freeblock chain, must hold no intact cell. The record
+// stays before `limit` (0: the page's end).
+struct ClobberedSearch {
+    bool exactOnly = false;
+    bool scanned = false;
+    size_t limit = 0;
+};
 
 struct PageView {
     std::vector<uint8_t> scratch;
@@ -57,19 +90,14 @@ private:
     void findSchemaTexts(std::span<const uint8_t> p);
     void carvePages(bool schemaOnly);
     void carvePage(uint32_t pgno, bool schemaOnly);
-    void carveRegion(uint32_t pgno, std::span<const uint8_t> p, size_t begin, size_t end,
-                     FreeSpaceKind kind, int owner, bool schemaOnly);
+    void carveRegion(const CarveSite& site, size_t begin, size_t end);
     size_t interiorRunEnd(std::span<const uint8_t> p, size_t at, size_t end) const;
     size_t staleArrayEnd(std::span<const uint8_t> p, size_t at, size_t end) const;
     std::vector<std::pair<size_t, size_t>> freeblocks(std::span<const uint8_t> p, size_t hdr) const;
-    bool tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeSpaceKind kind,
-                 int owner, bool schemaOnly, size_t& next, bool probeOnly = false,
-                 size_t limit = 0);
-    size_t firstIntactCell(std::span<const uint8_t> p, size_t from, size_t to, FreeSpaceKind kind,
-                           int owner, bool schemaOnly);
-    bool tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t size,
-                      FreeSpaceKind kind, int owner, bool schemaOnly, size_t& next,
-                      bool exactOnly = false, bool scanned = false, size_t limit = 0);
+    bool tryCell(const CarveSite& site, size_t at, size_t& next, Found found, size_t limit);
+    size_t firstIntactCell(const CarveSite& site, size_t from, size_t to);
+    bool tryClobbered(const CarveSite& site, size_t at, size_t size, size_t& next,
+                      const ClobberedSearch& how);
     bool recordHeaderAt(std::span<const uint8_t> p, size_t rec, uint64_t payload, uint64_t& hl,
                         uint64_t& content);
     bool parseTypes(std::span<const uint8_t> p, size_t at, size_t end, size_t maxColumns,
@@ -89,17 +117,13 @@ private:
                        Append&& append, bool& broken, std::vector<uint32_t>* chain) const;
     bool recordKeyDigest(int table, std::span<const uint8_t> record, uint64_t& digest);
     bool storedRecordDigest(int table, std::span<const uint8_t> record, uint64_t& digest);
-    void carveIndexLeaf(uint32_t pgno, std::span<const uint8_t> p, FreeSpaceKind kind, int owner,
-                        bool freedPage);
+    void carveIndexLeaf(const CarveSite& site, bool freedPage);
     std::vector<int> noRowidCandidates(size_t columns, int owner) const;
     bool fitsStored(int table, const std::vector<uint64_t>& types) const;
-    bool tryIndexCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t limit,
-                      FreeSpaceKind kind, int owner, size_t& next, bool probeOnly = false);
-    bool tryIndexClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t size,
-                           FreeSpaceKind kind, int owner);
-    bool emitStored(uint32_t pgno, size_t at, FreeSpaceKind kind, int table,
-                    std::vector<SqlValue> stored, const std::vector<uint64_t>& types,
-                    bool partial, bool strict, bool checkOnly = false);
+    bool tryIndexCell(const CarveSite& site, size_t at, size_t limit, size_t& next, Found found);
+    bool tryIndexClobbered(const CarveSite& site, size_t at, size_t size);
+    bool emitStored(const CarveSite& site, size_t at, int table, std::vector<SqlValue> stored,
+                    const std::vector<uint64_t>& types, bool partial, bool strict, Found found);
     bool schemaRow(std::span<const uint8_t> record, uint64_t rowid, uint64_t& digest);
     std::vector<SqlValue> decode(std::string_view payload, const RecordHeader& h, bool& cut) const;
     bool decodeRecord(std::string_view payload, size_t columns, std::vector<SqlValue>& values,

@@ -34,9 +34,9 @@ bool Engine::fitsStored(int table, const std::vector<uint64_t>& types) const {
 
 // Puts a row read in stored order back in declaration order and lists it,
 // unless its values give it away as noise. Such rows carry no rowid.
-bool Engine::emitStored(uint32_t pgno, size_t at, FreeSpaceKind kind, int table,
-                        std::vector<SqlValue> stored, const std::vector<uint64_t>& types,
-                        bool partial, bool strict, bool checkOnly) {
+bool Engine::emitStored(const CarveSite& site, size_t at, int table, std::vector<SqlValue> stored,
+                        const std::vector<uint64_t>& types, bool partial, bool strict,
+                        Found found) {
     const std::vector<int>& order = stored_[table];
     RecoveredRow row;
     row.values.resize(order.size());
@@ -46,12 +46,12 @@ bool Engine::emitStored(uint32_t pgno, size_t at, FreeSpaceKind kind, int table,
         if (i < types.size()) declaredTypes[order[i]] = types[i];
     }
     if (!plausibleValues(row.values, declaredTypes, tables_[table], strict)) return false;
-    if (checkOnly) return true;
+    if (found == Found::ProbeOnly) return true;
     row.table = tables_[table].name;
     row.rowidKnown = false;
-    row.page = pgno;
+    row.page = site.pgno;
     row.offset = static_cast<uint32_t>(at);
-    row.kind = kind;
+    row.kind = site.kind;
     row.partial = partial;
     emit(std::move(row), table);
     return true;
@@ -59,8 +59,9 @@ bool Engine::emitStored(uint32_t pgno, size_t at, FreeSpaceKind kind, int table,
 
 // A whole index leaf cell at `at`, ending by `limit`: payload length, record
 // header, content (the payload length equals what the header announces).
-bool Engine::tryIndexCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t limit,
-                          FreeSpaceKind kind, int owner, size_t& next, bool probeOnly) {
+bool Engine::tryIndexCell(const CarveSite& site, size_t at, size_t limit, size_t& next,
+                          Found found) {
+    const std::span<const uint8_t> p = site.page;
     uint64_t payload, hl;
     const size_t n1 = getVarint(p, at, payload);
     if (n1 == 0 || payload < 2) return false;
@@ -71,9 +72,9 @@ bool Engine::tryIndexCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
     const size_t local = localSize(payload, false);
     const size_t end = rec + local + (local < payload ? 4 : 0);
     if (end > limit) return false;
-    for (int t : noRowidCandidates(types.size(), owner)) {
+    for (int t : noRowidCandidates(types.size(), site.owner)) {
         if (!fitsStored(t, types)) continue;
-        if (probeOnly) return true;
+        if (found == Found::ProbeOnly) return true;
         std::string bytes;
         bool broken = false;
         if (!readPayload(p, rec, payload, false, bytes, broken, nullptr)) return false;
@@ -82,7 +83,8 @@ bool Engine::tryIndexCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         std::vector<SqlValue> values = decode(bytes, h, cut);
         dropLostValues(values, h, bytes.size());
         const std::vector<uint64_t> kept = types;
-        if (!emitStored(pgno, at, kind, t, std::move(values), kept, broken || cut, false)) continue;
+        if (!emitStored(site, at, t, std::move(values), kept, broken || cut, false, Found::Emit))
+            continue;
         next = end;
         return true;
     }
@@ -101,8 +103,9 @@ bool Engine::tryIndexCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
 //     type's first byte lost; the payload is size - 2 bytes, and the first
 //     column's length is what the others leave. A two-byte first type left
 //     its second byte at at + 4.
-bool Engine::tryIndexClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t size,
-                               FreeSpaceKind kind, int owner) {
+bool Engine::tryIndexClobbered(const CarveSite& site, size_t at, size_t size) {
+    const std::span<const uint8_t> p = site.page;
+    const int owner = site.owner;
     if (size < 6 || at + size > p.size()) return false;
     if (std::all_of(p.begin() + at + 4, p.begin() + at + size, [](uint8_t b) { return b == 0; }))
         return false;
@@ -148,15 +151,15 @@ bool Engine::tryIndexClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t
                 if (types[i] >= 1 && types[i] <= 6 && !narrowest(types[i], values[i].integer))
                     return false;
             if (keep) {
-                if (!emitStored(pgno, at, kind, static_cast<int>(t), values, types, partial, true,
-                                true))
+                if (!emitStored(site, at, static_cast<int>(t), values, types, partial, true,
+                                Found::ProbeOnly))
                     return false;
                 splits.push_back(std::move(values));
                 splitTypes = types;
                 return true;
             }
-            return emitStored(pgno, at, kind, static_cast<int>(t), std::move(values), types,
-                              partial, true);
+            return emitStored(site, at, static_cast<int>(t), std::move(values), types, partial,
+                              true, Found::Emit);
         };
         if (size - 1 < 128) {
             const uint64_t payload = size - 1;
@@ -170,7 +173,8 @@ bool Engine::tryIndexClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t
                                       : 0;
             const size_t contentAt = at + 1 + static_cast<size_t>(hl);
             // Every split of the shared bytes whose values are sound.
-            for (size_t k = 0; twoLost && hl + restContent <= payload && k <= shared && !done; ++k) {
+            for (size_t k = 0; twoLost && hl + restContent <= payload && k <= shared && !done;
+                 ++k) {
                 const size_t len0 = k;
                 const size_t len1 = shared - len0;
                 const uint64_t t0 = lostType(c0, len0, page.substr(contentAt, len0));
@@ -182,8 +186,8 @@ bool Engine::tryIndexClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t
                 done = splits.size() >= 16;
             }
             if (splits.size() == 1) {
-                return emitStored(pgno, at, kind, static_cast<int>(t), std::move(splits[0]),
-                                  splitTypes, false, true);
+                return emitStored(site, at, static_cast<int>(t), std::move(splits[0]), splitTypes,
+                                  false, true, Found::Emit);
             } else if (splits.size() > 1) {
                 // Several splits read as sound values: the first two columns
                 // keep only what all of them agree on. The first column's
@@ -202,8 +206,8 @@ bool Engine::tryIndexClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t
                     if (same) continue;
                     merged[i] = i == 0 && texts ? splits[shortest][0] : SqlValue{};
                 }
-                return emitStored(pgno, at, kind, static_cast<int>(t), std::move(merged),
-                                  splitTypes, true, true);
+                return emitStored(site, at, static_cast<int>(t), std::move(merged), splitTypes,
+                                  true, true, Found::Emit);
             }
             // A first type of two bytes (a text of 58 bytes or more) took
             // both lost type bytes alone.
@@ -260,8 +264,9 @@ bool Engine::tryIndexClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t
 // the unallocated gap; a block that later neighbours merged into grew, and
 // its first cell then ends where the next freed cell's header starts. A
 // freed page's own cells (freedPage) are whole.
-void Engine::carveIndexLeaf(uint32_t pgno, std::span<const uint8_t> p, FreeSpaceKind kind,
-                            int owner, bool freedPage) {
+void Engine::carveIndexLeaf(const CarveSite& site, bool freedPage) {
+    const std::span<const uint8_t> p = site.page;
+    const FreeSpaceKind kind = site.kind;
     const size_t cells = std::min<size_t>(get2byte(p, 3), (p.size() - 8) / 2);
     size_t gapStart = 8 + 2 * cells;
     size_t contentStart = get2byte(p, 5);
@@ -275,7 +280,7 @@ void Engine::carveIndexLeaf(uint32_t pgno, std::span<const uint8_t> p, FreeSpace
             size_t next = 0;
             const size_t cell = get2byte(p, 8 + 2 * i);
             if (cell >= gapStart && cell < p.size())
-                tryIndexCell(pgno, p, cell, p.size(), kind, owner, next);
+                tryIndexCell(site, cell, p.size(), next, Found::Emit);
         }
     }
     // Searching a grown block's first cell costs up to 512 tries: a page of
@@ -289,10 +294,11 @@ void Engine::carveIndexLeaf(uint32_t pgno, std::span<const uint8_t> p, FreeSpace
     // elsewhere (a cell freed next to a freeblock before it joins that
     // block and keeps its own first bytes).
     auto scan = [&](size_t begin, size_t end, FreeSpaceKind k) {
+        const CarveSite here{site.pgno, p, k, site.owner, site.schemaOnly};
         for (size_t q = begin; q + 4 <= end;) {
             if (headerLike(q, p.size())) {
                 const size_t sz = get2byte(p, q + 2);
-                if (tryIndexClobbered(pgno, p, q, sz, k, owner)) {
+                if (tryIndexClobbered(here, q, sz)) {
                     q += sz;
                     continue;
                 }
@@ -304,15 +310,15 @@ void Engine::carveIndexLeaf(uint32_t pgno, std::span<const uint8_t> p, FreeSpace
                 const size_t window = ++searches <= 256 ? std::min<size_t>(sz, 512) : 0;
                 for (size_t e = q + 6; e < q + window && !found; ++e)
                     if ((headerLike(e, p.size()) ||
-                         tryIndexCell(pgno, p, e, q + sz, k, owner, unused, true)) &&
-                        tryIndexClobbered(pgno, p, q, e - q, k, owner)) {
+                         tryIndexCell(here, e, q + sz, unused, Found::ProbeOnly)) &&
+                        tryIndexClobbered(here, q, e - q)) {
                         q = e;
                         found = true;
                     }
                 if (found) continue;
             }
             size_t next = q;
-            if (tryIndexCell(pgno, p, q, end, k, owner, next) && next > q) {
+            if (tryIndexCell(here, q, end, next, Found::Emit) && next > q) {
                 q = next;
                 continue;
             }

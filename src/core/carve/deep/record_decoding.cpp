@@ -159,10 +159,13 @@ uint64_t lostType(const ColumnDef& col, size_t len, std::string_view bytes) {
     static constexpr uint64_t kIntOfWidth[9] = {0, 1, 2, 3, 4, 0, 5, 0, 6};
     const bool intWidth = len >= 1 && len <= 8 && kIntOfWidth[len] != 0;
     switch (col.affinity) {
-        case Affinity::Text: return 13 + 2 * len;
+        case Affinity::Text:
+            return 13 + 2 * len;
         case Affinity::Integer:
-        case Affinity::Numeric: return intWidth ? kIntOfWidth[len] : 0;
-        case Affinity::Real: return len == 8 ? 7 : 0;
+        case Affinity::Numeric:
+            return intWidth ? kIntOfWidth[len] : 0;
+        case Affinity::Real:
+            return len == 8 ? 7 : 0;
         case Affinity::Blob:
             if (len > 0 && plainText(bytes)) return 13 + 2 * len;
             return intWidth ? kIntOfWidth[len] : 12 + 2 * len;

@@ -61,7 +61,8 @@ std::string valueKey(const std::vector<SqlValue>& values, int skipColumn) {
         const SqlValue& v = values[i];
         key += static_cast<char>('0' + static_cast<int>(v.kind));
         switch (v.kind) {
-            case SqlValue::Kind::Null: break;
+            case SqlValue::Kind::Null:
+                break;
             case SqlValue::Kind::Integer:
                 number(v.integer);
                 break;

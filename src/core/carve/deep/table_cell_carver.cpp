@@ -95,7 +95,7 @@ void Engine::carvePage(uint32_t pgno, bool schemaOnly) {
         const PageView pv = page(pgno);
         const auto p = pv.bytes;
         if (byteIn(p, 0) == kIndexLeaf) {
-            carveIndexLeaf(pgno, p, FreeSpaceKind::Unallocated, owner_[pgno], false);
+            carveIndexLeaf({pgno, p, FreeSpaceKind::Unallocated, owner_[pgno], false}, false);
             return;
         }
         // An interior cell is a 4-byte child page number, then a leaf
@@ -105,12 +105,14 @@ void Engine::carvePage(uint32_t pgno, bool schemaOnly) {
         const size_t content = get2byte(p, 5) == 0 ? 65536 : get2byte(p, 5);
         for (size_t q = gapStart; content <= p.size() && q < content; ++q) {
             size_t next = q;
-            if (tryIndexCell(pgno, p, q, content, FreeSpaceKind::Unallocated, owner_[pgno], next))
+            if (tryIndexCell({pgno, p, FreeSpaceKind::Unallocated, owner_[pgno], false}, q, content,
+                             next, Found::Emit))
                 q = next - 1;
         }
         for (const auto& [at, size] : freeblocks(p, 0)) {
             size_t next = 0;
-            tryIndexCell(pgno, p, at + 4, at + size, FreeSpaceKind::Freeblock, owner_[pgno], next);
+            tryIndexCell({pgno, p, FreeSpaceKind::Freeblock, owner_[pgno], false}, at + 4,
+                         at + size, next, Found::Emit);
         }
         return;
     }
@@ -122,10 +124,11 @@ void Engine::carvePage(uint32_t pgno, bool schemaOnly) {
     // rest of this function looks for cannot stand in its cells).
     if (anyNoRowid_ && !schemaOnly && use != PageUse::TableBtree && use != PageUse::Trunk &&
         byteIn(p, 0) == kIndexLeaf)
-        carveIndexLeaf(pgno, p,
-                       use == PageUse::FreeLeaf ? FreeSpaceKind::FreelistLeaf
-                                                : FreeSpaceKind::Unreachable,
-                       -1, true);
+        carveIndexLeaf(
+            {pgno, p,
+             use == PageUse::FreeLeaf ? FreeSpaceKind::FreelistLeaf : FreeSpaceKind::Unreachable,
+             -1, false},
+            true);
     const size_t hdr = pgno == 1 ? 100 : 0;
     const int owner = owner_[pgno];
     if (schemaOnly && (use != PageUse::TableBtree || owner == 0)) findSchemaTexts(p);
@@ -144,16 +147,16 @@ void Engine::carvePage(uint32_t pgno, bool schemaOnly) {
         // table that owned the page before comes first there.
         const int gapOwner = formerOwner_[pgno] >= 0 ? formerOwner_[pgno] : owner;
         if (gapStart < content && content <= p.size())
-            carveRegion(pgno, p, gapStart, content, FreeSpaceKind::Unallocated, gapOwner, schemaOnly);
+            carveRegion({pgno, p, FreeSpaceKind::Unallocated, gapOwner, schemaOnly}, gapStart,
+                        content);
         // An interior page's freeblocks held interior cells (a child page
         // number and a rowid), never records.
         if (kind != kTableLeaf) return;
+        const CarveSite freeblock{pgno, p, FreeSpaceKind::Freeblock, owner, schemaOnly};
         for (const auto& [at, size] : freeblocks(p, hdr)) {
             size_t next = at;
-            if (!tryClobbered(pgno, p, at, size, FreeSpaceKind::Freeblock, owner, schemaOnly, next))
-                next = at + 4;
-            if (next < at + size)
-                carveRegion(pgno, p, next, at + size, FreeSpaceKind::Freeblock, owner, schemaOnly);
+            if (!tryClobbered(freeblock, at, size, next, {})) next = at + 4;
+            if (next < at + size) carveRegion(freeblock, next, at + size);
         }
         return;
     }
@@ -167,11 +170,11 @@ void Engine::carvePage(uint32_t pgno, bool schemaOnly) {
     }
     // A freed table leaf keeps its freeblock chain: the cells freed before
     // the page was lost their first bytes to it.
-    const int former = formerOwner_[pgno];
+    const CarveSite site{pgno, p, kind, formerOwner_[pgno], schemaOnly};
     if (use != PageUse::Trunk && byteIn(p, 0) == kTableLeaf) {
         for (const auto& [at, size] : freeblocks(p, 0)) {
             size_t next = at;
-            tryClobbered(pgno, p, at, size, kind, former, schemaOnly, next);
+            tryClobbered(site, at, size, next, {});
         }
         // Its header and cell pointers hold no record; a header whose
         // pointers run into its own content area was not written by SQLite.
@@ -192,11 +195,11 @@ void Engine::carvePage(uint32_t pgno, bool schemaOnly) {
         // A header whose pointers and content do not fit was not written
         // by SQLite: the page is read whole.
         if (gapStart <= content && content <= p.size()) {
-            carveRegion(pgno, p, gapStart, content, kind, former, schemaOnly);
+            carveRegion(site, gapStart, content);
             return;
         }
     }
-    carveRegion(pgno, p, begin, p.size(), kind, former, schemaOnly);
+    carveRegion(site, begin, p.size());
 }
 
 // The payload of a freed cell. Its overflow pages went to the freelist with
@@ -263,8 +266,9 @@ size_t Engine::interiorRunEnd(std::span<const uint8_t> p, size_t at, size_t end)
     return cells >= 4 ? q : at;
 }
 
-void Engine::carveRegion(uint32_t pgno, std::span<const uint8_t> p, size_t begin, size_t end,
-                         FreeSpaceKind kind, int owner, bool schemaOnly) {
+void Engine::carveRegion(const CarveSite& site, size_t begin, size_t end) {
+    const std::span<const uint8_t> p = site.page;
+    const FreeSpaceKind kind = site.kind;
     size_t at = begin;
     while (at < end) {
         // A live leaf's freeblock only ever held that leaf's cells.
@@ -276,7 +280,7 @@ void Engine::carveRegion(uint32_t pgno, std::span<const uint8_t> p, size_t begin
             }
         }
         size_t next = at + 1;
-        bool found = tryCell(pgno, p, at, kind, owner, schemaOnly, next, false, end);
+        bool found = tryCell(site, at, next, Found::Emit, end);
         // A freed cell keeps the freeblock header written over its first
         // bytes (next offset 0 or beyond it, a size that stays inside the
         // page) after its freeblock merged with a neighbour, and after the
@@ -290,8 +294,9 @@ void Engine::carveRegion(uint32_t pgno, std::span<const uint8_t> p, size_t begin
             // stays inside the region.
             if (size >= 4 && at + size <= p.size() &&
                 (nx == 0 || (nx >= at + size && nx < p.size())))
-                found = tryClobbered(pgno, p, at, size, kind, owner, schemaOnly, next,
-                                     kind != FreeSpaceKind::Freeblock, true, end);
+                found = tryClobbered(
+                    site, at, size, next,
+                    {.exactOnly = kind != FreeSpaceKind::Freeblock, .scanned = true, .limit = end});
         }
         at = found ? std::max(next, at + 1) : at + 1;
     }
@@ -301,8 +306,8 @@ void Engine::carveRegion(uint32_t pgno, std::span<const uint8_t> p, size_t begin
 // types left in typesScratch_. It holds its own length and at least one
 // serial type, never more than the payload, and announces exactly the
 // payload's content.
-bool Engine::recordHeaderAt(std::span<const uint8_t> p, size_t rec, uint64_t payload,
-                            uint64_t& hl, uint64_t& content) {
+bool Engine::recordHeaderAt(std::span<const uint8_t> p, size_t rec, uint64_t payload, uint64_t& hl,
+                            uint64_t& content) {
     const size_t n = getVarint(p, rec, hl);
     if (n == 0 || hl <= n || hl > payload || hl > 9 * 2000 + 9) return false;
     if (!parseTypes(p, rec + n, rec + static_cast<size_t>(hl), 2000, typesScratch_, content))
@@ -312,8 +317,9 @@ bool Engine::recordHeaderAt(std::span<const uint8_t> p, size_t rec, uint64_t pay
 
 // A whole table leaf cell at `at`: payload length, rowid, record header,
 // content. The payload length must equal what the header announces.
-bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeSpaceKind kind,
-                     int owner, bool schemaOnly, size_t& next, bool probeOnly, size_t limit) {
+bool Engine::tryCell(const CarveSite& site, size_t at, size_t& next, Found found, size_t limit) {
+    const std::span<const uint8_t> p = site.page;
+    const int owner = site.owner;
     uint64_t payload, rowid, hl;
     const size_t n1 = getVarint(p, at, payload);
     if (n1 == 0 || payload < 2) return false;
@@ -323,13 +329,13 @@ bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeS
     uint64_t content;
     if (!recordHeaderAt(p, rec, payload, hl, content)) return false;
     const std::vector<uint64_t>& types = typesScratch_;
-    std::vector<int> tables = candidates(types.size(), owner, schemaOnly);
+    std::vector<int> tables = candidates(types.size(), owner, site.schemaOnly);
     // A live leaf's freeblock was a cell of the table that owns the page.
-    if (kind == FreeSpaceKind::Freeblock && owner >= 0)
+    if (site.kind == FreeSpaceKind::Freeblock && owner >= 0)
         std::erase_if(tables, [&](int t) { return t != owner; });
     for (int t : tables) {
         if (!fits(tables_[t], types)) continue;
-        if (probeOnly) {
+        if (found == Found::ProbeOnly) {
             const size_t local = localSize(payload, true);
             next = rec + local + (local < payload ? 4 : 0);
             return true;
@@ -363,9 +369,9 @@ bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeS
         // header and chain agreeing, and a broken chain reads garbage into
         // a value the local part still vouches for.
         if (local == payload && !plausibleValues(row.values, types, tables_[t], false)) continue;
-        row.page = pgno;
+        row.page = site.pgno;
         row.offset = static_cast<uint32_t>(at);
-        row.kind = kind;
+        row.kind = site.kind;
         row.partial = broken || cut;
         emit(std::move(row), t);
         return true;
@@ -376,11 +382,11 @@ bool Engine::tryCell(uint32_t pgno, std::span<const uint8_t> p, size_t at, FreeS
 // Where the first whole cell of a known table starts in [from, to), or
 // `to`: a freeblock header guessed before it would be a coincidence of its
 // bytes if the cell it claims covered that one.
-size_t Engine::firstIntactCell(std::span<const uint8_t> p, size_t from, size_t to,
-                               FreeSpaceKind kind, int owner, bool schemaOnly) {
-    for (size_t q = from; q < to && q < p.size(); ++q) {
+size_t Engine::firstIntactCell(const CarveSite& site, size_t from, size_t to) {
+    const CarveSite probe{0, site.page, site.kind, site.owner, site.schemaOnly};
+    for (size_t q = from; q < to && q < site.page.size(); ++q) {
         size_t unused = q;
-        if (tryCell(0, p, q, kind, owner, schemaOnly, unused, true)) return q;
+        if (tryCell(probe, q, unused, Found::ProbeOnly, 0)) return q;
     }
     return to;
 }
@@ -395,10 +401,14 @@ size_t Engine::firstIntactCell(std::span<const uint8_t> p, size_t from, size_t t
 //           column's length follows from the freeblock's size.
 // The freeblock is at least as large as the cell, and exactly as large when
 // no neighbour was merged into it: a candidate of that exact size wins.
-bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, size_t size,
-                          FreeSpaceKind kind, int owner, bool schemaOnly, size_t& next,
-                          bool exactOnly, bool scanned, size_t limit) {
-    if (limit == 0 || limit > p.size()) limit = p.size();
+bool Engine::tryClobbered(const CarveSite& site, size_t at, size_t size, size_t& next,
+                          const ClobberedSearch& how) {
+    const std::span<const uint8_t> p = site.page;
+    const FreeSpaceKind kind = site.kind;
+    const int owner = site.owner;
+    const bool schemaOnly = site.schemaOnly;
+    const bool exactOnly = how.exactOnly, scanned = how.scanned;
+    const size_t limit = how.limit == 0 || how.limit > p.size() ? p.size() : how.limit;
     struct Guess {
         int table;
         RecordHeader header;
@@ -443,7 +453,8 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
     }
     // d == 3 and d == 2: the types start at at + 4; try every table.
     std::vector<int> all;
-    if (schemaOnly) all.push_back(0);
+    if (schemaOnly)
+        all.push_back(0);
     else if (kind == FreeSpaceKind::Freeblock && owner >= 0)
         all.push_back(owner);
     else
@@ -465,7 +476,8 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
     };
     auto cellAt = [&](size_t q) {
         size_t unused = 0;
-        return q == p.size() || tryCell(0, p, q, kind, owner, schemaOnly, unused, true);
+        return q == p.size() ||
+               tryCell({0, p, kind, owner, schemaOnly}, q, unused, Found::ProbeOnly, 0);
     };
     const bool sizeVouched =
         !scanned || at + size == limit || cellAt(at + size) || headerAt(at + size);
@@ -557,8 +569,12 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
                 if (payload < 128 && fits(table, all2)) {
                     const size_t cell = cellSizeOf(2, payload);
                     if (cell <= size && at + cell <= p.size())
-                        guesses.push_back({t, {all2, hl, rest + serialLength(first)}, at + 2, at + 4,
-                                           cell, true});
+                        guesses.push_back({t,
+                                           {all2, hl, rest + serialLength(first)},
+                                           at + 2,
+                                           at + 4,
+                                           cell,
+                                           true});
                 }
             }
         }
@@ -572,7 +588,7 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
     if (scanned) {
         size_t widest = 0;
         for (const auto& g : guesses) widest = std::max(widest, g.cellSize);
-        const size_t intact = firstIntactCell(p, at + 1, at + widest, kind, owner, schemaOnly);
+        const size_t intact = firstIntactCell(site, at + 1, at + widest);
         std::erase_if(guesses, [&](const Guess& g) { return at + g.cellSize > intact; });
     }
     // The exact fit first, then the owner's table, then a header that
@@ -610,7 +626,7 @@ bool Engine::tryClobbered(uint32_t pgno, std::span<const uint8_t> p, size_t at, 
         if (firstRebuilt && (g.header.types[0] == 5 || g.header.types[0] == 6) &&
             row.values[0].kind == SqlValue::Kind::Integer && (row.values[0].integer & 0xFFFF) == 0)
             continue;
-        row.page = pgno;
+        row.page = site.pgno;
         row.offset = static_cast<uint32_t>(at);
         row.kind = kind;
         // Only the rowid alias's value is lost with the rowid; a rebuilt
