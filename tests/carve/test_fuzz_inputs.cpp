@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "contact_carver_input.h"
+#include "deep_scan_input.h"
 #include "record_carver_inputs.h"
 
 namespace marlowen {
@@ -23,6 +24,7 @@ const Harness kHarnesses[] = {
     {"message_carver", fuzz::carveMessagesFrom},
     {"note_carver", fuzz::carveNotesFrom},
     {"call_carver", fuzz::carveCallsFrom},
+    {"deep_scan", fuzz::deepScanFrom},
 };
 
 // MARLOWEN_FUZZ_DIR: the source tree's fuzz/ folder, set by the build.
