@@ -72,11 +72,17 @@ TEST(ValueConversions, DatesInUniversalTime) {
     // clang-format off
     const DateCase cases[] = {
         {0, 1, "01-01-2001 00:00"}, {99705600, 1, "02-29-2004 00:00"}, {68169600, 1, "03-01-2003 00:00"},
-        {utc(1989, 6, 15, 12, 34), 0, "06-15-2020 12:34"}, {utc(1989, 12, 31, 23, 59), 0, "12-31-2020 23:59"},
-        {utc(1990, 1, 1), 0, "01-01-1990 00:00"},
-        // Note values from 2017 on come out 13 years early (the year rule for
-        // breakdowns from 1986 on); pinned until that rule is settled.
-        {utc(2017, 1, 1) - utc(2001, 1, 1), 1, "01-02-2004 00:00"},
+        // Small kind-0 values count from 2001: the one-day slip before a
+        // leap day and the years from 2021 on both come out true.
+        {utc(2019, 8, 29, 10, 15) - utc(2001, 1, 1), 0, "08-29-2019 10:15"},
+        {utc(2003, 3, 1) - utc(2001, 1, 1), 0, "03-01-2003 00:00"},
+        {utc(2022, 5, 17, 8) - utc(2001, 1, 1), 0, "05-17-2022 08:00"},
+        {utc(2037, 12, 31, 23, 59) - utc(2001, 1, 1), 0, "12-31-2037 23:59"},
+        {-86400, 0, "12-31-2000 00:00"},
+        // From 2007 on (the first phone) a kind-0 value may count from 1970.
+        {utc(2007, 1, 1), 0, "01-01-2007 00:00"}, {utc(2012, 2, 29, 6, 30), 0, "02-29-2012 06:30"},
+        {utc(2017, 1, 1) - utc(2001, 1, 1), 1, "01-01-2017 00:00"},
+        {utc(2024, 2, 29, 23, 59) - utc(2001, 1, 1), 1, "02-29-2024 23:59"},
         // Years beyond four digits are cut to 16 characters.
         {100000000000000, 0, "11-07-3170843 09"}};
     // clang-format on
@@ -85,20 +91,30 @@ TEST(ValueConversions, DatesInUniversalTime) {
     EXPECT_EQ(GetDateTime(0, 2), std::nullopt);
     EXPECT_EQ(GetDateTime(INT64_MAX, 0), std::nullopt);
     EXPECT_EQ(formatRecordDate(INT64_MAX, 1), "");
+    EXPECT_EQ(formatRecordDate(INT64_MAX - 100, 1), "");
 }
 
-TEST(ValueConversions, NoteDatesFollowTheRealCalendar) {
-    // Every day of 2001..2016 (all four leap-year phases), at its first and last minute.
-    for (int64_t day = 0; utc(2001, 1, 1) + day * 86400 < utc(2017, 1, 1); ++day) {
+std::string realDate(std::time_t since1970) {
+    std::tm tm{};
+    gmtime_r(&since1970, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, "%m-%d-%Y %H:%M", &tm);
+    return text;
+}
+
+TEST(ValueConversions, DatesFollowTheRealCalendar) {
+    // Every day (all four leap-year phases and the century leap year 2000's
+    // neighbours), at its first and last minute: notes and 2001-based
+    // messages from 2001 to 2037, 1970-based messages from 2007 to 2040.
+    for (int64_t day = 0; utc(2001, 1, 1) + day * 86400 < utc(2038, 1, 1); ++day) {
         for (const int64_t seconds : {day * 86400, day * 86400 + 86399}) {
-            const std::time_t real = utc(2001, 1, 1) + seconds;
-            std::tm tm{};
-            gmtime_r(&real, &tm);
-            char expected[32];
-            std::strftime(expected, sizeof expected, "%m-%d-%Y %H:%M", &tm);
+            const std::string expected = realDate(utc(2001, 1, 1) + seconds);
             ASSERT_EQ(formatRecordDate(seconds, 1), expected) << seconds;
+            ASSERT_EQ(formatRecordDate(seconds, 0), expected) << seconds;
         }
     }
+    for (int64_t seconds = utc(2007, 1, 1); seconds < utc(2041, 1, 1); seconds += 86400 - 60)
+        ASSERT_EQ(formatRecordDate(seconds, 0), realDate(seconds)) << seconds;
 }
 
 TEST(ValueConversions, DatesInAnotherZone) {

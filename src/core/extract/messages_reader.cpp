@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "core/extract/database_files.h"
+#include "core/extract/typedstream.h"
 #include "core/extract/value_conversions.h"
 #include "core/log/log.h"
 #include "core/notify/scan_notifications.h"
@@ -26,7 +27,29 @@ constexpr const char* kQueryHandle =
     "select message.ROWID,message.text,message.date,message.handle_id,handle.id,is_from_me from "
     "message left join handle on message.handle_id=handle.ROWID";
 
+// Q4: the handle layout with the columns of OS 11 and later: the archived
+// text, the chat (group chats name the chat, not a handle) and the
+// attachments' file names, joined by newlines.
+constexpr const char* kQueryModern =
+    "select message.ROWID,message.text,message.date,message.handle_id,handle.id,is_from_me,"
+    "message.attributedBody,"
+    "(select case when chat.style=43 then coalesce(nullif(chat.display_name,''),"
+    "chat.chat_identifier) end from chat_message_join j join chat on chat.ROWID=j.chat_id "
+    "where j.message_id=message.ROWID limit 1),"
+    "(select group_concat(attachment.filename, char(10)) from message_attachment_join a join "
+    "attachment on attachment.ROWID=a.attachment_id where a.message_id=message.ROWID) "
+    "from message left join handle on message.handle_id=handle.ROWID";
+
 enum class Layout { GroupMember, Handle };
+
+// From OS 11 on message dates count nanoseconds since 2001, seconds before;
+// no seconds value of a phone reaches 10^11 (year 5170).
+int64_t messageSeconds(int64_t value) {
+    constexpr int64_t kNanosecondsAbove = 100000000000;
+    constexpr int64_t kNanosecondsPerSecond = 1000000000;
+    if (value > kNanosecondsAbove || value < -kNanosecondsAbove) return value / kNanosecondsPerSecond;
+    return value;
+}
 
 std::string directionOfIsFromMe(int isFromMe) {
     if (isFromMe == 0) return "Received";
@@ -81,9 +104,26 @@ MessageNodePtr messageFromGroupMemberRow(const QueryRow& row) {
 MessageNodePtr messageFromHandleRow(const QueryRow& row) {
     auto node = std::make_shared<ZNMessageNode>();
     if (const char* t = row.text(1)) node->setMessageContent(GetStringFormChar(t));
-    if (const char* t = row.text(2)) node->setMessageDate(formatRecordDate(std::atol(t), 0));
+    if (const char* t = row.text(2))
+        node->setMessageDate(formatRecordDate(messageSeconds(std::atoll(t)), 0));
     if (const char* t = row.text(4)) node->setMessagePhone(GetStringFormChar(t));
     if (const char* t = row.text(5)) node->setMessageType(directionOfIsFromMe(std::atoi(t)));
+    // Columns 6 to 8 exist only in the OS 11 query.
+    if (row.columns() > 8) {
+        if (!row.text(1) && !row.bytes(6).empty())
+            if (auto text = attributedBodyText(row.bytes(6))) node->setMessageContent(*text);
+        if (const char* t = row.text(7)) node->setMessagePhone(GetStringFormChar(t));
+        if (const char* t = row.text(8)) {
+            std::string content = node->messageContent();
+            for (std::string_view rest(t); !rest.empty();) {
+                const size_t end = rest.find('\n');
+                const std::string name = GetStringFormChar(rest.substr(0, end));
+                if (!name.empty()) content += (content.empty() ? "" : "\n") + ("[Attachment: " + name + "]");
+                rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+            }
+            node->setMessageContent(content);
+        }
+    }
     return node;
 }
 
@@ -107,12 +147,14 @@ void scanMessageThread(const std::string& backupPath, ReaderContext& ctx) {
                 stmt = SqliteStatement(db.get(), kQueryMadrid);
                 if (!stmt) stmt = SqliteStatement(db.get(), kQueryPlain);
                 if (!stmt) {
-                    stmt = SqliteStatement(db.get(), kQueryHandle);
+                    stmt = SqliteStatement(db.get(), kQueryModern);
+                    if (!stmt) stmt = SqliteStatement(db.get(), kQueryHandle);
                     layout = Layout::Handle;
                 }
             } else {
                 layout = Layout::Handle;
-                stmt = SqliteStatement(db.get(), kQueryHandle);
+                stmt = SqliteStatement(db.get(), kQueryModern);
+                if (!stmt) stmt = SqliteStatement(db.get(), kQueryHandle);
                 if (!stmt) {
                     stmt = SqliteStatement(db.get(), kQueryPlain);
                     layout = Layout::GroupMember;
