@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything under AddressSanitizer and
-# UndefinedBehaviorSanitizer with warnings as errors, runs every test with
-# ctest, then runs each fuzz harness (scripts/fuzz.sh) for FUZZ_SECONDS.
+# UndefinedBehaviorSanitizer with warnings as errors, runs each fuzz harness
+# (scripts/fuzz.sh) for FUZZ_SECONDS, the thread-heavy suites under
+# ThreadSanitizer (scripts/tsan.sh), then every test with ctest.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build-check"
@@ -14,6 +15,10 @@ cmake --build "$build" -j "$(nproc)"
 # The fuzz harnesses first, each for FUZZ_SECONDS (60 unless set), so that
 # ctest's summary is the last thing this prints.
 "$root/scripts/fuzz.sh" "${FUZZ_SECONDS:-60}"
+
+# The scan, intake and desktop-program suites under ThreadSanitizer, in a
+# build of their own.
+"$root/scripts/tsan.sh" "$root/build-tsan"
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
