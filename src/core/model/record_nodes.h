@@ -16,10 +16,48 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace marlowen {
 
+// One labelled value of a contact (a phone number, an e-mail address, a web
+// page). `label` is the store's label text as read, e.g. "_$!<Mobile>!$_" or a
+// user's own "Boat"; "" when the store has none.
+struct ContactValue {
+    std::string value;
+    std::string label;
+    bool operator==(const ContactValue&) const = default;
+};
+
+// One postal address of a contact, in its parts (any may be "").
+struct ContactAddress {
+    std::string street;
+    std::string city;
+    std::string region;
+    std::string postalCode;
+    std::string country;
+    std::string label;
+    bool operator==(const ContactAddress&) const = default;
+};
+
+// A contact's name in its parts, as the store keeps them. `contactName` stays
+// the shown name; the parts are what structured exports need.
+struct ContactNameParts {
+    std::string first;
+    std::string middle;
+    std::string last;
+    std::string prefix;
+    std::string suffix;
+    bool operator==(const ContactNameParts&) const = default;
+};
+
 // One contact, live (read by SQL) or carved from free space.
+//
+// The joined text fields (contactPhone, contactEmail, ...) are what the
+// browser and the text export show. The structured fields below hold the same
+// values one by one, for exports that need each value on its own (vCard,
+// CSV); readers fill both, and a reader that cannot split a value leaves the
+// structured list empty.
 class ZNContactNode {
 public:
     int32_t rowid() const { return rowid_; }
@@ -47,8 +85,37 @@ public:
     bool bSelected() const { return bSelected_; }
     void setBSelected(bool v) { bSelected_ = v; }
 
+    const ContactNameParts& nameParts() const { return nameParts_; }
+    void setNameParts(ContactNameParts v) { nameParts_ = std::move(v); }
+    // Organization and department as separate values (contactCompany is the
+    // organization as shown).
+    const std::string& department() const { return department_; }
+    void setDepartment(std::string v) { department_ = std::move(v); }
+    const std::vector<ContactValue>& phones() const { return phones_; }
+    void addPhone(ContactValue v) { phones_.push_back(std::move(v)); }
+    const std::vector<ContactValue>& emails() const { return emails_; }
+    void addEmail(ContactValue v) { emails_.push_back(std::move(v)); }
+    const std::vector<ContactValue>& homepages() const { return homepages_; }
+    void addHomepage(ContactValue v) { homepages_.push_back(std::move(v)); }
+    const std::vector<ContactAddress>& addresses() const { return addresses_; }
+    void addAddress(ContactAddress v) { addresses_.push_back(std::move(v)); }
+    // The birthday as an ISO 8601 calendar date ("1984-03-09"), "" if none.
+    const std::string& birthdayDate() const { return birthdayDate_; }
+    void setBirthdayDate(std::string v) { birthdayDate_ = std::move(v); }
+    // The contact's picture as stored (JPEG or PNG bytes), empty if none.
+    const std::string& picture() const { return picture_; }
+    void setPicture(std::string v) { picture_ = std::move(v); }
+
 private:
     int32_t rowid_ = -1;
+    ContactNameParts nameParts_;
+    std::string department_;
+    std::vector<ContactValue> phones_;
+    std::vector<ContactValue> emails_;
+    std::vector<ContactValue> homepages_;
+    std::vector<ContactAddress> addresses_;
+    std::string birthdayDate_;
+    std::string picture_;
     std::string contactName_;
     std::string contactPhone_;
     std::string contactEmail_;
