@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "bench/sql_full_read.h"
-#include "core/carve/deep/deep_engine.h"
+#include "core/deep/deep_engine.h"
 
 namespace fs = std::filesystem;
 using marlowen::carve::deep::RecoveredRow;

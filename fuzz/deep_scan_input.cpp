@@ -14,7 +14,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/carve/deep/deep_engine.h"
+#include "core/deep/deep_engine.h"
 #include "deep_scan_input.h"
 
 namespace marlowen::fuzz {

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <ostream>
 
-#include "core/discovery/plist_file.h"
+#include "core/backup/plist_file.h"
 
 namespace marlowen::cli {
 namespace {

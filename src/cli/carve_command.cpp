@@ -12,7 +12,7 @@
 #include <ostream>
 
 #include "cli/cli_app.h"
-#include "core/carve/deep/deep_engine.h"
+#include "core/deep/deep_engine.h"
 
 namespace marlowen::cli {
 namespace {

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/carve/page_reader.h"
+#include "core/sqlite/page_reader.h"
 
 namespace marlowen::carve::testing {
 

@@ -1,4 +1,4 @@
-#include "core/carve/page_reader.h"
+#include "core/sqlite/page_reader.h"
 
 #include <gtest/gtest.h>
 

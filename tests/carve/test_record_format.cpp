@@ -1,4 +1,4 @@
-#include "core/carve/record_format.h"
+#include "core/sqlite/record_format.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "backup_writer.h"
-#include "core/discovery/plist_file.h"
-#include "core/discovery/plist_nesting.h"
+#include "core/backup/plist_file.h"
+#include "core/backup/plist_nesting.h"
 
 namespace marlowen {
 namespace {

@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "core/backup/crypto.h"
-#include "core/discovery/plist_nesting.h"
-#include "core/extract/database_files.h"
+#include "core/backup/plist_nesting.h"
+#include "core/sqlite/sqlite_handles.h"
 #include "core/log/log.h"
 
 namespace marlowen {
@@ -228,7 +228,7 @@ std::optional<MbFileFacts> readMbFile(std::span<const std::uint8_t> bytes) {
 }
 
 std::optional<IndexRead> readManifestDb(const std::string& path) {
-    SqliteConnection db = openDatabase(PreparedDatabase{path, false, {}});
+    SqliteConnection db = openSqliteFile(path, SqliteOpen::ReadOnlyImmutable);
     if (!db) return std::nullopt;
     SqliteStatement stmt(db.get(), "SELECT fileID, domain, relativePath, flags, file FROM Files");
     if (!stmt) return std::nullopt;

@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include "core/backup/crypto.h"
-#include "core/discovery/plist_file.h"
+#include "core/backup/plist_file.h"
 
 namespace marlowen {
 namespace {

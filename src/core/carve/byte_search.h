@@ -25,7 +25,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/carve/page_reader.h"
+#include "core/sqlite/page_reader.h"
 
 namespace marlowen::carve {
 

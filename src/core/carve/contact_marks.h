@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "core/carve/page_reader.h"
+#include "core/sqlite/page_reader.h"
 
 namespace marlowen::carve {
 

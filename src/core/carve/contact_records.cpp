@@ -8,7 +8,7 @@
 #include "core/carve/field_text.h"
 #include "core/carve/hex_text.h"
 #include "core/carve/page_tests.h"
-#include "core/carve/record_format.h"
+#include "core/sqlite/record_format.h"
 #include "core/extract/value_conversions.h"
 
 namespace marlowen::carve {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/carve/page_tests.h"
-#include "core/carve/record_format.h"
+#include "core/sqlite/record_format.h"
 
 namespace marlowen::carve {
 namespace {

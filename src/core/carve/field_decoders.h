@@ -27,7 +27,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/carve/page_reader.h"
+#include "core/sqlite/page_reader.h"
 
 namespace marlowen::carve {
 

@@ -29,7 +29,7 @@
 #include <span>
 #include <string_view>
 
-#include "core/carve/page_reader.h"
+#include "core/sqlite/page_reader.h"
 
 namespace marlowen::carve {
 

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "core/carve/field_decoders.h"
-#include "core/carve/page_reader.h"
+#include "core/sqlite/page_reader.h"
 #include "core/extract/reader_context.h"
 #include "core/model/record_nodes.h"
 

@@ -13,7 +13,7 @@
 #include <cstdint>
 
 #include "core/carve/byte_search.h"
-#include "core/carve/page_reader.h"
+#include "core/sqlite/page_reader.h"
 
 namespace marlowen::carve {
 

@@ -29,7 +29,7 @@
 
 #include "core/carve/byte_search.h"
 #include "core/carve/field_decoders.h"
-#include "core/carve/page_reader.h"
+#include "core/sqlite/page_reader.h"
 #include "core/carve/record_reads.h"
 #include "core/model/record_nodes.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/carve/page_reader.h"
+#include "core/sqlite/page_reader.h"
 #include "core/carve/page_tests.h"
 
 namespace marlowen::carve {

@@ -18,7 +18,7 @@
 #include <string_view>
 
 #include "core/carve/field_decoders.h"
-#include "core/carve/page_reader.h"
+#include "core/sqlite/page_reader.h"
 
 namespace marlowen::carve {
 

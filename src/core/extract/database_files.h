@@ -10,9 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include <sqlite3.h>
-
 #include "core/extract/reader_context.h"
+#include "core/sqlite/sqlite_handles.h"
 
 namespace marlowen {
 
@@ -28,47 +27,8 @@ inline constexpr DatabaseName kNotesDatabase{"HomeDomain", "Library/Notes/notes.
 // The notes database of older phone OS versions.
 inline constexpr DatabaseName kNotesAltDatabase{"HomeDomain", "Library/Notes/notes.db"};
 
-// Owns an open SQLite connection.
-class SqliteConnection {
-public:
-    SqliteConnection() = default;
-    explicit SqliteConnection(sqlite3* db) : db_(db) {}
-    SqliteConnection(SqliteConnection&& o) noexcept : db_(o.db_) { o.db_ = nullptr; }
-    SqliteConnection& operator=(SqliteConnection&& o) noexcept;
-    SqliteConnection(const SqliteConnection&) = delete;
-    SqliteConnection& operator=(const SqliteConnection&) = delete;
-    ~SqliteConnection();
-    sqlite3* get() const { return db_; }
-    explicit operator bool() const { return db_ != nullptr; }
-
-private:
-    sqlite3* db_ = nullptr;
-};
-
 // Opens a prepared database for reading: a working copy normally, a file in
 // a backup read-only and immutable. An empty connection when the open fails.
 SqliteConnection openDatabase(const PreparedDatabase& db);
-
-// Owns a prepared statement.
-class SqliteStatement {
-public:
-    SqliteStatement() = default;
-    // Prepares `sql` on `db`; empty when preparing fails.
-    SqliteStatement(sqlite3* db, const char* sql);
-    SqliteStatement(SqliteStatement&& o) noexcept : stmt_(o.stmt_) { o.stmt_ = nullptr; }
-    SqliteStatement& operator=(SqliteStatement&& o) noexcept;
-    SqliteStatement(const SqliteStatement&) = delete;
-    SqliteStatement& operator=(const SqliteStatement&) = delete;
-    ~SqliteStatement();
-    sqlite3_stmt* get() const { return stmt_; }
-    explicit operator bool() const { return stmt_ != nullptr; }
-
-private:
-    sqlite3_stmt* stmt_ = nullptr;
-};
-
-// The column's text when it is present and not empty, else nullptr. The
-// pointer lives until the next step or finalize of the statement.
-const char* columnText(sqlite3_stmt* stmt, int column);
 
 }  // namespace marlowen

@@ -8,7 +8,7 @@
 #include "core/backup/backup_archive.h"
 #include "core/carve/call_carver.h"
 #include "core/carve/contact_carver.h"
-#include "core/carve/deep/deep_readers.h"
+#include "core/deep_mapping/deep_readers.h"
 #include "core/carve/message_carver.h"
 #include "core/carve/note_carver.h"
 #include "core/extract/calls_notes_reader.h"

@@ -38,7 +38,7 @@ enum class ScanSequence {
 enum class DeletedRecordSearch {
     // The signature carvers of contacts, messages, notes and calls.
     Signatures,
-    // The deep scan (carve/deep) in their place, on untouched copies of the
+    // The deep scan (core/deep, core/deep_mapping) in their place, on untouched copies of the
     // databases, with the same notifications and progress values.
     Deep,
 };

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/carve/deep/deep_engine.h"
+#include "core/deep/deep_engine.h"
 #include "support/file_bytes.h"
 #include "support/temp_dir.h"
 

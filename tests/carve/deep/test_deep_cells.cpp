@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include "core/carve/deep/deep_cells.h"
+#include "core/deep_mapping/deep_cells.h"
 #include "deep_test_db.h"
 
 namespace marlowen::carve::deep {

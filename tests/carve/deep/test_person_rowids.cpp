@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "core/carve/deep/person_rowids.h"
+#include "core/deep/person_rowids.h"
 #include "deep_test_db.h"
 
 namespace marlowen::carve::deep {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/carve/deep/record_decoding.h"
+#include "core/deep/record_decoding.h"
 #include "deep_test_db.h"
 
 namespace marlowen::carve::deep {

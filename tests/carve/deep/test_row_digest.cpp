@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/carve/deep/row_digest.h"
+#include "core/deep/row_digest.h"
 #include "deep_test_db.h"
 
 namespace marlowen::carve::deep {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/carve/deep/table_schema.h"
+#include "core/deep/table_schema.h"
 
 namespace marlowen::carve::deep {
 namespace {

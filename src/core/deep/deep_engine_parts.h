@@ -1,0 +1,184 @@
+// The deep scan's engine, shared by the files that implement it: the walk
+// that maps the file (file_map_walk.cpp), the carvers of table cells
+// (table_cell_carver.cpp) and of WITHOUT ROWID index cells
+// (index_cell_carver.cpp), and the sequence of passes with the row sink
+// (deep_engine.cpp). Private to the deep scan; deep_engine.h is its face.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "core/deep/deep_engine.h"
+#include "core/sqlite/page_versions.h"
+#include "core/deep/record_decoding.h"
+#include "core/deep/row_digest.h"
+#include "core/sqlite/page_reader.h"
+
+namespace marlowen::carve::deep {
+
+// B-trees deeper than this are cyclic or corrupt: a 65536-byte page fanout
+// reaches the 2^32 page limit in far fewer levels.
+constexpr int kMaxDepth = 40;
+
+// What a page holds, as the walks find it.
+enum class PageUse : uint8_t {
+    Unknown,
+    TableBtree,
+    IndexBtree,
+    Overflow,
+    Trunk,
+    FreeLeaf,
+    Reserved
+};
+
+// Where a carver reads: one page (or an older version of it) and how its
+// bytes came to be free. `owner` is the table whose rows the space held, -1
+// when unknown; `schemaOnly` limits the search to the schema table's rows.
+struct CarveSite {
+    uint32_t pgno = 0;  // 1-based; 0 for a probe, whose rows are never listed
+    std::span<const uint8_t> page;
+    FreeSpaceKind kind = FreeSpaceKind::Unallocated;
+    int owner = -1;
+    bool schemaOnly = false;
+};
+
+// Whether a carver lists the row it finds, or only tells that one is there.
+enum class Found { Emit, ProbeOnly };
+
+// How tryClobbered takes a cell guessed under a freeblock header. Nothing
+// vouches for a header met outside a live freeblock (`exactOnly`): the
+// record must fill it exactly. A header met by scanning (`scanned`), not
+// through the page's freeblock chain, must hold no intact cell. The record
+// stays before `limit` (0: the page's end).
+struct ClobberedSearch {
+    bool exactOnly = false;
+    bool scanned = false;
+    size_t limit = 0;
+};
+
+struct PageView {
+    std::vector<uint8_t> scratch;
+    std::span<const uint8_t> bytes;
+};
+
+class Engine {
+public:
+    Engine(const PageReader& db, const PageReader* wal, const PageReader* journal)
+        : db_(db), wal_(wal), journal_(journal) {}
+    DeepScanResult run();
+
+private:
+    PageView page(uint32_t pgno) const;
+    void applyWal();
+    void carveOlderVersions(bool schemaOnly);
+    void carveOlderPage(const PageReader& src, int64_t pos, uint32_t pgno, FreeSpaceKind kind,
+                        bool schemaOnly);
+    bool readHeader();
+    void markReservedPages(std::span<const uint8_t> header);
+    void walkTree(uint32_t root, int table, bool isTable);
+    void walkFreelist(uint32_t firstTrunk);
+    void readSchema();
+    void addDroppedTables();
+    void traceDroppedTree(uint32_t root, int table);
+    void findSchemaTexts(std::span<const uint8_t> p);
+    void carvePages(bool schemaOnly);
+    void carvePage(uint32_t pgno, bool schemaOnly);
+    void carveRegion(const CarveSite& site, size_t begin, size_t end);
+    size_t interiorRunEnd(std::span<const uint8_t> p, size_t at, size_t end) const;
+    size_t staleArrayEnd(std::span<const uint8_t> p, size_t at, size_t end) const;
+    std::vector<std::pair<size_t, size_t>> freeblocks(std::span<const uint8_t> p, size_t hdr) const;
+    bool tryCell(const CarveSite& site, size_t at, size_t& next, Found found, size_t limit);
+    size_t firstIntactCell(const CarveSite& site, size_t from, size_t to);
+    bool tryClobbered(const CarveSite& site, size_t at, size_t size, size_t& next,
+                      const ClobberedSearch& how);
+    bool recordHeaderAt(std::span<const uint8_t> p, size_t rec, uint64_t payload, uint64_t& hl,
+                        uint64_t& content);
+    bool parseTypes(std::span<const uint8_t> p, size_t at, size_t end, size_t maxColumns,
+                    std::vector<uint64_t>& types, uint64_t& content) const;
+    bool fits(const TableSchema& t, const std::vector<uint64_t>& types) const;
+    std::vector<int> candidates(size_t columnCount, int owner, bool schemaOnly) const;
+    size_t localSize(uint64_t payload, bool tableLeaf) const;
+    bool readFreedPayload(std::span<const uint8_t> p, size_t at, uint64_t payload, int table,
+                          const RecordHeader& h, std::string& out, bool& broken) const;
+    bool readPayload(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
+                     std::string& out, bool& broken, std::vector<uint32_t>* chain) const;
+    bool payloadView(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
+                     std::span<const uint8_t>& out, bool& broken,
+                     std::vector<uint32_t>* chain) const;
+    template <class Append>
+    bool followPayload(std::span<const uint8_t> p, size_t at, uint64_t payload, bool tableLeaf,
+                       Append&& append, bool& broken, std::vector<uint32_t>* chain) const;
+    bool recordKeyDigest(int table, std::span<const uint8_t> record, uint64_t& digest);
+    bool storedRecordDigest(int table, std::span<const uint8_t> record, uint64_t& digest);
+    void carveIndexLeaf(const CarveSite& site, bool freedPage);
+    std::vector<int> noRowidCandidates(size_t columns, int owner) const;
+    bool fitsStored(int table, const std::vector<uint64_t>& types) const;
+    bool tryIndexCell(const CarveSite& site, size_t at, size_t limit, size_t& next, Found found);
+    bool tryIndexClobbered(const CarveSite& site, size_t at, size_t size);
+    bool emitStored(const CarveSite& site, size_t at, int table, std::vector<SqlValue> stored,
+                    const std::vector<uint64_t>& types, bool partial, bool strict, Found found);
+    bool schemaRow(std::span<const uint8_t> record, uint64_t rowid, uint64_t& digest);
+    std::vector<SqlValue> decode(std::string_view payload, const RecordHeader& h, bool& cut) const;
+    bool decodeRecord(std::string_view payload, size_t columns, std::vector<SqlValue>& values,
+                      bool& cut) const;
+    void emit(RecoveredRow row, int table);
+    bool liveRow(int table, int64_t rowid, RecoveredRow& out) const;
+
+    const PageReader& db_;
+    const PageReader* wal_;      // null, or the "-wal" companion
+    const PageReader* journal_;  // null, or the "-journal" companion
+    WalIndex walIndex_;
+    // [pgno]: where the page's current version lies in the WAL; -1 when it
+    // is the main file's. Empty when no committed frame applies.
+    std::vector<int64_t> walPage_;
+    // The live rowids of each table, kept only when older page versions are
+    // searched (an older version of a live rowid is an update); sorted
+    // before the first older version is carved. 8 bytes a live row.
+    std::vector<std::vector<int64_t>> liveRowids_;
+    DeepScanResult result_;
+    uint32_t pageSize_ = 0;
+    uint32_t usable_ = 0;
+    uint32_t nPages_ = 0;
+    uint32_t encoding_ = 1;
+    std::vector<PageUse> use_;
+    std::vector<int> owner_;  // table index of b-tree pages, -1 otherwise
+    // The dropped table whose old b-tree still reaches a freed page.
+    std::vector<int> formerOwner_;
+    // tables_[0] is the schema table itself; live tables follow, then the
+    // dropped ones found in deleted schema rows.
+    std::vector<TableSchema> tables_;
+    // [table]: storedColumnOrder of the WITHOUT ROWID tables, empty for the
+    // others; any() tells whether the file has one.
+    std::vector<std::vector<int>> stored_;
+    bool anyNoRowid_ = false;
+    std::vector<uint32_t> indexRoots_;
+    std::vector<DigestSet> liveKeys_;
+    // The rows listed so far by table and values (a digest, as the live
+    // keys are), and by table and rowid.
+    std::unordered_map<uint64_t, std::vector<size_t>> foundKeys_;
+    std::unordered_map<std::string, std::vector<size_t>> foundRowids_;
+    std::multimap<size_t, int> byColumnCount_;
+    // CREATE TABLE texts seen in free space whose schema row was lost.
+    std::vector<std::string> schemaTexts_;
+    std::vector<uint64_t> typesScratch_;  // reused by tryCell, called at every offset
+    std::vector<uint64_t> liveTypes_;     // reused by the b-tree walk, once per live row
+    std::vector<uint64_t> liveDigests_;   // reused by the b-tree walk
+    // A payload that overflows, gathered from its pages; reused.
+    mutable std::vector<uint8_t> payloadScratch_;
+    // Pages met on the overflow chain being followed: chainMark_[page] ==
+    // chainStamp_. A new stamp per chain clears the marks in O(1).
+    mutable std::vector<uint32_t> chainMark_;
+    mutable uint32_t chainStamp_ = 0;
+    // The most columns of any table in tables_, for tables_.size() tables.
+    mutable size_t widest_ = 0;
+    mutable size_t widestOf_ = 0;
+};
+
+}  // namespace marlowen::carve::deep

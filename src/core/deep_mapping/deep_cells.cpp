@@ -1,0 +1,172 @@
+#include "core/deep_mapping/deep_cells.h"
+
+#include <sqlite3.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace marlowen::carve::deep {
+
+bool sameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+const TableSchema* tableNamed(const DeepScanResult& found, std::string_view name) {
+    for (const TableSchema& t : found.tables)
+        if (!t.dropped && sameName(t.name, name)) return &t;
+    for (const TableSchema& t : found.tables)
+        if (sameName(t.name, name)) return &t;
+    return nullptr;
+}
+
+bool hasColumn(const TableSchema& table, std::string_view name) {
+    return std::any_of(table.columns.begin(), table.columns.end(),
+                       [&](const ColumnDef& c) { return sameName(c.name, name); });
+}
+
+std::vector<Recovered> recoveredRows(const DeepScanResult& found, std::string_view table,
+                                     std::span<const char* const> columns) {
+    std::vector<Recovered> out;
+    const TableSchema* schema = tableNamed(found, table);
+    if (!schema) return out;
+    for (const RecoveredRow& row : found.rows)
+        if (sameName(row.table, schema->name))
+            out.push_back({cellsOf(*schema, row, columns), &row});
+    return out;
+}
+
+std::optional<int64_t> integerOf(const std::optional<std::string>& cell) {
+    if (!cell || cell->empty()) return std::nullopt;
+    char* end = nullptr;
+    const long long v = std::strtoll(cell->c_str(), &end, 10);
+    if (*end != '\0') return std::nullopt;
+    return v;
+}
+
+std::unordered_set<int64_t> liveIds(const LiveRows& live, const std::string& table) {
+    static constexpr const char* kRowid[] = {"ROWID"};
+    std::unordered_set<int64_t> ids;
+    for (const CellTexts& cells : live(table, kRowid))
+        if (auto id = integerOf(cells[0])) ids.insert(*id);
+    return ids;
+}
+
+void dropOldCopies(std::vector<Recovered>& rows, const std::unordered_set<int64_t>& ids) {
+    std::erase_if(rows,
+                  [&](const Recovered& r) { return r.row->rowidKnown && ids.count(r.row->rowid); });
+}
+
+std::optional<std::string> sqlText(const SqlValue& value) {
+    switch (value.kind) {
+        case SqlValue::Kind::Null:
+            return std::nullopt;
+        case SqlValue::Kind::Integer:
+            return std::to_string(value.integer);
+        case SqlValue::Kind::Real: {
+            char* text = sqlite3_mprintf("%!.15g", value.real);
+            std::string out = text ? text : "";
+            sqlite3_free(text);
+            return out;
+        }
+        case SqlValue::Kind::Text:
+        case SqlValue::Kind::Blob:
+            return value.bytes;
+    }
+    return std::nullopt;
+}
+
+CellTexts cellsOf(const TableSchema& table, const RecoveredRow& row,
+                  std::span<const char* const> columns) {
+    CellTexts cells;
+    cells.reserve(columns.size());
+    for (const char* name : columns) {
+        std::optional<std::string> cell;
+        bool matched = false;
+        for (size_t i = 0; i < table.columns.size(); ++i) {
+            if (!sameName(table.columns[i].name, name)) continue;
+            matched = true;
+            if (static_cast<int>(i) == table.rowidColumn) {
+                if (row.rowidKnown) cell = std::to_string(row.rowid);
+            } else if (i < row.values.size()) {
+                cell = sqlText(row.values[i]);
+            }
+            break;
+        }
+        if (!matched && row.rowidKnown &&
+            (sameName(name, "ROWID") || sameName(name, "_ROWID_") || sameName(name, "OID")))
+            cell = std::to_string(row.rowid);
+        cells.push_back(std::move(cell));
+    }
+    return cells;
+}
+
+LiveRows liveRowsOf(sqlite3* db) {
+    return [db](const std::string& table, std::span<const char* const> columns) {
+        std::vector<CellTexts> rows;
+        if (!db) return rows;
+        // Columns the table lacks read as NULL, as they do for recovered rows.
+        std::vector<std::string> present;
+        {
+            sqlite3_stmt* info = nullptr;
+            char* sql = sqlite3_mprintf("PRAGMA table_info(\"%w\")", table.c_str());
+            if (sql && sqlite3_prepare_v2(db, sql, -1, &info, nullptr) == SQLITE_OK) {
+                while (sqlite3_step(info) == SQLITE_ROW)
+                    if (const auto* n = sqlite3_column_text(info, 1))
+                        present.emplace_back(reinterpret_cast<const char*>(n));
+            }
+            sqlite3_finalize(info);
+            sqlite3_free(sql);
+        }
+        if (present.empty()) return rows;
+        auto selectOf = [&](bool withRowid) {
+            std::string select = "SELECT ";
+            for (size_t i = 0; i < columns.size(); ++i) {
+                const std::string_view name = columns[i];
+                select += i ? ", " : "";
+                // The rowid unquoted: a quoted name that is no column reads
+                // as a string literal in SQLite.
+                if (sameName(name, "ROWID")) {
+                    select += withRowid ? "ROWID" : "NULL";
+                    continue;
+                }
+                const bool known =
+                    std::any_of(present.begin(), present.end(),
+                                [&](const std::string& p) { return sameName(p, name); });
+                char* quoted = sqlite3_mprintf("\"%w\"", columns[i]);
+                select += known && quoted ? quoted : "NULL";
+                sqlite3_free(quoted);
+            }
+            char* from = sqlite3_mprintf(" FROM \"%w\"", table.c_str());
+            select += from ? from : "";
+            sqlite3_free(from);
+            return select;
+        };
+        sqlite3_stmt* stmt = nullptr;
+        // A WITHOUT ROWID table has no rowid to select: read it as NULL.
+        if (sqlite3_prepare_v2(db, selectOf(true).c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(stmt);
+            stmt = nullptr;
+            sqlite3_prepare_v2(db, selectOf(false).c_str(), -1, &stmt, nullptr);
+        }
+        if (stmt) {
+            while (sqlite3_step(stmt) == SQLITE_ROW) {
+                CellTexts cells;
+                for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
+                    if (sqlite3_column_type(stmt, c) == SQLITE_NULL) {
+                        cells.emplace_back();
+                        continue;
+                    }
+                    const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt, c));
+                    const int n = sqlite3_column_bytes(stmt, c);
+                    cells.emplace_back(data ? std::string(data, static_cast<size_t>(n)) : "");
+                }
+                rows.push_back(std::move(cells));
+            }
+        }
+        sqlite3_finalize(stmt);
+        return rows;
+    };
+}
+
+}  // namespace marlowen::carve::deep

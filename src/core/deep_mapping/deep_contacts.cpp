@@ -1,0 +1,153 @@
+// Deleted contacts: recovered ABPerson rows with the values of their
+// record_id, and recovered ABMultiValue rows of live or lost persons.
+#include <algorithm>
+#include <map>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "core/deep_mapping/deep_records.h"
+#include "core/deep/person_rowids.h"
+#include "core/extract/contacts_reader.h"
+
+namespace marlowen::carve::deep {
+namespace {
+
+// ABMultiValue cells: record_id, property, value, UID.
+constexpr const char* kValueColumns[] = {"record_id", "property", "value", "UID"};
+
+struct Value {
+    std::optional<int64_t> uid;
+    CellTexts cells;
+    uint32_t page = 0, offset = 0;  // where a recovered value was found
+};
+
+void appendValues(ZNContactNode& contact, const std::vector<Value>& values) {
+    for (const Value& v : values) {
+        const CellRow row(v.cells);
+        appendContactValue(contact, row.text(1), row.text(2));
+    }
+}
+
+// The live reader's order within one owner is its index order, that is by
+// UID. When a UID was lost, the order of insertion stands for it: a page
+// fills from its end, so an earlier value stands further from the start.
+void sortByUid(std::vector<Value>& values) {
+    const bool allKnown =
+        std::all_of(values.begin(), values.end(), [](const Value& v) { return v.uid.has_value(); });
+    std::stable_sort(values.begin(), values.end(), [allKnown](const Value& a, const Value& b) {
+        if (allKnown) return *a.uid < *b.uid;
+        return a.page != b.page ? a.page < b.page : a.offset > b.offset;
+    });
+}
+
+std::string valueKey(int64_t owner, const CellTexts& cells) {
+    return std::to_string(owner) + '\x1f' + cells[1].value_or("") + '\x1f' +
+           (cells[2] ? "1" + *cells[2] : "0");
+}
+
+}  // namespace
+
+std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const LiveRows& live,
+                                            const PageReader* db, const PageReader* wal) {
+    std::vector<ContactNodePtr> out;
+    const TableSchema* personTable = tableNamed(found, "ABPerson");
+
+    // The live contacts, by row id and by what the intake compares.
+    std::unordered_map<int64_t, ContactNodePtr> livePersons;
+    std::set<std::pair<std::string, std::string>> liveNames;
+    for (const CellTexts& cells : live("ABPerson", kPersonQueryColumns)) {
+        const auto rowid = integerOf(cells[0]);
+        ContactNodePtr node = contactFromRow(CellRow(cells));
+        liveNames.emplace(node->contactName(), node->contactCompany());
+        if (rowid) livePersons.emplace(*rowid, std::move(node));
+    }
+    std::unordered_map<int64_t, std::vector<Value>> liveValues;
+    std::unordered_set<std::string> liveValueKeys;
+    std::unordered_map<int64_t, int64_t> liveValueOwners;  // UID -> record_id
+    for (CellTexts& cells : live("ABMultiValue", kValueColumns)) {
+        const auto owner = integerOf(cells[0]);
+        if (!owner) continue;
+        liveValueKeys.insert(valueKey(*owner, cells));
+        const auto uid = integerOf(cells[3]);
+        if (uid) liveValueOwners.emplace(*uid, *owner);
+        liveValues[*owner].push_back({uid, std::move(cells), 0, 0});
+    }
+    for (auto& [owner, values] : liveValues) sortByUid(values);
+
+    // Recovered values by owner. One that equals a live value of the same
+    // owner, or has the UID of a live value of the same owner, is an old
+    // copy of that value (a label or the value changed), not a deletion.
+    std::map<int64_t, std::vector<Value>> recoveredValues;
+    for (Recovered& r : recoveredRows(found, "ABMultiValue", kValueColumns)) {
+        const auto owner = integerOf(r.cells[0]);
+        if (!owner || !r.cells[2] || liveValueKeys.count(valueKey(*owner, r.cells))) continue;
+        const auto uid = integerOf(r.cells[3]);
+        if (auto l = uid ? liveValueOwners.find(*uid) : liveValueOwners.end();
+            l != liveValueOwners.end() && l->second == *owner)
+            continue;
+        recoveredValues[*owner].push_back({uid, std::move(r.cells), r.row->page, r.row->offset});
+    }
+    for (auto& [owner, values] : recoveredValues) sortByUid(values);
+
+    std::vector<Recovered> persons = personTable
+                                         ? recoveredRows(found, "ABPerson", kPersonQueryColumns)
+                                         : std::vector<Recovered>{};
+    // An old copy of a live person (its rowid is live) is not a deletion.
+    std::erase_if(persons, [&](const Recovered& p) {
+        const auto rowid = integerOf(p.cells[0]);
+        return rowid && livePersons.count(*rowid);
+    });
+
+    // Give persons whose rowid was lost the id of the values they own.
+    std::set<int64_t> knownOwners;
+    for (const Recovered& p : persons)
+        if (auto rowid = integerOf(p.cells[0])) knownOwners.insert(*rowid);
+    std::set<int64_t> orphans;
+    for (const auto& [owner, values] : recoveredValues)
+        if (!livePersons.count(owner) && !knownOwners.count(owner)) orphans.insert(owner);
+    if (db && personTable && !orphans.empty()) {
+        std::vector<PersonPlace> places;
+        for (const Recovered& p : persons)
+            places.push_back({p.row->page, p.row->offset, integerOf(p.cells[0]), p.row->kind});
+        const std::vector<std::optional<int64_t>> given =
+            inferLostRowids(*db, wal, personTable->rootPage, places, orphans);
+        for (size_t i = 0; i < persons.size(); ++i)
+            if (!places[i].rowid && given[i]) persons[i].cells[0] = std::to_string(*given[i]);
+    }
+
+    std::set<int64_t> claimed;
+    for (const Recovered& p : persons) {
+        ContactNodePtr node = contactFromRow(CellRow(p.cells));
+        const auto rowid = integerOf(p.cells[0]);
+        // Without a rowid the only sign of an old copy of a live person is
+        // its name.
+        if (!rowid && liveNames.count({node->contactName(), node->contactCompany()})) continue;
+        if (rowid) {
+            claimed.insert(*rowid);
+            if (auto it = liveValues.find(*rowid); it != liveValues.end())
+                appendValues(*node, it->second);
+            if (auto it = recoveredValues.find(*rowid); it != recoveredValues.end())
+                appendValues(*node, it->second);
+        }
+        out.push_back(std::move(node));
+    }
+    // Deleted values of live persons, and values whose person is lost.
+    for (const auto& [owner, values] : recoveredValues) {
+        if (claimed.count(owner)) continue;
+        auto node = std::make_shared<ZNContactNode>();
+        if (auto it = livePersons.find(owner); it != livePersons.end()) {
+            const ZNContactNode& person = *it->second;
+            node->setContactName(person.contactName());
+            node->setContactCompany(person.contactCompany());
+            node->setContactNote(person.contactNote());
+            node->setContactBirthday(person.contactBirthday());
+        }
+        node->setRowid(static_cast<int32_t>(owner));
+        appendValues(*node, values);
+        out.push_back(std::move(node));
+    }
+    return out;
+}
+
+}  // namespace marlowen::carve::deep

@@ -1,0 +1,108 @@
+#include "core/deep_mapping/deep_readers.h"
+
+#include <filesystem>
+
+#include "core/deep_mapping/deep_records.h"
+#include "core/extract/database_files.h"
+#include "core/log/log.h"
+#include "core/notify/scan_notifications.h"
+
+namespace marlowen {
+namespace {
+
+using carve::PageReader;
+using carve::deep::DeepScanResult;
+
+// A database as one deep step reads it: the scanned file and its
+// companions, what the engine found in them, and a connection to the
+// working copy for the live rows.
+struct DeepSource {
+    PageReader file, wal, journal;
+    DeepScanResult found;
+    SqliteConnection live;
+
+    const PageReader* walIfAny() const { return wal.size() > 0 ? &wal : nullptr; }
+    const PageReader* journalIfAny() const { return journal.size() > 0 ? &journal : nullptr; }
+};
+
+std::optional<PreparedDatabase> databaseOf(const std::string& backupPath, ReaderContext& ctx,
+                                           const DatabaseName& name,
+                                           const DatabaseName* alternative,
+                                           const char* missingLine) {
+    if (backupPath.empty()) return std::nullopt;
+    auto found = ctx.database(backupPath, name, alternative);
+    if (!found) logLine(missingLine);
+    return found;
+}
+
+// False when the database cannot be read at all; the step then posts
+// nothing, as the carvers do.
+bool scanDatabase(const PreparedDatabase& prepared, DeepSource& source) {
+    const std::string& dbPath = prepared.storedPath;
+    const std::string path = prepared.untouchedPath.empty() ? dbPath : prepared.untouchedPath;
+    if (!source.file.open(path)) return false;
+    // The companions are only read; a missing or empty one is skipped.
+    std::error_code ec;
+    if (std::filesystem::exists(path + "-wal", ec)) source.wal.open(path + "-wal");
+    if (std::filesystem::exists(path + "-journal", ec)) source.journal.open(path + "-journal");
+    source.found = carve::deep::deepScan(source.file, source.walIfAny(), source.journalIfAny());
+    if (source.found.error != carve::deep::DeepScanError::None)
+        logLine(dbPath + ": not a readable SQLite file; no deleted records recovered");
+    for (const std::string& note : source.found.notes) logLine(dbPath + ": " + note);
+    source.live = openDatabase(prepared);
+    return true;
+}
+
+carve::deep::NameLookup nameLookupOf(ReaderContext& ctx) {
+    return [&ctx](const std::string& phone) { return ctx.getNameByPhoneNumber(phone); };
+}
+
+}  // namespace
+
+void scanDeepContactThread(const std::string& backupPath, ReaderContext& ctx) {
+    const auto found =
+        databaseOf(backupPath, ctx, kContactsDatabase, nullptr, "contactDB is not exist");
+    DeepSource source;
+    if (!found || !scanDatabase(*found, source)) return;
+    for (ContactNodePtr& contact :
+         carve::deep::deletedContacts(source.found, carve::deep::liveRowsOf(source.live.get()),
+                                      &source.file, source.walIfAny()))
+        ctx.nc.postNotificationName(kScanDelContactInfo, std::move(contact));
+    ctx.postProgress(kProgressDelContacts);
+}
+
+void scanDeepMessageThread(const std::string& backupPath, ReaderContext& ctx) {
+    const auto found =
+        databaseOf(backupPath, ctx, kMessagesDatabase, nullptr, "messageDB is not exist");
+    DeepSource source;
+    if (!found || !scanDatabase(*found, source)) return;
+    for (MessageNodePtr& message :
+         carve::deep::deletedMessages(source.found, carve::deep::liveRowsOf(source.live.get()),
+                                      nameLookupOf(ctx), ctx.currentNodeIsiOS6Version))
+        ctx.nc.postNotificationName(kScanDelMessageInfo, std::move(message));
+    ctx.postProgress(kProgressDelMessages);
+}
+
+void scanDeepNoteThread(const std::string& backupPath, ReaderContext& ctx) {
+    const auto found =
+        databaseOf(backupPath, ctx, kNotesDatabase, &kNotesAltDatabase, "NoteDB is not exist");
+    DeepSource source;
+    if (!found || !scanDatabase(*found, source)) return;
+    for (NoteNodePtr& note :
+         carve::deep::deletedNotes(source.found, carve::deep::liveRowsOf(source.live.get())))
+        ctx.nc.postNotificationName(kScanDelNoteInfo, std::move(note));
+    ctx.postProgress(kProgressDelNotes);
+}
+
+void scanDeepCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
+    const auto found = databaseOf(backupPath, ctx, kCallHistoryDatabase, &kCallHistoryAltDatabase,
+                                  "messageDB is not exist");
+    DeepSource source;
+    if (!found || !scanDatabase(*found, source)) return;
+    for (CallHistoryNodePtr& call : carve::deep::deletedCalls(
+             source.found, carve::deep::liveRowsOf(source.live.get()), nameLookupOf(ctx)))
+        ctx.nc.postNotificationName(kScanDelCallHistoryInfo, std::move(call));
+    ctx.postProgress(kProgressDelCalls);
+}
+
+}  // namespace marlowen
