@@ -134,7 +134,7 @@ CarveOutcome carveDeletedCalls(const PageReader& db, ReaderContext& ctx, size_t&
     std::vector<uint8_t> scratch;
 
     // Page 0 holds the file header and is never a b-tree page to the walk.
-    for (int64_t n = 1; n < pageCount; ++n) {
+    for (int64_t n = 1; n < pageCount && !ctx.stopping(); ++n) {
         const int64_t S = n * pageSize;
         const int32_t type = getPageType(db, S);
         if (type != 1 && type != 4) continue;  // table and index leaves only

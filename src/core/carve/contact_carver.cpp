@@ -64,7 +64,8 @@ bool passesGate(const PageReader& db, int64_t at, int32_t bytes, int32_t window)
 
 ContactCarveOutcome carveDeletedContacts(const PageReader& db,
                                          std::vector<ContactNodePtr>& contacts,
-                                         std::vector<DelContactValuePtr>& values, size_t& budget) {
+                                         std::vector<DelContactValuePtr>& values, size_t& budget,
+                                         const std::function<bool()>& shouldStop) {
     ContactCarveOutcome outcome;
     outcome.pageSize = databasePageSize(db);
     if (!outcome.pageSize.valid()) return outcome;
@@ -78,7 +79,7 @@ ContactCarveOutcome carveDeletedContacts(const PageReader& db,
 
     // From the last page to page 1; page 0 holds the file header. The last
     // page may be partial, or start at the end of the file.
-    for (int64_t n = pageCount; n >= 1; --n) {
+    for (int64_t n = pageCount; n >= 1 && !(shouldStop && shouldStop()); --n) {
         const int64_t S = n * pageSize;         // page start; the page ends at S + pageSize
         if (getPageType(db, S) != 1) continue;  // table leaves only
         const int64_t c = (int64_t{db.byteAt(S + kLeafCellPointerArray)} << 8) |
@@ -180,7 +181,7 @@ void scanDelContactThread(const std::string& backupPath, ReaderContext& ctx) {
     auto& values = ctx.arrays.delContactValueArray;
     size_t budget = carve::kDefaultCarveBudget;
     const carve::ContactCarveOutcome outcome =
-        carve::carveDeletedContacts(db, contacts, values, budget);
+        carve::carveDeletedContacts(db, contacts, values, budget, [&ctx] { return ctx.stopping(); });
     if (!outcome.pageSize.valid()) {
         logLine(dbPath + ": page size " + std::to_string(outcome.pageSize.stored) +
                 " is not valid; no contacts carved");

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -41,9 +42,11 @@ struct ContactCarveOutcome {
 // pages whose first cell passes the person or the multi-value gate, and
 // appends every carved person to `contacts` and every carved multi-value to
 // `values`, in the order found. `budget` is lowered by what was added.
+// `shouldStop`, when set, is asked between pages; true ends the walk.
 ContactCarveOutcome carveDeletedContacts(const PageReader& db,
                                          std::vector<ContactNodePtr>& contacts,
-                                         std::vector<DelContactValuePtr>& values, size_t& budget);
+                                         std::vector<DelContactValuePtr>& values, size_t& budget,
+                                         const std::function<bool()>& shouldStop = {});
 
 // The carved multi-values by owner row id, each owner's in carving order.
 class DelContactValueIndex {

@@ -290,7 +290,7 @@ MessageCarveOutcome carveDeletedMessages(const PageReader& db, ReaderContext& ct
     const int64_t pageCount = pageCountOf(db, outcome.pageSize);
     MessageWalk walk(db, ctx, budget, outcome);
     // Page 0 holds the file header and is never a b-tree page to the walk.
-    for (int64_t n = 1; n < pageCount; ++n) {
+    for (int64_t n = 1; n < pageCount && !ctx.stopping(); ++n) {
         bool going = true;
         switch (layout) {
             case MessageLayout::IOS6:

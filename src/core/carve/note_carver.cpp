@@ -61,7 +61,8 @@ bool passesBodyTest(const PageReader& db, int64_t cell) {
 }  // namespace
 
 CarveOutcome carveDeletedNotes(const PageReader& db, std::vector<NoteNodePtr>& notes,
-                               std::vector<NoteValueNodePtr>& bodies, size_t& budget) {
+                               std::vector<NoteValueNodePtr>& bodies, size_t& budget,
+                               const std::function<bool()>& shouldStop) {
     CarveOutcome outcome;
     outcome.pageSize = databasePageSize(db);
     if (!outcome.pageSize.valid()) return outcome;
@@ -82,7 +83,7 @@ CarveOutcome carveDeletedNotes(const PageReader& db, std::vector<NoteNodePtr>& n
     };
 
     // Page 0 holds the file header and is never a b-tree page to the walk.
-    for (int64_t n = 1; n < pageCount; ++n) {
+    for (int64_t n = 1; n < pageCount && !(shouldStop && shouldStop()); ++n) {
         const int64_t P = n * pageSize;
         if (getPageType(db, P) != 1) continue;  // table leaves only
         const int64_t cell = P + get2byte(db, P + kLeafCellPointerArray);
@@ -159,7 +160,7 @@ void scanDelNoteThread(const std::string& backupPath, ReaderContext& ctx) {
     auto& notes = ctx.arrays.noteArray;
     auto& bodies = ctx.arrays.noteValueArray;
     size_t budget = carve::kDefaultCarveBudget;
-    const carve::CarveOutcome outcome = carve::carveDeletedNotes(db, notes, bodies, budget);
+    const carve::CarveOutcome outcome = carve::carveDeletedNotes(db, notes, bodies, budget, [&ctx] { return ctx.stopping(); });
     if (!outcome.pageSize.valid())
         logLine(carve::damagedPageSizeLine(dbPath, outcome.pageSize, "notes"));
     if (outcome.stoppedAtBudget) logLine(carve::budgetLine(dbPath, outcome, "note"));

@@ -32,8 +32,10 @@ namespace carve {
 // `notes` and every carved body to `bodies`, in the order found. The WAL
 // layout is taken when the header's write version (byte 18) is 2. `budget`
 // is lowered by what was added.
+// `shouldStop`, when set, is asked between pages; true ends the walk.
 CarveOutcome carveDeletedNotes(const PageReader& db, std::vector<NoteNodePtr>& notes,
-                               std::vector<NoteValueNodePtr>& bodies, size_t& budget);
+                               std::vector<NoteValueNodePtr>& bodies, size_t& budget,
+                               const std::function<bool()>& shouldStop = {});
 
 // The join, in the order of `notes`: a note whose id equals the id of the
 // note before it (0 before the first) is moved to its id plus 1; then it

@@ -183,8 +183,18 @@ void Engine::emit(RecoveredRow row, int table) {
     result_.rows.push_back(std::move(row));
 }
 
+bool Engine::stopAsked() {
+    if (!result_.stopped && stop_ && stop_()) result_.stopped = true;
+    return result_.stopped;
+}
+
 void Engine::carvePages(bool schemaOnly) {
-    for (uint32_t pgno = 1; pgno <= nPages_; ++pgno) carvePage(pgno, schemaOnly);
+    // Asked every 64 pages: a page takes microseconds, a stop must take
+    // well under a second.
+    for (uint32_t pgno = 1; pgno <= nPages_; ++pgno) {
+        if (pgno % 64 == 0 && stopAsked()) return;
+        carvePage(pgno, schemaOnly);
+    }
 }
 
 // Older page versions: main-file pages that a committed frame supersedes or
@@ -202,6 +212,7 @@ void Engine::carveOlderVersions(bool schemaOnly) {
                                    FreeSpaceKind::WalFrame, schemaOnly);
         }
         for (const WalFrame& f : walIndex_.frames) {
+            if (stopAsked()) return;
             const bool current = f.pgno < walPage_.size() && walPage_[f.pgno] == f.offset;
             if (f.pgno != 0 && !current)
                 carveOlderPage(*wal_, f.offset, f.pgno, FreeSpaceKind::WalFrame, schemaOnly);
@@ -211,9 +222,11 @@ void Engine::carveOlderVersions(bool schemaOnly) {
         const JournalIndex journal = readJournal(*journal_, pageSize_);
         if (!schemaOnly && !journal.problem.empty())
             result_.notes.push_back("journal: " + journal.problem);
-        for (const PageImage& image : journal.pages)
+        for (const PageImage& image : journal.pages) {
+            if (stopAsked()) return;
             carveOlderPage(*journal_, image.offset, image.pgno, FreeSpaceKind::JournalPage,
                            schemaOnly);
+        }
     }
 }
 
@@ -283,15 +296,16 @@ DeepScanResult Engine::run() {
     for (size_t t = 0; t < tables_.size(); ++t)
         if (!tables_[t].withoutRowid)
             byColumnCount_.emplace(tables_[t].columns.size(), static_cast<int>(t));
-    carvePages(false);
-    carveOlderVersions(false);
+    if (!stopAsked()) carvePages(false);
+    if (!stopAsked()) carveOlderVersions(false);
     result_.tables.assign(tables_.begin() + 1, tables_.end());
     // Moved out, not copied: the rows of a large file are many.
     return std::move(result_);
 }
 
-DeepScanResult deepScan(const PageReader& db, const PageReader* wal, const PageReader* journal) {
-    return Engine(db, wal, journal).run();
+DeepScanResult deepScan(const PageReader& db, const PageReader* wal, const PageReader* journal,
+                        StopCheck stop) {
+    return Engine(db, wal, journal, std::move(stop)).run();
 }
 
 DeepScanResult deepScanFile(const std::string& path, const DeepScanCompanions& companions) {

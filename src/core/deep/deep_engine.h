@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -68,7 +69,13 @@ struct DeepScanResult {
     // Why a companion file, or part of one, was not used ("WAL: page size
     // 4096 differs from the database's 1024; ignored").
     std::vector<std::string> notes;
+    // The scan was asked to stop before it ended; `rows` holds what was
+    // found until then.
+    bool stopped = false;
 };
+
+// Asked between pages; true stops the scan.
+using StopCheck = std::function<bool()>;
 
 // The companions of a database file whose older page versions are searched
 // too; an empty path or a missing file is skipped.
@@ -80,7 +87,7 @@ struct DeepScanCompanions {
 // Scans the database held by `db` (with its companions when given). Never
 // fails hard: a damaged file gives what could be recovered from it.
 DeepScanResult deepScan(const PageReader& db, const PageReader* wal = nullptr,
-                        const PageReader* journal = nullptr);
+                        const PageReader* journal = nullptr, StopCheck stop = {});
 // Opens `path` and its companions read-only and scans them.
 DeepScanResult deepScanFile(const std::string& path, const DeepScanCompanions& companions = {});
 

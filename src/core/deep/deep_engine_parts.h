@@ -70,11 +70,14 @@ struct PageView {
 
 class Engine {
 public:
-    Engine(const PageReader& db, const PageReader* wal, const PageReader* journal)
-        : db_(db), wal_(wal), journal_(journal) {}
+    Engine(const PageReader& db, const PageReader* wal, const PageReader* journal,
+           StopCheck stop = {})
+        : db_(db), wal_(wal), journal_(journal), stop_(std::move(stop)) {}
     DeepScanResult run();
 
 private:
+    // True once the caller asked to stop; remembered in the result.
+    bool stopAsked();
     PageView page(uint32_t pgno) const;
     void applyWal();
     void carveOlderVersions(bool schemaOnly);
@@ -134,6 +137,7 @@ private:
     const PageReader& db_;
     const PageReader* wal_;      // null, or the "-wal" companion
     const PageReader* journal_;  // null, or the "-journal" companion
+    StopCheck stop_;
     WalIndex walIndex_;
     // [pgno]: where the page's current version lies in the WAL; -1 when it
     // is the main file's. Empty when no committed frame applies.

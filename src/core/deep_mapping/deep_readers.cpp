@@ -35,9 +35,9 @@ std::optional<PreparedDatabase> databaseOf(const std::string& backupPath, Reader
     return found;
 }
 
-// False when the database cannot be read at all; the step then posts
-// nothing, as the carvers do.
-bool scanDatabase(const PreparedDatabase& prepared, DeepSource& source) {
+// False when the database cannot be read at all, or the scan was asked to
+// stop during it; the step then posts nothing, as the carvers do.
+bool scanDatabase(const PreparedDatabase& prepared, DeepSource& source, ReaderContext& ctx) {
     const std::string& dbPath = prepared.storedPath;
     const std::string path = prepared.untouchedPath.empty() ? dbPath : prepared.untouchedPath;
     if (!source.file.open(path)) return false;
@@ -45,7 +45,10 @@ bool scanDatabase(const PreparedDatabase& prepared, DeepSource& source) {
     std::error_code ec;
     if (std::filesystem::exists(path + "-wal", ec)) source.wal.open(path + "-wal");
     if (std::filesystem::exists(path + "-journal", ec)) source.journal.open(path + "-journal");
-    source.found = carve::deep::deepScan(source.file, source.walIfAny(), source.journalIfAny());
+    source.found = carve::deep::deepScan(source.file, source.walIfAny(), source.journalIfAny(),
+                                         [&ctx] { return ctx.stopping(); });
+    // A stopped scan lists nothing more.
+    if (source.found.stopped) return false;
     if (source.found.error != carve::deep::DeepScanError::None)
         logLine(dbPath + ": not a readable SQLite file; no deleted records recovered");
     for (const std::string& note : source.found.notes) logLine(dbPath + ": " + note);
@@ -63,7 +66,7 @@ void scanDeepContactThread(const std::string& backupPath, ReaderContext& ctx) {
     const auto found =
         databaseOf(backupPath, ctx, kContactsDatabase, nullptr, "contactDB is not exist");
     DeepSource source;
-    if (!found || !scanDatabase(*found, source)) return;
+    if (!found || !scanDatabase(*found, source, ctx)) return;
     for (ContactNodePtr& contact :
          carve::deep::deletedContacts(source.found, carve::deep::liveRowsOf(source.live.get()),
                                       &source.file, source.walIfAny()))
@@ -75,7 +78,7 @@ void scanDeepMessageThread(const std::string& backupPath, ReaderContext& ctx) {
     const auto found =
         databaseOf(backupPath, ctx, kMessagesDatabase, nullptr, "messageDB is not exist");
     DeepSource source;
-    if (!found || !scanDatabase(*found, source)) return;
+    if (!found || !scanDatabase(*found, source, ctx)) return;
     for (MessageNodePtr& message :
          carve::deep::deletedMessages(source.found, carve::deep::liveRowsOf(source.live.get()),
                                       nameLookupOf(ctx), ctx.currentNodeIsiOS6Version))
@@ -87,7 +90,7 @@ void scanDeepNoteThread(const std::string& backupPath, ReaderContext& ctx) {
     const auto found =
         databaseOf(backupPath, ctx, kNotesDatabase, &kNotesAltDatabase, "NoteDB is not exist");
     DeepSource source;
-    if (!found || !scanDatabase(*found, source)) return;
+    if (!found || !scanDatabase(*found, source, ctx)) return;
     for (NoteNodePtr& note :
          carve::deep::deletedNotes(source.found, carve::deep::liveRowsOf(source.live.get())))
         ctx.nc.postNotificationName(kScanDelNoteInfo, std::move(note));
@@ -98,7 +101,7 @@ void scanDeepCallHistoryThread(const std::string& backupPath, ReaderContext& ctx
     const auto found = databaseOf(backupPath, ctx, kCallHistoryDatabase, &kCallHistoryAltDatabase,
                                   "messageDB is not exist");
     DeepSource source;
-    if (!found || !scanDatabase(*found, source)) return;
+    if (!found || !scanDatabase(*found, source, ctx)) return;
     for (CallHistoryNodePtr& call : carve::deep::deletedCalls(
              source.found, carve::deep::liveRowsOf(source.live.get()), nameLookupOf(ctx)))
         ctx.nc.postNotificationName(kScanDelCallHistoryInfo, std::move(call));

@@ -106,7 +106,7 @@ void scanCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
         SqliteConnection db = openDatabase(*prepared);
         if (db) {
             TextTable table(db.get(), kCallQuery);
-            for (int r = 1; r <= table.rows(); ++r) {
+            for (int r = 1; r <= table.rows() && !ctx.stopping(); ++r) {
                 CallHistoryNodePtr node = callFromRow(TableRow(table, r));
                 node->setCallName(ctx.getNameByPhoneNumber(node->callPhone()));
                 ctx.nc.postNotificationName(kScanCallHistoryInfo, std::move(node));
@@ -129,7 +129,7 @@ void scanNoteThread(const std::string& backupPath, ReaderContext& ctx) {
             std::optional<TextTable> table;
             table.emplace(db.get(), kNoteQueryOld);
             if (!table->ok()) table.emplace(db.get(), kNoteQueryCoreData);
-            for (int r = 1; r <= table->rows(); ++r)
+            for (int r = 1; r <= table->rows() && !ctx.stopping(); ++r)
                 ctx.nc.postNotificationName(kScanNoteInfo, noteFromRow(TableRow(*table, r)));
         }
     }

@@ -101,7 +101,7 @@ void scanContactThread(const std::string& backupPath, ReaderContext& ctx) {
             {
                 SqliteStatement persons(db.get(), kPersonQuery);
                 if (persons) {
-                    while (sqlite3_step(persons.get()) == SQLITE_ROW)
+                    while (!ctx.stopping() && sqlite3_step(persons.get()) == SQLITE_ROW)
                         ctx.arrays.contactArray.push_back(
                             contactFromRow(StatementRow(persons.get())));
                 }
@@ -109,7 +109,7 @@ void scanContactThread(const std::string& backupPath, ReaderContext& ctx) {
             // One statement rebound per contact answers exactly what a fresh
             // prepare per contact would.
             SqliteStatement values(db.get(), kValueQuery);
-            for (std::size_t i = first; i < ctx.arrays.contactArray.size(); ++i) {
+            for (std::size_t i = first; i < ctx.arrays.contactArray.size() && !ctx.stopping(); ++i) {
                 const ContactNodePtr& contact = ctx.arrays.contactArray[i];
                 if (values) addValues(values.get(), *contact);
                 ctx.nc.postNotificationName(kScanContactInfo, contact);

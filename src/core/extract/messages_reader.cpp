@@ -161,7 +161,7 @@ void scanMessageThread(const std::string& backupPath, ReaderContext& ctx) {
                 }
             }
             if (!stmt) logLine("[CsmsModule] sqlite3_prepare smsdb failed!");
-            while (stmt && sqlite3_step(stmt.get()) == SQLITE_ROW) {
+            while (stmt && !ctx.stopping() && sqlite3_step(stmt.get()) == SQLITE_ROW) {
                 const StatementRow row(stmt.get());
                 MessageNodePtr node = layout == Layout::Handle ? messageFromHandleRow(row)
                                                                : messageFromGroupMemberRow(row);
