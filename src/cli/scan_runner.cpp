@@ -26,24 +26,21 @@ ScanRun runScan(const std::string& backupDir, ScanSequence sequence, DeletedReco
             return run;
         }
     }
-    run.nc = std::make_unique<NotificationCenter>();
-    run.results = std::make_unique<ResultIntake>(*run.nc);
-    run.results->showView();
+    run.session = std::make_unique<ScanSession>();
+    run.results = &run.session->intake();
 
     ProgressBar bar(ctx.err, ctx.errIsTerminal);
     run.results->setProgressHandler([&bar](int value) { bar.update(value); });
 
-    ScanController scanner(*run.nc);
-    scanner.setFinishTarget([&run] { run.results->ScanThreadFinish(); });
     ScanTarget target{run.device->backUpFilePath(), run.device->strIOSVersion(),
                       run.device->bEncrypted()};
     target.keys = std::move(keys);
-    scanner.ScanIOSBackFile(target, sequence, search);
-    scanner.waitForScan();
+    run.session->start(target, sequence, search);
+    run.session->wait();
     bar.finish();
     run.results->setProgressHandler(nullptr);
-    run.error = scanner.lastError();
-    run.problems = scanner.databaseProblems();
+    run.error = run.session->lastError();
+    run.problems = run.session->databaseProblems();
     return run;
 }
 

@@ -1,6 +1,6 @@
 // One scan of a backup folder as the command-line verbs run it: the folder
-// is read as a device node, scanned on the scan thread, and its results kept
-// in a results intake.
+// is read as a device node and scanned by a scan session, whose results are
+// taken on the scan thread and kept after it ends.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -12,16 +12,16 @@
 #include "cli/backup_password.h"
 #include "cli/cli_app.h"
 #include "core/discovery/device_node.h"
-#include "core/notify/notification_center.h"
 #include "core/results/result_intake.h"
-#include "core/scan/scan_controller.h"
+#include "core/session/scan_session.h"
 
 namespace marlowen::cli {
 
 struct ScanRun {
     DeviceNodePtr device;
-    std::unique_ptr<NotificationCenter> nc;
-    std::unique_ptr<ResultIntake> results;
+    std::unique_ptr<ScanSession> session;
+    // The session's results; null when nothing was scanned.
+    ResultIntake* results = nullptr;
     // Why nothing could be read (not a backup, encrypted); empty on success.
     std::string error;
     // Set when an encrypted backup did not unlock; the reason is already

@@ -70,7 +70,8 @@ QuillonAppDelegate::QuillonAppDelegate(Prompter& prompter, std::string backupRoo
     : QObject(parent), prompter_(prompter), backupRoot_(std::move(backupRoot)), nc(defaultCenter()),
       window_(std::make_unique<ZNMainWindow>()), ui_(std::make_unique<Ui::MainWindow>()),
       welcomeUi_(std::make_unique<Ui::WelcomeSheet>()), aboutUi_(std::make_unique<Ui::AboutWindow>()),
-      feedbackUi_(std::make_unique<Ui::FeedbackSheet>()), scan_(nc) {
+      feedbackUi_(std::make_unique<Ui::FeedbackSheet>()),
+      scan_([this](std::function<void()> work, bool wait) { deliverScanWork(std::move(work), wait); }) {
     initResources();
     gAppController = this;
     ui_->setupUi(window_.get());
@@ -170,15 +171,16 @@ QuillonAppDelegate::QuillonAppDelegate(Prompter& prompter, std::string backupRoo
 
 QuillonAppDelegate::~QuillonAppDelegate() {
     // A scan thread may be waiting for this thread: let it stop without
-    // touching the widgets, then wait for it.
+    // touching the widgets, then wait for it. The readers ask to stop
+    // between rows and pages, so this takes a fraction of a second.
+    closing_ = true;
     if (resultViewController_) resultViewController_->detachFromScan();
     scan_.requestStop();
     while (scan_.isScanning()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(5);
     }
-    scan_.waitForScan();
-    scan_.setFinishTarget({});
+    scan_.wait();
     // A feedback send is bounded by its SMTP timeout; its forwarded end is
     // dropped with this object.
     emailTimer_.stop();
@@ -409,9 +411,9 @@ void QuillonAppDelegate::actChooseFolder() {
 
 void QuillonAppDelegate::showResultView() {
     if (!resultViewController_) {
-        resultViewController_ = new ZNResultViewController(nc, prompter_, ui_->contentView);
+        resultViewController_ =
+            new ZNResultViewController(nc, scan_.intake(), prompter_, ui_->contentView);
         ui_->contentLayout->insertWidget(0, resultViewController_, 1);
-        scan_.setFinishTarget([rv = resultViewController_] { rv->intake().ScanThreadFinish(); });
         resultViewController_->setScanErrorSource([this] { return scan_.lastError(); });
         resultViewController_->setScanProblemsSource([this] {
             std::vector<std::string> lines;
@@ -465,7 +467,18 @@ void QuillonAppDelegate::startScan(const DeviceNodePtr& node, std::shared_ptr<co
         ui_->classicScanBtn->isChecked() ? DeletedRecordSearch::Signatures : DeletedRecordSearch::Deep;
     ScanTarget target{node->backUpFilePath(), node->strIOSVersion(), keys != nullptr};
     target.keys = std::move(keys);
-    scan_.ScanIOSBackFile(target, all ? ScanSequence::Full : ScanSequence::Contacts, search);
+    scan_.start(target, all ? ScanSequence::Full : ScanSequence::Contacts, search);
+}
+
+void QuillonAppDelegate::deliverScanWork(std::function<void()> work, bool wait) {
+    if (closing_) return;
+    if (QThread::currentThread() == thread()) {
+        work();
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [this, work = std::move(work)] { if (!closing_) work(); },
+        wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
 }
 
 }  // namespace marlowen::gui

@@ -4,6 +4,8 @@
 // created on the first scan and reused for every later one.
 #pragma once
 
+#include <atomic>
+
 #include <QMainWindow>
 #include <QObject>
 #include <QPointer>
@@ -16,7 +18,7 @@
 #include "core/discovery/device_controller.h"
 #include "core/feedback/smtp_config.h"
 #include "core/notify/notification_center.h"
-#include "core/scan/scan_controller.h"
+#include "core/session/scan_session.h"
 
 #include <QDialog>
 
@@ -113,7 +115,7 @@ public:
     ZNIOSDeviceController& deviceController() { return deviceController_; }
     DeviceTableModel* deviceModel() const { return deviceModel_; }
     ZNResultViewController* resultViewController() const { return resultViewController_; }
-    ScanController& scanController() { return scan_; }
+    ScanSession& scanSession() { return scan_; }
     QDialog* leadWindow() const { return leadWindow_; }
     QDialog* aboutWindow() const { return aboutWindow_; }
     QDialog* cryWindow() const { return cryWindow_; }
@@ -133,6 +135,9 @@ private:
     // Shows the results page and starts the scan of `node`; `keys` unlock
     // it when it is encrypted.
     void startScan(const DeviceNodePtr& node, std::shared_ptr<const BackupKeys> keys);
+    // The scan session's deliverer: runs scan work on this thread, queued
+    // (or waiting for it when `wait`); dropped once the program goes.
+    void deliverScanWork(std::function<void()> work, bool wait);
     // Ends the feedback sheet and quits, once.
     void endFeedbackSheetAndQuit();
 
@@ -153,7 +158,9 @@ private:
     ZNIOSDeviceController deviceController_;
     DeviceTableModel* deviceModel_ = nullptr;
     ZNImageAndTextCell* nameCell_ = nullptr;
-    ScanController scan_;
+    // Set when the program goes: scan work still on its way is dropped.
+    std::atomic<bool> closing_{false};
+    ScanSession scan_;
     ZNResultViewController* resultViewController_ = nullptr;
     DeviceNodePtr currentNode_;
     bool currentNodeIsiOS6Version_ = false;

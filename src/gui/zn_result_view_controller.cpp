@@ -54,19 +54,24 @@ CategoryCounts CategoryCounts::of(const ResultIntake& intake) {
     return c;
 }
 
-ZNResultViewController::ZNResultViewController(NotificationCenter& nc, Prompter& prompter,
-                                               QWidget* parent)
+ZNResultViewController::ZNResultViewController(NotificationCenter& nc, ResultIntake& intake,
+                                               Prompter& prompter, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::ResulutView>()), nc_(nc), prompter_(prompter),
-      intake_(nc) {
+      intake_(intake) {
     initResources();
     ui_->setupUi(this);
     buildCategoryViews();
     awakeFromNib();
 
     intake_.setMainThreadRunner([this](const std::function<void()>& work) { runOnMainThread(work); });
-    // On the scan thread: take the counts there, show them on this thread.
+    // The scan session delivers to this thread; an intake fed on another
+    // thread takes the counts there and shows them here.
     intake_.setProgressHandler([this](int percent) {
         const CategoryCounts counts = CategoryCounts::of(intake_);
+        if (QThread::currentThread() == thread()) {
+            ScanProgressInfomationHandle(percent, counts);
+            return;
+        }
         QMetaObject::invokeMethod(
             this, [this, percent, counts] { ScanProgressInfomationHandle(percent, counts); },
             Qt::QueuedConnection);
@@ -101,6 +106,10 @@ ZNResultViewController::ZNResultViewController(NotificationCenter& nc, Prompter&
 
 ZNResultViewController::~ZNResultViewController() {
     detached_ = true;
+    // The intake is the session's and outlives this controller.
+    intake_.setMainThreadRunner({});
+    intake_.setProgressHandler({});
+    intake_.setFinishHandler({});
     if (recoverThread_.joinable()) recoverThread_.join();
     for (std::thread& t : sendEmailThreaders_)
         if (t.joinable()) t.join();

@@ -55,7 +55,9 @@ struct CategoryCounts {
 class ZNResultViewController : public QWidget {
     Q_OBJECT
 public:
-    ZNResultViewController(NotificationCenter& nc, Prompter& prompter, QWidget* parent = nullptr);
+    // `intake` is the scan session's: it outlives this controller.
+    ZNResultViewController(NotificationCenter& nc, ResultIntake& intake, Prompter& prompter,
+                           QWidget* parent = nullptr);
     ~ZNResultViewController() override;
 
     ResultIntake& intake() { return intake_; }
@@ -190,7 +192,7 @@ private:
     std::unique_ptr<Ui::ResulutView> ui_;
     NotificationCenter& nc_;
     Prompter& prompter_;
-    ResultIntake intake_;
+    ResultIntake& intake_;
     std::vector<ScopedObserver> hoverObservers_;
     std::function<std::string()> scanError_;
     std::function<std::vector<std::string>()> scanProblems_;

@@ -56,7 +56,7 @@ struct Program {
         const std::size_t before = prompter.alerts.size();
         app.ui().button->click();
         QTRY_VERIFY_WITH_TIMEOUT(prompter.alerts.size() > before, 60000);
-        QTRY_VERIFY(!app.scanController().isScanning());
+        QTRY_VERIFY(!app.scanSession().isScanning());
     }
     ZNResultViewController& results() { return *app.resultViewController(); }
     ResultTableView* contacts() { return results().tableOf(ResultCategory::Contact); }
@@ -556,7 +556,7 @@ private slots:
                  QStringLiteral("This encrypted backup cannot be opened."));
         QVERIFY(p.prompter.alerts.back().informativeText.contains(QStringLiteral("keybag")));
         QVERIFY(!p.app.passwordSheet()->isVisible());
-        QVERIFY(!p.app.scanController().isScanning());
+        QVERIFY(!p.app.scanSession().isScanning());
         QVERIFY(p.app.ui().backupPage->isVisible());
     }
 
@@ -589,12 +589,12 @@ private slots:
         QVERIFY(problem->text().startsWith(QStringLiteral("The password does not open this backup.")));
         QVERIFY(sheet->isVisible());
         QVERIFY(field->text().isEmpty() && field->isEnabled());
-        QVERIFY(!p.app.scanController().isScanning());
+        QVERIFY(!p.app.scanSession().isScanning());
 
         cancel->click();
         QTRY_VERIFY(!sheet->isVisible());
         QVERIFY(p.app.ui().backupPage->isVisible());
-        QVERIFY(!p.app.scanController().isScanning());
+        QVERIFY(!p.app.scanSession().isScanning());
         QVERIFY(p.prompter.alerts.empty());
 
         p.app.ui().button->click();
@@ -603,7 +603,7 @@ private slots:
         QTest::keyClicks(field, QStringLiteral("open sesame"));
         unlock->click();
         QTRY_VERIFY_WITH_TIMEOUT(!p.prompter.alerts.empty(), 60000);
-        QTRY_VERIFY(!p.app.scanController().isScanning());
+        QTRY_VERIFY(!p.app.scanSession().isScanning());
         QVERIFY(!sheet->isVisible());
         QCOMPARE(p.prompter.alerts.back().message, kFinishAlert);
         ZNResultViewController& r = p.results();

@@ -112,7 +112,8 @@ private slots:
 
     void feedbackWindowOpensWithItsPlaceholderAndStaysWhereItIs() {
         FakePrompter prompter;
-        ZNResultViewController results(defaultCenter(), prompter);
+        ResultIntake intake(defaultCenter());
+        ZNResultViewController results(defaultCenter(), intake, prompter);
         QVERIFY(!results.feedbackWindow()->isVisible());
         results.ui().feedBackBtn->click();
         QVERIFY(results.feedbackWindow()->isVisible());
@@ -138,7 +139,8 @@ private slots:
 
     void footerLinksOpenTheirPages() {
         FakePrompter prompter;
-        ZNResultViewController results(defaultCenter(), prompter);
+        ResultIntake intake(defaultCenter());
+        ZNResultViewController results(defaultCenter(), intake, prompter);
         results.ui().facebookBtn->click();
         results.ui().twitterBtn->click();
         results.ui().supprotBtn->click();
@@ -157,7 +159,8 @@ private slots:
 
         FakePrompter prompter;
         QuillonAppDelegate app(prompter, (dir_ / "no-backups").string());
-        ZNResultViewController results(defaultCenter(), prompter);
+        ResultIntake intake(defaultCenter());
+        ZNResultViewController results(defaultCenter(), intake, prompter);
         QVERIFY(!app.bFeedBack());
         results.clickFeedBack();
         results.clickSendFeedBack();

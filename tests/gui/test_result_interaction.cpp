@@ -37,7 +37,7 @@ struct Program {
     // Waits for the finish alert of a scan started some other way.
     void waitForScan(std::size_t alertsBefore) {
         QTRY_VERIFY_WITH_TIMEOUT(prompter.alerts.size() > alertsBefore, 60000);
-        QTRY_VERIFY(!app.scanController().isScanning());
+        QTRY_VERIFY(!app.scanSession().isScanning());
     }
     // Starts a scan with the Start Scan button and waits for its end.
     void scan() {

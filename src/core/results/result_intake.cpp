@@ -94,10 +94,13 @@ void ResultIntake::ScanProgressInfomationHandle(const Notification& note) {
 }
 
 void ResultIntake::ScanPhotoAndVideoInfomationHandle(const Notification& note) {
-    const auto* path = std::any_cast<std::string>(&note.object);
-    if (!path) return;
-    const std::string candidate = *path;
-    auto work = [this, candidate] { ScanMovNodeToMainThreadHandle(candidate); };
+    std::function<void()> work;
+    if (const auto* decided = std::any_cast<PhotoCandidate>(&note.object))
+        work = [this, candidate = *decided] { ScanMovNodeToMainThreadHandle(candidate); };
+    else if (const auto* path = std::any_cast<std::string>(&note.object))
+        work = [this, candidate = *path] { ScanMovNodeToMainThreadHandle(candidate); };
+    else
+        return;
     if (runOnMainThread_) {
         runOnMainThread_(work);
     } else {
@@ -110,13 +113,17 @@ void ResultIntake::ScanMovNodeToMainThreadHandle(const std::string& path) {
     if (kind == MediaKind::Other) return;
     struct stat st {};
     const uint64_t size = ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    ScanMovNodeToMainThreadHandle(PhotoCandidate{path, kind, size});
+}
 
+void ResultIntake::ScanMovNodeToMainThreadHandle(const PhotoCandidate& candidate) {
+    if (candidate.kind == MediaKind::Other) return;
     auto node = std::make_shared<ZNPhotoAndVideoNode>();
-    node->setFilePath(path);
-    node->setFileNodeSize(size_to_unit(size));
+    node->setFilePath(candidate.path);
+    node->setFileNodeSize(size_to_unit(candidate.size));
     // Images and movies are numbered apart: 00000001.jpg and 00000001.mov
     // can both exist.
-    if (kind == MediaKind::Image) {
+    if (candidate.kind == MediaKind::Image) {
         ++imagecount_;
         node->setFileNodeName(getFullName(static_cast<uint64_t>(imagecount_)) + ".jpg");
     } else {

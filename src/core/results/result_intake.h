@@ -3,9 +3,11 @@
 // listed, and the naming of photos and movies. The desktop program and the
 // command line both observe a scan through this class.
 //
-// Handlers run on the posting (scan) thread, except the photo intake, which
-// runs through the main-thread runner while the scan thread waits, as the
-// desktop program needs. Nothing else touches the lists while a scan runs.
+// Handlers run on the posting thread: the scan thread when the intake
+// observes the scan's own center, the results thread when a scan session
+// delivers to it. A photo candidate given as a bare path is examined through
+// the main-thread runner while the poster waits; one the session already
+// decided is only taken. Nothing else touches the lists while a scan runs.
 #pragma once
 
 #include <atomic>
@@ -20,6 +22,15 @@
 #include "core/results/media_kind.h"
 
 namespace marlowen {
+
+// A photo or video candidate whose kind and size were already decided (by
+// the scan session, on the scan thread): the payload of
+// "ScanPhotoAndVideoInfo" in place of the bare path.
+struct PhotoCandidate {
+    std::string path;
+    MediaKind kind = MediaKind::Other;
+    uint64_t size = 0;
+};
 
 class ResultIntake {
 public:
@@ -57,8 +68,11 @@ public:
     void ScanDelMessageInfomationHandle(const Notification& note);
     void ScanDelNoteInfomationHandle(const Notification& note);
     void ScanDelCallHistoryInfomationHandle(const Notification& note);
-    // Examines one photo/video candidate; on the main thread in the GUI.
+    // Examines one photo/video candidate and takes it when it is one.
     void ScanMovNodeToMainThreadHandle(const std::string& path);
+    // Takes a decided candidate: names it by its kind's running number and
+    // lists it.
+    void ScanMovNodeToMainThreadHandle(const PhotoCandidate& candidate);
 
     const std::vector<PhotoAndVideoNodePtr>& photoAndVideoArray() const { return photoAndVideoArray_; }
     const std::vector<ContactNodePtr>& contactArray() const { return contactArray_; }
