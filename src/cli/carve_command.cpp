@@ -100,13 +100,18 @@ void printRow(std::ostream& out, const RecoveredRow& r, const carve::deep::Table
         j["offset"] = r.offset;
         j["kind"] = carve::deep::freeSpaceKindName(r.kind);
         j["partial"] = r.partial;
+        // Only where they apply, so that other rows read as before.
+        if (r.rowidFromIndex) j["rowid_from_index"] = true;
+        if (r.versionOf) j["version_of"] = *r.versionOf;
         out << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
         return;
     }
     out << r.table << "  page " << r.page << " offset " << r.offset << " "
         << carve::deep::freeSpaceKindName(r.kind);
     if (r.rowidKnown) out << "  rowid " << r.rowid;
+    if (r.rowidFromIndex) out << " (from an index)";
     if (r.partial) out << "  (partial)";
+    if (r.versionOf) out << "  earlier version of rowid " << *r.versionOf;
     out << "\n   ";
     for (size_t i = 0; i < r.values.size(); ++i) out << (i ? ", " : " ") << sqlLiteral(r.values[i]);
     out << '\n';

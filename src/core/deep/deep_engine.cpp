@@ -181,6 +181,7 @@ void Engine::emit(RecoveredRow row, int table) {
     }
     same.push_back(result_.rows.size());
     result_.rows.push_back(std::move(row));
+    rowTable_.push_back(table);
 }
 
 bool Engine::stopAsked() {
@@ -290,6 +291,7 @@ DeepScanResult Engine::run() {
     carveOlderVersions(true);
     addDroppedTables();
     result_.rows.clear();
+    rowTable_.clear();
     foundKeys_.clear();
     foundRowids_.clear();
     // WITHOUT ROWID tables have no table b-tree cells: carveIndexLeaf reads them.
@@ -298,6 +300,7 @@ DeepScanResult Engine::run() {
             byColumnCount_.emplace(tables_[t].columns.size(), static_cast<int>(t));
     if (!stopAsked()) carvePages(false);
     if (!stopAsked()) carveOlderVersions(false);
+    identifyRows();
     result_.tables.assign(tables_.begin() + 1, tables_.end());
     // Moved out, not copied: the rows of a large file are many.
     return std::move(result_);

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,13 @@ struct RecoveredRow {
     // Some bytes were lost: the first bytes of the header were rebuilt, or
     // an overflow chain was broken and the value was cut.
     bool partial = false;
+    // The cell lost its rowid and an entry of one of the table's indexes
+    // (which ends in the rowid) gave it back.
+    bool rowidFromIndex = false;
+    // The row is an earlier version of the live row with this rowid (an
+    // UPDATE rewrote it): same rowid or identity (its UNIQUE columns, a
+    // guid), or its index key and its unchanged columns. Not a deletion.
+    std::optional<int64_t> versionOf;
 };
 
 enum class DeepScanError { None, CannotOpen, NotSqlite, BadPageSize };

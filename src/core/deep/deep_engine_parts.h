@@ -68,6 +68,9 @@ struct PageView {
     std::span<const uint8_t> bytes;
 };
 
+// A column's value as one digest (row_identity.cpp).
+uint64_t columnValueDigest(size_t column, const SqlValue& v);
+
 class Engine {
 public:
     Engine(const PageReader& db, const PageReader* wal, const PageReader* journal,
@@ -132,6 +135,15 @@ private:
     bool decodeRecord(std::string_view payload, size_t columns, std::vector<SqlValue>& values,
                       bool& cut) const;
     void emit(RecoveredRow row, int table);
+    // After the carving: rowids from index entries for rows that lost
+    // theirs, and the marking of earlier versions of live rows
+    // (row_identity.cpp).
+    void identifyRows();
+    void identifyTableRows(int table, const std::vector<size_t>& rows);
+    std::vector<uint32_t> indexPages(uint32_t root) const;
+    bool sameRecord(int table, const std::vector<SqlValue>& a, const std::vector<SqlValue>& b,
+                    bool aPartial, size_t minShared) const;
+    std::vector<std::vector<int>> identityColumns(int table) const;
     bool liveRow(int table, int64_t rowid, RecoveredRow& out) const;
 
     const PageReader& db_;
@@ -163,6 +175,19 @@ private:
     std::vector<std::vector<int>> stored_;
     bool anyNoRowid_ = false;
     std::vector<uint32_t> indexRoots_;
+    // The live schema's indexes: tbl_name, root page and CREATE INDEX text
+    // (empty for an automatic index of a UNIQUE constraint).
+    struct IndexRow {
+        std::string table;
+        uint32_t root = 0;
+        std::string sql;
+    };
+    std::vector<IndexRow> indexRows_;
+    // [i]: the table index of result_.rows[i].
+    std::vector<int> rowTable_;
+    // While one table's rows are identified: how many of its live rows hold
+    // each telling value, by columnValueDigest.
+    std::unordered_map<uint64_t, uint32_t> liveValueCounts_;
     std::vector<DigestSet> liveKeys_;
     // The rows listed so far by table and values (a digest, as the live
     // keys are), and by table and rowid.

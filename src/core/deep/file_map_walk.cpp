@@ -413,6 +413,9 @@ bool Engine::schemaRow(std::span<const uint8_t> record, uint64_t rowid, uint64_t
         }
     } else if (values[3].kind == SqlValue::Kind::Integer && values[3].integer > 0) {
         indexRoots_.push_back(static_cast<uint32_t>(values[3].integer));
+        if (type == "index" && values[2].kind == SqlValue::Kind::Text)
+            indexRows_.push_back({values[2].bytes, static_cast<uint32_t>(values[3].integer),
+                                  values[4].kind == SqlValue::Kind::Text ? values[4].bytes : ""});
     }
     return true;
 }

@@ -110,7 +110,8 @@ private:
 std::vector<std::optional<int64_t>> inferLostRowids(const PageReader& db, const PageReader* wal,
                                                     uint32_t root,
                                                     const std::vector<PersonPlace>& places,
-                                                    const std::set<int64_t>& candidates) {
+                                                    const std::set<int64_t>& candidates,
+                                                    const std::set<int64_t>* taken) {
     std::vector<std::optional<int64_t>> given(places.size());
     uint32_t pageSize = (uint32_t{db.byteAt(16)} << 8) | db.byteAt(17);
     if (pageSize == 1) pageSize = 65536;
@@ -153,6 +154,32 @@ std::vector<std::optional<int64_t>> inferLostRowids(const PageReader& db, const 
         // by one another only.
         const auto range = ranges.find(pgno);
         const RowidRange bounds = range != ranges.end() ? range->second : RowidRange{};
+        if (taken) {
+            // Cells freed since the page's last balance held ids of its key
+            // range; the order of cells on the page says nothing once freed
+            // space was reused, and bytes in the unallocated gap may be
+            // older than that balance. So: one freed cell without a rowid,
+            // one id of the range nobody holds, and it is a candidate.
+            std::vector<const Slot*> lost;
+            for (const Slot& slot : slots)
+                if (!slot.rowid && places[static_cast<size_t>(slot.place)].kind ==
+                                       FreeSpaceKind::Freeblock)
+                    lost.push_back(&slot);
+            if (range == ranges.end() || lost.size() != 1 ||
+                bounds.above == std::numeric_limits<int64_t>::min() ||
+                bounds.atMost == std::numeric_limits<int64_t>::max())
+                continue;
+            const int64_t span = bounds.atMost - bounds.above;
+            const auto held = std::distance(taken->upper_bound(bounds.above),
+                                            taken->upper_bound(bounds.atMost));
+            const auto id = left.upper_bound(bounds.above);
+            if (span == held + 1 && id != left.end() && *id <= bounds.atMost &&
+                !taken->count(*id)) {
+                given[static_cast<size_t>(lost[0]->place)] = *id;
+                left.erase(id);
+            }
+            continue;
+        }
         int64_t low = bounds.above;
         for (size_t i = 0; i < slots.size();) {
             if (slots[i].rowid) {

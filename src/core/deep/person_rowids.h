@@ -37,9 +37,19 @@ struct PersonPlace {
 // given at most once) it must have held; nullopt where that is not
 // certain, and for places that have a rowid. `root` is the table's b-tree,
 // walked for its live cells; `wal` (may be null) the file's WAL.
+//
+// Certain means: the place is the only one without a rowid between its two
+// neighbours of known rowid, and of the ids between those neighbours (and
+// within the page's key range) all but one are `taken` (held by a live
+// or recovered row) and that one is a candidate. Where rowids are handed
+// out in sequence every id between the neighbours was used, so a second
+// free id there may be the one the place held. With `taken` empty the
+// older rule applies: a run of places takes the candidates in its range
+// when there are exactly as many.
 std::vector<std::optional<int64_t>> inferLostRowids(const PageReader& db, const PageReader* wal,
                                                     uint32_t root,
                                                     const std::vector<PersonPlace>& places,
-                                                    const std::set<int64_t>& candidates);
+                                                    const std::set<int64_t>& candidates,
+                                                    const std::set<int64_t>* taken = nullptr);
 
 }  // namespace marlowen::carve::deep

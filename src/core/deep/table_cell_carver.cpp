@@ -401,6 +401,25 @@ size_t Engine::firstIntactCell(const CarveSite& site, size_t from, size_t to) {
 //           column's length follows from the freeblock's size.
 // The freeblock is at least as large as the cell, and exactly as large when
 // no neighbour was merged into it: a candidate of that exact size wins.
+namespace {
+
+// A cell whose tail a later insert took keeps only the values wholly before
+// the cut (a text cut short would read as another value), and only when
+// they are at least half its content: a record cut after its first value
+// or two says too little to be listed.
+bool keepCutValues(std::vector<SqlValue>& values, const RecordHeader& h, size_t available) {
+    uint64_t at = h.headerLength;
+    for (size_t i = 0; i < values.size() && i < h.types.size(); ++i) {
+        const uint64_t len = serialLength(h.types[i]);
+        if (at + len > available) values[i] = SqlValue{};
+        at += len;
+    }
+    return available > h.headerLength &&
+           2 * (available - h.headerLength) >= h.contentLength;
+}
+
+}  // namespace
+
 bool Engine::tryClobbered(const CarveSite& site, size_t at, size_t size, size_t& next,
                           const ClobberedSearch& how) {
     const std::span<const uint8_t> p = site.page;
@@ -416,6 +435,9 @@ bool Engine::tryClobbered(const CarveSite& site, size_t at, size_t size, size_t&
         size_t typesAt;   // first intact serial type byte
         size_t cellSize;
         bool rebuilt;
+        // The bytes of the cell still there: cellSize, or less when a later
+        // insert took the cell's tail (the block ends at a live cell).
+        size_t keep = 0;
     };
     // A cell freed with secure_delete on (the default of many builds) is
     // zeroed past the freeblock header: nothing is left to rebuild, and
@@ -430,6 +452,23 @@ bool Engine::tryClobbered(const CarveSite& site, size_t at, size_t size, size_t&
         const size_t local = localSize(payload, true);
         return d + local + (local < payload ? 4 : 0);
     };
+    // A cut cell keeps the block's bytes when a live cell starts at the
+    // block's end (only in a live page's freeblock chain), and at least its
+    // header and some content: 0 otherwise.
+    int liveCellAtEnd = -1;
+    auto cutKeep = [&](size_t d, uint64_t hl) -> size_t {
+        if (kind != FreeSpaceKind::Freeblock || scanned || exactOnly || size <= d + hl + 8 ||
+            at + size >= p.size())
+            return 0;
+        if (liveCellAtEnd < 0) {
+            size_t unused = 0;
+            liveCellAtEnd =
+                tryCell({0, p, kind, owner, schemaOnly}, at + size, unused, Found::ProbeOnly, 0)
+                    ? 1
+                    : 0;
+        }
+        return liveCellAtEnd == 1 ? size : 0;
+    };
     // d >= 4: a whole header at at + d.
     for (size_t d = 4; d <= 18 && at + d < p.size(); ++d) {
         uint64_t hl;
@@ -443,13 +482,16 @@ bool Engine::tryClobbered(const CarveSite& site, size_t at, size_t size, size_t&
         if (rowidBytes < 1 || rowidBytes > 9 || d < varintLength(payload)) continue;
         const size_t cell = cellSizeOf(d, payload);
         // A block shorter than the cell lost the cell's tail to a later
-        // insert, but a moved live row's old copy reads the same way and
-        // cannot be told from a deleted one without its rowid: not taken.
-        if (cell > size || at + cell > p.size()) continue;
+        // insert (SQLite takes new cells from a freeblock's end): the
+        // values before the block's end are kept when a live cell starts
+        // there. An old copy of a moved live row reads the same way; the
+        // scan's identity pass tells it by its indexes and unique columns.
+        const size_t keep = cell <= size ? cell : cutKeep(d, hl);
+        if (keep == 0 || at + cell > p.size()) continue;
         const bool ownerOnly = kind == FreeSpaceKind::Freeblock && owner >= 0;
         for (int t : candidates(types.size(), owner, schemaOnly))
             if ((!ownerOnly || t == owner) && fits(tables_[t], types))
-                guesses.push_back({t, {types, hl, content}, at + d, at + d + n, cell, false});
+                guesses.push_back({t, {types, hl, content}, at + d, at + d + n, cell, false, keep});
     }
     // d == 3 and d == 2: the types start at at + 4; try every table.
     std::vector<int> all;
@@ -523,8 +565,9 @@ bool Engine::tryClobbered(const CarveSite& site, size_t at, size_t size, size_t&
             if (hl < 128 && payload < (1ull << 14) && varintLength(payload) <= 2 &&
                 fits(table, types)) {
                 const size_t cell = cellSizeOf(3, payload);
-                if (cell <= size && at + cell <= p.size())
-                    guesses.push_back({t, {types, hl, content}, at + 3, at + 4, cell, true});
+                const size_t keep = cell <= size ? cell : cutKeep(3, hl);
+                if (keep != 0 && at + cell <= p.size())
+                    guesses.push_back({t, {types, hl, content}, at + 3, at + 4, cell, true, keep});
             }
         }
         if (cols >= 2 && readTypes(cols - 1, types, bytes)) {
@@ -574,28 +617,31 @@ bool Engine::tryClobbered(const CarveSite& site, size_t at, size_t size, size_t&
                                            at + 2,
                                            at + 4,
                                            cell,
-                                           true});
+                                           true,
+                                           cell});
                 }
             }
         }
     }
     std::erase_if(guesses, [&](const Guess& g) {
-        return at + g.cellSize > limit || (exactOnly && !endsAt(g.cellSize));
+        return at + g.keep > limit || (exactOnly && !endsAt(g.keep));
     });
     if (guesses.empty()) return false;
     // A header found by scanning (not reached through a page's freeblock
     // chain) is only a freed cell when no intact cell lies inside it.
     if (scanned) {
         size_t widest = 0;
-        for (const auto& g : guesses) widest = std::max(widest, g.cellSize);
+        for (const auto& g : guesses) widest = std::max(widest, g.keep);
         const size_t intact = firstIntactCell(site, at + 1, at + widest);
-        std::erase_if(guesses, [&](const Guess& g) { return at + g.cellSize > intact; });
+        std::erase_if(guesses, [&](const Guess& g) { return at + g.keep > intact; });
     }
-    // The exact fit first, then the owner's table, then a header that
+    // A whole cell before one whose tail was lost, the exact fit first, then
+    // the owner's table, then a header that
     // survived whole, then one with content: a record of nothing but the
     // constants 0 and 1 is what a content byte read as a type makes.
     auto score = [&](const Guess& g) {
-        return (endsAt(g.cellSize) ? 8 : 0) + (g.table == owner ? 4 : 0) + (g.rebuilt ? 0 : 2) +
+        return (g.keep == g.cellSize ? 16 : 0) + (endsAt(g.keep) ? 8 : 0) +
+               (g.table == owner ? 4 : 0) + (g.rebuilt ? 0 : 2) +
                (g.header.contentLength > 0 ? 1 : 0);
     };
     std::stable_sort(guesses.begin(), guesses.end(),
@@ -604,14 +650,20 @@ bool Engine::tryClobbered(const CarveSite& site, size_t at, size_t size, size_t&
         // The record, as its payload would read: the header (rebuilt where
         // lost) followed by the content from the page.
         const uint64_t payload = g.header.headerLength + g.header.contentLength;
+        // A cut cell lost its overflow page number with its tail.
+        if (g.keep < g.cellSize && localSize(payload, true) < payload) continue;
         std::string bytes;
         bool broken = false;
         if (!readFreedPayload(p, g.recordAt, payload, g.table, g.header, bytes, broken)) continue;
-        bool cut = false;
+        // What lies past a cut cell's kept bytes belongs to the live cell.
+        const bool tailLost = g.keep < g.cellSize;
+        if (tailLost) bytes.resize(std::min(bytes.size(), at + g.keep - g.recordAt));
+        bool cut = tailLost;
         RecoveredRow row;
         row.table = tables_[g.table].name;
         row.values = decode(bytes, g.header, cut);
         dropLostValues(row.values, g.header, bytes.size());
+        if (tailLost && !keepCutValues(row.values, g.header, bytes.size())) continue;
         // A rebuilt or scanned-for header has nothing but its values to
         // vouch for it: stale cell pointers, page lists and zeros read as
         // texts with control bytes or as rows of nothing.
@@ -635,7 +687,7 @@ bool Engine::tryClobbered(const CarveSite& site, size_t at, size_t size, size_t&
                       (firstRebuilt && tables_[g.table].rowidColumn != 0);
         const int table = g.table;
         emit(std::move(row), table);
-        next = at + g.cellSize;
+        next = at + g.keep;
         return true;
     }
     return false;

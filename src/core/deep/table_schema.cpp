@@ -149,10 +149,22 @@ std::optional<TableSchema> parseCreateTable(std::string_view sql) {
         if (isKeyword(tk[j], "WITHOUT") && isKeyword(tk[j + 1], "ROWID")) table.withoutRowid = true;
 
     std::vector<std::string> primaryKeyOf;  // columns named by a table PRIMARY KEY
+    std::vector<std::vector<std::string>> uniqueOf;  // names (and words) of UNIQUE(...)
     for (const auto& item : items) {
         if (item.empty()) continue;
         if (startsTableConstraint(item[0])) {
             for (size_t k = 0; k + 1 < item.size(); ++k) {
+                if (isKeyword(item[k], "UNIQUE")) {
+                    std::vector<std::string> names;
+                    for (size_t m = k + 1; m < item.size(); ++m) {
+                        if (!item[m].quoted && item[m].text == ")") break;
+                        if (!item[m].quoted && item[m].text == "(") continue;
+                        if (!item[m].quoted && item[m].text == ",") continue;
+                        names.push_back(item[m].text);
+                    }
+                    uniqueOf.push_back(std::move(names));
+                    break;
+                }
                 if (isKeyword(item[k], "PRIMARY")) {
                     for (size_t m = k + 1; m < item.size(); ++m) {
                         if (!item[m].quoted && item[m].text == ")") break;
@@ -182,6 +194,8 @@ std::optional<TableSchema> parseCreateTable(std::string_view sql) {
         for (; k < item.size(); ++k) {
             if (isKeyword(item[k], "PRIMARY")) primary = true;
             if (primary && isKeyword(item[k], "DESC")) desc = true;
+            if (isKeyword(item[k], "UNIQUE"))
+                table.uniqueKeys.push_back({static_cast<int>(table.columns.size())});
         }
         if (primary) table.primaryKey = {static_cast<int>(table.columns.size())};
         // Only the exact type name "INTEGER" makes the rowid alias, and
@@ -211,7 +225,70 @@ std::optional<TableSchema> parseCreateTable(std::string_view sql) {
                 table.rowidColumn = static_cast<int>(c);
     }
     if (table.withoutRowid) table.rowidColumn = -1;
+    // The words of a UNIQUE(...) list that name columns (COLLATE names and
+    // ASC/DESC do not); a list naming no column is dropped.
+    for (const auto& names : uniqueOf) {
+        std::vector<int> key;
+        for (const std::string& name : names)
+            for (size_t c = 0; c < table.columns.size(); ++c)
+                if (upper(table.columns[c].name) == upper(name) &&
+                    std::find(key.begin(), key.end(), static_cast<int>(c)) == key.end()) {
+                    key.push_back(static_cast<int>(c));
+                    break;
+                }
+        if (!key.empty()) table.uniqueKeys.push_back(std::move(key));
+    }
+    if (!table.withoutRowid && table.rowidColumn < 0 && !table.primaryKey.empty())
+        table.uniqueKeys.push_back(table.primaryKey);
     return table;
+}
+
+std::optional<IndexSchema> parseCreateIndex(std::string_view sql) {
+    const std::vector<Token> tk = tokenize(sql);
+    size_t i = 0;
+    if (i >= tk.size() || !isKeyword(tk[i], "CREATE")) return std::nullopt;
+    ++i;
+    if (i < tk.size() && isKeyword(tk[i], "UNIQUE")) ++i;
+    if (i >= tk.size() || !isKeyword(tk[i], "INDEX")) return std::nullopt;
+    ++i;
+    if (i + 2 < tk.size() && isKeyword(tk[i], "IF") && isKeyword(tk[i + 1], "NOT") &&
+        isKeyword(tk[i + 2], "EXISTS"))
+        i += 3;
+    // The index's name, possibly "schema.name" in one token or three.
+    if (i >= tk.size()) return std::nullopt;
+    ++i;
+    if (i + 1 < tk.size() && !tk[i].quoted && tk[i].text == ".") i += 2;
+    if (i >= tk.size() || !isKeyword(tk[i], "ON")) return std::nullopt;
+    ++i;
+    if (i >= tk.size()) return std::nullopt;
+    IndexSchema index;
+    index.table = tk[i++].text;
+    if (i + 1 < tk.size() && !tk[i].quoted && tk[i].text == ".") {
+        index.table = tk[i + 1].text;
+        i += 2;
+    } else if (!tk[i - 1].quoted && index.table.find('.') != std::string::npos) {
+        index.table = index.table.substr(index.table.rfind('.') + 1);
+    }
+    if (i >= tk.size() || tk[i].quoted || tk[i].text != "(") return std::nullopt;
+    ++i;
+    // Each key part: a column name, then COLLATE name and ASC or DESC.
+    while (i < tk.size()) {
+        if (tk[i].quoted || std::isalpha(static_cast<unsigned char>(tk[i].text[0])) ||
+            tk[i].text[0] == '_' || static_cast<unsigned char>(tk[i].text[0]) >= 0x80) {
+            index.columns.push_back(tk[i++].text);
+        } else {
+            return std::nullopt;
+        }
+        if (i + 1 < tk.size() && isKeyword(tk[i], "COLLATE")) i += 2;
+        if (i < tk.size() && (isKeyword(tk[i], "ASC") || isKeyword(tk[i], "DESC"))) ++i;
+        if (i >= tk.size()) return std::nullopt;
+        if (!tk[i].quoted && tk[i].text == ")") break;
+        // Anything but a comma here (a call, an operator) makes an expression.
+        if (tk[i].quoted || tk[i].text != ",") return std::nullopt;
+        ++i;
+    }
+    if (i >= tk.size() || index.columns.empty()) return std::nullopt;
+    return index;
 }
 
 std::vector<int> storedColumnOrder(const TableSchema& table) {

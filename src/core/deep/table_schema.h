@@ -34,6 +34,17 @@ struct TableSchema {
     std::vector<int> primaryKey;
     // Known only from a deleted schema row: the table was dropped.
     bool dropped = false;
+    // The column sets declared UNIQUE (a column's UNIQUE, a table's
+    // UNIQUE(...), and a PRIMARY KEY that is not the rowid): no two rows
+    // share their values, and SQLite keeps an automatic index of each.
+    std::vector<std::vector<int>> uniqueKeys;
+};
+
+// What an index's record holds: the values of `columns` of its table, in
+// this order, then the row's rowid (for an index of a rowid table).
+struct IndexSchema {
+    std::string table;
+    std::vector<std::string> columns;
 };
 
 Affinity affinityOf(std::string_view declaredType);
@@ -50,5 +61,10 @@ std::vector<int> storedColumnOrder(const TableSchema& table);
 // TABLE ... AS SELECT, malformed text). Never throws; the text is bounded by
 // the caller's record.
 std::optional<TableSchema> parseCreateTable(std::string_view sql);
+
+// Parses "CREATE [UNIQUE] INDEX name ON table (column, ...)". Empty when a
+// key part is an expression (its values are not a column's) or the text is
+// malformed. COLLATE and ASC/DESC change the order, not the stored values.
+std::optional<IndexSchema> parseCreateIndex(std::string_view sql);
 
 }  // namespace marlowen::carve::deep

@@ -55,8 +55,9 @@ std::optional<int64_t> integerOf(const std::optional<std::string>& cell);
 
 // The rowids of the live rows of a table.
 std::unordered_set<int64_t> liveIds(const LiveRows& live, const std::string& table);
-// Drops each recovered row whose rowid is live: it is an older copy of that
-// live row (the row was rewritten, or a balance moved it), not a deletion.
+// Drops each recovered row whose rowid is live, and each the scan found to
+// be an earlier version of a live row: it is an older copy of that live row
+// (the row was rewritten, or a balance moved it), not a deletion.
 void dropOldCopies(std::vector<Recovered>& rows, const std::unordered_set<int64_t>& ids);
 
 }  // namespace marlowen::carve::deep

@@ -81,7 +81,9 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
     std::map<int64_t, std::vector<Value>> recoveredValues;
     for (Recovered& r : recoveredRows(found, "ABMultiValue", kValueColumns)) {
         const auto owner = integerOf(r.cells[0]);
-        if (!owner || !r.cells[2] || liveValueKeys.count(valueKey(*owner, r.cells))) continue;
+        if (!owner || !r.cells[2] || r.row->versionOf ||
+            liveValueKeys.count(valueKey(*owner, r.cells)))
+            continue;
         const auto uid = integerOf(r.cells[3]);
         if (auto l = uid ? liveValueOwners.find(*uid) : liveValueOwners.end();
             l != liveValueOwners.end() && l->second == *owner)
@@ -93,10 +95,11 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
     std::vector<Recovered> persons = personTable
                                          ? recoveredRows(found, "ABPerson", kPersonQueryColumns)
                                          : std::vector<Recovered>{};
-    // An old copy of a live person (its rowid is live) is not a deletion.
+    // An old copy of a live person (its rowid is live, or the scan found
+    // it to be an earlier version of one) is not a deletion.
     std::erase_if(persons, [&](const Recovered& p) {
         const auto rowid = integerOf(p.cells[0]);
-        return rowid && livePersons.count(*rowid);
+        return p.row->versionOf || (rowid && livePersons.count(*rowid));
     });
 
     // Give persons whose rowid was lost the id of the values they own.
@@ -110,8 +113,12 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
         std::vector<PersonPlace> places;
         for (const Recovered& p : persons)
             places.push_back({p.row->page, p.row->offset, integerOf(p.cells[0]), p.row->kind});
+        // Only a certain inference joins values to a person: one whose
+        // gap between known ids leaves a single free id.
+        std::set<int64_t> taken = knownOwners;
+        for (const auto& [rowid, person] : livePersons) taken.insert(rowid);
         const std::vector<std::optional<int64_t>> given =
-            inferLostRowids(*db, wal, personTable->rootPage, places, orphans);
+            inferLostRowids(*db, wal, personTable->rootPage, places, orphans, &taken);
         for (size_t i = 0; i < persons.size(); ++i)
             if (!places[i].rowid && given[i]) persons[i].cells[0] = std::to_string(*given[i]);
     }

@@ -202,7 +202,8 @@ std::vector<NoteNodePtr> deletedNotes(const DeepScanResult& found, const LiveRow
     std::unordered_map<int64_t, CellTexts> recoveredNotes;
     for (Recovered& n : recoveredRows(found, noteTable, noteColumns)) {
         const auto id = integerOf(n.cells[0]);
-        if (id && liveNotes.count(*id)) continue;  // an old copy of a live note
+        // An old copy of a live note.
+        if (n.row->versionOf || (id && liveNotes.count(*id))) continue;
         std::optional<std::string> body;
         if (id) {
             if (auto b = liveBodies.find(*id); b != liveBodies.end()) {

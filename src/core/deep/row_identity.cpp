@@ -1,0 +1,515 @@
+// Rowids from index entries, and earlier versions of live rows.
+//
+// An index of a rowid table keeps one record per row: the values of its key
+// columns, then the rowid. A leaf cell of it is a payload-length varint and
+// that record (header length, serial types, content). When a row is
+// deleted its index cells are freed like its table cell, and SQLite leaves
+// their bytes where they were; an UPDATE rewrites only the index entries
+// whose columns changed. So for a recovered row that lost its rowid (the
+// freeblock header took the first four bytes of its cell), a live or freed
+// entry of the same key in one of its table's indexes still holds it.
+//
+// Entries are found by their content: the row's key values encoded as the
+// index stores them, preceded by the rowid's serial type and followed by
+// the rowid. A freed cell lost its first four bytes (the payload length,
+// the header length and the first one or two serial types), so the types
+// are checked only from the third on.
+//
+// Corruption policy: only pages of the table's own index b-trees (and free
+// pages that are index leaves) are searched, every read is bounded by the
+// page, and an entry that contradicts another (two indexes naming two
+// rowids) gives nothing.
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "core/sqlite/btree_format.h"
+#include "core/deep/deep_engine_parts.h"
+
+namespace marlowen::carve::deep {
+namespace {
+
+// A key shorter than this is too common to name one row (a small integer,
+// a one-letter text).
+constexpr size_t kMinKeyBytes = 4;
+
+bool sameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// Columns that name a record for good in the schemas of phone databases:
+// what sync and merge code matches records by.
+bool identityName(std::string_view name) {
+    for (const char* n : {"guid", "uuid", "ExternalUUID", "ZGUID", "ZUUID", "ZIDENTIFIER"})
+        if (sameName(name, n)) return true;
+    return false;
+}
+
+void appendVarint(std::string& out, uint64_t v) {
+    uint8_t buf[9];
+    int n = 0;
+    if (v > 0x00FFFFFFFFFFFFFFull) {
+        // Nine bytes: eight of seven bits, then a whole last byte.
+        buf[8] = static_cast<uint8_t>(v);
+        v >>= 8;
+        for (int i = 7; i >= 0; --i, v >>= 7) buf[i] = static_cast<uint8_t>((v & 0x7F) | 0x80);
+        out.append(reinterpret_cast<const char*>(buf), 9);
+        return;
+    }
+    uint8_t tmp[9];
+    do {
+        tmp[n++] = static_cast<uint8_t>((v & 0x7F) | 0x80);
+        v >>= 7;
+    } while (v != 0);
+    tmp[0] &= 0x7F;
+    for (int i = 0; i < n; ++i) buf[i] = tmp[n - 1 - i];
+    out.append(reinterpret_cast<const char*>(buf), static_cast<size_t>(n));
+}
+
+// The serial type and content bytes SQLite writes for a value: integers
+// in the narrowest width (0 and 1 without content in record format 4),
+// reals as 8 big-endian bytes, texts and blobs as their bytes.
+void encodeValue(const SqlValue& v, bool format4, std::string& types, std::string& content) {
+    switch (v.kind) {
+        case SqlValue::Kind::Null:
+            appendVarint(types, 0);
+            return;
+        case SqlValue::Kind::Integer: {
+            const int64_t i = v.integer;
+            if (format4 && (i == 0 || i == 1)) {
+                appendVarint(types, i == 0 ? 8 : 9);
+                return;
+            }
+            const uint64_t u = i < 0 ? ~static_cast<uint64_t>(i) : static_cast<uint64_t>(i);
+            int type, bytes;
+            if (u <= 127) type = 1, bytes = 1;
+            else if (u <= 32767) type = 2, bytes = 2;
+            else if (u <= 8388607) type = 3, bytes = 3;
+            else if (u <= 2147483647) type = 4, bytes = 4;
+            else if (u <= 0x7FFFFFFFFFFFull) type = 5, bytes = 6;
+            else type = 6, bytes = 8;
+            appendVarint(types, static_cast<uint64_t>(type));
+            for (int b = bytes - 1; b >= 0; --b)
+                content += static_cast<char>((static_cast<uint64_t>(i) >> (8 * b)) & 0xFF);
+            return;
+        }
+        case SqlValue::Kind::Real: {
+            uint64_t bits;
+            std::memcpy(&bits, &v.real, 8);
+            appendVarint(types, 7);
+            for (int b = 7; b >= 0; --b) content += static_cast<char>((bits >> (8 * b)) & 0xFF);
+            return;
+        }
+        case SqlValue::Kind::Text:
+        case SqlValue::Kind::Blob:
+            appendVarint(types, 2 * v.bytes.size() + (v.kind == SqlValue::Kind::Text ? 13 : 12));
+            content += v.bytes;
+            return;
+    }
+}
+
+// A rowid as the index record stores it: serial types 1 to 6 (1, 2, 3, 4,
+// 6 or 8 big-endian bytes), 8 and 9 for 0 and 1.
+bool readRowid(std::span<const uint8_t> p, size_t at, uint8_t type, int64_t& rowid) {
+    if (type == 8 || type == 9) {
+        rowid = type - 8;
+        return true;
+    }
+    if (type < 1 || type > 6) return false;
+    const size_t n = serialLength(type);
+    if (at + n > p.size()) return false;
+    uint64_t v = (p[at] & 0x80) ? ~uint64_t{0} : 0;
+    for (size_t i = 0; i < n; ++i) v = (v << 8) | p[at + i];
+    rowid = static_cast<int64_t>(v);
+    return true;
+}
+
+// How much a value tells about which record it belongs to: texts and blobs
+// of two bytes or more, reals, and integers too large to be flags, counts
+// or codes (dates, ids).
+bool informative(const SqlValue& v) {
+    switch (v.kind) {
+        case SqlValue::Kind::Text:
+        case SqlValue::Kind::Blob:
+            return v.bytes.size() >= 2;
+        case SqlValue::Kind::Real:
+            return true;
+        case SqlValue::Kind::Integer:
+            return v.integer >= 65536 || v.integer <= -65536;
+        case SqlValue::Kind::Null:
+            return false;
+    }
+    return false;
+}
+
+// Whether the key content at `b`, with the rowid ending the record at
+// `end`, is an index leaf cell: a payload length (one or two bytes), the
+// header length, the key's serial types and the rowid's. Intact, every byte
+// agrees. A cell that starts a freeblock lost its first four bytes to the
+// freeblock header (next freeblock, size): the types after those must
+// agree, the size must hold the cell, and the next freeblock lies beyond.
+bool entryAt(std::span<const uint8_t> p, size_t b, const std::string& types, size_t end) {
+    const size_t nt = types.size();
+    const size_t headerLength = nt + 2;
+    if (headerLength >= 128 || b < headerLength || end > p.size()) return false;
+    const size_t header = b - headerLength;
+    const uint64_t payload = end - header;
+    for (size_t pl = 1; pl <= 2 && pl <= header; ++pl) {
+        const size_t cell = header - pl;
+        uint64_t stored = 0;
+        const bool intact =
+            p[header] == headerLength && getVarint(p, cell, stored) == pl && stored == payload &&
+            std::memcmp(p.data() + header + 1, types.data(), nt) == 0;
+        if (intact) return true;
+        const size_t kept = cell + 4;  // the first byte the freeblock header left
+        bool typesAgree = true;
+        for (size_t j = 0; j < nt; ++j)
+            if (header + 1 + j >= kept && p[header + 1 + j] != static_cast<uint8_t>(types[j]))
+                typesAgree = false;
+        const size_t size = get2byte(p, cell + 2), next = get2byte(p, cell);
+        if (typesAgree && size >= end - cell && cell + size <= p.size() &&
+            (next == 0 || next >= cell + size))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// A column's value as one 64-bit digest, for counting live values.
+uint64_t columnValueDigest(size_t column, const SqlValue& v) {
+    RowHasher h;
+    h.integer(static_cast<int64_t>(column));
+    if (v.kind == SqlValue::Kind::Integer)
+        h.integer(v.integer);
+    else if (v.kind == SqlValue::Kind::Real)
+        h.real(static_cast<uint64_t>(std::hash<double>{}(v.real)));
+    else
+        h.bytes(v.kind, reinterpret_cast<const uint8_t*>(v.bytes.data()), v.bytes.size());
+    return h.finish();
+}
+
+// The identity columns of a table: each UNIQUE key, and each column that
+// names the record by convention (guid, ExternalUUID, ...).
+std::vector<std::vector<int>> Engine::identityColumns(int table) const {
+    const TableSchema& t = tables_[table];
+    std::vector<std::vector<int>> keys = t.uniqueKeys;
+    for (size_t c = 0; c < t.columns.size(); ++c)
+        if (identityName(t.columns[c].name)) keys.push_back({static_cast<int>(c)});
+    return keys;
+}
+
+// Whether `a` (a recovered row) and `b` (a live row) are versions of one
+// record. An identity key both fill decides. Without one, the values that
+// tell records apart decide: a value the two share counts for them when no
+// other live row holds it in that column (a creation date, a sort key; not
+// a number called often, nor a country code), a value they differ in counts
+// against. An edit changes a field or two and a modification date but
+// keeps the rare ones, so the shared rare values must be at least as many
+// as the differences, and at least `minShared` (one where a rowid or an
+// index entry already ties the two, two where only a shared text does,
+// and then with one difference at most).
+// `aPartial`: `a` lost values, its NULLs say nothing.
+bool Engine::sameRecord(int table, const std::vector<SqlValue>& a,
+                        const std::vector<SqlValue>& b, bool aPartial, size_t minShared) const {
+    const size_t n = std::min(a.size(), b.size());
+    const int alias = tables_[table].rowidColumn;
+    for (const std::vector<int>& key : identityColumns(table)) {
+        bool filled = true, equal = true;
+        for (int c : key) {
+            if (static_cast<size_t>(c) >= n || c == alias || a[c].kind == SqlValue::Kind::Null ||
+                b[c].kind == SqlValue::Kind::Null) {
+                filled = false;
+                break;
+            }
+            equal = equal && a[c] == b[c];
+        }
+        if (filled) return equal;
+    }
+    size_t rareShared = 0, differing = 0;
+    for (size_t c = 0; c < n; ++c) {
+        if (static_cast<int>(c) == alias || (!informative(a[c]) && !informative(b[c]))) continue;
+        if (aPartial && a[c].kind == SqlValue::Kind::Null) continue;
+        if (!(a[c] == b[c])) {
+            ++differing;
+        } else {
+            const auto count = liveValueCounts_.find(columnValueDigest(c, b[c]));
+            if (count != liveValueCounts_.end() && count->second == 1) ++rareShared;
+        }
+    }
+    // Tied by a shared text only, the two differ in one value at most: two
+    // people of one name differ in their creation and modification dates.
+    if (minShared >= 2 && differing > 1) return false;
+    return rareShared >= minShared && rareShared >= differing;
+}
+
+// The pages of the index b-tree at `root`, as the map walk found them.
+std::vector<uint32_t> Engine::indexPages(uint32_t root) const {
+    std::vector<uint32_t> out;
+    std::vector<std::pair<uint32_t, int>> stack{{root, 0}};
+    std::unordered_set<uint32_t> seen;
+    while (!stack.empty()) {
+        const auto [pgno, depth] = stack.back();
+        stack.pop_back();
+        if (pgno == 0 || pgno > nPages_ || use_[pgno] != PageUse::IndexBtree ||
+            depth > kMaxDepth || !seen.insert(pgno).second)
+            continue;
+        out.push_back(pgno);
+        const PageView pv = page(pgno);
+        const auto p = pv.bytes;
+        const size_t hdr = pgno == 1 ? 100 : 0;
+        if (byteIn(p, hdr) != kIndexInterior) continue;
+        const size_t cells = std::min<size_t>(get2byte(p, hdr + 3), (p.size() - hdr - 12) / 2);
+        stack.emplace_back(get4byte(p, hdr + 8), depth + 1);
+        for (size_t i = 0; i < cells; ++i) {
+            const size_t cell = get2byte(p, hdr + 12 + 2 * i);
+            if (cell + 4 <= p.size()) stack.emplace_back(get4byte(p, cell), depth + 1);
+        }
+    }
+    return out;
+}
+
+void Engine::identifyRows() {
+    // Texts of a UTF-16 file were converted; their stored bytes differ.
+    if (encoding_ != 1) return;
+    std::unordered_map<int, std::vector<size_t>> byTable;
+    for (size_t i = 0; i < result_.rows.size() && i < rowTable_.size(); ++i) {
+        const int t = rowTable_[i];
+        if (t > 0 && !tables_[t].dropped && !tables_[t].withoutRowid) byTable[t].push_back(i);
+    }
+    for (const auto& [table, rows] : byTable) identifyTableRows(table, rows);
+}
+
+void Engine::identifyTableRows(int table, const std::vector<size_t>& rows) {
+    const TableSchema& schema = tables_[table];
+    const bool format4 = get4byte(page(1).bytes, 44) >= 4;
+
+    // The keys to look for: each index of the table by its columns; an
+    // automatic index (no CREATE text) holds one of the UNIQUE keys.
+    struct Key {
+        std::vector<int> columns;
+        std::vector<uint32_t> roots;
+    };
+    std::vector<Key> keys;
+    std::vector<uint32_t> autoRoots;
+    for (const IndexRow& ix : indexRows_) {
+        if (!sameName(ix.table, schema.name)) continue;
+        if (ix.sql.empty()) {
+            autoRoots.push_back(ix.root);
+            continue;
+        }
+        const auto parsed = parseCreateIndex(ix.sql);
+        if (!parsed) continue;
+        Key key{{}, {ix.root}};
+        for (const std::string& name : parsed->columns) {
+            int found = -1;
+            for (size_t c = 0; c < schema.columns.size(); ++c)
+                if (sameName(schema.columns[c].name, name)) found = static_cast<int>(c);
+            // The rowid by name, or a column the table lacks: not a key of values.
+            if (found < 0 || found == schema.rowidColumn) {
+                key.columns.clear();
+                break;
+            }
+            key.columns.push_back(found);
+        }
+        if (!key.columns.empty()) keys.push_back(std::move(key));
+    }
+    if (!autoRoots.empty())
+        for (const std::vector<int>& unique : schema.uniqueKeys) keys.push_back({unique, autoRoots});
+
+    // [key][row]: the rowids the entries of that key name.
+    std::vector<std::vector<std::set<int64_t>>> named(keys.size(),
+                                                      std::vector<std::set<int64_t>>(rows.size()));
+    // Free pages that were index leaves hold entries of some index.
+    std::vector<uint32_t> freePages;
+    for (uint32_t pgno = 2; pgno <= nPages_; ++pgno)
+        if ((use_[pgno] == PageUse::FreeLeaf || use_[pgno] == PageUse::Unknown) &&
+            byteIn(page(pgno).bytes, 0) == kIndexLeaf)
+            freePages.push_back(pgno);
+
+    for (size_t k = 0; k < keys.size(); ++k) {
+        // The content and serial types of each row's key, and the rows by
+        // the first bytes of their content.
+        struct Pattern {
+            std::string types, content;
+        };
+        std::vector<Pattern> patterns(rows.size());
+        std::unordered_multimap<uint32_t, size_t> byPrefix;
+        std::vector<bool> firstTwo(65536, false);
+        for (size_t r = 0; r < rows.size(); ++r) {
+            const RecoveredRow& row = result_.rows[rows[r]];
+            if (row.rowidKnown) continue;
+            Pattern& pt = patterns[r];
+            for (int c : keys[k].columns)
+                if (static_cast<size_t>(c) < row.values.size())
+                    encodeValue(row.values[c], format4, pt.types, pt.content);
+            if (pt.content.size() < kMinKeyBytes) continue;
+            uint32_t prefix;
+            std::memcpy(&prefix, pt.content.data(), 4);
+            byPrefix.emplace(prefix, r);
+            firstTwo[static_cast<uint8_t>(pt.content[0]) |
+                     (static_cast<uint8_t>(pt.content[1]) << 8)] = true;
+        }
+        if (byPrefix.empty()) continue;
+        std::vector<uint32_t> pages;
+        for (uint32_t root : keys[k].roots) {
+            const auto more = indexPages(root);
+            pages.insert(pages.end(), more.begin(), more.end());
+        }
+        pages.insert(pages.end(), freePages.begin(), freePages.end());
+        for (uint32_t pgno : pages) {
+            const PageView pv = page(pgno);
+            const auto p = pv.bytes;
+            for (size_t b = 2; b + kMinKeyBytes <= p.size(); ++b) {
+                if (!firstTwo[p[b] | (p[b + 1] << 8)]) continue;
+                uint32_t prefix;
+                std::memcpy(&prefix, p.data() + b, 4);
+                const auto [first, last] = byPrefix.equal_range(prefix);
+                for (auto it = first; it != last; ++it) {
+                    const Pattern& pt = patterns[it->second];
+                    const size_t end = b + pt.content.size();
+                    const size_t nt = pt.types.size();
+                    if (end > p.size() || b < nt + 1 ||
+                        std::memcmp(p.data() + b, pt.content.data(), pt.content.size()) != 0)
+                        continue;
+                    int64_t rowid;
+                    if (!readRowid(p, end, p[b - 1], rowid) ||
+                        !entryAt(p, b, pt.types, end + serialLength(p[b - 1])))
+                        continue;
+                    named[k][it->second].insert(rowid);
+                }
+            }
+        }
+    }
+
+    // The live rows by identity key, for rows no index entry names.
+    const std::vector<std::vector<int>> identity = identityColumns(table);
+    std::unordered_map<std::string, int64_t> liveByIdentity;
+    // The live rows by each telling text value: (column, digest of text).
+    std::unordered_multimap<uint64_t, int64_t> liveByText;
+    auto textKey = [](size_t column, const std::string& text) {
+        RowHasher h;
+        h.integer(static_cast<int64_t>(column));
+        h.bytes(SqlValue::Kind::Text, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+        return h.finish();
+    };
+    auto identityText = [](size_t key, const std::vector<int>& cols,
+                           const std::vector<SqlValue>& values) -> std::optional<std::string> {
+        std::string text = std::to_string(key);
+        for (int c : cols) {
+            if (static_cast<size_t>(c) >= values.size() || values[c].kind == SqlValue::Kind::Null)
+                return std::nullopt;
+            std::vector<SqlValue> one{values[c]};
+            text += '\x1e' + valueKey(one, -1);
+        }
+        return text;
+    };
+    auto readLive = [&] {
+        for (uint32_t pgno = 1; pgno <= nPages_; ++pgno) {
+            if (use_[pgno] != PageUse::TableBtree || owner_[pgno] != table) continue;
+            const PageView pv = page(pgno);
+            const auto p = pv.bytes;
+            const size_t hdr = pgno == 1 ? 100 : 0;
+            if (byteIn(p, hdr) != kTableLeaf) continue;
+            const size_t cells = std::min<size_t>(get2byte(p, hdr + 3), (p.size() - hdr - 8) / 2);
+            for (size_t i = 0; i < cells; ++i) {
+                const size_t cell = get2byte(p, hdr + 8 + 2 * i);
+                uint64_t payload, rowid;
+                const size_t n1 = cell < hdr + 8 ? 0 : getVarint(p, cell, payload);
+                const size_t n2 = n1 == 0 ? 0 : getVarint(p, cell + n1, rowid);
+                if (n2 == 0) continue;
+                std::string bytes;
+                std::vector<SqlValue> values;
+                bool broken = false, cut = false;
+                if (!readPayload(p, cell + n1 + n2, payload, true, bytes, broken, nullptr) ||
+                    !decodeRecord(bytes, schema.columns.size(), values, cut))
+                    continue;
+                values.resize(schema.columns.size());
+                for (size_t c = 0; c < values.size(); ++c) {
+                    if (!informative(values[c])) continue;
+                    ++liveValueCounts_[columnValueDigest(c, values[c])];
+                    if (values[c].kind == SqlValue::Kind::Text)
+                        liveByText.emplace(textKey(c, values[c].bytes), static_cast<int64_t>(rowid));
+                }
+                for (size_t key = 0; key < identity.size(); ++key)
+                    if (auto text = identityText(key, identity[key], values))
+                        liveByIdentity.emplace(*text, static_cast<int64_t>(rowid));
+            }
+        }
+    };
+
+    liveValueCounts_.clear();
+    readLive();
+    for (size_t r = 0; r < rows.size(); ++r) {
+        RecoveredRow& row = result_.rows[rows[r]];
+        RecoveredRow live;
+        if (row.rowidKnown) {
+            // Its rowid is live with other values: an UPDATE left it.
+            if (liveRow(table, row.rowid, live) && sameRecord(table, row.values, live.values, row.partial, 1))
+                row.versionOf = row.rowid;
+            continue;
+        }
+        // The rowids every index with an entry for the row agrees on.
+        std::optional<std::set<int64_t>> agreed;
+        for (size_t k = 0; k < keys.size(); ++k) {
+            const std::set<int64_t>& ids = named[k][r];
+            if (ids.empty()) continue;
+            if (!agreed) {
+                agreed = ids;
+                continue;
+            }
+            std::set<int64_t> both;
+            std::set_intersection(agreed->begin(), agreed->end(), ids.begin(), ids.end(),
+                                  std::inserter(both, both.end()));
+            agreed = std::move(both);
+        }
+        if (agreed && !agreed->empty()) {
+            // A live id whose row this one is a version of; else the one
+            // id that is not live.
+            std::vector<int64_t> gone;
+            for (int64_t id : *agreed) {
+                if (!liveRow(table, id, live)) {
+                    gone.push_back(id);
+                } else if (sameRecord(table, row.values, live.values, row.partial, 1)) {
+                    row.versionOf = id;
+                    break;
+                }
+            }
+            if (row.versionOf) continue;
+            if (gone.size() == 1) {
+                row.rowidKnown = true;
+                row.rowid = gone[0];
+                row.rowidFromIndex = true;
+                const int alias = schema.rowidColumn;
+                if (alias >= 0 && static_cast<size_t>(alias) < row.values.size())
+                    row.values[alias] = SqlValue{SqlValue::Kind::Integer, gone[0], 0, {}};
+                continue;
+            }
+        }
+        // No index names it: its first telling text, which a live row it is
+        // an earlier version of holds as well, or an identity key.
+        for (size_t c = 0; c < row.values.size() && !row.versionOf; ++c) {
+            const SqlValue& v = row.values[c];
+            if (v.kind != SqlValue::Kind::Text || !informative(v)) continue;
+            const auto [first, last] = liveByText.equal_range(textKey(c, v.bytes));
+            for (auto it = first; it != last && !row.versionOf; ++it)
+                if (liveRow(table, it->second, live) &&
+                    sameRecord(table, row.values, live.values, row.partial, 2))
+                    row.versionOf = it->second;
+            break;
+        }
+        for (size_t key = 0; key < identity.size() && !row.versionOf; ++key) {
+            const auto text = identityText(key, identity[key], row.values);
+            if (!text) continue;
+            if (auto it = liveByIdentity.find(*text); it != liveByIdentity.end())
+                row.versionOf = it->second;
+        }
+    }
+}
+
+}  // namespace marlowen::carve::deep

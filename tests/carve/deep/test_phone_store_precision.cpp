@@ -1,0 +1,61 @@
+// Precision of the deep scan on generated phone stores: deleted people come
+// back under their own name, and no live record, earlier version or
+// misjoined value is ever listed.
+#include <gtest/gtest.h>
+
+#include "core/carve/deep/table_schema.h"
+#include "support/phone_store_eval.h"
+#include "support/temp_dir.h"
+
+using namespace marlowen::fixture;
+using marlowen::carve::deep::parseCreateIndex;
+using marlowen::carve::deep::parseCreateTable;
+
+TEST(PhoneStorePrecision, AddressBooksListNoLivePersonAndNoMisjoinedValue) {
+    TempDir dir;
+    int n = 0;
+    for (int pageSize : {1024, 4096})
+        for (AddressBookSchema schema : {AddressBookSchema::Columns34, AddressBookSchema::Columns36}) {
+            PhoneStoreSpec spec;
+            spec.seed = static_cast<std::uint64_t>(7 + n);
+            spec.records = 300;
+            spec.deletedPercent = 20;
+            spec.pageSize = pageSize;
+            const auto path = dir / ("book" + std::to_string(n++) + ".db");
+            const StoreScore s = scoreAddressBook(path, writePhoneAddressBook(path, spec, schema));
+            // One entry may be a value cut short in the middle of a blank,
+            // which the scoring cannot parse back.
+            EXPECT_LE(s.wrong, 1) << (s.wrongExamples.empty() ? "" : s.wrongExamples[0]);
+            EXPECT_GE(100 * s.foundNamed, 85 * s.surviving) << pageSize;
+        }
+}
+
+TEST(PhoneStorePrecision, EditedMessagesAreNotListedAsDeleted) {
+    TempDir dir;
+    PhoneStoreSpec spec;
+    spec.records = 400;
+    spec.deletedPercent = 30;
+    spec.editedPercent = 20;
+    spec.pageSize = 4096;
+    const auto path = dir / "sms.db";
+    const StoreScore s = scoreMessages(path, writePhoneMessages(path, spec));
+    EXPECT_EQ(s.wrong, 0) << (s.wrongExamples.empty() ? "" : s.wrongExamples[0]);
+    EXPECT_GT(s.foundNamed, 0);
+}
+
+TEST(PhoneStorePrecision, IndexAndUniqueKeysAreReadFromTheSchema) {
+    auto ix = parseCreateIndex(
+        "CREATE INDEX ABPersonFirstSortIndex ON ABPerson(FirstSortLanguageIndex, FirstSort "
+        "COLLATE NOCASE DESC)");
+    ASSERT_TRUE(ix);
+    EXPECT_EQ(ix->table, "ABPerson");
+    EXPECT_EQ(ix->columns, (std::vector<std::string>{"FirstSortLanguageIndex", "FirstSort"}));
+    // An expression is no column's values.
+    EXPECT_FALSE(parseCreateIndex("CREATE INDEX x ON t(lower(name))"));
+    EXPECT_FALSE(parseCreateIndex("CREATE TABLE t(a)"));
+    auto t = parseCreateTable(
+        "CREATE TABLE t (ROWID INTEGER PRIMARY KEY, guid TEXT UNIQUE NOT NULL, a INT, b TEXT, "
+        "UNIQUE(a, b))");
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->uniqueKeys, (std::vector<std::vector<int>>{{1}, {2, 3}}));
+}
