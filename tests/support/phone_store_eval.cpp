@@ -9,8 +9,8 @@
 #include <set>
 #include <unordered_map>
 
-#include "core/carve/deep/deep_records.h"
-#include "core/carve/page_reader.h"
+#include "core/deep_mapping/deep_records.h"
+#include "core/sqlite/page_reader.h"
 #include "core/extract/value_conversions.h"
 #include "support/file_bytes.h"
 

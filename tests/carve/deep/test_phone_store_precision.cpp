@@ -3,7 +3,7 @@
 // misjoined value is ever listed.
 #include <gtest/gtest.h>
 
-#include "core/carve/deep/table_schema.h"
+#include "core/deep/table_schema.h"
 #include "support/phone_store_eval.h"
 #include "support/temp_dir.h"
 
