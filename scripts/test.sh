@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything under AddressSanitizer and
-# UndefinedBehaviorSanitizer with warnings as errors, runs each fuzz harness
-# (scripts/fuzz.sh) for FUZZ_SECONDS, the thread-heavy suites under
-# ThreadSanitizer (scripts/tsan.sh), then every test with ctest.
+# UndefinedBehaviorSanitizer with warnings as errors, installs that tree into
+# a temporary prefix and validates the desktop entry and AppStream metadata
+# (scripts/check-install.sh), runs each fuzz harness (scripts/fuzz.sh) for
+# FUZZ_SECONDS, the thread-heavy suites under ThreadSanitizer
+# (scripts/tsan.sh), then every test with ctest.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build-check"
@@ -11,6 +13,9 @@ build="$root/build-check"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DMARLOWEN_SANITIZE=ON -DMARLOWEN_WERROR=ON
 cmake --build "$build" -j "$(nproc)"
+
+# The install of the tree just built: seconds, no second build.
+"$root/scripts/check-install.sh" "$build"
 
 # The fuzz harnesses first, each for FUZZ_SECONDS (60 unless set), so that
 # ctest's summary is the last thing this prints.

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "core/log/log.h"
+#include "marlowen_version.h"
 
 namespace marlowen::cli {
 
@@ -13,6 +14,8 @@ int runCli(const std::vector<std::string>& args, CliContext& ctx) {
     CLI::App app{"Recovers contacts, messages, calls and notes from phone backups.",
                  "marlowen-cli"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("marlowen-cli ") + kVersion,
+                         "Print the program's version and exit");
     app.add_flag("-v,--verbose", ctx.verbose, "Print the diagnostic log on stderr");
     addDevicesCommand(app, ctx);
     addScanCommand(app, ctx);

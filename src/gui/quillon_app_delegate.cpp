@@ -17,6 +17,7 @@
 #include "gui/default_center.h"
 #include "gui/device_table_model.h"
 #include "gui/feedback_settings.h"
+#include "gui/help_pages.h"
 #include "gui/password_sheet.h"
 #include "gui/prompter.h"
 #include "gui/resources.h"
@@ -27,6 +28,7 @@
 #include "ui_FeedbackSheet.h"
 #include "ui_MainWindow.h"
 #include "ui_WelcomeSheet.h"
+#include "marlowen_version.h"
 
 namespace marlowen::gui {
 
@@ -49,12 +51,6 @@ QFont boldSystem(int points) {
     f.setBold(true);
     return f;
 }
-
-
-// Pages of the product's web site.
-const QUrl kHomePage(QStringLiteral("https://marlowen.example/"));
-const QUrl kHelpPage(QStringLiteral("https://marlowen.example/help"));
-const QUrl kLearnMorePage(QStringLiteral("https://marlowen.example/learn-more"));
 
 }  // namespace
 
@@ -158,7 +154,8 @@ QuillonAppDelegate::QuillonAppDelegate(Prompter& prompter, std::string backupRoo
     connect(welcomeUi_->startBtn, &QPushButton::clicked, this, [this] { ClickStart(); });
     connect(welcomeUi_->learnmoreBtn, &QLabel::linkActivated, this, [this] { ClickLearnMore(); });
     connect(aboutUi_->homeBtn, &QPushButton::clicked, this, [this] { ClickHomePage(); });
-    connect(aboutUi_->supportBtn, &QPushButton::clicked, this, [this] { ClickHelp(); });
+    connect(aboutUi_->supportBtn, &QPushButton::clicked, this,
+            [this] { openHelpPage(prompter_, HelpPage::Support); });
     connect(feedbackUi_->cancelBtn, &QPushButton::clicked, this, [this] { Cancel(); });
     connect(feedbackUi_->exitBtn, &QPushButton::clicked, this, [this] { Exit(); });
     connect(feedbackUi_->sendBtn, &QPushButton::clicked, this, [this] { Sender(); });
@@ -215,6 +212,8 @@ void QuillonAppDelegate::awakeFromNib() {
     welcomeUi_->learnmoreBtn->setTextFormat(Qt::RichText);
 
     aboutUi_->productlab->setFont(face("Arial", 18));
+    aboutUi_->versionlab->setText(tr("Version %1").arg(QString::fromLatin1(kVersion)));
+    aboutUi_->versionlab->setFont(face("Arial", 12));
     for (QWidget* w : {static_cast<QWidget*>(aboutUi_->noticelab), static_cast<QWidget*>(aboutUi_->supportlab),
                        static_cast<QWidget*>(aboutUi_->homepagelab)})
         w->setFont(face("Arial", 12));
@@ -273,9 +272,11 @@ void QuillonAppDelegate::showLogFile() {
                         QString(), tr("It is %1.").arg(logFilePath_));
 }
 
-void QuillonAppDelegate::ClickHomePage() { prompter_.openPage(kHomePage); }
-void QuillonAppDelegate::ClickHelp() { prompter_.openPage(kHelpPage); }
-void QuillonAppDelegate::ClickLearnMore() { prompter_.openPage(kLearnMorePage); }
+// The product's pages are its own help, shipped with it: nothing here needs
+// a network or a web site.
+void QuillonAppDelegate::ClickHomePage() { openHelpPage(prompter_, HelpPage::Home); }
+void QuillonAppDelegate::ClickHelp() { openHelpPage(prompter_, HelpPage::Help); }
+void QuillonAppDelegate::ClickLearnMore() { openHelpPage(prompter_, HelpPage::LearnMore); }
 
 void QuillonAppDelegate::Cancel() {
     if (cryWindow_) cryWindow_->close();

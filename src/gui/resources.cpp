@@ -2,9 +2,12 @@
 
 #include <QtGlobal>
 
-// The resource initialiser lives in this static library; call it by name so
+// The resource initialisers live in this static library; call them by name so
 // the linker keeps it.
-static void registerMarlowenResources() { Q_INIT_RESOURCE(marlowen); }
+static void registerMarlowenResources() {
+    Q_INIT_RESOURCE(marlowen);
+    Q_INIT_RESOURCE(marlowen_help);
+}
 
 namespace marlowen::gui {
 

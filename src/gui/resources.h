@@ -1,4 +1,5 @@
-// Registers the pictures of the program (safe to call more than once).
+// Registers the pictures and the built-in help pages of the program (safe
+// to call more than once).
 #pragma once
 
 namespace marlowen::gui {

@@ -16,6 +16,7 @@
 #include "core/feedback/feedback_mail.h"
 #include "gui/default_center.h"
 #include "gui/feedback_settings.h"
+#include "gui/help_pages.h"
 #include "gui/prompter.h"
 #include "gui/quillon_app_delegate.h"
 #include "gui/resources.h"
@@ -198,15 +199,12 @@ QString ZNResultViewController::getFeedBackInfo() const {
         feedbackEmailVaule_->text().toStdString(), feedbackView_->toPlainText().toStdString()));
 }
 
-void ZNResultViewController::clickFacebook() {
-    prompter_.openPage(QUrl(QStringLiteral("https://marlowen.example/facebook")));
-}
-void ZNResultViewController::clickTwitter() {
-    prompter_.openPage(QUrl(QStringLiteral("https://marlowen.example/twitter")));
-}
-void ZNResultViewController::clickSupport() {
-    prompter_.openPage(QUrl(QStringLiteral("https://marlowen.example/support")));
-}
+// The product keeps no pages of its own on social networks: those two
+// buttons lead to its home page, which says where to turn; Support to the
+// support page. All are the help shipped with the program.
+void ZNResultViewController::clickFacebook() { openHelpPage(prompter_, HelpPage::Home); }
+void ZNResultViewController::clickTwitter() { openHelpPage(prompter_, HelpPage::Home); }
+void ZNResultViewController::clickSupport() { openHelpPage(prompter_, HelpPage::Support); }
 
 void ZNResultViewController::runOnMainThread(const std::function<void()>& work) {
     if (QThread::currentThread() == thread()) {

@@ -34,7 +34,7 @@ public:
     }
     bool openPage(const QUrl& url) override {
         pages.append(url.toString());
-        return true;
+        return openPageSucceeds;
     }
 
     QStringList messages() const {
@@ -52,6 +52,7 @@ public:
     QStringList revealed;
     bool revealSucceeds = true;
     QStringList pages;
+    bool openPageSucceeds = true;  // false: no viewer could be started
 };
 
 }  // namespace marlowen::gui::test

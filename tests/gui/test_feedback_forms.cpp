@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QFileInfo>
 #include <QTest>
 #include <cstdlib>
 #include <filesystem>
@@ -144,9 +145,15 @@ private slots:
         results.ui().facebookBtn->click();
         results.ui().twitterBtn->click();
         results.ui().supprotBtn->click();
+        // The program's own pages, on disk: no placeholder web address.
         QCOMPARE(prompter.pages.size(), 3);
-        for (const QString& page : prompter.pages) QVERIFY(QUrl(page).isValid());
-        QVERIFY(prompter.pages[0] != prompter.pages[1] && prompter.pages[1] != prompter.pages[2]);
+        for (const QString& page : prompter.pages) {
+            QVERIFY2(QUrl(page).isLocalFile(), qPrintable(page));
+            QVERIFY2(QFileInfo::exists(QUrl(page).toLocalFile()), qPrintable(page));
+        }
+        QVERIFY(prompter.pages[0].endsWith(QLatin1String("/index.html")));
+        QVERIFY(prompter.pages[1].endsWith(QLatin1String("/index.html")));
+        QVERIFY(prompter.pages[2].endsWith(QLatin1String("/support.html")));
     }
 
     void sendingFromTheWindowDeliversAndTurnsOnTheExitConfirmation() {
