@@ -7,6 +7,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -24,9 +25,17 @@ inline constexpr DatabaseName kCallHistoryDatabase{"WirelessDomain",
 // Where some backups keep the call history instead.
 inline constexpr DatabaseName kCallHistoryAltDatabase{"HomeDomain",
                                                       "Library/CallHistory/call_history.db"};
+// The Core Data call store of phone OS 8 and later (table ZCALLRECORD); a
+// backup may hold it beside the older call_history.db.
+inline constexpr DatabaseName kCallRecordDatabase{"HomeDomain",
+                                                  "Library/CallHistoryDB/CallHistory.storedata"};
 inline constexpr DatabaseName kNotesDatabase{"HomeDomain", "Library/Notes/notes.sqlite"};
 // The notes database of older phone OS versions.
 inline constexpr DatabaseName kNotesAltDatabase{"HomeDomain", "Library/Notes/notes.db"};
+
+// The notes store of phone OS 9 and later (ZICCLOUDSYNCINGOBJECT, ZICNOTEDATA).
+inline constexpr DatabaseName kNoteStoreDatabase{"AppDomainGroup-group.com.apple.notes",
+                                                 "NoteStore.sqlite"};
 
 // Owns an open SQLite connection.
 class SqliteConnection {
@@ -66,6 +75,16 @@ public:
 private:
     sqlite3_stmt* stmt_ = nullptr;
 };
+
+// "select a,b,... from table" over the columns of `table` that exist, each
+// missing one selected as NULL so the column positions stay fixed; each
+// entry of `columns` may name alternatives separated by '|' (the first that
+// exists is used), or, after a leading '=', an SQL expression used as it
+// stands. `rest` follows the table name (joins, conditions). nullopt when
+// the table does not exist.
+std::optional<std::string> selectExisting(sqlite3* db, const std::string& table,
+                                          std::span<const char* const> columns,
+                                          const std::string& rest = {});
 
 // The column's text when it is present and not empty, else nullptr. The
 // pointer lives until the next step or finalize of the statement.
