@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <QVideoWidget>
 
+#include "gui/heif_image.h"
 #include "gui/result_table_model.h"
 #include "gui/result_view_style.h"
 #include "gui/zn_controls.h"
@@ -158,7 +159,8 @@ void ZNResultViewController::showPreview(ResultCategory c, int row) {
             imageView_->show();
             QImageReader reader(qs(node->filePath()));
             reader.setAutoTransform(true);
-            const QImage image = reader.read();
+            QImage image = reader.read();
+            if (image.isNull()) image = heifImage(qs(node->filePath()));
             imageView_->setPixmap(image.isNull() ? QPixmap()
                                                  : QPixmap::fromImage(image.scaled(
                                                        220, 220, Qt::KeepAspectRatio,

@@ -108,7 +108,7 @@ TEST_F(IntakeTest, PhotosAndMoviesAreNumberedApartAndOtherFilesDropped) {
     const auto& list = intake.photoAndVideoArray();
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[0]->fileNodeName(), "00000001.jpg");
-    EXPECT_EQ(list[1]->fileNodeName(), "00000002.jpg");
+    EXPECT_EQ(list[1]->fileNodeName(), "00000002.png");  // a PNG keeps its own extension
     EXPECT_EQ(list[2]->fileNodeName(), "00000001.mov");
     EXPECT_TRUE(list[2]->bmov());
     EXPECT_EQ(list[2]->fileNodeSize(), "60.00K");

@@ -9,6 +9,7 @@
 #include "support/bulk_fixture.h"
 #include "support/encrypted_sample.h"
 #include "support/fixture_error.h"
+#include "support/modern_sample.h"
 #include "support/sample_backup.h"
 
 namespace marlowen::fixture {
@@ -94,6 +95,13 @@ int runFixtureCommand(const std::vector<std::string>& args, std::ostream& out, s
         ->check(CLI::PositiveNumber)
         ->capture_default_str();
 
+    std::string modernRoot;
+    std::string modernPassword;
+    CLI::App* modern = app.add_subcommand(
+        "modern", "Write a backup of a phone of OS 14 (Manifest.db, today's stores) into a backup root");
+    modern->add_option("DIR", modernRoot, "Backup root (created when missing)")->required();
+    modern->add_option("--encrypted", modernPassword, "Encrypt the backup with this password");
+
     BulkArguments bulk;
     CLI::App* bulkCommand = app.add_subcommand("bulk", "Write a large backup for the benchmarks");
     bulkCommand->add_option("DIR", bulk.root, "Backup root (created when missing)")->required();
@@ -139,7 +147,15 @@ int runFixtureCommand(const std::vector<std::string>& args, std::ostream& out, s
                     << " (encrypted)\n";
             }
         }
-        else
+        else if (*modern) {
+            ModernSampleOptions options;
+            if (!modernPassword.empty()) {
+                BackupEncryption encryption;
+                encryption.password = modernPassword;
+                options.encryption = encryption;
+            }
+            out << writeModernSampleBackup(modernRoot, options).folder.string() << "\n";
+        } else
             runBulk(bulk, out);
     } catch (const std::exception& e) {
         err << "marlowen-fixture: " << e.what() << "\n";

@@ -87,25 +87,65 @@ void scanDeepMessageThread(const std::string& backupPath, ReaderContext& ctx) {
 }
 
 void scanDeepNoteThread(const std::string& backupPath, ReaderContext& ctx) {
-    const auto found =
-        databaseOf(backupPath, ctx, kNotesDatabase, &kNotesAltDatabase, "NoteDB is not exist");
-    DeepSource source;
-    if (!found || !scanDatabase(*found, source, ctx)) return;
-    for (NoteNodePtr& note :
-         carve::deep::deletedNotes(source.found, carve::deep::liveRowsOf(source.live.get())))
-        ctx.nc.postNotificationName(kScanDelNoteInfo, std::move(note));
-    ctx.postProgress(kProgressDelNotes);
+    if (backupPath.empty()) return;
+    // The older stores and the notes store of OS 9 and later, when a backup
+    // holds both.
+    const auto found = ctx.database(backupPath, kNotesDatabase, &kNotesAltDatabase);
+    const auto store = ctx.database(backupPath, kNoteStoreDatabase);
+    if (!found && !store) {
+        logLine("NoteDB is not exist");
+        return;
+    }
+    bool read = false;
+    if (found) {
+        DeepSource source;
+        if (scanDatabase(*found, source, ctx)) {
+            read = true;
+            for (NoteNodePtr& note :
+                 carve::deep::deletedNotes(source.found, carve::deep::liveRowsOf(source.live.get())))
+                ctx.nc.postNotificationName(kScanDelNoteInfo, std::move(note));
+        }
+    }
+    if (store) {
+        DeepSource source;
+        if (scanDatabase(*store, source, ctx)) {
+            read = true;
+            for (NoteNodePtr& note : carve::deep::deletedNoteStoreNotes(
+                     source.found, carve::deep::liveRowsOf(source.live.get())))
+                ctx.nc.postNotificationName(kScanDelNoteInfo, std::move(note));
+        }
+    }
+    if (read) ctx.postProgress(kProgressDelNotes);
 }
 
 void scanDeepCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
-    const auto found = databaseOf(backupPath, ctx, kCallHistoryDatabase, &kCallHistoryAltDatabase,
-                                  "messageDB is not exist");
-    DeepSource source;
-    if (!found || !scanDatabase(*found, source, ctx)) return;
-    for (CallHistoryNodePtr& call : carve::deep::deletedCalls(
-             source.found, carve::deep::liveRowsOf(source.live.get()), nameLookupOf(ctx)))
-        ctx.nc.postNotificationName(kScanDelCallHistoryInfo, std::move(call));
-    ctx.postProgress(kProgressDelCalls);
+    if (backupPath.empty()) return;
+    const auto found = ctx.database(backupPath, kCallHistoryDatabase, &kCallHistoryAltDatabase);
+    const auto records = ctx.database(backupPath, kCallRecordDatabase);
+    if (!found && !records) {
+        logLine("messageDB is not exist");
+        return;
+    }
+    bool read = false;
+    if (found) {
+        DeepSource source;
+        if (scanDatabase(*found, source, ctx)) {
+            read = true;
+            for (CallHistoryNodePtr& call : carve::deep::deletedCalls(
+                     source.found, carve::deep::liveRowsOf(source.live.get()), nameLookupOf(ctx)))
+                ctx.nc.postNotificationName(kScanDelCallHistoryInfo, std::move(call));
+        }
+    }
+    if (records) {
+        DeepSource source;
+        if (scanDatabase(*records, source, ctx)) {
+            read = true;
+            for (CallHistoryNodePtr& call : carve::deep::deletedCallRecords(
+                     source.found, carve::deep::liveRowsOf(source.live.get()), nameLookupOf(ctx)))
+                ctx.nc.postNotificationName(kScanDelCallHistoryInfo, std::move(call));
+        }
+    }
+    if (read) ctx.postProgress(kProgressDelCalls);
 }
 
 }  // namespace marlowen

@@ -8,6 +8,8 @@
 
 #include "core/extract/calls_notes_reader.h"
 #include "core/extract/messages_reader.h"
+#include "core/extract/note_body.h"
+#include "core/extract/note_store_reader.h"
 
 namespace marlowen::carve::deep {
 
@@ -19,6 +21,12 @@ namespace {
 // handle.id, is_from_me. handle.id is filled in by the join.
 constexpr const char* kHandleMessageColumns[] = {"ROWID",     "text", "date",
                                                  "handle_id", "",     "is_from_me"};
+// The same with the columns of OS 11 and later: the archived text; the
+// group chat's name (7) is filled in from chat_message_join and chat; a
+// deleted message's attachments (8) are not known.
+constexpr const char* kModernMessageColumns[] = {"ROWID", "text",           "date",
+                                                 "handle_id", "",           "is_from_me",
+                                                 "attributedBody", "", ""};
 // The group_member layouts': group_member.address (5) is filled in by the
 // join; the last five exist with iMessage columns only.
 constexpr const char* kGroupMessageColumns[] = {"ROWID",          "group_id",
@@ -53,6 +61,25 @@ void addPairs(Map& map, const DeepScanResult& found, const LiveRows& live, const
     for (const Recovered& r : recoveredRows(found, table, columns)) add(r.cells);
 }
 
+// The names of the group chats (style 43) by chat ROWID: the display name,
+// else the chat identifier; live rows first, then recovered ones.
+std::unordered_map<int64_t, std::string> groupChatNames(const DeepScanResult& found,
+                                                        const LiveRows& live) {
+    static constexpr const char* kChat[] = {"ROWID", "style", "display_name", "chat_identifier"};
+    constexpr int64_t kGroupStyle = 43;
+    std::unordered_map<int64_t, std::string> names;
+    auto add = [&](const CellTexts& cells) {
+        const auto id = integerOf(cells[0]);
+        if (!id || integerOf(cells[1]) != kGroupStyle) return;
+        const std::optional<std::string>& name =
+            cells[2] && !cells[2]->empty() ? cells[2] : cells[3];
+        if (name && !name->empty()) names.emplace(*id, *name);
+    };
+    for (const CellTexts& cells : live("chat", kChat)) add(cells);
+    for (const Recovered& r : recoveredRows(found, "chat", kChat)) add(r.cells);
+    return names;
+}
+
 }  // namespace
 
 std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const LiveRows& live,
@@ -79,7 +106,13 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
         addPairs(handles, found, live, "handle", kHandle);
         addPairs(chatOfMessage, found, live, "chat_message_join", kJoin);
         addPairs(chats, found, live, "chat", kChat);
-        std::vector<Recovered> rows = recoveredRows(found, "message", kHandleMessageColumns);
+        const bool modern = hasColumn(*messages, "attributedBody");
+        const std::unordered_map<int64_t, std::string> groupNames =
+            modern ? groupChatNames(found, live) : std::unordered_map<int64_t, std::string>();
+        std::vector<Recovered> rows =
+            recoveredRows(found, "message",
+                          modern ? std::span<const char* const>(kModernMessageColumns)
+                                 : std::span<const char* const>(kHandleMessageColumns));
         dropOldCopies(rows, liveIds(live, "message"));
         for (Recovered& r : rows) {
             // The other side: the message's handle, or when that is gone,
@@ -93,6 +126,17 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
                     auto chat = j != chatOfMessage.end() ? integerOf(j->second) : std::nullopt;
                     if (auto c = chat ? chats.find(*chat) : chats.end(); c != chats.end())
                         r.cells[4] = c->second;
+                }
+            }
+            if (modern) {
+                // A message of a group chat names the chat, as the live
+                // reader's query does.
+                if (auto m = integerOf(r.cells[0])) {
+                    auto j = chatOfMessage.find(*m);
+                    auto chat = j != chatOfMessage.end() ? integerOf(j->second) : std::nullopt;
+                    if (auto g = chat ? groupNames.find(*chat) : groupNames.end();
+                        g != groupNames.end())
+                        r.cells[7] = g->second;
                 }
             }
             named(messageFromHandleRow(CellRow(r.cells)));
@@ -239,6 +283,178 @@ std::vector<NoteNodePtr> deletedNotes(const DeepScanResult& found, const LiveRow
                 note = r->second;
         }
         out.push_back(noteNode(note, bodies[i].cells[1]));
+    }
+    return out;
+}
+
+// --- The Core Data call store and the notes store ------------------------
+
+namespace {
+
+// `columns` with each "A|B" entry resolved to the first name the table
+// declares (the first name when it declares none, which then reads as
+// NULL); the strings live as long as `columns`.
+std::vector<const char*> resolvedColumns(const TableSchema* table,
+                                         std::span<const char* const> columns,
+                                         std::vector<std::string>& storage) {
+    storage.clear();
+    storage.reserve(columns.size());
+    for (const char* entry : columns) {
+        std::string_view names(entry);
+        std::string chosen;
+        for (;;) {
+            const size_t bar = names.find('|');
+            const std::string_view name = names.substr(0, bar);
+            if (chosen.empty()) chosen = std::string(name);
+            if (table && hasColumn(*table, name)) {
+                chosen = std::string(name);
+                break;
+            }
+            if (bar == std::string_view::npos) break;
+            names.remove_prefix(bar + 1);
+        }
+        storage.push_back(std::move(chosen));
+    }
+    std::vector<const char*> out;
+    for (const std::string& name : storage) out.push_back(name.c_str());
+    return out;
+}
+
+}  // namespace
+
+std::vector<CallHistoryNodePtr> deletedCallRecords(const DeepScanResult& found,
+                                                   const LiveRows& live, const NameLookup& nameOf) {
+    static constexpr const char* kColumns[] = {"ZADDRESS",  "ZDATE",     "ZDURATION", "ZORIGINATED",
+                                               "ZANSWERED", "ZCALLTYPE", "ZNAME"};
+    std::vector<CallHistoryNodePtr> out;
+    std::vector<Recovered> rows = recoveredRows(found, "ZCALLRECORD", kColumns);
+    dropOldCopies(rows, liveIds(live, "ZCALLRECORD"));
+    for (const Recovered& r : rows) {
+        const CellRow row(r.cells);
+        CallHistoryNodePtr node = callFromCallRecordRow(row);
+        std::optional<std::string> name = nameOf ? nameOf(node->callPhone()) : std::nullopt;
+        if (!name && row.text(6)) name = GetStringFormChar(row.text(6));
+        node->setCallName(std::move(name));
+        out.push_back(std::move(node));
+    }
+    return out;
+}
+
+std::vector<NoteNodePtr> deletedNoteStoreNotes(const DeepScanResult& found, const LiveRows& live) {
+    std::vector<NoteNodePtr> out;
+    const TableSchema* objects = tableNamed(found, "ZICCLOUDSYNCINGOBJECT");
+    if (!objects || !hasColumn(*objects, "ZNOTEDATA")) return out;
+
+    // Note cells: the reader's columns, then ZNOTEDATA (the body's Z_PK).
+    std::vector<const char*> wanted(std::begin(kNoteStoreColumns), std::end(kNoteStoreColumns));
+    wanted.push_back("ZNOTEDATA");
+    std::vector<std::string> storage;
+    const std::vector<const char*> noteColumns = resolvedColumns(objects, wanted, storage);
+    const size_t kBodyId = noteColumns.size() - 1;
+
+    // Folders: live ones, then recovered ones.
+    NoteFolders folders;
+    {
+        static constexpr const char* kFolder[] = {"Z_PK", "ZTITLE2|ZTITLE", "ZFOLDERTYPE"};
+        std::vector<std::string> folderStorage;
+        const std::vector<const char*> folderColumns =
+            resolvedColumns(objects, kFolder, folderStorage);
+        auto add = [&](const CellTexts& cells) {
+            const auto id = integerOf(cells[0]);
+            if (!id || !cells[2]) return;
+            NoteFolder folder;
+            folder.title = cells[1] ? GetStringFormChar(std::string_view(*cells[1])) : "";
+            folder.recentlyDeleted = integerOf(cells[2]) == 1;
+            if (folder.recentlyDeleted && folder.title.empty()) folder.title = "Recently Deleted";
+            folders.emplace(*id, std::move(folder));
+        };
+        for (const CellTexts& cells : live("ZICCLOUDSYNCINGOBJECT", folderColumns)) add(cells);
+        for (const Recovered& r : recoveredRows(found, "ZICCLOUDSYNCINGOBJECT", folderColumns))
+            add(r.cells);
+    }
+
+    // Bodies by Z_PK with their owner (ZNOTE): live ones first. A live body
+    // or a recovered copy of one belongs to a live note.
+    static constexpr const char* kBody[] = {"Z_PK", "ZDATA", "ZNOTE"};
+    std::unordered_map<int64_t, std::string> bodies;
+    for (const CellTexts& cells : live("ZICNOTEDATA", kBody))
+        if (auto id = integerOf(cells[0]); id && cells[1]) bodies.emplace(*id, *cells[1]);
+    std::vector<Recovered> recoveredBodies = recoveredRows(found, "ZICNOTEDATA", kBody);
+    dropOldCopies(recoveredBodies, liveIds(live, "ZICNOTEDATA"));
+    std::unordered_map<int64_t, size_t> recoveredBodyOf;
+    for (size_t i = 0; i < recoveredBodies.size(); ++i)
+        if (auto id = integerOf(recoveredBodies[i].cells[0]); id && recoveredBodies[i].cells[1])
+            recoveredBodyOf.emplace(*id, i);
+    std::vector<bool> used(recoveredBodies.size(), false);
+
+    const std::unordered_set<int64_t> liveNotes = liveIds(live, "ZICCLOUDSYNCINGOBJECT");
+    // Title and creation date of each live note: a recovered row whose
+    // rowid was lost is an older copy of the live note that has both.
+    std::unordered_set<std::string> liveTitles;
+    for (const CellTexts& cells : live("ZICCLOUDSYNCINGOBJECT", noteColumns))
+        if (cells[kBodyId] && cells[kNoteTitle])
+            liveTitles.insert(*cells[kNoteTitle] + '\n' + cells[kNoteCreated].value_or(""));
+
+    // The decoded text of recovered body i, made once when first asked for.
+    std::vector<std::optional<std::string>> texts(recoveredBodies.size());
+    auto textOf = [&](size_t i) -> const std::string& {
+        if (!texts[i]) {
+            const std::optional<std::string>& data = recoveredBodies[i].cells[1];
+            const auto body = data ? decodeNoteBody(*data) : std::nullopt;
+            texts[i] = body ? body->text : std::string();
+        }
+        return *texts[i];
+    };
+    // Searches by title read every body; a damaged file with many notes
+    // without body ids gets this many.
+    constexpr size_t kMaxTitleSearches = 1000;
+    size_t searches = 0;
+
+    std::vector<Recovered> notes = recoveredRows(found, "ZICCLOUDSYNCINGOBJECT", noteColumns);
+    dropOldCopies(notes, liveNotes);
+    for (Recovered& n : notes) {
+        const auto bodyId = integerOf(n.cells[kBodyId]);
+        if (!bodyId) continue;  // a folder, an attachment, an account: no note
+        if (!n.row->rowidKnown && n.cells[kNoteTitle] &&
+            liveTitles.count(*n.cells[kNoteTitle] + '\n' + n.cells[kNoteCreated].value_or("")))
+            continue;
+        CellTexts cells(n.cells.begin(), n.cells.begin() + static_cast<long>(kBodyId));
+        cells.resize(kNoteStoreColumnCount);
+        if (auto b = bodies.find(*bodyId); b != bodies.end()) {
+            cells[kNoteData] = b->second;
+        } else if (auto r = recoveredBodyOf.find(*bodyId); r != recoveredBodyOf.end()) {
+            used[r->second] = true;
+            cells[kNoteData] = recoveredBodies[r->second].cells[1];
+        } else if (cells[kNoteTitle] && !cells[kNoteTitle]->empty() &&
+                   ++searches <= kMaxTitleSearches) {
+            // Both rowids lost with the cells' first bytes: the note takes
+            // a body of no known note whose text begins with its title.
+            for (size_t i = 0; i < recoveredBodies.size(); ++i) {
+                if (used[i] || recoveredBodies[i].row->rowidKnown) continue;
+                if (auto owner = integerOf(recoveredBodies[i].cells[2]);
+                    owner && liveNotes.count(*owner))
+                    continue;
+                if (!textOf(i).starts_with(*cells[kNoteTitle])) continue;
+                used[i] = true;
+                cells[kNoteData] = recoveredBodies[i].cells[1];
+                break;
+            }
+        }
+        NoteNodePtr node = noteFromNoteStoreRow(CellRow(cells), folders);
+        node->setBDeleted(true);
+        out.push_back(std::move(node));
+    }
+    // A recovered body no recovered note took: the note went with no trace
+    // of its row. One whose owner is live is an older text of that note.
+    for (size_t i = 0; i < recoveredBodies.size(); ++i) {
+        const Recovered& b = recoveredBodies[i];
+        if (used[i] || !b.cells[1]) continue;
+        if (auto owner = integerOf(b.cells[2]); owner && liveNotes.count(*owner)) continue;
+        CellTexts cells(kNoteStoreColumnCount);
+        cells[kNoteData] = b.cells[1];
+        NoteNodePtr node = noteFromNoteStoreRow(CellRow(cells), folders);
+        node->setBDeleted(true);
+        out.push_back(std::move(node));
     }
     return out;
 }

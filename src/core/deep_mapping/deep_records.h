@@ -52,6 +52,18 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
 std::vector<CallHistoryNodePtr> deletedCalls(const DeepScanResult& found, const LiveRows& live,
                                              const NameLookup& nameOf);
 
+// Deleted calls of the Core Data call store's ZCALLRECORD, converted as the
+// live reader converts them (the stored ZNAME when no contact matches).
+std::vector<CallHistoryNodePtr> deletedCallRecords(const DeepScanResult& found,
+                                                   const LiveRows& live, const NameLookup& nameOf);
+
+// Deleted notes of the notes store: recovered ZICCLOUDSYNCINGOBJECT rows
+// with a ZNOTEDATA, each with its body (the live ZICNOTEDATA row, else a
+// recovered one), and each recovered body no note took whose owner (ZNOTE)
+// is not a live note, untitled. A body cut short decodes as far as it goes
+// and marks the note partial.
+std::vector<NoteNodePtr> deletedNoteStoreNotes(const DeepScanResult& found, const LiveRows& live);
+
 // Deleted notes of note/note_bodies or ZNOTE/ZNOTEBODY: a deleted note with
 // its body (live or recovered; bodies belong to a note by note_id, ZOWNER
 // or else the shared Z_PK; a note whose id was lost takes a body of no

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "core/extract/database_files.h"
+#include "core/extract/note_store_reader.h"
 #include "core/extract/value_conversions.h"
 #include "core/log/log.h"
 #include "core/notify/scan_notifications.h"
@@ -19,6 +20,9 @@ constexpr const char* kNoteQueryCoreData =
     "select ZTITLE,ZSUMMARY,ZMODIFICATIONDATE,ZCREATIONDATE,ZCONTENT from znote LEFT JOIN "
     "ZNOTEBODY ON ZNOTE.Z_PK = ZNOTEBODY.Z_PK";
 constexpr int kCallFlagOutgoing = 5;
+// The columns callFromCallRecordRow reads, in its order.
+constexpr const char* kCallRecordColumns[] = {"ZADDRESS",  "ZDATE",     "ZDURATION", "ZORIGINATED",
+                                              "ZANSWERED", "ZCALLTYPE", "ZNAME"};
 
 // The whole result of one query as a table of texts: a header row, then the
 // data rows; cell (r, c) is entry r * columns + c. Freed on destruction.
@@ -87,6 +91,44 @@ CallHistoryNodePtr callFromRow(const QueryRow& row) {
     return node;
 }
 
+CallHistoryNodePtr callFromCallRecordRow(const QueryRow& row) {
+    auto node = std::make_shared<ZNCallHistoryNode>();
+    // ZADDRESS is text on most versions and a blob of the same UTF-8 bytes
+    // on some; a zero byte ends it either way.
+    std::string_view address = row.bytes(0);
+    address = address.substr(0, address.find('\0'));
+    if (!address.empty()) node->setCallPhone(GetStringFormChar(address));
+    // Core Data dates are seconds since 2001 as a real: always 2001-based,
+    // so the note kind reads them (kind 0 would take values past 2038 for
+    // 1970-based ones).
+    if (const char* t = row.text(1)) {
+        const double seconds = std::strtod(t, nullptr);
+        if (seconds > -1e15 && seconds < 1e15)
+            node->setCallDate(formatRecordDate(static_cast<int64_t>(seconds), kDateKindNote));
+    }
+    if (const char* t = row.text(2)) {
+        const double seconds = std::strtod(t, nullptr);
+        if (seconds >= 0 && seconds < 2147483647.0) node->setCallTime(static_cast<int32_t>(seconds));
+    }
+    const char* originated = row.text(3);
+    const bool outgoing = originated && std::atoi(originated) == 1;
+    node->setCallType(outgoing ? "Outgoing" : "Incoming");
+    const char* answered = row.text(4);
+    const bool missed = !outgoing && (!answered || std::atoi(answered) == 0);
+    if (missed) {
+        node->setCallDuration("Missed");
+    } else if (node->callTime() > 0) {
+        node->setCallDuration(getCallHistoryDuration(node->callTime()));
+    } else {
+        node->setCallDuration(outgoing ? "Cancelled" : getCallHistoryDuration(node->callTime()));
+    }
+    return node;
+}
+
+std::string callRecordQuery(sqlite3* db) {
+    return selectExisting(db, "ZCALLRECORD", kCallRecordColumns).value_or(std::string());
+}
+
 NoteNodePtr noteFromRow(const QueryRow& row) {
     auto node = std::make_shared<ZNNoteNode>();
     if (const char* t = row.text(0)) node->setNoteTitle(GetStringFormChar(t));
@@ -95,14 +137,42 @@ NoteNodePtr noteFromRow(const QueryRow& row) {
     return node;
 }
 
+namespace {
+
+// The calls of the Core Data store. The contact's name wins; the name the
+// phone stored with the call stands in when no contact matches.
+void readCallRecords(const PreparedDatabase& prepared, ReaderContext& ctx) {
+    SqliteConnection db = openDatabase(prepared);
+    if (!db) return;
+    const std::string sql = callRecordQuery(db.get());
+    SqliteStatement stmt(db.get(), sql.c_str());
+    if (sql.empty() || !stmt) {
+        logLine(prepared.storedPath + ": no readable ZCALLRECORD table");
+        return;
+    }
+    while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
+        const StatementRow row(stmt.get());
+        CallHistoryNodePtr node = callFromCallRecordRow(row);
+        std::optional<std::string> name = ctx.getNameByPhoneNumber(node->callPhone());
+        if (!name)
+            if (const char* stored = row.text(6)) name = GetStringFormChar(stored);
+        node->setCallName(std::move(name));
+        ctx.nc.postNotificationName(kScanCallHistoryInfo, std::move(node));
+    }
+}
+
+}  // namespace
+
 void scanCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
     if (backupPath.empty()) return;
+    // A backup restored across versions may hold both stores: both are read.
     const auto prepared = ctx.database(backupPath, kCallHistoryDatabase, &kCallHistoryAltDatabase);
-    if (!prepared) {
+    const auto records = ctx.database(backupPath, kCallRecordDatabase);
+    if (!prepared && !records) {
         logLine("messageDB is not exist");
         return;
     }
-    {
+    if (prepared) {
         SqliteConnection db = openDatabase(*prepared);
         if (db) {
             TextTable table(db.get(), kCallQuery);
@@ -113,17 +183,21 @@ void scanCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
             }
         }
     }
+    if (records) readCallRecords(*records, ctx);
     ctx.postProgress(kProgressCalls);
 }
 
 void scanNoteThread(const std::string& backupPath, ReaderContext& ctx) {
     if (backupPath.empty()) return;
+    // The older stores and the notes store of OS 9 and later are read alike
+    // when a backup holds both.
     const auto prepared = ctx.database(backupPath, kNotesDatabase, &kNotesAltDatabase);
-    if (!prepared) {
+    const auto store = ctx.database(backupPath, kNoteStoreDatabase);
+    if (!prepared && !store) {
         logLine("messageDB is not exist");
         return;
     }
-    {
+    if (prepared) {
         SqliteConnection db = openDatabase(*prepared);
         if (db) {
             std::optional<TextTable> table;
@@ -133,6 +207,7 @@ void scanNoteThread(const std::string& backupPath, ReaderContext& ctx) {
                 ctx.nc.postNotificationName(kScanNoteInfo, noteFromRow(TableRow(*table, r)));
         }
     }
+    if (store) readNoteStore(*store, ctx);
     ctx.postProgress(kProgressNotes);
 }
 

@@ -1,5 +1,8 @@
 #include "core/extract/database_files.h"
 
+#include <cctype>
+#include <unordered_set>
+
 #include "core/backup/backup_archive.h"
 
 namespace marlowen {
@@ -29,6 +32,48 @@ std::optional<PreparedDatabase> ReaderContext::database(const std::string& backu
 SqliteConnection openDatabase(const PreparedDatabase& db) {
     return openSqliteFile(db.path, db.isWorkingCopy ? SqliteOpen::WorkingCopy
                                                     : SqliteOpen::ReadOnlyImmutable);
+}
+
+std::optional<std::string> selectExisting(sqlite3* db, const std::string& table,
+                                          std::span<const char* const> columns,
+                                          const std::string& rest) {
+    if (!db) return std::nullopt;
+    // Table and column names come from our own constants and the file's
+    // schema; they are quoted all the same.
+    auto quoted = [](std::string_view name) {
+        std::string out = "\"";
+        for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+        return out + "\"";
+    };
+    std::unordered_set<std::string> present;
+    {
+        SqliteStatement info(db, ("pragma table_info(" + quoted(table) + ")").c_str());
+        while (info && sqlite3_step(info.get()) == SQLITE_ROW) {
+            std::string name = columnText(info.get(), 1) ? columnText(info.get(), 1) : "";
+            for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            present.insert(name);
+        }
+    }
+    if (present.empty()) return std::nullopt;
+    std::string sql = "select ";
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (i) sql += ",";
+        std::string chosen;
+        if (columns[i][0] == '=') chosen = columns[i] + 1;
+        for (std::string_view names(columns[i]); chosen.empty();) {
+            const size_t bar = names.find('|');
+            std::string name(names.substr(0, bar));
+            std::string upper = name;
+            for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            if (present.count(upper)) chosen = quoted(table) + "." + quoted(name);
+            if (bar == std::string_view::npos) break;
+            names.remove_prefix(bar + 1);
+        }
+        sql += chosen.empty() ? "NULL" : chosen;
+    }
+    sql += " from " + quoted(table);
+    if (!rest.empty()) sql += " " + rest;
+    return sql;
 }
 
 }  // namespace marlowen

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -23,12 +24,30 @@ inline constexpr DatabaseName kCallHistoryDatabase{"WirelessDomain",
 // Where some backups keep the call history instead.
 inline constexpr DatabaseName kCallHistoryAltDatabase{"HomeDomain",
                                                       "Library/CallHistory/call_history.db"};
+// The Core Data call store of phone OS 8 and later (table ZCALLRECORD); a
+// backup may hold it beside the older call_history.db.
+inline constexpr DatabaseName kCallRecordDatabase{"HomeDomain",
+                                                  "Library/CallHistoryDB/CallHistory.storedata"};
 inline constexpr DatabaseName kNotesDatabase{"HomeDomain", "Library/Notes/notes.sqlite"};
 // The notes database of older phone OS versions.
 inline constexpr DatabaseName kNotesAltDatabase{"HomeDomain", "Library/Notes/notes.db"};
 
+// The notes store of phone OS 9 and later (ZICCLOUDSYNCINGOBJECT, ZICNOTEDATA).
+inline constexpr DatabaseName kNoteStoreDatabase{"AppDomainGroup-group.com.apple.notes",
+                                                 "NoteStore.sqlite"};
+
 // Opens a prepared database for reading: a working copy normally, a file in
 // a backup read-only and immutable. An empty connection when the open fails.
 SqliteConnection openDatabase(const PreparedDatabase& db);
+
+// "select a,b,... from table" over the columns of `table` that exist, each
+// missing one selected as NULL so the column positions stay fixed; each
+// entry of `columns` may name alternatives separated by '|' (the first that
+// exists is used), or, after a leading '=', an SQL expression used as it
+// stands. `rest` follows the table name (joins, conditions). nullopt when
+// the table does not exist.
+std::optional<std::string> selectExisting(sqlite3* db, const std::string& table,
+                                          std::span<const char* const> columns,
+                                          const std::string& rest = {});
 
 }  // namespace marlowen

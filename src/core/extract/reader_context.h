@@ -54,9 +54,10 @@ struct ReaderContext {
     // opened per lookup (plain backups only) and commitDB prepares the file.
     std::function<std::optional<PreparedDatabase>(const DatabaseName& name)> findDatabase;
 
-    // The photo and video candidates of a backup whose stored files cannot
-    // be read as they are (an encrypted one): taken from its file index and
-    // made readable one at a time. Unset: the reader lists the backup folder.
+    // The photo and video candidates of a backup with a file index: taken
+    // from the index (a real backup holds hundreds of thousands of app
+    // files) and, for an encrypted one, made readable one at a time. Unset:
+    // the reader lists the backup folder.
     struct MediaCandidates {
         std::size_t count = 0;
         // A readable copy of candidate `i`; nullopt when it cannot be made

@@ -213,11 +213,23 @@ public:
     void setBSelected(bool v) { bSelected_ = v; }
     bool bDeleted() const { return bDeleted_; }
     void setBDeleted(bool v) { bDeleted_ = v; }
+    // The folder the note is filed in (notes store only; "" otherwise).
+    const std::string& noteFolder() const { return noteFolder_; }
+    void setNoteFolder(std::string v) { noteFolder_ = std::move(v); }
+    // A password-protected note: its body is encrypted, only the title shows.
+    bool bLocked() const { return bLocked_; }
+    void setBLocked(bool v) { bLocked_ = v; }
+    // The stored body ended early; noteContent is the text up to the break.
+    bool bPartial() const { return bPartial_; }
+    void setBPartial(bool v) { bPartial_ = v; }
 
 private:
     std::string noteTitle_;
     std::string noteContent_;
     std::string noteDate_;
+    std::string noteFolder_;
+    bool bLocked_ = false;
+    bool bPartial_ = false;
     int32_t uid_ = -1;
     bool bSelected_ = false;
     bool bDeleted_ = false;

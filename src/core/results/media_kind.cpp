@@ -40,6 +40,28 @@ MediaKind MediaKindDetector::kindOfMimeType(const std::string& mime) {
     return MediaKind::Other;
 }
 
+std::string MediaKindDetector::extensionOfMimeType(const std::string& mime) {
+    // A picture named for another type does not open in most viewers (a
+    // HEIC named ".jpg"), so each keeps its own; films keep ".mov".
+    if (kindOfMimeType(mime) == MediaKind::Movie) return ".mov";
+    if (mime == "image/png") return ".png";
+    if (mime == "image/gif") return ".gif";
+    if (mime == "image/tiff") return ".tiff";
+    if (mime == "image/heic" || mime == "image/heif" || mime == "image/heif-sequence")
+        return ".heic";
+    return ".jpg";
+}
+
+MediaKindDetector::Detected MediaKindDetector::detectWithExtension(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!cookie_->handle) return {};
+    const char* mime = magic_file(cookie_->handle, path.c_str());
+    if (!mime) return {};
+    const MediaKind kind = kindOfMimeType(mime);
+    if (kind == MediaKind::Other) return {};
+    return {kind, extensionOfMimeType(mime)};
+}
+
 MediaKind MediaKindDetector::detect(const std::string& path) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!cookie_->handle) return MediaKind::Other;

@@ -21,6 +21,15 @@ public:
     // 3GP are movies; anything else (databases, plists, unreadable files) is
     // Other.
     MediaKind detect(const std::string& path);
+    // The kind and the extension a copy of the file keeps: ".jpg", ".png",
+    // ".gif", ".tiff", ".heic" for pictures (".jpg" for any other picture
+    // type), ".mov" for every film.
+    struct Detected {
+        MediaKind kind = MediaKind::Other;
+        std::string extension;
+    };
+    Detected detectWithExtension(const std::string& path);
+    static std::string extensionOfMimeType(const std::string& mime);
 
     // The same decision for a MIME type as libmagic names it.
     static MediaKind kindOfMimeType(const std::string& mime);

@@ -109,11 +109,12 @@ void ResultIntake::ScanPhotoAndVideoInfomationHandle(const Notification& note) {
 }
 
 void ResultIntake::ScanMovNodeToMainThreadHandle(const std::string& path) {
-    const MediaKind kind = mediaKinds_.detect(path);
+    const MediaKindDetector::Detected detected = mediaKinds_.detectWithExtension(path);
+    const MediaKind kind = detected.kind;
     if (kind == MediaKind::Other) return;
     struct stat st {};
     const uint64_t size = ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
-    ScanMovNodeToMainThreadHandle(PhotoCandidate{path, kind, size});
+    ScanMovNodeToMainThreadHandle(PhotoCandidate{path, kind, size, detected.extension});
 }
 
 void ResultIntake::ScanMovNodeToMainThreadHandle(const PhotoCandidate& candidate) {
@@ -122,10 +123,12 @@ void ResultIntake::ScanMovNodeToMainThreadHandle(const PhotoCandidate& candidate
     node->setFilePath(candidate.path);
     node->setFileNodeSize(size_to_unit(candidate.size));
     // Images and movies are numbered apart: 00000001.jpg and 00000001.mov
-    // can both exist.
+    // can both exist. A picture that is no JPEG keeps the number with its
+    // own extension (00000002.heic).
     if (candidate.kind == MediaKind::Image) {
         ++imagecount_;
-        node->setFileNodeName(getFullName(static_cast<uint64_t>(imagecount_)) + ".jpg");
+        node->setFileNodeName(getFullName(static_cast<uint64_t>(imagecount_)) +
+                              (candidate.extension.empty() ? ".jpg" : candidate.extension));
     } else {
         ++movCount_;
         node->setFileNodeName(getFullName(static_cast<uint64_t>(movCount_)) + ".mov");
@@ -166,9 +169,16 @@ void ResultIntake::ScanCallHistoryInfomationHandle(const Notification& note) {
 void ResultIntake::ScanNoteInfomationHandle(const Notification& note) {
     if (auto n = payload<ZNNoteNode>(note)) {
         noteKeys_.insert(noteKey(*n));
+        // A note still in the store's "Recently Deleted" folder comes marked
+        // deleted and counts as one.
+        if (n->bDeleted()) {
+            ++deleteeFilesNum_;
+            ++delNoteNum_;
+        } else {
+            ++BackUpFilesNum_;
+            ++noteNum_;
+        }
         noteArray_.push_back(std::move(n));
-        ++BackUpFilesNum_;
-        ++noteNum_;
     }
 }
 

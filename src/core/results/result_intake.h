@@ -30,6 +30,8 @@ struct PhotoCandidate {
     std::string path;
     MediaKind kind = MediaKind::Other;
     uint64_t size = 0;
+    // The extension a picture's copy keeps (".png", ".heic"); "" is ".jpg".
+    std::string extension;
 };
 
 class ResultIntake {

@@ -72,8 +72,9 @@ const std::vector<CategoryDatabase>& categoryDatabases() {
         {"Contacts", &kContactsDatabase, "AddressBook.sqlitedb"},
         {"Messages", &kMessagesDatabase, "sms.db"},
         {"Call History", &kCallHistoryDatabase, "call_history.db", &kCallHistoryAltDatabase,
-         "call_history.db"},
-        {"Notes", &kNotesDatabase, "notes.sqlite", &kNotesAltDatabase, "notes.db"},
+         "call_history.db", &kCallRecordDatabase, "CallHistory.storedata"},
+        {"Notes", &kNotesDatabase, "notes.sqlite", &kNotesAltDatabase, "notes.db",
+         &kNoteStoreDatabase, "NoteStore.sqlite"},
     };
     return list;
 }
@@ -87,6 +88,9 @@ std::optional<LocatedDatabase> locateCategoryDatabase(const BackupArchive& archi
         if (auto file = archive.find(db.altName->domain, db.altName->relativePath))
             return LocatedDatabase{file->storedPath, db.altFileName ? db.altFileName : db.fileName,
                                    *file};
+    if (db.laterName)
+        if (auto file = archive.find(db.laterName->domain, db.laterName->relativePath))
+            return LocatedDatabase{file->storedPath, db.laterFileName, *file};
     return std::nullopt;
 }
 

@@ -31,6 +31,10 @@ struct CategoryDatabase {
     const char* fileName;
     const DatabaseName* altName = nullptr;
     const char* altFileName = nullptr;
+    // The store of later phone OS versions that the category's reader reads
+    // too (the Core Data call store, the notes store); looked up last.
+    const DatabaseName* laterName = nullptr;
+    const char* laterFileName = nullptr;
 };
 
 // Contacts, Messages, Call History, Notes.

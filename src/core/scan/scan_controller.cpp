@@ -38,12 +38,29 @@ constexpr Reader kDeepFullSequence[] = {
     scanDeepMessageThread,   scanDeepNoteThread, scanDeepCallHistoryThread};
 
 // The files of an indexed backup that may be pictures or films of the
-// phone's own: the camera roll and the media of messages. (A plain backup
-// is listed whole instead; decrypting every app's files to sniff them would
-// cost as much as the backup is large.)
+// phone's own: the camera roll (Media/DCIM, the photo library's
+// Media/PhotoData/CPLAssets) and the media of messages. (A backup without
+// an index is listed whole instead; with an index, sniffing or decrypting
+// every app's files would cost as much as the backup is large.)
 bool isMediaCandidate(const BackupEntry& entry) {
     return entry.flags == kBackupEntryFile && entry.size >= kPhotoCandidateMinSize &&
            (entry.domain == "CameraRollDomain" || entry.domain == "MediaDomain");
+}
+
+// The media candidates of a plain indexed archive, read where they are
+// stored.
+ReaderContext::MediaCandidates plainMediaCandidates(const BackupArchive& archive) {
+    auto paths = std::make_shared<std::vector<std::string>>();
+    for (const BackupEntry& entry : archive.entries()) {
+        if (!isMediaCandidate(entry)) continue;
+        if (std::optional<BackupFile> file = archive.find(entry.domain, entry.relativePath))
+            paths->push_back(std::move(file->storedPath));
+    }
+    return {paths->size(), [paths](std::size_t i) -> std::optional<std::string> {
+                std::error_code ec;
+                if (!std::filesystem::is_regular_file((*paths)[i], ec)) return std::nullopt;
+                return (*paths)[i];
+            }};
 }
 
 // The media candidates of an encrypted archive, each decrypted into
@@ -223,9 +240,12 @@ void ScanController::ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequenc
                     ? std::span<const Reader>(deep ? kDeepFullSequence : kFullSequence)
                     : std::span<const Reader>(deep ? kDeepContactsSequence : kContactsSequence);
             // The photo reader lists stored files as they are; an encrypted
-            // backup's are ciphertext, so it gets decrypted copies instead.
+            // backup's are ciphertext, so it gets decrypted copies instead. A
+            // plain backup with an index gets its camera roll from the index.
             if (archive->encrypted())
                 ctx.mediaCandidates = encryptedMediaCandidates(*archive, *mediaCopies_);
+            else if (archive->layout() != BackupLayout::Flat)
+                ctx.mediaCandidates = plainMediaCandidates(*archive);
             ctx.shouldStop = [this] { return stopRequested_.load(); };
             for (Reader reader : readers) {
                 if (stopRequested_) {

@@ -44,11 +44,11 @@ void ScanSession::take(const Notification& note) {
 void ScanSession::takePhotoCandidate(const Notification& note) {
     const auto* path = std::any_cast<std::string>(&note.object);
     if (!path) return;
-    const MediaKind kind = mediaKinds_.detect(*path);
-    if (kind == MediaKind::Other) return;
+    const MediaKindDetector::Detected detected = mediaKinds_.detectWithExtension(*path);
+    if (detected.kind == MediaKind::Other) return;
     struct stat st {};
     const uint64_t size = ::stat(path->c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
-    take(Notification{kScanPhotoAndVideoInfo, PhotoCandidate{*path, kind, size}});
+    take(Notification{kScanPhotoAndVideoInfo, PhotoCandidate{*path, detected.kind, size, detected.extension}});
 }
 
 void ScanSession::flush() {

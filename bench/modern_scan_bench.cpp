@@ -1,0 +1,172 @@
+// The scan of a backup of today's layout against the bare work it cannot
+// avoid: builds a plain "Manifest.db" backup with the stores of a recent
+// phone (messages with archived texts, the Core Data call store, the notes
+// store) and a camera roll among many app files, then times (a) the full
+// scan sequence with the deep scan, end to end through the results intake,
+// and (b) the index query plus the live readers' queries stepped through
+// SQLite with every column read.
+//
+//   marlowen-bench-modern [--messages N] [--calls N] [--notes N]
+//                         [--camera-roll N] [--other-files N] [--repeat R]
+#include <sqlite3.h>
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include "core/extract/calls_notes_reader.h"
+#include "core/extract/database_files.h"
+#include "core/extract/note_store_reader.h"
+#include "core/log/log.h"
+#include "core/results/result_intake.h"
+#include "core/scan/scan_controller.h"
+#include "support/indexed_backup.h"
+#include "support/media_files.h"
+#include "support/modern_stores.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace marlowen;
+using namespace marlowen::fixture;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void stepAll(sqlite3* db, const std::string& sql) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return;
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        for (int c = 0; c < sqlite3_column_count(stmt); ++c) (void)sqlite3_column_blob(stmt, c);
+    sqlite3_finalize(stmt);
+}
+
+void bareQueries(const std::filesystem::path& folder, const IndexedBackupWriter& w) {
+    auto open = [](const std::filesystem::path& p) {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(p.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+        return db;
+    };
+    sqlite3* db = open(folder / "Manifest.db");
+    stepAll(db, "SELECT fileID, domain, relativePath, flags, file FROM Files");
+    sqlite3_close(db);
+    db = open(w.storedPath("HomeDomain", "Library/SMS/sms.db"));
+    stepAll(db,
+            "select message.ROWID,message.text,message.date,message.handle_id,handle.id,is_from_me,"
+            "message.attributedBody from message left join handle on "
+            "message.handle_id=handle.ROWID");
+    sqlite3_close(db);
+    db = open(w.storedPath("HomeDomain", "Library/CallHistoryDB/CallHistory.storedata"));
+    stepAll(db, callRecordQuery(db));
+    sqlite3_close(db);
+    db = open(w.storedPath("AppDomainGroup-group.com.apple.notes", "NoteStore.sqlite"));
+    stepAll(db, noteStoreQuery(db));
+    sqlite3_close(db);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int messages = 20000, calls = 5000, notes = 1000, cameraRoll = 2000, otherFiles = 100000,
+        repeat = 1;
+    CLI::App app{"Times the scan of a generated modern backup against bare SQL", "marlowen-bench-modern"};
+    app.add_option("--messages", messages)->capture_default_str();
+    app.add_option("--calls", calls)->capture_default_str();
+    app.add_option("--notes", notes)->capture_default_str();
+    app.add_option("--camera-roll", cameraRoll)->capture_default_str();
+    app.add_option("--other-files", otherFiles)->capture_default_str();
+    app.add_option("--repeat", repeat)->capture_default_str();
+    CLI11_PARSE(app, argc, argv);
+
+    TempDir tmp("marlowen-bench-modern");
+    const auto buildStart = Clock::now();
+    const std::filesystem::path stores = tmp.path() / "stores";
+    std::filesystem::create_directories(stores);
+    {
+        ModernMessageDbBuilder sms(stores / "sms.db");
+        for (int i = 0; i < messages; ++i) {
+            ModernMessageSpec m;
+            m.address = "+1555" + std::to_string(1000000 + i % 400);
+            m.text = "Message number " + std::to_string(i) + " about the plans for the weekend";
+            m.archivedOnly = i % 2 == 0;
+            m.fromMe = i % 3 == 0;
+            m.when = utc(2022, 1, 1) + std::chrono::minutes(i);
+            const std::int64_t id = sms.addMessage(m);
+            if (i % 20 == 0) sms.deleteMessage(id);
+        }
+        sms.close();
+        CallRecordDbBuilder callStore(stores / "CallHistory.storedata");
+        for (int i = 0; i < calls; ++i) {
+            CallRecordSpec c;
+            c.address = "+1555" + std::to_string(2000000 + i % 300);
+            c.when = utc(2022, 1, 1) + std::chrono::minutes(7 * i);
+            c.duration = i % 5 == 0 ? 0 : 30 + i % 600;
+            c.originated = i % 2 == 0;
+            c.answered = i % 5 != 0;
+            callStore.addCall(c);
+        }
+        callStore.deleteCallsWhere("Z_PK % 20 = 0");
+        callStore.close();
+        NoteStoreBuilder noteStore(stores / "NoteStore.sqlite");
+        const std::int64_t folder = noteStore.addFolder("Notes");
+        for (int i = 0; i < notes; ++i) {
+            NoteStoreSpec n;
+            n.title = "Note " + std::to_string(i);
+            n.text = n.title + "\n";
+            for (int line = 0; line < 20; ++line) n.text += "line " + std::to_string(line) + " of it\n";
+            n.folder = folder;
+            const std::int64_t id = noteStore.addNote(n);
+            if (i % 20 == 0) noteStore.deleteNote(id);
+        }
+        noteStore.close();
+    }
+    const std::filesystem::path folder = tmp.path() / "root" / "00008101000a1b2c3d4e5f6071829300bench00";
+    IndexedBackupWriter w(folder, IndexKind::ManifestDb);
+    w.addFile("HomeDomain", "Library/SMS/sms.db", readFileBytes(stores / "sms.db"));
+    w.addFile("HomeDomain", "Library/CallHistoryDB/CallHistory.storedata",
+              readFileBytes(stores / "CallHistory.storedata"));
+    w.addFile("AppDomainGroup-group.com.apple.notes", "NoteStore.sqlite",
+              readFileBytes(stores / "NoteStore.sqlite"));
+    const Bytes picture = jpegImage(50000);
+    for (int i = 0; i < cameraRoll; ++i)
+        w.addFile("CameraRollDomain",
+                  "Media/DCIM/100APPLE/IMG_" + std::to_string(10000 + i) + ".JPG", picture);
+    // App data: small files, a few of the candidate size.
+    const Bytes small(400, 'a'), large(60000, 'b');
+    for (int i = 0; i < otherFiles; ++i)
+        w.addFile("AppDomain-org.example.app" + std::to_string(i % 50),
+                  "Library/Caches/item" + std::to_string(i), i % 100 == 0 ? large : small);
+    w.finish();
+    std::printf("built the backup in %.1f s (%d messages, %d calls, %d notes, %d camera-roll files, %d other files)\n",
+                secondsSince(buildStart), messages, calls, notes, cameraRoll, otherFiles);
+
+    setLogSink([](std::string_view) {});
+    double bestScan = 1e9, bestBare = 1e9;
+    for (int r = 0; r < repeat; ++r) {
+        NotificationCenter nc;
+        ResultIntake intake(nc);
+        ScanController scanner(nc);
+        scanner.setFinishTarget([&intake] { intake.ScanThreadFinish(); });
+        intake.showView();
+        auto start = Clock::now();
+        scanner.ScanIOSBackUpFilehand({folder.string(), "14.4"}, ScanSequence::Full,
+                                      DeletedRecordSearch::Deep);
+        bestScan = std::min(bestScan, secondsSince(start));
+        if (r == 0)
+            std::printf("scan found %d messages (%d deleted), %d calls (%d deleted), %d notes (%d deleted), %zu pictures\n",
+                        intake.messageNum(), intake.delMessageNum(), intake.callNum(),
+                        intake.delCallNum(), intake.noteNum(), intake.delNoteNum(),
+                        intake.photoAndVideoArray().size());
+        start = Clock::now();
+        bareQueries(folder, w);
+        bestBare = std::min(bestBare, secondsSince(start));
+    }
+    std::printf("full scan (deep): %.3f s\nbare SQL + index query: %.3f s\nratio: %.2f\n", bestScan,
+                bestBare, bestScan / bestBare);
+    return 0;
+}
