@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     {
         ModernMessageDbBuilder sms(stores / "sms.db");
         for (int i = 0; i < messages; ++i) {
-            ModernMessageSpec m;
+            ModernMessagePlan m;
             m.address = "+1555" + std::to_string(1000000 + i % 400);
             m.text = "Message number " + std::to_string(i) + " about the plans for the weekend";
             m.archivedOnly = i % 2 == 0;
@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
         sms.close();
         CallRecordDbBuilder callStore(stores / "CallHistory.storedata");
         for (int i = 0; i < calls; ++i) {
-            CallRecordSpec c;
+            CallRecordPlan c;
             c.address = "+1555" + std::to_string(2000000 + i % 300);
             c.when = utc(2022, 1, 1) + std::chrono::minutes(7 * i);
             c.duration = i % 5 == 0 ? 0 : 30 + i % 600;
@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
         NoteStoreBuilder noteStore(stores / "NoteStore.sqlite");
         const std::int64_t folder = noteStore.addFolder("Notes");
         for (int i = 0; i < notes; ++i) {
-            NoteStoreSpec n;
+            NoteStorePlan n;
             n.title = "Note " + std::to_string(i);
             n.text = n.title + "\n";
             for (int line = 0; line < 20; ++line) n.text += "line " + std::to_string(line) + " of it\n";

@@ -54,32 +54,32 @@ int main(int argc, char** argv) {
         for (int pageSize : {1024, 4096}) {
             for (AddressBookSchema schema : {AddressBookSchema::Columns34,
                                              AddressBookSchema::Columns36}) {
-                PhoneStoreSpec spec;
-                spec.seed = static_cast<std::uint64_t>(size * 31 + pageSize + n);
-                spec.records = size;
-                spec.deletedPercent = 10 + 10 * (n++ % 3);
-                spec.pageSize = pageSize;
+                PhoneStorePlan plan;
+                plan.seed = static_cast<std::uint64_t>(size * 31 + pageSize + n);
+                plan.records = size;
+                plan.deletedPercent = 10 + 10 * (n++ % 3);
+                plan.pageSize = pageSize;
                 const auto path = dir / ("book-" + std::to_string(n) + ".db");
-                const auto truth = writePhoneAddressBook(path, spec, schema);
+                const auto truth = writePhoneAddressBook(path, plan, schema);
                 printRow("contacts " + std::string(schema == AddressBookSchema::Columns34
                                                        ? "OS 6"
                                                        : "modern") +
                              " " + std::to_string(size) + " " + std::to_string(pageSize / 1024) +
-                             "K " + std::to_string(spec.deletedPercent) + "% del",
+                             "K " + std::to_string(plan.deletedPercent) + "% del",
                          scoreAddressBook(path, truth));
             }
-            PhoneStoreSpec spec;
-            spec.seed = static_cast<std::uint64_t>(size * 17 + pageSize + n);
-            spec.records = size;
-            spec.deletedPercent = 10 + 10 * (n++ % 3);
-            spec.pageSize = pageSize;
+            PhoneStorePlan plan;
+            plan.seed = static_cast<std::uint64_t>(size * 17 + pageSize + n);
+            plan.records = size;
+            plan.deletedPercent = 10 + 10 * (n++ % 3);
+            plan.pageSize = pageSize;
             const std::string tail = " " + std::to_string(size) + " " +
                                      std::to_string(pageSize / 1024) + "K " +
-                                     std::to_string(spec.deletedPercent) + "% del";
+                                     std::to_string(plan.deletedPercent) + "% del";
             const auto messages = dir / ("sms-" + std::to_string(n) + ".db");
-            printRow("messages" + tail, scoreMessages(messages, writePhoneMessages(messages, spec)));
+            printRow("messages" + tail, scoreMessages(messages, writePhoneMessages(messages, plan)));
             const auto calls = dir / ("calls-" + std::to_string(n) + ".db");
-            printRow("calls" + tail, scoreCalls(calls, writePhoneCalls(calls, spec)));
+            printRow("calls" + tail, scoreCalls(calls, writePhoneCalls(calls, plan)));
         }
     }
     return 0;

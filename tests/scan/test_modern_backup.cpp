@@ -198,7 +198,7 @@ TEST(NoteStoreReader, ReadsTheColumnsThatExistAndKeepsDamagedBodies) {
     {
         NoteStoreBuilder store(file, NoteStoreVersion::Os9);
         const std::int64_t folder = store.addFolder("Work");
-        NoteStoreSpec n;
+        NoteStorePlan n;
         n.title = "Agenda";
         n.text = "Agenda\n1. budget\n2. hiring plan for the next quarter, with names";
         n.folder = folder;

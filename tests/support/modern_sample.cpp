@@ -42,7 +42,7 @@ ModernSample writeModernSampleBackup(const std::filesystem::path& root,
     }
     {
         ModernMessageDbBuilder sms(dir / "sms.db");
-        ModernMessageSpec m;
+        ModernMessagePlan m;
         m.address = "+15550001111";
         m.text = "Lunch at noon?";
         m.when = utc(2022, 5, 17, 8, 0);
@@ -53,7 +53,7 @@ ModernSample writeModernSampleBackup(const std::filesystem::path& root,
         m.when = utc(2022, 5, 17, 8, 5);
         const std::int64_t reply = sms.addMessage(m);
         sms.markRead(reply);
-        ModernMessageSpec group;
+        ModernMessagePlan group;
         group.address = "+15550002222";
         group.groupName = "Climbing crew";
         group.text = "Rope is in the car";
@@ -61,7 +61,7 @@ ModernSample writeModernSampleBackup(const std::filesystem::path& root,
         group.when = utc(2022, 5, 18, 19, 30);
         group.attachments = {"~/Library/SMS/Attachments/ab/12/IMG_0101.HEIC"};
         sms.addMessage(group);
-        ModernMessageSpec gone;
+        ModernMessagePlan gone;
         gone.address = "+15550002222";
         gone.text = "Delete me after reading";
         gone.archivedOnly = true;
@@ -71,7 +71,7 @@ ModernSample writeModernSampleBackup(const std::filesystem::path& root,
     }
     {
         CallRecordDbBuilder calls(dir / "CallHistory.storedata");
-        CallRecordSpec c;
+        CallRecordPlan c;
         c.address = "+15550001111";
         c.when = utc(2022, 5, 20, 9, 0);
         c.duration = 75.4;
@@ -91,7 +91,7 @@ ModernSample writeModernSampleBackup(const std::filesystem::path& root,
         c.duration = 7260;
         c.answered = true;
         calls.addCall(c);
-        CallRecordSpec deleted;
+        CallRecordPlan deleted;
         deleted.address = "+15550009999";
         deleted.when = utc(2022, 5, 22, 12, 0);
         deleted.duration = 30;
@@ -113,7 +113,7 @@ ModernSample writeModernSampleBackup(const std::filesystem::path& root,
         NoteStoreBuilder notes(dir / "NoteStore.sqlite");
         const std::int64_t folder = notes.addFolder("Notes");
         const std::int64_t trash = notes.addFolder("Recently Deleted", 1);
-        NoteStoreSpec n;
+        NoteStorePlan n;
         n.title = "Shopping";
         n.text = "Shopping\nmilk\nbread";
         n.folder = folder;
@@ -127,7 +127,7 @@ ModernSample writeModernSampleBackup(const std::filesystem::path& root,
         n.folder = folder;
         n.locked = true;
         notes.addNote(n);
-        NoteStoreSpec gone;
+        NoteStorePlan gone;
         gone.title = "Gift ideas";
         gone.text = "Gift ideas\nbook for Carl";
         gone.folder = folder;

@@ -112,7 +112,7 @@ CREATE INDEX ZCALLRECORD_ZDATE_INDEX ON ZCALLRECORD (ZDATE);
              "INSERT INTO Z_PRIMARYKEY VALUES (2, 'CallRecord', 0, 0); COMMIT;");
 }
 
-std::int64_t CallRecordDbBuilder::addCall(const CallRecordSpec& c) {
+std::int64_t CallRecordDbBuilder::addCall(const CallRecordPlan& c) {
     static int unique = 0;
     const std::string provider = c.callType == call_type::kPhone
                                      ? "com.apple.Telephony"
@@ -179,7 +179,7 @@ std::int64_t NoteStoreBuilder::addFolder(const std::string& title, std::int64_t 
                        std::string("folder-") + title, textOrNull(title)});
 }
 
-std::int64_t NoteStoreBuilder::addNote(const NoteStoreSpec& n) {
+std::int64_t NoteStoreBuilder::addNote(const NoteStorePlan& n) {
     const bool current = version_ == NoteStoreVersion::Current;
     db_.begin();
     Bytes data = n.data ? *n.data : noteBodyData(n.text);
@@ -263,7 +263,7 @@ std::int64_t ModernMessageDbBuilder::handle(const std::string& address) {
     return insert.run({address, std::string("us"), std::string("iMessage")});
 }
 
-std::int64_t ModernMessageDbBuilder::chat(const ModernMessageSpec& m) {
+std::int64_t ModernMessageDbBuilder::chat(const ModernMessagePlan& m) {
     const bool group = !m.groupName.empty();
     const std::string identifier = group ? "chat" + std::to_string(m.groupName.size() * 7919) : m.address;
     const auto found =
@@ -283,7 +283,7 @@ std::int64_t ModernMessageDbBuilder::chat(const ModernMessageSpec& m) {
     return id;
 }
 
-std::int64_t ModernMessageDbBuilder::addMessage(const ModernMessageSpec& m) {
+std::int64_t ModernMessageDbBuilder::addMessage(const ModernMessagePlan& m) {
     static int unique = 0;
     db_.begin();
     const std::int64_t h = handle(m.address);

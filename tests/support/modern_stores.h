@@ -43,7 +43,7 @@ inline constexpr std::int64_t kVideo = 8;
 inline constexpr std::int64_t kAudio = 16;
 }  // namespace call_type
 
-struct CallRecordSpec {
+struct CallRecordPlan {
     std::string address;
     // Stored as seconds since 2001 (a real).
     Moment when = utc(2021, 6, 1, 9, 30);
@@ -60,7 +60,7 @@ class CallRecordDbBuilder {
 public:
     explicit CallRecordDbBuilder(const std::filesystem::path& path, DbOptions options = {});
     // Answers the call's Z_PK.
-    std::int64_t addCall(const CallRecordSpec& call);
+    std::int64_t addCall(const CallRecordPlan& call);
     std::int64_t deleteCallsWhere(std::string_view predicate);
     SqliteDb& db() { return db_; }
     void close() { db_.close(); }
@@ -79,7 +79,7 @@ enum class NoteStoreVersion {
     Os9,
 };
 
-struct NoteStoreSpec {
+struct NoteStorePlan {
     std::string title;
     // The plain text; its first line is the title on the phone.
     std::string text;
@@ -101,7 +101,7 @@ public:
     // ZFOLDERTYPE 0 for a folder of the user's, 1 for "Recently Deleted".
     std::int64_t addFolder(const std::string& title, std::int64_t folderType = 0);
     // Answers the note's Z_PK in ZICCLOUDSYNCINGOBJECT.
-    std::int64_t addNote(const NoteStoreSpec& note);
+    std::int64_t addNote(const NoteStorePlan& note);
     // Deletes the note's row and its body's row.
     void deleteNote(std::int64_t notePk);
     SqliteDb& db() { return db_; }
@@ -114,7 +114,7 @@ private:
 
 // --- Messages of OS 11 and later -------------------------------------------
 
-struct ModernMessageSpec {
+struct ModernMessagePlan {
     std::string address;
     std::string text;
     // Only the archived text (attributedBody), `text` NULL, as most
@@ -131,7 +131,7 @@ struct ModernMessageSpec {
 class ModernMessageDbBuilder {
 public:
     explicit ModernMessageDbBuilder(const std::filesystem::path& path, DbOptions options = {});
-    std::int64_t addMessage(const ModernMessageSpec& message);
+    std::int64_t addMessage(const ModernMessagePlan& message);
     // Deletes the message with its joins, as the phone does.
     void deleteMessage(std::int64_t rowid);
     // Marks a message read (an update: the old version stays in the file).
@@ -141,7 +141,7 @@ public:
 
 private:
     std::int64_t handle(const std::string& address);
-    std::int64_t chat(const ModernMessageSpec& message);
+    std::int64_t chat(const ModernMessagePlan& message);
     SqliteDb db_;
 };
 

@@ -15,12 +15,12 @@ enum class Op { Add, Edit, Delete };
 // of 1 to 40 steps. An edit or deletion picks a random live record (an
 // edited record may be deleted later); when none is left, the step adds.
 template <typename Add, typename Edit, typename Delete>
-void runHistory(SeededRandom& random, const PhoneStoreSpec& spec, SqliteDb& db, Add&& add,
+void runHistory(SeededRandom& random, const PhoneStorePlan& plan, SqliteDb& db, Add&& add,
                 Edit&& edit, Delete&& remove, std::vector<std::int64_t>& live,
                 std::vector<bool>& editable) {
-    std::int64_t adds = spec.records;
-    std::int64_t edits = spec.records * spec.editedPercent / 100;
-    std::int64_t deletes = spec.records * spec.deletedPercent / 100;
+    std::int64_t adds = plan.records;
+    std::int64_t edits = plan.records * plan.editedPercent / 100;
+    std::int64_t deletes = plan.records * plan.deletedPercent / 100;
     auto pickLive = [&](bool forEdit) -> std::int64_t {
         for (int tries = 0; tries < 20 && !live.empty(); ++tries) {
             const std::size_t i = random.below(live.size());
@@ -79,9 +79,9 @@ void runHistory(SeededRandom& random, const PhoneStoreSpec& spec, SqliteDb& db, 
     }
 }
 
-DbOptions dbOptions(const PhoneStoreSpec& spec) {
+DbOptions dbOptions(const PhoneStorePlan& plan) {
     DbOptions options;
-    options.pageSize = spec.pageSize;
+    options.pageSize = plan.pageSize;
     return options;
 }
 
@@ -95,11 +95,11 @@ std::string TruePerson::shownName() const {
 }
 
 std::vector<TruePerson> writePhoneAddressBook(const std::filesystem::path& path,
-                                              const PhoneStoreSpec& spec,
+                                              const PhoneStorePlan& plan,
                                               AddressBookSchema schema) {
-    AddressBookBuilder book(path, {dbOptions(spec), schema});
-    PeopleGenerator people(spec.seed);
-    SeededRandom random(spec.seed ^ 0x5EC0DD);
+    AddressBookBuilder book(path, {dbOptions(plan), schema});
+    PeopleGenerator people(plan.seed);
+    SeededRandom random(plan.seed ^ 0x5EC0DD);
     std::vector<TruePerson> truth;
     std::vector<std::string> jobTitles;
     std::set<std::string> names, values;
@@ -168,20 +168,20 @@ std::vector<TruePerson> writePhoneAddressBook(const std::filesystem::path& path,
     };
     std::vector<std::int64_t> live;
     std::vector<bool> editable;
-    runHistory(random, spec, book.db(), add, edit, remove, live, editable);
+    runHistory(random, plan, book.db(), add, edit, remove, live, editable);
     book.close();
     return truth;
 }
 
 std::vector<TrueMessage> writePhoneMessages(const std::filesystem::path& path,
-                                            const PhoneStoreSpec& spec) {
+                                            const PhoneStorePlan& plan) {
     MessageDbOptions options;
-    options.db = dbOptions(spec);
+    options.db = dbOptions(plan);
     MessageDbBuilder db(path, options);
-    PeopleGenerator people(spec.seed);
-    SeededRandom random(spec.seed ^ 0x5EC0DD);
+    PeopleGenerator people(plan.seed);
+    SeededRandom random(plan.seed ^ 0x5EC0DD);
     std::vector<std::string> others;
-    for (std::int64_t i = 0; i <= spec.records / 25; ++i) others.push_back(people.phoneNumber());
+    for (std::int64_t i = 0; i <= plan.records / 25; ++i) others.push_back(people.phoneNumber());
     std::vector<TrueMessage> truth;
     Moment when = utc(2012, 3, 1, 8, 0);
     auto add = [&]() -> std::int64_t {
@@ -210,18 +210,18 @@ std::vector<TrueMessage> writePhoneMessages(const std::filesystem::path& path,
     };
     std::vector<std::int64_t> live;
     std::vector<bool> editable;
-    runHistory(random, spec, db.db(), add, edit, remove, live, editable);
+    runHistory(random, plan, db.db(), add, edit, remove, live, editable);
     db.close();
     return truth;
 }
 
 std::vector<TrueCall> writePhoneCalls(const std::filesystem::path& path,
-                                      const PhoneStoreSpec& spec) {
-    CallDbBuilder db(path, {dbOptions(spec), CallColumns::Thirteen});
-    PeopleGenerator people(spec.seed);
-    SeededRandom random(spec.seed ^ 0x5EC0DD);
+                                      const PhoneStorePlan& plan) {
+    CallDbBuilder db(path, {dbOptions(plan), CallColumns::Thirteen});
+    PeopleGenerator people(plan.seed);
+    SeededRandom random(plan.seed ^ 0x5EC0DD);
     std::vector<std::string> others;
-    for (std::int64_t i = 0; i <= spec.records / 8; ++i) others.push_back(people.phoneNumber());
+    for (std::int64_t i = 0; i <= plan.records / 8; ++i) others.push_back(people.phoneNumber());
     std::vector<TrueCall> truth;
     Moment when = utc(2012, 3, 1, 8, 0);
     auto add = [&]() -> std::int64_t {
@@ -250,7 +250,7 @@ std::vector<TrueCall> writePhoneCalls(const std::filesystem::path& path,
     };
     std::vector<std::int64_t> live;
     std::vector<bool> editable;
-    runHistory(random, spec, db.db(), add, edit, remove, live, editable);
+    runHistory(random, plan, db.db(), add, edit, remove, live, editable);
     db.close();
     return truth;
 }

@@ -15,7 +15,7 @@
 
 namespace marlowen::fixture {
 
-struct PhoneStoreSpec {
+struct PhoneStorePlan {
     std::uint64_t seed = 1;
     // Records ever added (people, messages or calls).
     std::int64_t records = 1000;
@@ -57,11 +57,11 @@ struct TrueCall {
 // Names, numbers and addresses are unique within a book, so every
 // recovered value names the one person it belongs to.
 std::vector<TruePerson> writePhoneAddressBook(const std::filesystem::path& path,
-                                              const PhoneStoreSpec& spec,
+                                              const PhoneStorePlan& plan,
                                               AddressBookSchema schema);
 std::vector<TrueMessage> writePhoneMessages(const std::filesystem::path& path,
-                                            const PhoneStoreSpec& spec);
+                                            const PhoneStorePlan& plan);
 std::vector<TrueCall> writePhoneCalls(const std::filesystem::path& path,
-                                      const PhoneStoreSpec& spec);
+                                      const PhoneStorePlan& plan);
 
 }  // namespace marlowen::fixture

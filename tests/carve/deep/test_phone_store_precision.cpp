@@ -16,13 +16,13 @@ TEST(PhoneStorePrecision, AddressBooksListNoLivePersonAndNoMisjoinedValue) {
     int n = 0;
     for (int pageSize : {1024, 4096})
         for (AddressBookSchema schema : {AddressBookSchema::Columns34, AddressBookSchema::Columns36}) {
-            PhoneStoreSpec spec;
-            spec.seed = static_cast<std::uint64_t>(7 + n);
-            spec.records = 300;
-            spec.deletedPercent = 20;
-            spec.pageSize = pageSize;
+            PhoneStorePlan plan;
+            plan.seed = static_cast<std::uint64_t>(7 + n);
+            plan.records = 300;
+            plan.deletedPercent = 20;
+            plan.pageSize = pageSize;
             const auto path = dir / ("book" + std::to_string(n++) + ".db");
-            const StoreScore s = scoreAddressBook(path, writePhoneAddressBook(path, spec, schema));
+            const StoreScore s = scoreAddressBook(path, writePhoneAddressBook(path, plan, schema));
             // One entry may be a value cut short in the middle of a blank,
             // which the scoring cannot parse back.
             EXPECT_LE(s.wrong, 1) << (s.wrongExamples.empty() ? "" : s.wrongExamples[0]);
@@ -32,13 +32,13 @@ TEST(PhoneStorePrecision, AddressBooksListNoLivePersonAndNoMisjoinedValue) {
 
 TEST(PhoneStorePrecision, EditedMessagesAreNotListedAsDeleted) {
     TempDir dir;
-    PhoneStoreSpec spec;
-    spec.records = 400;
-    spec.deletedPercent = 30;
-    spec.editedPercent = 20;
-    spec.pageSize = 4096;
+    PhoneStorePlan plan;
+    plan.records = 400;
+    plan.deletedPercent = 30;
+    plan.editedPercent = 20;
+    plan.pageSize = 4096;
     const auto path = dir / "sms.db";
-    const StoreScore s = scoreMessages(path, writePhoneMessages(path, spec));
+    const StoreScore s = scoreMessages(path, writePhoneMessages(path, plan));
     EXPECT_EQ(s.wrong, 0) << (s.wrongExamples.empty() ? "" : s.wrongExamples[0]);
     EXPECT_GT(s.foundNamed, 0);
 }
