@@ -60,29 +60,43 @@ carve::deep::NameLookup nameLookupOf(ReaderContext& ctx) {
     return [&ctx](const std::string& phone) { return ctx.getNameByPhoneNumber(phone); };
 }
 
+// Scans `db` when the backup has it and posts, under `name`, each node that
+// `recover` makes of what was found. False when there was nothing to read.
+template <typename Recover>
+bool postRecovered(const std::optional<PreparedDatabase>& db, ReaderContext& ctx,
+                   const char* name, Recover&& recover) {
+    if (!db) return false;
+    DeepSource source;
+    if (!scanDatabase(*db, source, ctx)) return false;
+    for (auto& node : recover(source)) ctx.nc.postNotificationName(name, std::move(node));
+    return true;
+}
+
+carve::deep::LiveRows liveRowsOf(const DeepSource& source) {
+    return carve::deep::liveRowsOf(source.live.get());
+}
+
 }  // namespace
 
 void scanDeepContactThread(const std::string& backupPath, ReaderContext& ctx) {
     const auto found =
         databaseOf(backupPath, ctx, kContactsDatabase, nullptr, "contactDB is not exist");
-    DeepSource source;
-    if (!found || !scanDatabase(*found, source, ctx)) return;
-    for (ContactNodePtr& contact :
-         carve::deep::deletedContacts(source.found, carve::deep::liveRowsOf(source.live.get()),
-                                      &source.file, source.walIfAny()))
-        ctx.nc.postNotificationName(kScanDelContactInfo, std::move(contact));
+    if (!postRecovered(found, ctx, kScanDelContactInfo, [](const DeepSource& source) {
+            return carve::deep::deletedContacts(source.found, liveRowsOf(source), &source.file,
+                                                source.walIfAny());
+        }))
+        return;
     ctx.postProgress(kProgressDelContacts);
 }
 
 void scanDeepMessageThread(const std::string& backupPath, ReaderContext& ctx) {
     const auto found =
         databaseOf(backupPath, ctx, kMessagesDatabase, nullptr, "messageDB is not exist");
-    DeepSource source;
-    if (!found || !scanDatabase(*found, source, ctx)) return;
-    for (MessageNodePtr& message :
-         carve::deep::deletedMessages(source.found, carve::deep::liveRowsOf(source.live.get()),
-                                      nameLookupOf(ctx), ctx.currentNodeIsiOS6Version))
-        ctx.nc.postNotificationName(kScanDelMessageInfo, std::move(message));
+    if (!postRecovered(found, ctx, kScanDelMessageInfo, [&ctx](const DeepSource& source) {
+            return carve::deep::deletedMessages(source.found, liveRowsOf(source),
+                                                nameLookupOf(ctx), ctx.currentNodeIsiOS6Version);
+        }))
+        return;
     ctx.postProgress(kProgressDelMessages);
 }
 
@@ -96,26 +110,13 @@ void scanDeepNoteThread(const std::string& backupPath, ReaderContext& ctx) {
         logLine("NoteDB is not exist");
         return;
     }
-    bool read = false;
-    if (found) {
-        DeepSource source;
-        if (scanDatabase(*found, source, ctx)) {
-            read = true;
-            for (NoteNodePtr& note :
-                 carve::deep::deletedNotes(source.found, carve::deep::liveRowsOf(source.live.get())))
-                ctx.nc.postNotificationName(kScanDelNoteInfo, std::move(note));
-        }
-    }
-    if (store) {
-        DeepSource source;
-        if (scanDatabase(*store, source, ctx)) {
-            read = true;
-            for (NoteNodePtr& note : carve::deep::deletedNoteStoreNotes(
-                     source.found, carve::deep::liveRowsOf(source.live.get())))
-                ctx.nc.postNotificationName(kScanDelNoteInfo, std::move(note));
-        }
-    }
-    if (read) ctx.postProgress(kProgressDelNotes);
+    const bool readOld = postRecovered(found, ctx, kScanDelNoteInfo, [](const DeepSource& source) {
+        return carve::deep::deletedNotes(source.found, liveRowsOf(source));
+    });
+    const bool readStore = postRecovered(store, ctx, kScanDelNoteInfo, [](const DeepSource& source) {
+        return carve::deep::deletedNoteStoreNotes(source.found, liveRowsOf(source));
+    });
+    if (readOld || readStore) ctx.postProgress(kProgressDelNotes);
 }
 
 void scanDeepCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
@@ -126,26 +127,16 @@ void scanDeepCallHistoryThread(const std::string& backupPath, ReaderContext& ctx
         logLine("messageDB is not exist");
         return;
     }
-    bool read = false;
-    if (found) {
-        DeepSource source;
-        if (scanDatabase(*found, source, ctx)) {
-            read = true;
-            for (CallHistoryNodePtr& call : carve::deep::deletedCalls(
-                     source.found, carve::deep::liveRowsOf(source.live.get()), nameLookupOf(ctx)))
-                ctx.nc.postNotificationName(kScanDelCallHistoryInfo, std::move(call));
-        }
-    }
-    if (records) {
-        DeepSource source;
-        if (scanDatabase(*records, source, ctx)) {
-            read = true;
-            for (CallHistoryNodePtr& call : carve::deep::deletedCallRecords(
-                     source.found, carve::deep::liveRowsOf(source.live.get()), nameLookupOf(ctx)))
-                ctx.nc.postNotificationName(kScanDelCallHistoryInfo, std::move(call));
-        }
-    }
-    if (read) ctx.postProgress(kProgressDelCalls);
+    const bool readOld =
+        postRecovered(found, ctx, kScanDelCallHistoryInfo, [&ctx](const DeepSource& source) {
+            return carve::deep::deletedCalls(source.found, liveRowsOf(source), nameLookupOf(ctx));
+        });
+    const bool readRecords =
+        postRecovered(records, ctx, kScanDelCallHistoryInfo, [&ctx](const DeepSource& source) {
+            return carve::deep::deletedCallRecords(source.found, liveRowsOf(source),
+                                                   nameLookupOf(ctx));
+        });
+    if (readOld || readRecords) ctx.postProgress(kProgressDelCalls);
 }
 
 }  // namespace marlowen
