@@ -1,6 +1,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 
 #include "cli/cli_app.h"
@@ -9,6 +10,7 @@
 #include "cli/record_selection.h"
 #include "cli/scan_runner.h"
 #include "core/export/export_folder.h"
+#include "core/export/html_report.h"
 #include "core/export/record_export.h"
 
 namespace marlowen::cli {
@@ -19,6 +21,7 @@ struct ExportOptions {
     std::string to;
     bool deletedOnly = false;
     bool json = false;
+    std::string formats = "text,vcard";
 };
 
 }  // namespace
@@ -26,14 +29,26 @@ struct ExportOptions {
 void addExportCommand(CLI::App& app, CliContext& ctx) {
     auto opts = std::make_shared<ExportOptions>();
     auto* cmd = app.add_subcommand(
-        "export", "Scan one backup folder and export its records as text files and vCards");
+        "export", "Scan one backup folder and export its records as text files, vCards, CSV "
+                  "tables or an HTML report");
     addScanChoiceOptions(*cmd, opts->scan);
     cmd->add_option("--to", opts->to,
                     "The export folder (made when missing); default: a new folder named after "
                     "the date and time in the current folder");
+    cmd->add_option("--format", opts->formats,
+                    "The files to write, comma-separated: text, vcard, csv, html (photos and "
+                    "videos are copied whatever the formats)")
+        ->capture_default_str();
     cmd->add_flag("--deleted-only", opts->deletedOnly, "Export only deleted records");
     cmd->add_flag("--json", opts->json, "Print the summary as one JSON object");
     cmd->callback([opts, &ctx] {
+        std::string formatError;
+        const std::optional<ExportFormats> formats = parseExportFormats(opts->formats, formatError);
+        if (!formats) {
+            ctx.err << "marlowen-cli: --format: " << formatError << "\n";
+            ctx.exitCode = 2;
+            return;
+        }
         configureLog(ctx);
         ScanRun run;
         if (!runChosenScan(opts->scan, ctx, run)) return;
@@ -48,6 +63,8 @@ void addExportCommand(CLI::App& app, CliContext& ctx) {
 
         RecordExport job(results, folder);
         job.setProtectedFolder(run.device->backUpFilePath());
+        job.setFormats(*formats);
+        job.setReportFacts(reportFactsOf(*run.device));
         ProgressBar bar(ctx.err, ctx.errIsTerminal);
         job.setProgressHandler([&bar, selected](int handled) {
             bar.update(static_cast<int>(int64_t{handled} * 100 / selected));

@@ -22,8 +22,10 @@ nlohmann::json countsJson(const ExportCounts& c) {
 }  // namespace
 
 std::string exportSummaryLine(const std::filesystem::path& folder, const ExportResult& r) {
-    return "Exported to \"" + folder.string() + "\": " + countsText(r.written) + "; failed " +
-           std::to_string(r.failed);
+    std::string line = "Exported to \"" + folder.string() + "\": " + countsText(r.written);
+    if (r.csvFiles > 0) line += "; CSV tables " + std::to_string(r.csvFiles);
+    if (!r.reportFile.empty()) line += "; HTML report " + r.reportFile.filename().string();
+    return line + "; failed " + std::to_string(r.failed);
 }
 
 std::string exportNotWrittenLine(const ExportResult& r) {
@@ -39,6 +41,8 @@ nlohmann::json exportSummaryJson(const std::filesystem::path& folder, int select
     out["notWritten"] = countsJson(r.failedRecords);
     out["failed"] = r.failed;
     out["keptAsTemporary"] = r.keptAsTemporary;
+    out["csvFiles"] = r.csvFiles;
+    out["report"] = r.reportFile.empty() ? nlohmann::json() : nlohmann::json(r.reportFile.string());
     out["failures"] = nlohmann::json::array();
     for (const ExportFailure& f : r.failures)
         out["failures"].push_back({{"category", exportCategoryName(f.category)},

@@ -4,8 +4,17 @@ namespace marlowen::cli {
 
 using nlohmann::json;
 
+namespace {
+// "foundIn" only for recovered records, so a live record's object keeps its keys.
+template <typename Node>
+json withFoundIn(json object, const Node& node) {
+    if (!node.foundIn().empty()) object["foundIn"] = node.foundIn();
+    return object;
+}
+}  // namespace
+
 json toJson(const ZNContactNode& c) {
-    return json{{"rowid", c.rowid()},
+    return withFoundIn(json{{"rowid", c.rowid()},
                 {"contactName", c.contactName()},
                 {"contactPhone", c.contactPhone()},
                 {"contactEmail", c.contactEmail()},
@@ -15,26 +24,27 @@ json toJson(const ZNContactNode& c) {
                 {"contactJobtitle", c.contactJobtitle()},
                 {"contactNote", c.contactNote()},
                 {"contactAdress", c.contactAdress()},
-                {"bDeleted", c.bDeleted()}};
+                {"bDeleted", c.bDeleted()}}, c);
 }
 
 json toJson(const ZNMessageNode& m) {
-    return json{{"messageName", m.messageName()}, {"messagePhone", m.messagePhone()},
+    return withFoundIn(json{{"messageName", m.messageName()}, {"messagePhone", m.messagePhone()},
                 {"messageContent", m.messageContent()}, {"messageDate", m.messageDate()},
                 {"messageType", m.messageType()}, {"bImessage", m.bImessage()},
-                {"handle_id", m.handle_id()}, {"bDeleted", m.bDeleted()}};
+                {"handle_id", m.handle_id()}, {"bDeleted", m.bDeleted()}}, m);
 }
 
 json toJson(const ZNCallHistoryNode& c) {
-    return json{{"callName", c.callName()}, {"callPhone", c.callPhone()},
+    return withFoundIn(json{{"callName", c.callName()}, {"callPhone", c.callPhone()},
                 {"callDate", c.callDate()}, {"callType", c.callType()},
                 {"callTime", c.callTime()}, {"callDuration", c.callDuration()},
-                {"bDeleted", c.bDeleted()}};
+                {"bDeleted", c.bDeleted()}}, c);
 }
 
 json toJson(const ZNNoteNode& n) {
-    return json{{"noteTitle", n.noteTitle()}, {"noteContent", n.noteContent()},
-                {"noteDate", n.noteDate()}, {"uid", n.uid()}, {"bDeleted", n.bDeleted()}};
+    return withFoundIn(json{{"noteTitle", n.noteTitle()}, {"noteContent", n.noteContent()},
+                            {"noteDate", n.noteDate()}, {"uid", n.uid()},
+                            {"bDeleted", n.bDeleted()}}, n);
 }
 
 json toJson(const ZNPhotoAndVideoNode& p) {

@@ -25,6 +25,9 @@ ExportReport exportReport(const ExportResult& result, bool folderOpened, const Q
         if (failed > 0) line += tr(", %1 failed").arg(failed);
         lines << line;
     }
+    if (result.csvFiles > 0) lines << tr("CSV tables: %1 written").arg(result.csvFiles);
+    if (!result.reportFile.empty())
+        lines << tr("HTML report: %1").arg(QString::fromStdString(result.reportFile.filename().string()));
     if (!result.failures.empty()) {
         lines << QString() << tr("Not written:");
         for (const ExportFailure& failure : result.failures) lines << QString::fromStdString(failure.text());

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QUrl>
 
+#include "core/export/record_export.h"
+
 class QWidget;
 
 namespace marlowen::gui {
@@ -20,9 +22,12 @@ public:
     // alternate button shows the default button alone.
     virtual bool alert(QWidget* parent, const QString& message, const QString& defaultButton,
                        const QString& alternateButton, const QString& informativeText) = 0;
-    // A save dialog for a new folder name; "" when cancelled.
+    // A save dialog for a new export folder's name, with a check box per
+    // export format below the file list, ticked as `formats` says; on
+    // accepting it, `formats` holds the ticks. "" when cancelled (`formats`
+    // is then left as it was).
     virtual QString saveFolderPath(QWidget* parent, const QString& directory,
-                                   const QString& proposedName) = 0;
+                                   const QString& proposedName, ExportFormats& formats) = 0;
     // An existing folder; "" when cancelled.
     virtual QString chooseFolder(QWidget* parent, const QString& directory) = 0;
     // Shows a folder in the file viewer; false when no viewer could be started.
@@ -37,7 +42,7 @@ public:
     bool alert(QWidget* parent, const QString& message, const QString& defaultButton,
                const QString& alternateButton, const QString& informativeText) override;
     QString saveFolderPath(QWidget* parent, const QString& directory,
-                           const QString& proposedName) override;
+                           const QString& proposedName, ExportFormats& formats) override;
     QString chooseFolder(QWidget* parent, const QString& directory) override;
     bool revealFolder(const QString& path) override;
     bool openPage(const QUrl& url) override;

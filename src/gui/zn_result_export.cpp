@@ -20,7 +20,8 @@ void ZNResultViewController::actRecovery() {
     if (isExporting()) return;
     intake_.recovredFilesNum = 0;
     const QString proposed = QString::fromStdString(proposedExportFolderName());
-    const QString path = prompter_.saveFolderPath(window(), QDir::homePath(), proposed);
+    const QString path =
+        prompter_.saveFolderPath(window(), QDir::homePath(), proposed, exportFormats_);
     if (path.isEmpty()) return;
     recoverPath_ = path;
     showSaveWindow();
@@ -30,9 +31,12 @@ void ZNResultViewController::actRecovery() {
 
     const std::filesystem::path target = path.toStdString();
     const std::string protectedFolder = backupFolder_;
-    recoverThread_ = std::thread([this, target, protectedFolder] {
+    recoverThread_ = std::thread([this, target, protectedFolder, formats = exportFormats_,
+                                  facts = reportFacts_] {
         RecordExport job(intake_, target);
         if (!protectedFolder.empty()) job.setProtectedFolder(protectedFolder);
+        job.setFormats(formats);
+        job.setReportFacts(facts);
         const ExportResult result = job.recoverFilesThread();
         if (detached_) return;
         QMetaObject::invokeMethod(

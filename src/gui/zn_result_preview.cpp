@@ -96,8 +96,9 @@ QWidget* ZNResultViewController::buildPhotoPreview() {
 QWidget* ZNResultViewController::buildContactPreview() {
     QVBoxLayout* l = nullptr;
     QWidget* frame = previewFrame(&l);
-    for (const char* n : {"contactNamelab", "contactPhonelab", "contactEmaillab", "contactHomePagelab",
-                          "contactCompanylab", "contactJobTitlelab", "contactBirthdaylab"})
+    for (const char* n : {"contactPicturelab", "contactNamelab", "contactPhonelab", "contactEmaillab",
+                          "contactHomePagelab", "contactAdresslab", "contactCompanylab",
+                          "contactJobTitlelab", "contactBirthdaylab"})
         addPreviewLabel(l, n);
     addPreviewText(l, "contactNotelab", "contactNoteScrollView");
     l->addStretch();
@@ -178,6 +179,7 @@ void ZNResultViewController::showPreview(ResultCategory c, int row) {
             {"contactPhonelab", {"Phone: %@", &node->contactPhone()}},
             {"contactEmaillab", {"Email: %@", &node->contactEmail()}},
             {"contactHomePagelab", {"HomePage: %@", &node->contactHomepage()}},
+            {"contactAdresslab", {"Address: %@", &node->contactAdress()}},
             {"contactCompanylab", {"Company: %@", &node->contactCompany()}},
             {"contactJobTitlelab", {"JobTitle: %@", &node->contactJobtitle()}},
             {"contactBirthdaylab", {"Birthday: %@", &node->contactBirthday()}},
@@ -188,6 +190,16 @@ void ZNResultViewController::showPreview(ResultCategory c, int row) {
         }
         if (ZNTextView* v = text("contactNotelab", node->contactNote()))
             v->setVisible(!node->contactNote().empty());
+        if (QLabel* picture = previewLabel("contactPicturelab")) {
+            const std::string& bytes = node->picture();
+            const QImage image = QImage::fromData(
+                reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()));
+            picture->setPixmap(image.isNull() ? QPixmap()
+                                              : QPixmap::fromImage(image.scaled(
+                                                    96, 96, Qt::KeepAspectRatio,
+                                                    Qt::SmoothTransformation)));
+            picture->setVisible(!image.isNull());
+        }
         break;
     }
     case ResultCategory::Message: {

@@ -13,6 +13,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include "core/export/html_report.h"
 #include "core/feedback/feedback_mail.h"
 #include "gui/default_center.h"
 #include "gui/feedback_settings.h"
@@ -411,6 +412,7 @@ void ZNResultViewController::showView(QWidget* parent, const ZNIOSDeviceNode& no
                                       bool allCategories) {
     allCategories_ = allCategories;
     backupFolder_ = node.backUpFilePath();
+    reportFacts_ = reportFactsOf(node);
     if (parent && parentWidget() != parent) {
         setParent(parent);
         if (parent->layout()) parent->layout()->addWidget(this);

@@ -199,6 +199,10 @@ private:
     std::atomic<bool> detached_{false};
     bool allCategories_ = false;
     std::string backupFolder_;
+    // The export's formats, as last ticked in the save dialog (text files
+    // and vCards until then), and the device facts its HTML report shows.
+    ExportFormats exportFormats_;
+    std::vector<std::pair<std::string, std::string>> reportFacts_;
 
     std::vector<Page> pages_;
     ResultTableView* currentTableView_ = nullptr;

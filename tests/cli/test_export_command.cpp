@@ -78,11 +78,12 @@ TEST_F(ExportCommand, ExportsEveryContactAndPrintsOneSummaryLine) {
                          "Call History 0; failed 0\n");
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(treeOf(root / "out" / "Contact"),
-              (std::set<std::string>{"Contacts.txt", "Ann Smith.vcf", ".._.._x.vcf", " Acme.vcf"}));
+              (std::set<std::string>{"Contacts.txt", "Ann Smith.vcf", ".._.._x.vcf", " Acme.vcf",
+                                     "All contacts.vcf"}));
     EXPECT_EQ(readFile(root / "out/Contact/Ann Smith.vcf"),
-              "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Ann Smith\r\nORG:\r\n"
-              "EMAIL;INTERNET;HOME;PREF: ann@example.org\r\nTEL;CELL;PREF: 555-0100\r\nURL:\r\n"
-              "END:VCARD");
+              "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Smith;Ann;;;\r\nFN:Ann Smith\r\n"
+              "TEL;TYPE=CELL:555-0100\r\nEMAIL;TYPE=INTERNET,HOME:ann@example.org\r\n"
+              "END:VCARD\r\n");
     EXPECT_EQ(treeOf(backup), before) << "the backup is never written";
     EXPECT_EQ(treeOf(root.path()).count("x.vcf"), 0u);
 }
@@ -131,24 +132,44 @@ TEST_F(ExportCommand, DeletedOnlyExportsNoLiveRecord) {
     EXPECT_EQ(treeOf(root / "out" / "Contact"), std::set<std::string>{"Contacts.txt"});
 }
 
+TEST_F(ExportCommand, FormatChoosesTheFilesAndAnUnknownOneIsRefused) {
+    const CliRun r = run({"export", backup.string(), "--to", (root / "out").string(), "--format",
+                          "csv,html", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["csvFiles"], 5);
+    EXPECT_EQ(j["report"], (root / "out" / "Report.html").string());
+    EXPECT_EQ(j["written"]["contact"], 3);
+    EXPECT_EQ(j["written"]["vCard"], 0);
+    EXPECT_EQ(treeOf(root / "out" / "Contact"), std::set<std::string>{"Contacts.csv"});
+    EXPECT_NE(readFile(root / "out" / "Report.html").find("Ann Smith"), std::string::npos);
+
+    const CliRun bad = run({"export", backup.string(), "--to", (root / "bad").string(),
+                            "--format", "text,pdf"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.err, "marlowen-cli: --format: unknown format \"pdf\" (the formats are text, "
+                       "vcard, csv, html)\n");
+    EXPECT_FALSE(std::filesystem::exists(root / "bad")) << "nothing is scanned or written";
+}
+
 TEST_F(ExportCommand, FailuresAreCountedPrintedAndExitNonZero) {
     writeFile(root / "file", "not a folder");
     const auto out = root / "file" / "out";
     const CliRun r = run({"export", backup.string(), "--to", out.string()});
     EXPECT_EQ(r.status, 1);
-    // 5 folders, 4 text files, 3 vCards.
-    EXPECT_NE(r.out.find("; failed 12\nNot written: Photo&Video 0, Contacts 3 (vCards 3), "
+    // 5 folders, 4 text files, 3 vCards and "All contacts.vcf".
+    EXPECT_NE(r.out.find("; failed 13\nNot written: Photo&Video 0, Contacts 3 (vCards 3), "
                          "Messages 0, Notes 0, Call History 0\n"),
               std::string::npos)
         << r.out;
     // Every failure, one line each, with its file.
-    EXPECT_EQ(r.err.rfind("marlowen-cli: 12 item(s) could not be written:\n  Could not create "
+    EXPECT_EQ(r.err.rfind("marlowen-cli: 13 item(s) could not be written:\n  Could not create "
                           "the folder \"" +
                               (out / "Photo&Video").string() + "\": Not a directory\n",
                           0),
               0u)
         << r.err;
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 13);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 14);
     for (const char* card : {"Ann Smith.vcf", ".._.._x.vcf", " Acme.vcf"})
         EXPECT_NE(r.err.find("\"" + (out / "Contact" / card).string() + "\""), std::string::npos)
             << card;

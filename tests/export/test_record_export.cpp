@@ -50,8 +50,9 @@ TEST_F(RecordExportTest, OnlyContactsCheckedStillMakesEveryFolderAndTextFile) {
     const ExportResult r = run();
     EXPECT_TRUE(r.ok()) << r.firstError();
     EXPECT_EQ(treeOf(exportFolder()),
-              with(kFolders, {"Contact/Contacts.txt", "Contact/Ann.vcf", "Message/Messages.txt",
-                              "Note/Notes.txt", "CallHistory/Call History.txt"}));
+              with(kFolders, {"Contact/Contacts.txt", "Contact/Ann.vcf", "Contact/All contacts.vcf",
+                              "Message/Messages.txt", "Note/Notes.txt",
+                              "CallHistory/Call History.txt"}));
     for (const char* empty :
          {"Message/Messages.txt", "Note/Notes.txt", "CallHistory/Call History.txt"})
         EXPECT_EQ(readFile(exportFolder() / empty), "") << empty;
@@ -66,8 +67,9 @@ TEST_F(RecordExportTest, VCardsAreNamedByNameThenCompanyThenRowId) {
     lists.addContact(" Smith");  // only a last name: the reader's leading blank is kept
     ASSERT_TRUE(run().ok());
     const auto contact = exportFolder() / "Contact";
-    EXPECT_EQ(treeOf(contact), (std::set<std::string>{"Contacts.txt", "Ann.vcf", "Acme.vcf",
-                                                      "unknown 7.vcf", " Smith.vcf"}));
+    EXPECT_EQ(treeOf(contact),
+              (std::set<std::string>{"Contacts.txt", "All contacts.vcf", "Ann.vcf", "Acme.vcf",
+                                     "unknown 7.vcf", " Smith.vcf"}));
     EXPECT_EQ(readFile(contact / "Acme.vcf"), ZNVCFController::vCardText(*lists.contacts[1]));
 }
 
@@ -84,8 +86,8 @@ TEST_F(RecordExportTest, WritesOnlyCheckedRecordsInListOrderWhateverAFilterShows
     ASSERT_TRUE(r.ok()) << r.firstError();
     EXPECT_EQ(readFile(exportFolder() / "Message/Messages.txt"),
               "Name:  Phone:  Date:  Type:  Content:A live  \n\n"
-              "Name:  Phone:  Date:  Type:  Content:B deleted  \n\n"
-              "Name:  Phone:  Date:  Type:  Content:D deleted  \n\n");
+              "Deleted:yes  Name:  Phone:  Date:  Type:  Content:B deleted  \n\n"
+              "Deleted:yes  Name:  Phone:  Date:  Type:  Content:D deleted  \n\n");
     EXPECT_EQ(readFile(exportFolder() / "Note/Notes.txt"), "Title:N2  Note:  Date:  \n\n");
     EXPECT_EQ(readFile(exportFolder() / "CallHistory/Call History.txt"),
               "Name:  Phone:555  Date:  Type:  Duration:  \n\n");
@@ -174,7 +176,7 @@ TEST_F(RecordExportTest, HostileNamesStayInsideTheContactFolderAndNoCardIsLost) 
                      "Contact/Eve__END:VCARD__BEGIN:VCARD__N:Mallory.vcf",
                      "Contact/" + std::string(200, 'L') + ".vcf", "Contact/Ann.vcf",
                      "Contact/Ann 2.vcf", "Contact/__.vcf", "Contact/_.vcf", "Contact/nul_byte.vcf",
-                     "Contact/_etc_passwd.vcf", "Contact/Acme_.vcf"});
+                     "Contact/_etc_passwd.vcf", "Contact/Acme_.vcf", "Contact/All contacts.vcf"});
     EXPECT_EQ(treeOf(exportFolder()), expected);
     EXPECT_EQ(treeOf(root / "out").size(), expected.size() + 1);
     // The text file keeps every entry, unchanged.
@@ -193,7 +195,7 @@ TEST_F(RecordExportTest, ASecondExportIntoTheSameFolderKeepsTheFirstTexts) {
     EXPECT_EQ(readFile(exportFolder() / "Note/Notes.txt"), "Title:first  Note:  Date:  \n\n");
     EXPECT_EQ(readFile(exportFolder() / "Note/TXT.txt"), "Title:second  Note:  Date:  \n\n");
     EXPECT_EQ(treeOf(exportFolder() / "Contact"),
-              (std::set<std::string>{"Contacts.txt", "TXT.txt", "Ann.vcf"}));
+              (std::set<std::string>{"Contacts.txt", "TXT.txt", "Ann.vcf", "All contacts.vcf"}));
 }
 
 TEST_F(RecordExportTest, AnExportFolderThatCannotBeCreatedIsReported) {
@@ -204,8 +206,8 @@ TEST_F(RecordExportTest, AnExportFolderThatCannotBeCreatedIsReported) {
     lists.addContact("Bob");
     lists.addMessage("m");
     const ExportResult r = run(root / "file" / "export");
-    // 5 folders, 4 text files, 2 vCards, 1 copy.
-    EXPECT_EQ(r.failed, 12);
+    // 5 folders, 4 text files, 2 vCards and "All contacts.vcf", 1 copy.
+    EXPECT_EQ(r.failed, 13);
     ASSERT_TRUE(r.firstFailure);
     EXPECT_EQ(r.firstFailure->step, ExportStep::CreateFolder);
     EXPECT_EQ(r.firstError(), "Could not create the folder \"" +
@@ -214,7 +216,7 @@ TEST_F(RecordExportTest, AnExportFolderThatCannotBeCreatedIsReported) {
     EXPECT_EQ(r.written.vCard + r.written.contact + r.written.message + r.written.photoAndVideo, 0);
     // Every failure is listed, each with its path; every checked record is
     // counted as not written in its category.
-    ASSERT_EQ(r.failures.size(), 12u);
+    ASSERT_EQ(r.failures.size(), 13u);
     EXPECT_EQ(r.failures[0].text(), r.firstError());
     for (const ExportFailure& f : r.failures)
         EXPECT_TRUE(f.path.string().starts_with((root / "file" / "export").string())) << f.text();
@@ -242,7 +244,7 @@ TEST_F(RecordExportTest, AFailingCategoryDoesNotStopTheOthers) {
     lists.addCall("555");
 
     const ExportResult r = run();
-    EXPECT_EQ(r.failed, 4);  // the folder, the text file, two vCards
+    EXPECT_EQ(r.failed, 5);  // the folder, the text file, two vCards, "All contacts.vcf"
     EXPECT_EQ(r.firstFailure->step, ExportStep::CreateFolder);
     EXPECT_EQ(r.written.contact, 0);
     EXPECT_EQ(r.written.vCard, 0);
@@ -253,13 +255,14 @@ TEST_F(RecordExportTest, AFailingCategoryDoesNotStopTheOthers) {
     EXPECT_EQ(r.failedRecords.vCard, 2);
     EXPECT_EQ(r.failedRecords.photoAndVideo + r.failedRecords.message + r.failedRecords.callHistory,
               0);
-    ASSERT_EQ(r.failures.size(), 4u);
+    ASSERT_EQ(r.failures.size(), 5u);
     EXPECT_EQ(r.failures[0].category, ExportCategory::Contact);
     EXPECT_EQ(r.failures[1].category, ExportCategory::VCard);
     EXPECT_EQ(r.failures[1].path, exportFolder() / "Contact" / "Ann.vcf");
     EXPECT_EQ(r.failures[2].path, exportFolder() / "Contact" / "Bob.vcf");
     EXPECT_EQ(r.failures[3].step, ExportStep::WriteText);
     EXPECT_EQ(r.failures[3].category, ExportCategory::Contact);
+    EXPECT_EQ(r.failures[4].path, exportFolder() / "Contact" / "All contacts.vcf");
     EXPECT_EQ(readFile(exportFolder() / "Contact"), "in the way");
     EXPECT_TRUE(std::filesystem::exists(exportFolder() / "Message/Messages.txt"));
     EXPECT_TRUE(std::filesystem::exists(exportFolder() / "CallHistory/Call History.txt"));

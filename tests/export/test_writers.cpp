@@ -42,25 +42,32 @@ TEST(EscapeVCardText, EscapesWhatWouldEndOrSplitAValue) {
     for (const auto& c : cases) EXPECT_EQ(escapeVCardText(c.value), c.escaped) << c.value;
 }
 
-TEST(VCardText, WritesEveryLineEvenWhenEmpty) {
+TEST(VCardText, AMinimalCardHasItsRequiredLinesOnly) {
     ZNContactNode ann;
     ann.setContactName("Ann");
     EXPECT_EQ(ZNVCFController::vCardText(ann),
-              "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Ann\r\nORG:\r\nEMAIL;INTERNET;HOME;PREF:\r\n"
-              "TEL;CELL;PREF:\r\nURL:\r\nEND:VCARD");
+              "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Ann;;;;\r\nFN:Ann\r\nEND:VCARD\r\n");
+}
 
-    ZNContactNode full;
-    full.setContactName("Ann Smith");
-    full.setContactCompany("Sales Manager Acme");
-    full.setContactEmail(" ann@example.org a@b.c");
-    full.setContactPhone(" +1 555 0100 555,,42");
-    full.setContactHomepage(" https://example.org/a;b");
-    full.setContactNote("not in the card");
-    EXPECT_EQ(ZNVCFController::vCardText(full),
-              "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Ann Smith\r\nORG:Sales Manager Acme\r\n"
-              "EMAIL;INTERNET;HOME;PREF: ann@example.org a@b.c\r\n"
-              "TEL;CELL;PREF: +1 555 0100 555\\,\\,42\r\n"
-              "URL: https://example.org/a\\;b\r\nEND:VCARD");
+TEST(VCardText, StructuredValuesInTheirOrder) {
+    ZNContactNode c;
+    c.setContactName("Ann Smith");
+    c.setNameParts({"Ann", "", "Smith", "", ""});
+    c.setOrganization("Acme");
+    c.setJobTitle("Boss");
+    c.addPhone({"555,,42", "_$!<Mobile>!$_"});
+    c.addEmail({"a@b.c", "_$!<Home>!$_"});
+    c.addHomepage({"https://example.org/a;b", ""});
+    c.addAddress({"1 Main St", "Town", "", "12345", "Land", "_$!<Work>!$_"});
+    c.setBirthdayDate("1980-01-02");
+    c.setContactNote("line one\nline two");
+    c.setBDeleted(true);
+    EXPECT_EQ(ZNVCFController::vCardText(c),
+              "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Smith;Ann;;;\r\nFN:Ann Smith\r\nORG:Acme;\r\n"
+              "TITLE:Boss\r\nTEL;TYPE=CELL:555\\,\\,42\r\nEMAIL;TYPE=INTERNET,HOME:a@b.c\r\n"
+              "URL:https://example.org/a\\;b\r\nADR;TYPE=WORK:;;1 Main St;Town;;12345;Land\r\n"
+              "BDAY:1980-01-02\r\nNOTE:line one\\nline two\r\nX-MARLOWEN-DELETED:TRUE\r\n"
+              "END:VCARD\r\n");
 }
 
 TEST(VCardText, HostileValuesStayOnTheirLines) {
@@ -69,22 +76,22 @@ TEST(VCardText, HostileValuesStayOnTheirLines) {
     eve.setContactCompany("Acme\nTEL:666");
     eve.setContactEmail("e@x\rURL:evil");
     eve.setContactPhone("1\n2");
-    eve.setContactHomepage("u\r\n");
+    eve.setContactHomepage("u\r\nv");
     const std::string card = ZNVCFController::vCardText(eve);
 
     std::vector<std::string> lines;
     std::size_t start = 0;
     for (std::size_t end; (end = card.find("\r\n", start)) != std::string::npos; start = end + 2)
         lines.push_back(card.substr(start, end - start));
-    lines.push_back(card.substr(start));
-    ASSERT_EQ(lines.size(), 8u);
-    const std::vector<std::string> names = {"BEGIN", "VERSION", "N",   "ORG",
-                                            "EMAIL", "TEL",     "URL", "END"};
+    EXPECT_EQ(start, card.size());
+    const std::vector<std::string> names = {"BEGIN", "VERSION", "N",   "FN",  "ORG",
+                                            "TEL",   "EMAIL",   "URL", "END"};
+    ASSERT_EQ(lines.size(), names.size()) << card;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         EXPECT_EQ(lines[i].find_first_of("\r\n"), std::string::npos) << lines[i];
         EXPECT_EQ(lines[i].rfind(names[i], 0), 0u) << lines[i];
     }
-    EXPECT_EQ(lines[2], "N:Eve\\nEND:VCARD\\nBEGIN:VCARD\\nN:Mallory");
+    EXPECT_EQ(lines[3], "FN:Eve\\nEND:VCARD\\nBEGIN:VCARD\\nN:Mallory");
 }
 
 TEST(ZNVCFController, WritesTheCardAndReplacesAnOldFile) {
@@ -179,6 +186,24 @@ TEST(TextEntries, PiecesInOrderEachEndingInTwoBlanks) {
     m.setMessageContent("hi\nthere");
     EXPECT_EQ(messageTextEntry(m),
               "Name:  Phone:+1555  Date:03-05-2014 09:07  Type:Received  Content:hi\nthere  ");
+}
+
+TEST(TextEntries, ADeletedRecordsEntryStartsWithItsMark) {
+    ZNContactNode c;
+    c.setContactName("Ann");
+    c.setBDeleted(true);
+    EXPECT_EQ(contactTextEntry(c).rfind("Deleted:yes  Name:Ann  Phone:", 0), 0u);
+    ZNNoteNode n;
+    n.setNoteTitle("T");
+    EXPECT_EQ(noteTextEntry(n), "Title:T  Note:  Date:  ");
+    n.setBDeleted(true);
+    EXPECT_EQ(noteTextEntry(n), "Deleted:yes  Title:T  Note:  Date:  ");
+    ZNCallHistoryNode call;
+    call.setBDeleted(true);
+    EXPECT_EQ(callHistoryTextEntry(call).rfind("Deleted:yes  Name:", 0), 0u);
+    ZNMessageNode m;
+    m.setBDeleted(true);
+    EXPECT_EQ(messageTextEntry(m).rfind("Deleted:yes  Name:", 0), 0u);
 }
 
 }  // namespace

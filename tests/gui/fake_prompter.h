@@ -3,6 +3,8 @@
 
 #include <QStringList>
 #include <deque>
+#include <optional>
+#include <vector>
 
 #include "gui/prompter.h"
 
@@ -22,9 +24,12 @@ public:
         answers.pop_front();
         return answer;
     }
-    QString saveFolderPath(QWidget*, const QString& directory, const QString& proposedName) override {
+    QString saveFolderPath(QWidget*, const QString& directory, const QString& proposedName,
+                           ExportFormats& formats) override {
         saveDirectory = directory;
         proposedNames.append(proposedName);
+        offeredFormats.push_back(formats);
+        if (chosenFormats && !savePath.isEmpty()) formats = *chosenFormats;
         return savePath;
     }
     QString chooseFolder(QWidget*, const QString&) override { return chosenFolder; }
@@ -48,6 +53,8 @@ public:
     QString savePath;          // "" = cancel
     QString saveDirectory;
     QStringList proposedNames;
+    std::vector<ExportFormats> offeredFormats;   // the ticks each save dialog showed
+    std::optional<ExportFormats> chosenFormats;  // the ticks to accept with; unset keeps them
     QString chosenFolder;
     QStringList revealed;
     bool revealSucceeds = true;

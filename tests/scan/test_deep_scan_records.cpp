@@ -308,8 +308,8 @@ TEST_F(DeepScanTest, DeletedCallsAndNotesMapLikeTheLiveOnes) {
     for (const auto& n : notes)
         texts.insert(n->noteTitle() + "|" + n->noteDate() + "|" + n->noteContent());
     EXPECT_EQ(texts, (std::set<std::string>{
-                         "Note 2|04-03-2013 12:00|Note 2<div>body text number 2</div>",
-                         "Note 5|04-06-2013 12:00|Note 5<div>body text number 5</div>"}));
+                         "Note 2|04-03-2013 12:00|Note 2\nbody text number 2",
+                         "Note 5|04-06-2013 12:00|Note 5\nbody text number 5"}));
 }
 
 }  // namespace

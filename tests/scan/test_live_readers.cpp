@@ -6,6 +6,7 @@
 
 #include "core/extract/calls_notes_reader.h"
 #include "core/extract/contacts_reader.h"
+#include "core/extract/database_files.h"
 #include "core/extract/messages_reader.h"
 #include "core/extract/photo_video_reader.h"
 #include "core/log/log.h"
@@ -74,6 +75,73 @@ TEST_F(LiveReaderTest, ContactsJoinNamesCompanyAndValuesWithSingleBlanks) {
     EXPECT_EQ(contacts[2]->contactName(), "Mid Q Dle");
     EXPECT_EQ(arrays.contactArray.size(), 3u);
     EXPECT_EQ(recorder.progress(), std::vector<int>{40});
+}
+
+// Beside the joined texts, each value with its label, the name in its
+// parts, postal addresses from their entry rows, the birthday as a date and
+// the picture from the images database.
+TEST_F(LiveReaderTest, ContactsKeepEachValueWithItsLabelAndAddressesFromTheirParts) {
+    std::int64_t ann = 0;
+    {
+        AddressBookBuilder book(backup.databasePath(DatabaseKind::AddressBook));
+        ann = book.addPerson({.first = "Ann", .last = "Lee", .middle = "Q", .organization = "Harbour",
+                              .department = "Design", .jobTitle = "Lead", .prefix = "Dr.",
+                              .suffix = "Jr.", .birthday = utc(1984, 3, 9, 12, 0, 0)});
+        book.addPhone(ann, "555-0100", label::kMobile);
+        book.addPhone(ann, "555-0101", label::kWorkFax);
+        book.addEmail(ann, "ann@example.com", label::kWork);
+        book.addPostalAddress(ann, {"1 Quay St", "Leith", "Lothian", "EH6 6", "", "gb"},
+                              label::kWork);
+        book.addPostalAddress(ann, {.city = "Paris", .country = "France"}, label::kHome);
+        book.addPerson({.last = "Solo", .birthday = utc(2001, 1, 1, 0, 0, 0)});
+    }
+    // Pictures: a JPEG for Ann; raw pixels (a thumbnail of some versions) are no picture.
+    const std::string jpeg = std::string("\xFF\xD8\xFF\xE0", 4) + "JFIF picture bytes";
+    {
+        sqlite3* db = nullptr;
+        const fs::path images = backup.hashedFilePath(
+            DatabaseName{"HomeDomain", "Library/AddressBook/AddressBookImages.sqlitedb"}.fileID());
+        fs::create_directories(images.parent_path());
+        ASSERT_EQ(sqlite3_open(images.c_str(), &db), SQLITE_OK);
+        sqlite3_exec(db,
+                     "CREATE TABLE ABFullSizeImage (record_id INTEGER, crop_x INTEGER, data BLOB);"
+                     "CREATE TABLE ABThumbnailImage (record_id INTEGER, format INTEGER, data BLOB);"
+                     "INSERT INTO ABThumbnailImage VALUES (2, 0, x'00112233');",
+                     nullptr, nullptr, nullptr);
+        sqlite3_stmt* insert = nullptr;
+        sqlite3_prepare_v2(db, "INSERT INTO ABFullSizeImage VALUES (?, 0, ?)", -1, &insert, nullptr);
+        sqlite3_bind_int64(insert, 1, ann);
+        sqlite3_bind_blob(insert, 2, jpeg.data(), static_cast<int>(jpeg.size()), SQLITE_STATIC);
+        EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
+        sqlite3_finalize(insert);
+        sqlite3_close(db);
+    }
+    scanContactThread(folder(), ctx);
+
+    const auto contacts = recorder.nodes<ZNContactNode>(kScanContactInfo);
+    ASSERT_EQ(contacts.size(), 2u);
+    const ZNContactNode& a = *contacts[0];
+    EXPECT_EQ(a.nameParts(), (ContactNameParts{"Ann", "Q", "Lee", "Dr.", "Jr."}));
+    EXPECT_EQ(a.organization(), "Harbour");
+    EXPECT_EQ(a.department(), "Design");
+    EXPECT_EQ(a.jobTitle(), "Lead");
+    EXPECT_EQ(a.contactJobtitle(), "") << "the shown company text holds the title";
+    EXPECT_EQ(a.phones(), (std::vector<ContactValue>{{"555-0100", std::string(label::kMobile)},
+                                                     {"555-0101", std::string(label::kWorkFax)}}));
+    EXPECT_EQ(a.emails(), (std::vector<ContactValue>{{"ann@example.com", std::string(label::kWork)}}));
+    ASSERT_EQ(a.addresses().size(), 2u);
+    EXPECT_EQ(a.addresses()[0], (ContactAddress{"1 Quay St", "Leith", "Lothian", "EH6 6", "gb",
+                                                std::string(label::kWork)}))
+        << "the country code stands in for a missing country";
+    EXPECT_EQ(a.addresses()[1], (ContactAddress{"", "Paris", "", "", "France",
+                                                std::string(label::kHome)}));
+    EXPECT_EQ(a.contactAdress(), " 1 Quay St Leith Lothian EH6 6 gb Paris France");
+    EXPECT_EQ(a.contactBirthday(), "03-09-1984");
+    EXPECT_EQ(a.birthdayDate(), "1984-03-09");
+    EXPECT_EQ(a.picture(), jpeg);
+
+    EXPECT_EQ(contacts[1]->birthdayDate(), "2001-01-01");
+    EXPECT_EQ(contacts[1]->picture(), "") << "raw pixels are not a picture";
 }
 
 TEST_F(LiveReaderTest, MissingDatabasesLogTheirLineAndPostNoProgress) {
@@ -228,7 +296,7 @@ TEST_F(LiveReaderTest, NotesAreReadInBothLayoutsAlsoWithoutABody) {
         const auto notes = recorder.nodes<ZNNoteNode>(kScanNoteInfo);
         ASSERT_EQ(notes.size(), 2u) << static_cast<int>(layout);
         EXPECT_EQ(notes[0]->noteTitle(), "Shopping");
-        EXPECT_EQ(notes[0]->noteContent(), "<div>eggs</div>");
+        EXPECT_EQ(notes[0]->noteContent(), "eggs");  // the HTML body as plain text
         EXPECT_EQ(notes[0]->noteDate(), "10-05-2012 14:22");
         EXPECT_EQ(notes[1]->noteContent(), "");
         EXPECT_EQ(recorder.progress(), std::vector<int>{70});

@@ -158,6 +158,7 @@ CarveOutcome carveDeletedCalls(const PageReader& db, ReaderContext& ctx, size_t&
                 return outcome;
             }
             ++outcome.records;
+            call->setFoundIn(signatureSearchIn(kCallHistoryDatabase));
             ctx.nc.postNotificationName(kScanDelCallHistoryInfo, std::move(call));
         }
     }

@@ -195,7 +195,9 @@ void scanDelContactThread(const std::string& backupPath, ReaderContext& ctx) {
     // has handled one contact before the next is merged.
     const carve::DelContactValueIndex index(values);
     bool attachedAll = true;
+    const std::string where = foundInText(prepared.relativePath, "signature search");
     for (const ContactNodePtr& contact : contacts) {
+        contact->setFoundIn(where);
         if (attachedAll && !index.attachTo(*contact, budget)) {
             attachedAll = false;
             logLine(dbPath + ": carved values no longer attached (memory limit)");

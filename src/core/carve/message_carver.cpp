@@ -198,6 +198,7 @@ bool MessageWalk::postIOS6Messages() {
         if (characterCount(message->messagePhone()) > 1)
             message->setMessageName(
                 ctx_.getNameByPhoneNumber(message->messagePhone()));
+        message->setFoundIn(signatureSearchIn(kMessagesDatabase));
         ctx_.nc.postNotificationName(kScanDelMessageInfo, message);
     }
     return complete;
@@ -231,6 +232,7 @@ bool MessageWalk::walHeaderPage(int64_t n) {
             logLine("[node messageName]==" + shownName(*message) + ",[node messageContent]==" +
                     message->messageContent() + ",m=" + std::to_string(k));
             if (!charge(footprint(*message))) return false;
+            message->setFoundIn(signatureSearchIn(kMessagesDatabase));
             ctx_.nc.postNotificationName(kScanDelMessageInfo, std::move(message));
             A = k;
         } else if (isSignatureB(page + i)) {
@@ -247,6 +249,7 @@ bool MessageWalk::walHeaderPage(int64_t n) {
                     ",[node messageContent]==" + message->messageContent() +
                     ",m=" + std::to_string(k));
             if (!charge(footprint(*message))) return false;
+            message->setFoundIn(signatureSearchIn(kMessagesDatabase));
             ctx_.nc.postNotificationName(kScanDelMessageInfo, std::move(message));
         }
     }
@@ -268,6 +271,7 @@ bool MessageWalk::legacyPage(int64_t n) {
         if (!isSignatureA(page + i)) continue;
         MessageNodePtr message = decodeLegacyMessage(db_, P + i, field_, ctx_);
         if (!charge(footprint(*message))) return false;
+        message->setFoundIn(signatureSearchIn(kMessagesDatabase));
         ctx_.nc.postNotificationName(kScanDelMessageInfo, std::move(message));
     }
     return true;

@@ -26,6 +26,7 @@
 #include "core/carve/note_marks.h"
 #include "core/carve/note_records.h"
 #include "core/extract/database_files.h"
+#include "core/extract/note_body_text.h"
 #include "core/log/log.h"
 #include "core/notify/scan_notifications.h"
 
@@ -133,7 +134,7 @@ bool joinNotesToBodies(const std::vector<NoteNodePtr>& notes,
         if (const auto found = textOfId.find(note->uid()); found != textOfId.end() && complete) {
             // Many notes may share one long body; each holds its own copy.
             if (spend(budget, found->second->size()))
-                note->setNoteContent(*found->second);
+                note->setNoteContent(noteBodyText(*found->second));
             else
                 complete = false;
         }
@@ -167,7 +168,10 @@ void scanDelNoteThread(const std::string& backupPath, ReaderContext& ctx) {
 
     const bool joined = carve::joinNotesToBodies(
         notes, bodies, budget,
-        [&ctx](const NoteNodePtr& note) { ctx.nc.postNotificationName(kScanDelNoteInfo, note); });
+        [&ctx, where = foundInText(prepared.relativePath, "signature search")](const NoteNodePtr& note) {
+            note->setFoundIn(where);
+            ctx.nc.postNotificationName(kScanDelNoteInfo, note);
+        });
     if (!joined) logLine(dbPath + ": note texts no longer joined (memory limit)");
     ctx.postProgress(kProgressDelNotes);
 }

@@ -13,8 +13,12 @@
 namespace marlowen::carve::deep {
 namespace {
 
-// ABMultiValue cells: record_id, property, value, UID.
-constexpr const char* kValueColumns[] = {"record_id", "property", "value", "UID"};
+// ABMultiValue cells: record_id, property, value, UID, label.
+constexpr const char* kValueColumns[] = {"record_id", "property", "value", "UID", "label"};
+
+// Label texts by rowid (ABMultiValueLabel; labels are shared and rarely
+// deleted, so the live table names recovered values' labels too).
+using Labels = std::unordered_map<int64_t, std::string>;
 
 struct Value {
     std::optional<int64_t> uid;
@@ -22,10 +26,14 @@ struct Value {
     uint32_t page = 0, offset = 0;  // where a recovered value was found
 };
 
-void appendValues(ZNContactNode& contact, const std::vector<Value>& values) {
+void appendValues(ZNContactNode& contact, const std::vector<Value>& values,
+                  const Labels& labels) {
     for (const Value& v : values) {
         const CellRow row(v.cells);
-        appendContactValue(contact, row.text(1), row.text(2));
+        std::string label;
+        if (const auto id = integerOf(v.cells[4]))
+            if (auto it = labels.find(*id); it != labels.end()) label = it->second;
+        appendContactValue(contact, row.text(1), row.text(2), label);
     }
 }
 
@@ -62,6 +70,10 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
         liveNames.emplace(node->contactName(), node->contactCompany());
         if (rowid) livePersons.emplace(*rowid, std::move(node));
     }
+    Labels labels;
+    constexpr const char* kLabelColumns[] = {"ROWID", "value"};
+    for (const CellTexts& cells : live("ABMultiValueLabel", kLabelColumns))
+        if (const auto id = integerOf(cells[0]); id && cells[1]) labels.emplace(*id, *cells[1]);
     std::unordered_map<int64_t, std::vector<Value>> liveValues;
     std::unordered_set<std::string> liveValueKeys;
     std::unordered_map<int64_t, int64_t> liveValueOwners;  // UID -> record_id
@@ -133,9 +145,9 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
         if (rowid) {
             claimed.insert(*rowid);
             if (auto it = liveValues.find(*rowid); it != liveValues.end())
-                appendValues(*node, it->second);
+                appendValues(*node, it->second, labels);
             if (auto it = recoveredValues.find(*rowid); it != recoveredValues.end())
-                appendValues(*node, it->second);
+                appendValues(*node, it->second, labels);
         }
         out.push_back(std::move(node));
     }
@@ -151,7 +163,7 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
             node->setContactBirthday(person.contactBirthday());
         }
         node->setRowid(static_cast<int32_t>(owner));
-        appendValues(*node, values);
+        appendValues(*node, values, labels);
         out.push_back(std::move(node));
     }
     return out;

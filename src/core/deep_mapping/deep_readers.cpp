@@ -68,7 +68,11 @@ bool postRecovered(const std::optional<PreparedDatabase>& db, ReaderContext& ctx
     if (!db) return false;
     DeepSource source;
     if (!scanDatabase(*db, source, ctx)) return false;
-    for (auto& node : recover(source)) ctx.nc.postNotificationName(name, std::move(node));
+    const std::string where = foundInText(db->relativePath, "deep scan");
+    for (auto& node : recover(source)) {
+        node->setFoundIn(where);
+        ctx.nc.postNotificationName(name, std::move(node));
+    }
     return true;
 }
 

@@ -1,7 +1,13 @@
 #include "core/export/record_export.h"
 
+#include <algorithm>
+#include <cctype>
+
+#include "core/export/atomic_file.h"
+#include "core/export/csv_tables.h"
 #include "core/export/export_folder.h"
 #include "core/export/file_copy.h"
+#include "core/export/html_report.h"
 #include "core/export/text_entries.h"
 #include "core/export/vcf_controller.h"
 #include "core/log/log.h"
@@ -27,6 +33,29 @@ int selectedIn(std::span<const std::shared_ptr<Node>> list) {
 }
 
 }  // namespace
+
+std::optional<ExportFormats> parseExportFormats(std::string_view list, std::string& error) {
+    ExportFormats formats{false, false, false, false};
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const std::size_t comma = std::min(list.find(',', start), list.size());
+        std::string name;
+        for (char c : list.substr(start, comma - start))
+            if (c != ' ' && c != '\t') name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        start = comma + 1;
+        if (name == "text") formats.text = true;
+        else if (name == "vcard") formats.vCard = true;
+        else if (name == "csv") formats.csv = true;
+        else if (name == "html") formats.html = true;
+        else {
+            error = name.empty() ? "an empty format name (the formats are text, vcard, csv, html)"
+                                 : "unknown format \"" + name +
+                                       "\" (the formats are text, vcard, csv, html)";
+            return std::nullopt;
+        }
+    }
+    return formats;
+}
 
 ExportLists exportListsOf(const ResultIntake& results) {
     return {results.photoAndVideoArray(), results.contactArray(), results.messageArray(),
@@ -54,6 +83,8 @@ const char* exportCategoryName(ExportCategory category) {
             return "Notes";
         case ExportCategory::CallHistory:
             return "Call History";
+        case ExportCategory::Report:
+            return "HTML report";
     }
     return "";
 }
@@ -74,6 +105,8 @@ int ExportCounts::of(ExportCategory category) const {
             return note;
         case ExportCategory::CallHistory:
             return callHistory;
+        case ExportCategory::Report:
+            return 0;
     }
     return 0;
 }
@@ -90,6 +123,10 @@ std::string ExportFailure::text() const {
             return "Could not write the text file " + where + why;
         case ExportStep::WriteVCard:
             return "Could not write the vCard " + where + why;
+        case ExportStep::WriteCsv:
+            return "Could not write the CSV file " + where + why;
+        case ExportStep::WriteReport:
+            return "Could not write the HTML report " + where + why;
         case ExportStep::OpenSource:
             return "Could not read the photo or video " + where + why;
         case ExportStep::CreateCopy:
@@ -113,6 +150,9 @@ ExportResult RecordExport::recoverFilesThread() {
     result_ = {};
     photoNames_ = {};
     vCardNames_ = {};
+    // Claimed first, so that a contact named "All contacts" gets "All contacts 2.vcf".
+    allContactsFile_ = vCardNames_.claim(kAllContactsStem, ".vcf");
+    allCards_.clear();
     recovredFilesNum_ = 0;
     if (recoverPath_.empty()) {
         fail(ExportStep::CreateFolder, ExportCategory::ExportFolder, recoverPath_,
@@ -133,10 +173,11 @@ ExportResult RecordExport::recoverFilesThread() {
         countHandled();
     }
 
-    // Entries count as written only once their text file is.
+    // Entries count as written only once every table file chosen for them
+    // (text, CSV) is.
     auto writeCategory = [this](auto list, const char* folder, const char* type,
                                 ExportCategory category, int& written, int& failed,
-                                auto recoverNode) {
+                                auto recoverNode, auto csvOf, const char* csvName) {
         ZNRtfController rtf;
         enterFolder(folder, category);
         int entries = 0;
@@ -146,19 +187,30 @@ ExportResult RecordExport::recoverFilesThread() {
             ++entries;
             countHandled();
         }
-        (writeText(rtf, type, category) ? written : failed) = entries;
+        if (!formats_.text && !formats_.csv) return;
+        bool ok = true;
+        if (formats_.text) ok = writeText(rtf, type, category) && ok;
+        if (formats_.csv) ok = writeCsv(csvOf(list), csvName, category) && ok;
+        (ok ? written : failed) = entries;
     };
     ExportCounts& w = result_.written;
     ExportCounts& f = result_.failedRecords;
     writeCategory(lists_.contact, kContactFolder, "Contact", ExportCategory::Contact, w.contact,
-                  f.contact, &RecordExport::recoverContactNode);
+                  f.contact, &RecordExport::recoverContactNode, contactsCsv, kContactsCsv);
+    writeAllContacts();
     writeCategory(lists_.message, kMessageFolder, "Message", ExportCategory::Message, w.message,
-                  f.message, &RecordExport::recoverMessageNode);
+                  f.message, &RecordExport::recoverMessageNode, messagesCsv, kMessagesCsv);
     writeCategory(lists_.note, kNoteFolder, "Note", ExportCategory::Note, w.note, f.note,
-                  &RecordExport::recoverNoteNode);
+                  &RecordExport::recoverNoteNode, notesCsv, kNotesCsv);
     writeCategory(lists_.callHistory, kCallHistoryFolder, "CallHistory",
                   ExportCategory::CallHistory, w.callHistory, f.callHistory,
-                  &RecordExport::recoverCallHistoryNode);
+                  &RecordExport::recoverCallHistoryNode, callHistoryCsv, kCallHistoryCsv);
+    if (formats_.csv) {
+        recoverFilePath_ = recoverPath_ / kPhotoAndVideoFolder;
+        writeCsv(photosAndVideosCsv(lists_.photoAndVideo), kPhotosAndVideosCsv,
+                 ExportCategory::PhotoAndVideo);
+    }
+    if (formats_.html) writeReport();
 
     copyBuffer_ = {};
     return result_;
@@ -194,7 +246,8 @@ void RecordExport::recoverPhotoAndVideo(const ZNPhotoAndVideoNode& node) {
 }
 
 void RecordExport::recoverContactNode(const ZNContactNode& node, ZNRtfController& rtf) {
-    rtf.addRtfContent(contactTextEntry(node));
+    if (formats_.text) rtf.addRtfContent(contactTextEntry(node));
+    if (!formats_.vCard) return;
     const std::filesystem::path file =
         recoverFilePath_ / vCardNames_.claim(safeFileName(vCardFileStem(node)), ".vcf");
     ZNVCFController vcf;
@@ -204,18 +257,45 @@ void RecordExport::recoverContactNode(const ZNContactNode& node, ZNRtfController
     } else {
         ++result_.written.vCard;
     }
+    allCards_ += vcf.strContent();
+}
+
+void RecordExport::writeAllContacts() {
+    if (allCards_.empty()) return;
+    const std::filesystem::path file = recoverFilePath_ / allContactsFile_;
+    if (const std::error_code ec = writeFileAtomically(file, allCards_))
+        fail(ExportStep::WriteVCard, ExportCategory::VCard, file, ec);
+    allCards_ = {};
+}
+
+bool RecordExport::writeCsv(const std::string& table, const char* name, ExportCategory category) {
+    const std::filesystem::path file = recoverFilePath_ / name;
+    if (const std::error_code ec = writeFileAtomically(file, table)) {
+        fail(ExportStep::WriteCsv, category, file, ec);
+        return false;
+    }
+    ++result_.csvFiles;
+    return true;
+}
+
+void RecordExport::writeReport() {
+    const std::filesystem::path file = recoverPath_ / kReportFile;
+    if (const std::error_code ec = writeFileAtomically(file, htmlReport(lists_, reportFacts_)))
+        fail(ExportStep::WriteReport, ExportCategory::Report, file, ec);
+    else
+        result_.reportFile = file;
 }
 
 void RecordExport::recoverMessageNode(const ZNMessageNode& node, ZNRtfController& rtf) {
-    rtf.addRtfContent(messageTextEntry(node));
+    if (formats_.text) rtf.addRtfContent(messageTextEntry(node));
 }
 
 void RecordExport::recoverNoteNode(const ZNNoteNode& node, ZNRtfController& rtf) {
-    rtf.addRtfContent(noteTextEntry(node));
+    if (formats_.text) rtf.addRtfContent(noteTextEntry(node));
 }
 
 void RecordExport::recoverCallHistoryNode(const ZNCallHistoryNode& node, ZNRtfController& rtf) {
-    rtf.addRtfContent(callHistoryTextEntry(node));
+    if (formats_.text) rtf.addRtfContent(callHistoryTextEntry(node));
 }
 
 bool RecordExport::enterFolder(const char* folder, ExportCategory category) {

@@ -1,10 +1,16 @@
 // Export of the checked records of a scan into an export folder:
 //
 //   <recoverPath>/Photo&Video/   a copy of each checked photo or video
-//   <recoverPath>/Contact/       "Contacts.txt" and one vCard per contact
+//   <recoverPath>/Contact/       "Contacts.txt", one vCard per contact and
+//                                "All contacts.vcf" with every checked card
 //   <recoverPath>/Message/       "Messages.txt"
 //   <recoverPath>/Note/          "Notes.txt"
 //   <recoverPath>/CallHistory/   "Call History.txt"
+//
+// The formats chosen (ExportFormats) decide which files are written: the
+// text files, the vCards, one CSV table per category folder ("Contacts.csv",
+// ..., csv_tables.h) and "Report.html" in recoverPath (html_report.h).
+// Photos and videos are copied whatever the formats.
 //
 // Every folder is made, with missing parents, even when none of its records
 // is checked; then a text file with no entry is an empty file. Only records
@@ -24,6 +30,8 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <system_error>
 #include <vector>
 
@@ -41,6 +49,26 @@ inline constexpr const char* kContactFolder = "Contact";
 inline constexpr const char* kMessageFolder = "Message";
 inline constexpr const char* kNoteFolder = "Note";
 inline constexpr const char* kCallHistoryFolder = "CallHistory";
+
+// The file that holds every checked contact's card, one after another
+// (what people import), beside the per-contact cards.
+inline constexpr const char* kAllContactsStem = "All contacts";
+
+// Which files an export writes. The default is the text files and vCards.
+struct ExportFormats {
+    bool text = true;
+    bool vCard = true;
+    bool csv = false;
+    bool html = false;
+
+    bool any() const { return text || vCard || csv || html; }
+    bool operator==(const ExportFormats&) const = default;
+};
+
+// Reads a comma-separated list of "text", "vcard", "csv" and "html" (case
+// and blanks ignored); nullopt for an unknown or missing name, with `error`
+// saying which.
+std::optional<ExportFormats> parseExportFormats(std::string_view list, std::string& error);
 
 // Bytes of the one buffer every photo and video is copied through.
 inline constexpr std::size_t kCopyBufferBytes = 8 * 1024 * 1024;
@@ -65,6 +93,8 @@ enum class ExportStep {
     CreateFolder,    // a category folder
     WriteText,       // a category's text file (all its entries are missing)
     WriteVCard,      // one contact's vCard
+    WriteCsv,        // a category's CSV table (its records are missing from it)
+    WriteReport,     // the HTML report
     OpenSource,      // a photo or video that vanished or cannot be read
     CreateCopy,      // the copy of a photo or video could not be created
     CopyOntoSource,  // the copy's name leads to the source file itself
@@ -81,10 +111,11 @@ enum class ExportCategory {
     Message,
     Note,
     CallHistory,
+    Report,  // the HTML report
 };
 
 // "Export folder", "Photo&Video", "Contacts", "vCards", "Messages", "Notes",
-// "Call History".
+// "Call History", "HTML report".
 const char* exportCategoryName(ExportCategory category);
 
 struct ExportFailure {
@@ -112,12 +143,17 @@ struct ExportCounts {
 struct ExportResult {
     ExportCounts written;
     // Checked records of each category that are not in the export folder: a
-    // copy or vCard that could not be written, or every entry of a text file
-    // that could not be. Per category, written + failedRecords is the number
-    // of checked records.
+    // copy or vCard that could not be written, or every entry of a text or
+    // CSV file that could not be. Per category, written + failedRecords is
+    // the number of checked records when the formats include the text or
+    // CSV files (the vCards for vCard); messages, notes and calls exported
+    // in the HTML report alone are counted in neither.
     ExportCounts failedRecords;
     // Folders, text files, vCards and copies that could not be written.
     int failed = 0;
+    // CSV tables written, and the HTML report's path once it is written.
+    int csvFiles = 0;
+    std::filesystem::path reportFile;
     // Text files written as "TXT.txt" (or "TXT <n>.txt") because their name
     // was taken by an earlier export into the same folder.
     int keptAsTemporary = 0;
@@ -143,6 +179,12 @@ public:
     // Refuses to write when recoverPath is this folder or inside it (the
     // backup the records came from).
     void setProtectedFolder(std::filesystem::path folder) { protectedFolder_ = std::move(folder); }
+    void setFormats(ExportFormats formats) { formats_ = formats; }
+    const ExportFormats& formats() const { return formats_; }
+    // The device facts the HTML report starts with.
+    void setReportFacts(std::vector<std::pair<std::string, std::string>> facts) {
+        reportFacts_ = std::move(facts);
+    }
     // Called on the export thread after every handled record, with the new
     // value of recovredFilesNum.
     void setProgressHandler(std::function<void(int)> handler) { onProgress_ = std::move(handler); }
@@ -163,6 +205,11 @@ private:
     void recoverMessageNode(const ZNMessageNode& node, ZNRtfController& rtf);
     void recoverNoteNode(const ZNNoteNode& node, ZNRtfController& rtf);
     void recoverCallHistoryNode(const ZNCallHistoryNode& node, ZNRtfController& rtf);
+    // Writes allCards_ as "All contacts.vcf" when a contact was checked.
+    void writeAllContacts();
+    // Writes `table` as `name` in the category folder; answers whether it was written.
+    bool writeCsv(const std::string& table, const char* name, ExportCategory category);
+    void writeReport();
 
     // Creates recoverFilePath for `folder`; records a failure and answers
     // false when it cannot.
@@ -177,11 +224,15 @@ private:
     std::filesystem::path recoverPath_;
     std::filesystem::path recoverFilePath_;
     std::optional<std::filesystem::path> protectedFolder_;
+    ExportFormats formats_;
+    std::vector<std::pair<std::string, std::string>> reportFacts_;
     std::atomic<int>& recovredFilesNum_;
     std::function<void(int)> onProgress_;
     ExportResult result_;
     UniqueFileNames photoNames_;
     UniqueFileNames vCardNames_;
+    std::string allContactsFile_;
+    std::string allCards_;
     std::vector<char> copyBuffer_;
 };
 

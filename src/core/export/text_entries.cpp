@@ -9,8 +9,9 @@ namespace {
 
 using Piece = std::pair<std::string_view, const std::string&>;
 
-std::string entry(std::initializer_list<Piece> pieces) {
-    std::string text;
+// A deleted record's entry starts with "Deleted:yes  "; a live one's as before.
+std::string entry(bool deleted, std::initializer_list<Piece> pieces) {
+    std::string text = deleted ? "Deleted:yes  " : "";
     for (const auto& [label, value] : pieces) {
         text += label;
         text += ':';
@@ -23,7 +24,7 @@ std::string entry(std::initializer_list<Piece> pieces) {
 }  // namespace
 
 std::string contactTextEntry(const ZNContactNode& c) {
-    return entry({{"Name", c.contactName()},
+    return entry(c.bDeleted(), {{"Name", c.contactName()},
                   {"Phone", c.contactPhone()},
                   {"Email", c.contactEmail()},
                   {"Company", c.contactCompany()},
@@ -34,7 +35,7 @@ std::string contactTextEntry(const ZNContactNode& c) {
 }
 
 std::string messageTextEntry(const ZNMessageNode& m) {
-    return entry({{"Name", m.messageName()},
+    return entry(m.bDeleted(), {{"Name", m.messageName()},
                   {"Phone", m.messagePhone()},
                   {"Date", m.messageDate()},
                   {"Type", m.messageType()},
@@ -42,11 +43,11 @@ std::string messageTextEntry(const ZNMessageNode& m) {
 }
 
 std::string noteTextEntry(const ZNNoteNode& n) {
-    return entry({{"Title", n.noteTitle()}, {"Note", n.noteContent()}, {"Date", n.noteDate()}});
+    return entry(n.bDeleted(), {{"Title", n.noteTitle()}, {"Note", n.noteContent()}, {"Date", n.noteDate()}});
 }
 
 std::string callHistoryTextEntry(const ZNCallHistoryNode& c) {
-    return entry({{"Name", c.callName()},
+    return entry(c.bDeleted(), {{"Name", c.callName()},
                   {"Phone", c.callPhone()},
                   {"Date", c.callDate()},
                   {"Type", c.callType()},

@@ -1,20 +1,30 @@
-// Writes one contact as a vCard 3.0 file.
+// Writes contacts as vCard 3.0 (RFC 2426) cards, which address books and
+// phones import.
 //
-// The card always has the same seven lines, in this order, each ended by
-// CR LF except the last, even when a value is empty ("ORG:" with nothing
-// after the colon):
+// A card holds, in this order and each only when it has a value:
 //
 //   BEGIN:VCARD
 //   VERSION:3.0
-//   N:<contactName>
-//   ORG:<contactCompany>
-//   EMAIL;INTERNET;HOME;PREF:<contactEmail>
-//   TEL;CELL;PREF:<contactPhone>
-//   URL:<contactHomepage>
-//   END:VCARD                  (no line end after it)
+//   N:family;given;additional;prefix;suffix     (always; parts may be empty)
+//   FN:<shown name>                             (always; see displayName)
+//   ORG:organization;department
+//   TITLE:job title
+//   TEL;TYPE=CELL:...          one per number, TYPE from its label
+//   EMAIL;TYPE=INTERNET,HOME:...                one per address
+//   URL:...                    one per page
+//   ADR;TYPE=HOME:;;street;city;region;postal code;country
+//   BDAY:YYYY-MM-DD
+//   NOTE:...
+//   PHOTO;ENCODING=b;TYPE=JPEG:<base64>
+//   X-MARLOWEN-DELETED:TRUE    (deleted records only)
+//   END:VCARD
 //
-// Values are escaped (escapeVCardText) so that any value stays on its own
-// line; lines are not folded. The file is UTF-8.
+// Every line ends with CR LF and is folded at 75 octets (a continuation
+// line starts with one blank) without splitting a UTF-8 sequence. Values are
+// escaped by escapeVCardText; the parts of N, ORG and ADR each on their own.
+//
+// Contacts found by the signature carvers have no structured values, only
+// the joined texts; each such text is then written as one value.
 #pragma once
 
 #include <filesystem>
@@ -39,6 +49,11 @@ public:
 
     // The card text of `contact`, as creatFile writes it.
     static std::string vCardText(const ZNContactNode& contact);
+
+    // The name a card shows (FN): the contact's name without surrounding
+    // blanks; for a contact without one, its company, else its first number,
+    // else its first e-mail address; else "Unnamed contact".
+    static std::string displayName(const ZNContactNode& contact);
 
 private:
     std::string strContent_;

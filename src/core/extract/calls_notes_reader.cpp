@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "core/extract/database_files.h"
+#include "core/extract/note_body_text.h"
 #include "core/extract/note_store_reader.h"
 #include "core/extract/value_conversions.h"
 #include "core/log/log.h"
@@ -133,7 +134,7 @@ NoteNodePtr noteFromRow(const QueryRow& row) {
     auto node = std::make_shared<ZNNoteNode>();
     if (const char* t = row.text(0)) node->setNoteTitle(GetStringFormChar(t));
     if (const char* t = row.text(2)) node->setNoteDate(formatRecordDate(std::atol(t), 1));
-    if (const char* t = row.text(4)) node->setNoteContent(GetStringFormChar(t));
+    if (const char* t = row.text(4)) node->setNoteContent(noteBodyText(GetStringFormChar(t)));
     return node;
 }
 

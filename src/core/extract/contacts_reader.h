@@ -17,12 +17,23 @@ inline constexpr const char* kPersonQueryColumns[] = {
 // One contact of a row of kPersonQueryColumns: the name is First, then
 // " Middle" and " Last" appended when present (one blank each, also to an
 // empty name); the company is Department, then " JobTitle" and
-// " Organization"; the note and the birthday as stored.
+// " Organization"; the note as stored. The birthday (seconds since 2001,
+// text or real) is shown as its date, "MM-DD-YYYY", and kept as an ISO date
+// (birthdayDate); a birthday that is not a number is shown as stored. The
+// name parts, organization, department and job title are also kept one by one.
 ContactNodePtr contactFromRow(const QueryRow& row);
 
 // Appends " value" to the contact's phone (property 3), e-mail (4), postal
-// (5) or web address (22) text; nothing for a missing value or other codes.
-void appendContactValue(ZNContactNode& contact, const char* property, const char* value);
+// (5) or web address (22) text, and the value with its label (the label's
+// text, "" when none) to the matching structured list; nothing for a missing
+// value or other codes.
+void appendContactValue(ZNContactNode& contact, const char* property, const char* value,
+                        const std::string& label = {});
+
+// Appends a postal address read from its parts: each part that is not empty
+// joins contactAdress as " part" (street, city, region, postal code,
+// country), and the address joins the structured list.
+void appendContactAddress(ZNContactNode& contact, ContactAddress address);
 
 // Reads the live contacts of the backup's address book. Each contact is
 // appended to ctx.arrays.contactArray (where the name lookup of the message

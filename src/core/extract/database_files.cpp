@@ -15,18 +15,32 @@ std::optional<PreparedDatabase> ReaderContext::database(const std::string& backu
                                                         const DatabaseName& name,
                                                         const DatabaseName* alternative) const {
     if (backupPath.empty()) return std::nullopt;
+    auto named = [](std::optional<PreparedDatabase> found, const DatabaseName& as) {
+        if (found) found->relativePath = as.relativePath;
+        return found;
+    };
     if (findDatabase) {
-        if (auto found = findDatabase(name)) return found;
-        if (alternative) return findDatabase(*alternative);
+        if (auto found = findDatabase(name)) return named(std::move(found), name);
+        if (alternative) return named(findDatabase(*alternative), *alternative);
         return std::nullopt;
     }
     const BackupArchive::Opened opened = BackupArchive::open(backupPath);
     if (opened.status != ArchiveOpenStatus::Ok) return std::nullopt;
+    const DatabaseName* used = &name;
     auto file = opened.archive->find(name.domain, name.relativePath);
-    if (!file && alternative)
+    if (!file && alternative) {
+        used = alternative;
         file = opened.archive->find(alternative->domain, alternative->relativePath);
+    }
     if (!file) return std::nullopt;
-    return prepare(file->storedPath);
+    return named(prepare(file->storedPath), *used);
+}
+
+std::string foundInText(std::string_view path, std::string_view search) {
+    const std::size_t slash = path.rfind('/');
+    std::string text(slash == std::string_view::npos ? path : path.substr(slash + 1));
+    if (text.empty()) text = "database";
+    return text + ", " + std::string(search);
 }
 
 SqliteConnection openDatabase(const PreparedDatabase& db) {

@@ -18,6 +18,9 @@ namespace marlowen {
 
 inline constexpr DatabaseName kContactsDatabase{"HomeDomain",
                                                 "Library/AddressBook/AddressBook.sqlitedb"};
+// The contacts' pictures (ABFullSizeImage, ABThumbnailImage by record_id).
+inline constexpr DatabaseName kContactImagesDatabase{
+    "HomeDomain", "Library/AddressBook/AddressBookImages.sqlitedb"};
 inline constexpr DatabaseName kMessagesDatabase{"HomeDomain", "Library/SMS/sms.db"};
 inline constexpr DatabaseName kCallHistoryDatabase{"WirelessDomain",
                                                    "Library/CallHistory/call_history.db"};
@@ -35,6 +38,15 @@ inline constexpr DatabaseName kNotesAltDatabase{"HomeDomain", "Library/Notes/not
 // The notes store of phone OS 9 and later (ZICCLOUDSYNCINGOBJECT, ZICNOTEDATA).
 inline constexpr DatabaseName kNoteStoreDatabase{"AppDomainGroup-group.com.apple.notes",
                                                  "NoteStore.sqlite"};
+
+// What a recovered record's foundIn() says: the file name of the database at
+// `relativePath` and the search that found the record, e.g. "sms.db, deep scan".
+std::string foundInText(std::string_view relativePath, std::string_view search);
+// The same for the signature search of one of the names above (whose
+// alternatives, where a reader has one, share the file name).
+inline std::string signatureSearchIn(const DatabaseName& name) {
+    return foundInText(name.relativePath, "signature search");
+}
 
 // Opens a prepared database for reading: a working copy normally, a file in
 // a backup read-only and immutable. An empty connection when the open fails.

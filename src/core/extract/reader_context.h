@@ -28,6 +28,9 @@ struct PreparedDatabase {
     std::string untouchedPath;
     // Where the database is stored inside the backup folder, for log lines.
     std::string storedPath;
+    // The database's path in its domain ("Library/SMS/sms.db"), whichever
+    // of a reader's names the backup held.
+    std::string relativePath;
 };
 
 // A database of the phone, by the domain and relative path the backup's

@@ -88,9 +88,14 @@ public:
     const ContactNameParts& nameParts() const { return nameParts_; }
     void setNameParts(ContactNameParts v) { nameParts_ = std::move(v); }
     // Organization and department as separate values (contactCompany is the
-    // organization as shown).
+    // joined text the browser shows).
+    const std::string& organization() const { return organization_; }
+    void setOrganization(std::string v) { organization_ = std::move(v); }
     const std::string& department() const { return department_; }
     void setDepartment(std::string v) { department_ = std::move(v); }
+    // The job title as stored (the shown company text holds it too).
+    const std::string& jobTitle() const { return jobTitle_; }
+    void setJobTitle(std::string v) { jobTitle_ = std::move(v); }
     const std::vector<ContactValue>& phones() const { return phones_; }
     void addPhone(ContactValue v) { phones_.push_back(std::move(v)); }
     const std::vector<ContactValue>& emails() const { return emails_; }
@@ -106,10 +111,19 @@ public:
     const std::string& picture() const { return picture_; }
     void setPicture(std::string v) { picture_ = std::move(v); }
 
+    // Where a recovered record was found, for examiners: the database's file
+    // name and the search that found it ("sms.db, deep scan"); "" for a
+    // record read from the live tables.
+    const std::string& foundIn() const { return foundIn_; }
+    void setFoundIn(std::string v) { foundIn_ = std::move(v); }
+
 private:
+    std::string foundIn_;
     int32_t rowid_ = -1;
     ContactNameParts nameParts_;
+    std::string organization_;
     std::string department_;
+    std::string jobTitle_;
     std::vector<ContactValue> phones_;
     std::vector<ContactValue> emails_;
     std::vector<ContactValue> homepages_;
@@ -153,7 +167,14 @@ public:
     int32_t handle_id() const { return handle_id_; }
     void setHandle_id(int32_t v) { handle_id_ = v; }
 
+    // Where a recovered record was found, for examiners: the database's file
+    // name and the search that found it ("sms.db, deep scan"); "" for a
+    // record read from the live tables.
+    const std::string& foundIn() const { return foundIn_; }
+    void setFoundIn(std::string v) { foundIn_ = std::move(v); }
+
 private:
+    std::string foundIn_;
     std::optional<std::string> messageName_ = std::string();
     std::string messagePhone_;
     std::string messageContent_;
@@ -187,7 +208,14 @@ public:
     bool bDeleted() const { return bDeleted_; }
     void setBDeleted(bool v) { bDeleted_ = v; }
 
+    // Where a recovered record was found, for examiners: the database's file
+    // name and the search that found it ("sms.db, deep scan"); "" for a
+    // record read from the live tables.
+    const std::string& foundIn() const { return foundIn_; }
+    void setFoundIn(std::string v) { foundIn_ = std::move(v); }
+
 private:
+    std::string foundIn_;
     std::optional<std::string> callName_ = std::string();
     std::string callPhone_;
     std::string callDate_;
@@ -223,7 +251,14 @@ public:
     bool bPartial() const { return bPartial_; }
     void setBPartial(bool v) { bPartial_ = v; }
 
+    // Where a recovered record was found, for examiners: the database's file
+    // name and the search that found it ("sms.db, deep scan"); "" for a
+    // record read from the live tables.
+    const std::string& foundIn() const { return foundIn_; }
+    void setFoundIn(std::string v) { foundIn_ = std::move(v); }
+
 private:
+    std::string foundIn_;
     std::string noteTitle_;
     std::string noteContent_;
     std::string noteDate_;
