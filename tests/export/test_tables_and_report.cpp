@@ -199,6 +199,22 @@ TEST(JpegThumbnail, FitsTheLongerSideAndRefusesWhatIsNoJpeg) {
     EXPECT_FALSE(jpegFileThumbnail(root / "missing.jpg", 96));
 }
 
+// The fuzz harness's seeds give thumbnails; every input that once made it fail runs through.
+TEST(JpegThumbnail, FuzzSeedsAndKeptRegressions) {
+    namespace fs = std::filesystem;
+    for (const char* sub : {"corpus", "corpus-regressions"}) {
+        const fs::path folder = fs::path(MARLOWEN_FUZZ_DIR) / sub / "jpeg_thumbnail";
+        ASSERT_TRUE(fs::is_directory(folder)) << folder;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            if (entry.path().filename() == ".gitkeep") continue;
+            const auto thumb = jpegThumbnail(readFile(entry.path()), 96);
+            if (std::string(sub) == "corpus") {
+                EXPECT_TRUE(thumb) << entry.path();
+            }
+        }
+    }
+}
+
 TEST_F(TablesAndReport, TheReportLoadsInABrowserWithEveryRowMarkedAndNothingOutside) {
     fill();
     const std::filesystem::path photo = root / "IMG_0001.JPG";
