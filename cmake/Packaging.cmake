@@ -27,13 +27,15 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The help pages open in the desktop's viewer through xdg-open; without it
 # they are shown in the program.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# CPack puts the summary on the synopsis line itself; the text below is the
+# extended description only (a repeated synopsis is a lintian finding).
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Marlowen brings back the contacts, messages, calls, notes, photos and
+    "Marlowen brings back the contacts, messages, calls, notes, photos and
 videos of a phone from the backups that the phone-sync software keeps on a
 computer, including records that were deleted on the phone. Live records
 are read by SQL, deleted ones carved out of the raw SQLite pages; the
-records are exported as text and vCard files. Encrypted backups are read
+records are exported as text files, vCards, CSV tables or an HTML
+report. Encrypted backups are read
 with their password. A backup is never written to.
 .
 The package holds the desktop program marlowen and the command-line
