@@ -78,6 +78,8 @@ def chromium(args, home):
     if not browser:
         raise SystemExit("chromium is not installed (scripts/debian-packages.txt lists it)")
     cmd = [browser, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+           # Containers often have a small /dev/shm.
+           "--disable-dev-shm-usage",
            "--user-data-dir=" + os.path.join(home, "profile"),
            # Any name lookup fails: a reference outside the file loads nothing.
            "--host-resolver-rules=MAP * ~NOTFOUND"]
