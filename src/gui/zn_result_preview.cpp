@@ -117,7 +117,8 @@ QWidget* ZNResultViewController::buildMessagePreview() {
 QWidget* ZNResultViewController::buildNotePreview() {
     QVBoxLayout* l = nullptr;
     QWidget* frame = previewFrame(&l);
-    for (const char* n : {"noteTitlelab", "noteDatelab"}) addPreviewLabel(l, n);
+    for (const char* n : {"noteTitlelab", "noteDatelab", "noteFolderlab", "noteStatelab"})
+        addPreviewLabel(l, n);
     addPreviewText(l, "noteContentView", "noteScrollView");
     return frame;
 }
@@ -217,6 +218,17 @@ void ZNResultViewController::showPreview(ResultCategory c, int row) {
         if (!node) return;
         set("noteTitlelab", "Title: %@", node->noteTitle());
         set("noteDatelab", "Date: %@", node->noteDate());
+        set("noteFolderlab", "Folder: %@", node->noteFolder());
+        if (QLabel* folder = previewLabel("noteFolderlab"))
+            folder->setVisible(!node->noteFolder().empty());
+        // A locked note's text is encrypted with the user's own password; a
+        // partly recovered one lost the end of its body with freed pages.
+        if (QLabel* state = previewLabel("noteStatelab")) {
+            state->setText(node->bLocked()    ? tr("Locked note: only its title can be read.")
+                           : node->bPartial() ? tr("Partly recovered: the end of the text was lost.")
+                                              : QString());
+            state->setVisible(node->bLocked() || node->bPartial());
+        }
         if (ZNTextView* v = text("noteContentView", node->noteContent())) v->show();
         break;
     }

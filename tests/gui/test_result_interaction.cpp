@@ -17,6 +17,7 @@
 #include "gui/zn_result_view_controller.h"
 #include "support/backup_folder.h"
 #include "support/file_bytes.h"
+#include "support/modern_sample.h"
 #include "support/sample_backup.h"
 #include "support/temp_dir.h"
 #include "ui_MainWindow.h"
@@ -271,6 +272,36 @@ private slots:
         QVERIFY(note->isHidden());
         QCOMPARE(table->emptyText(), QStringLiteral("No records found"));
     }
+    void notePreviewSaysItsFolderAndWhenItIsLocked() {
+        const std::filesystem::path root = dir_ / "modern-root";
+        fixture::writeModernSampleBackup(root);
+        Program p(root);
+        p.app.ui().scanAllBtn->setChecked(true);
+        p.scan();
+        auto& r = p.results();
+        r.ui().noteBtn->click();
+        ResultTableView* notes = r.tableOf(ResultCategory::Note);
+        QLabel* folder = r.previewLabel("noteFolderlab");
+        QLabel* state = r.previewLabel("noteStatelab");
+        QVERIFY(folder && state);
+        bool sawLocked = false, sawRecentlyDeleted = false;
+        for (int row = 0; row < notes->model()->rowCount(); ++row) {
+            notes->selectOnlyRow(row);
+            const QString title = r.previewLabel("noteTitlelab")->text();
+            if (!state->isHidden()) {
+                QCOMPARE(state->text(), QStringLiteral("Locked note: only its title can be read."));
+                sawLocked = true;
+            }
+            if (folder->text() == QStringLiteral("Folder: Recently Deleted")) {
+                QVERIFY(!folder->isHidden());
+                sawRecentlyDeleted = true;
+            }
+            QVERIFY2(!title.isEmpty(), qPrintable(QString::number(row)));
+        }
+        QVERIFY(sawLocked);
+        QVERIFY(sawRecentlyDeleted);
+    }
+
     void oneBackupFolderIsChosenAndItsUnreadableDatabaseNamed() {
         // A backup whose address book is not a database at all.
         const std::filesystem::path root = dir_ / "damaged-root";
