@@ -24,34 +24,6 @@ std::string labelled(const std::string& label, const std::string& value) {
     return shown.empty() ? value : shown + ": " + value;
 }
 
-// One value per line. A contact the signature search carved has only its
-// joined text, which then stands as it is.
-std::string valuesField(const std::vector<ContactValue>& values, const std::string& joined) {
-    if (values.empty()) return joined;
-    std::string out;
-    for (const ContactValue& v : values) {
-        if (!out.empty()) out += '\n';
-        out += labelled(v.label, v.value);
-    }
-    return out;
-}
-
-std::string addressesField(const ZNContactNode& c) {
-    if (c.addresses().empty()) return c.contactAdress();
-    std::string out;
-    for (const ContactAddress& a : c.addresses()) {
-        std::string line;
-        for (const std::string* part : {&a.street, &a.city, &a.region, &a.postalCode, &a.country}) {
-            if (part->empty()) continue;
-            if (!line.empty()) line += ", ";
-            line += *part;
-        }
-        if (!out.empty()) out += '\n';
-        out += labelled(a.label, line);
-    }
-    return out;
-}
-
 template <typename Node, typename Row>
 std::string table(std::span<const std::shared_ptr<Node>> nodes,
                   std::initializer_list<std::string> header, Row row) {
@@ -63,6 +35,32 @@ std::string table(std::span<const std::shared_ptr<Node>> nodes,
 }
 
 }  // namespace
+
+std::string contactValuesText(const std::vector<ContactValue>& values, const std::string& joined) {
+    if (values.empty()) return joined;
+    std::string out;
+    for (const ContactValue& v : values) {
+        if (!out.empty()) out += '\n';
+        out += labelled(v.label, v.value);
+    }
+    return out;
+}
+
+std::string contactAddressesText(const ZNContactNode& c, bool withLabels) {
+    if (c.addresses().empty()) return c.contactAdress();
+    std::string out;
+    for (const ContactAddress& a : c.addresses()) {
+        std::string line;
+        for (const std::string* part : {&a.street, &a.city, &a.region, &a.postalCode, &a.country}) {
+            if (part->empty()) continue;
+            if (!line.empty()) line += ", ";
+            line += *part;
+        }
+        if (!out.empty()) out += '\n';
+        out += withLabels ? labelled(a.label, line) : line;
+    }
+    return out;
+}
 
 std::string csvField(const std::string& value) {
     if (value.find_first_of(",\"\r\n") == std::string::npos) return value;
@@ -95,10 +93,10 @@ std::string contactsCsv(std::span<const ContactNodePtr> contacts) {
                      appendRow(out, {yesNo(c.bDeleted()), c.foundIn(), c.contactName(), n.first,
                                      n.middle, n.last, n.prefix, n.suffix, organization,
                                      c.department(), c.jobTitle(),
-                                     valuesField(c.phones(), c.contactPhone()),
-                                     valuesField(c.emails(), c.contactEmail()),
-                                     valuesField(c.homepages(), c.contactHomepage()),
-                                     addressesField(c),
+                                     contactValuesText(c.phones(), c.contactPhone()),
+                                     contactValuesText(c.emails(), c.contactEmail()),
+                                     contactValuesText(c.homepages(), c.contactHomepage()),
+                                     contactAddressesText(c, true),
                                      c.birthdayDate().empty() ? c.contactBirthday()
                                                               : c.birthdayDate(),
                                      c.contactNote()});

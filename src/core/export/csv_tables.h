@@ -9,6 +9,7 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 #include "core/model/record_nodes.h"
 
@@ -30,6 +31,14 @@ std::string messagesCsv(std::span<const MessageNodePtr> messages);
 std::string notesCsv(std::span<const NoteNodePtr> notes);
 std::string callHistoryCsv(std::span<const CallHistoryNodePtr> calls);
 std::string photosAndVideosCsv(std::span<const PhotoAndVideoNodePtr> files);
+
+// A contact's values of one kind as one text, one value per line, each
+// after its label when it has one ("Mobile: +1 555 0100"); a contact the
+// signature search carved has only its joined text, which then stands as it is.
+std::string contactValuesText(const std::vector<ContactValue>& values, const std::string& joined);
+// Its postal addresses the same way, the parts joined by ", " (labels only
+// `withLabels`); the joined contactAdress when it has no parts.
+std::string contactAddressesText(const ZNContactNode& contact, bool withLabels);
 
 // A store label as people read it: "_$!<Mobile>!$_" → "Mobile"; a user's
 // own label as it is.

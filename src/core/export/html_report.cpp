@@ -86,30 +86,6 @@ std::pair<int, int> checkedAndDeleted(std::span<const std::shared_ptr<Node>> lis
     return n;
 }
 
-std::string joinedValues(const std::vector<ContactValue>& values, const std::string& joined) {
-    if (values.empty()) return joined;
-    std::string out;
-    for (const ContactValue& v : values) {
-        if (!out.empty()) out += '\n';
-        const std::string label = shownLabel(v.label);
-        out += label.empty() ? v.value : label + ": " + v.value;
-    }
-    return out;
-}
-
-std::string addressesText(const ZNContactNode& c) {
-    if (c.addresses().empty()) return c.contactAdress();
-    std::string out;
-    for (const ContactAddress& a : c.addresses()) {
-        if (!out.empty()) out += '\n';
-        std::string line;
-        for (const std::string* part : {&a.street, &a.city, &a.region, &a.postalCode, &a.country})
-            if (!part->empty()) line += (line.empty() ? "" : ", ") + *part;
-        out += line;
-    }
-    return out;
-}
-
 void writeContacts(std::string& out, std::span<const ContactNodePtr> list) {
     Table t(out, "contacts",
             {"Deleted", "Found in", "Name", "Company", "Phones", "E-mails", "Home pages",
@@ -121,9 +97,10 @@ void writeContacts(std::string& out, std::span<const ContactNodePtr> list) {
         const auto picture = contactPicture(c->picture());
         t.row(c->bDeleted(),
               {c->foundIn(), c->contactName(), c->contactCompany(),
-               joinedValues(c->phones(), c->contactPhone()),
-               joinedValues(c->emails(), c->contactEmail()),
-               joinedValues(c->homepages(), c->contactHomepage()), addressesText(*c),
+               contactValuesText(c->phones(), c->contactPhone()),
+               contactValuesText(c->emails(), c->contactEmail()),
+               contactValuesText(c->homepages(), c->contactHomepage()),
+               contactAddressesText(*c, false),
                c->contactBirthday(), c->contactNote()},
               picture ? imageTag(*picture) : std::string());
     }

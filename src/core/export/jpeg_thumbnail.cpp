@@ -29,6 +29,15 @@ void jumpOut(j_common_ptr cinfo) {
 
 void stayQuiet(j_common_ptr) {}
 
+// The error manager a decompress or compress struct takes: fatal errors
+// jump to errors.jump, messages are dropped.
+jpeg_error_mgr* jumpingErrors(JumpingErrors& errors) {
+    jpeg_error_mgr* mgr = jpeg_std_error(&errors.mgr);
+    mgr->error_exit = jumpOut;
+    mgr->output_message = stayQuiet;
+    return mgr;
+}
+
 struct Pixels {
     std::vector<unsigned char> rgb;  // width * height * 3
     int width = 0;
@@ -40,9 +49,7 @@ struct Pixels {
 bool decodeScaled(const unsigned char* data, std::size_t size, int maxSide, Pixels& out) {
     jpeg_decompress_struct cinfo;
     JumpingErrors errors;
-    cinfo.err = jpeg_std_error(&errors.mgr);
-    errors.mgr.error_exit = jumpOut;
-    errors.mgr.output_message = stayQuiet;
+    cinfo.err = jumpingErrors(errors);
     if (setjmp(errors.jump)) {
         jpeg_destroy_decompress(&cinfo);
         return false;
@@ -112,9 +119,7 @@ Pixels fitInside(const Pixels& in, int maxSide) {
 bool encode(const Pixels& in, unsigned char** buffer, unsigned long* size) {
     jpeg_compress_struct cinfo;
     JumpingErrors errors;
-    cinfo.err = jpeg_std_error(&errors.mgr);
-    errors.mgr.error_exit = jumpOut;
-    errors.mgr.output_message = stayQuiet;
+    cinfo.err = jumpingErrors(errors);
     if (setjmp(errors.jump)) {
         jpeg_destroy_compress(&cinfo);
         return false;
