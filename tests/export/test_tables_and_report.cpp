@@ -2,8 +2,6 @@
 // Python's csv module (read_csv.py), and the HTML report, loaded in headless
 // Chromium with scripts off (check_report.py).
 #include <gtest/gtest.h>
-#include <stdio.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -15,6 +13,7 @@
 #include "core/export/jpeg_thumbnail.h"
 #include "core/export/record_export.h"
 #include "export_lists.h"
+#include "run_command.h"
 #include "temp_folder.h"
 
 namespace marlowen {
@@ -25,23 +24,14 @@ using testing::RecordLists;
 using testing::TempFolder;
 using testing::treeOf;
 
-// Runs `command`; answers its exit status and appends its output.
-int run(const std::string& command, std::string& output) {
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return -1;
-    char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
-        output.append(chunk, n);
-    const int status = ::pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using testing::runCommand;
 
 std::string quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
 
 nlohmann::json csvRows(const std::filesystem::path& file) {
     std::string output;
     const int status =
-        run("/usr/bin/python3 " + quoted(MARLOWEN_READ_CSV_SCRIPT) + " " + quoted(file), output);
+        runCommand("/usr/bin/python3 " + quoted(MARLOWEN_READ_CSV_SCRIPT) + " " + quoted(file), output);
     EXPECT_EQ(status, 0) << output;
     return status == 0 ? nlohmann::json::parse(output) : nlohmann::json::array();
 }
@@ -179,7 +169,7 @@ TEST(JpegThumbnail, FitsTheLongerSideAndRefusesWhatIsNoJpeg) {
     TempFolder root;
     const std::filesystem::path photo = root / "photo.jpg";
     std::string output;
-    ASSERT_EQ(run("convert -size 1200x800 gradient:red-blue " + quoted(photo) + " 2>&1", output), 0)
+    ASSERT_EQ(runCommand("convert -size 1200x800 gradient:red-blue " + quoted(photo) + " 2>&1", output), 0)
         << output << "(imagemagick is in scripts/debian-packages.txt)";
     const auto thumb = jpegFileThumbnail(photo, 96);
     ASSERT_TRUE(thumb);
@@ -187,7 +177,7 @@ TEST(JpegThumbnail, FitsTheLongerSideAndRefusesWhatIsNoJpeg) {
     EXPECT_LT(thumb->size(), 8000u);
     testing::writeFile(root / "thumb.jpg", *thumb);
     output.clear();
-    ASSERT_EQ(run("identify -format %wx%h " + quoted(root / "thumb.jpg"), output), 0);
+    ASSERT_EQ(runCommand("identify -format %wx%h " + quoted(root / "thumb.jpg"), output), 0);
     EXPECT_EQ(output, "96x64");
 
     const std::string bytes = readFile(photo);
@@ -219,7 +209,7 @@ TEST_F(TablesAndReport, TheReportLoadsInABrowserWithEveryRowMarkedAndNothingOuts
     fill();
     const std::filesystem::path photo = root / "IMG_0001.JPG";
     std::string output;
-    ASSERT_EQ(run("convert -size 640x480 plasma:fractal " + quoted(photo) + " 2>&1", output), 0)
+    ASSERT_EQ(runCommand("convert -size 640x480 plasma:fractal " + quoted(photo) + " 2>&1", output), 0)
         << output;
     lists.addPhoto("IMG_0001.JPG", photo);
     testing::writeFile(root / "IMG_0002.MOV", "not decoded: a video has no thumbnail");
@@ -241,7 +231,7 @@ TEST_F(TablesAndReport, TheReportLoadsInABrowserWithEveryRowMarkedAndNothingOuts
     testing::writeFile(root / "expected.json", expected.dump());
     output.clear();
     const char* shot = std::getenv("MARLOWEN_REPORT_SCREENSHOT");
-    EXPECT_EQ(run("/usr/bin/python3 " + quoted(MARLOWEN_CHECK_REPORT_SCRIPT) + " " +
+    EXPECT_EQ(runCommand("/usr/bin/python3 " + quoted(MARLOWEN_CHECK_REPORT_SCRIPT) + " " +
                       quoted(folder() / kReportFile) + " " + quoted(root / "expected.json") +
                       (shot ? " " + quoted(shot) : std::string()) + " 2>&1",
                   output),

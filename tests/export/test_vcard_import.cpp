@@ -6,8 +6,6 @@
 // name parts, organization, title, each number with its type, each e-mail,
 // page and postal address, the birthday, the note and the picture.
 #include <gtest/gtest.h>
-#include <stdio.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
@@ -17,6 +15,7 @@
 #include "core/export/record_export.h"
 #include "core/export/vcf_controller.h"
 #include "export_lists.h"
+#include "run_command.h"
 #include "temp_folder.h"
 
 namespace marlowen {
@@ -49,13 +48,7 @@ int runChecker(const std::string& checker, const std::filesystem::path& folder,
                const std::filesystem::path& expected, std::string& output) {
     const std::string command =
         checker + " '" + folder.string() + "' '" + expected.string() + "' 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return -1;
-    char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
-        output.append(chunk, n);
-    const int status = ::pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return testing::runCommand(command, output);
 }
 
 // What the card adds to the record's values: its FN, each number's TYPE
