@@ -96,16 +96,21 @@ std::vector<KeyRow> readKey(const fs::path& xml) {
 
 bool sameValue(const SqlValue& v, const std::string& expected) {
     switch (v.kind) {
-        case SqlValue::Kind::Null: return expected.empty() || expected == "None";
-        case SqlValue::Kind::Text: return v.bytes == expected;
-        case SqlValue::Kind::Blob: return false;
+        case SqlValue::Kind::Null:
+            return expected.empty() || expected == "None";
+        case SqlValue::Kind::Text:
+            return v.bytes == expected;
+        case SqlValue::Kind::Blob:
+            return false;
         case SqlValue::Kind::Integer:
         case SqlValue::Kind::Real: {
             char* end = nullptr;
             const double want = std::strtod(expected.c_str(), &end);
             if (end == expected.c_str() || *end != '\0') return false;
-            if (v.kind == SqlValue::Kind::Integer && std::to_string(v.integer) == expected) return true;
-            const double got = v.kind == SqlValue::Kind::Real ? v.real : static_cast<double>(v.integer);
+            if (v.kind == SqlValue::Kind::Integer && std::to_string(v.integer) == expected)
+                return true;
+            const double got =
+                v.kind == SqlValue::Kind::Real ? v.real : static_cast<double>(v.integer);
             return std::fabs(got - want) <= 1e-9 * std::max(1.0, std::fabs(want));
         }
     }
@@ -139,7 +144,8 @@ bool agreesInPart(const RecoveredRow& r, const KeyRow& k) {
 bool sameTable(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }
@@ -219,8 +225,10 @@ void evaluate(const fs::path& db, Tally& tally, bool verbose) {
 }
 
 int corpus(const fs::path& root, bool verbose) {
-    std::printf("| category | databases | deleted expected | exact | partial | false | live listed |\n");
-    std::printf("|----------|-----------|------------------|-------|---------|-------|-------------|\n");
+    std::printf(
+        "| category | databases | deleted expected | exact | partial | false | live listed |\n");
+    std::printf(
+        "|----------|-----------|------------------|-------|---------|-------|-------------|\n");
     Tally all;
     for (const char* cat : {"0A", "0B", "0C", "0D", "0E"}) {
         Tally t;
@@ -258,14 +266,18 @@ void exec(sqlite3* db, const char* sql) {
 void buildSpeedFile(const fs::path& file, int mb) {
     sqlite3* db = nullptr;
     sqlite3_open(file.string().c_str(), &db);
-    exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA secure_delete=OFF;"
-             "CREATE TABLE person(id INTEGER PRIMARY KEY, first TEXT, last TEXT, born INTEGER, score REAL);"
-             "CREATE TABLE note(id INTEGER PRIMARY KEY, person INTEGER, body TEXT, data BLOB);");
+    exec(db,
+         "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA secure_delete=OFF;"
+         "CREATE TABLE person(id INTEGER PRIMARY KEY, first TEXT, last TEXT, born INTEGER, score "
+         "REAL);"
+         "CREATE TABLE note(id INTEGER PRIMARY KEY, person INTEGER, body TEXT, data BLOB);");
     exec(db, "BEGIN");
     sqlite3_stmt* p = nullptr;
     sqlite3_stmt* n = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO person(first,last,born,score) VALUES(?,?,?,?)", -1, &p, nullptr);
-    sqlite3_prepare_v2(db, "INSERT INTO note(person,body,data) VALUES(?,?,randomblob(40))", -1, &n, nullptr);
+    sqlite3_prepare_v2(db, "INSERT INTO person(first,last,born,score) VALUES(?,?,?,?)", -1, &p,
+                       nullptr);
+    sqlite3_prepare_v2(db, "INSERT INTO note(person,body,data) VALUES(?,?,randomblob(40))", -1, &n,
+                       nullptr);
     const int64_t rows = static_cast<int64_t>(mb) * 1024 * 1024 / 300;
     for (int64_t i = 0; i < rows; ++i) {
         const std::string first = "First" + std::to_string(i * 7919 % 100000);
@@ -375,6 +387,7 @@ int main(int argc, char** argv) {
     if (!args.empty() && args[0] == "--speed")
         return speed(args.size() > 1 ? std::atoi(args[1].c_str()) : 100,
                      args.size() > 2 ? args[2] : "");
-    const fs::path root = args.empty() ? fs::path("../shared/corpus/sqlite-forensic-corpus-v1") : fs::path(args[0]);
+    const fs::path root =
+        args.empty() ? fs::path("../shared/corpus/sqlite-forensic-corpus-v1") : fs::path(args[0]);
     return corpus(root, verbose);
 }

@@ -74,7 +74,8 @@ void bareQueries(const std::filesystem::path& folder, const IndexedBackupWriter&
 int main(int argc, char** argv) {
     int messages = 20000, calls = 5000, notes = 1000, cameraRoll = 2000, otherFiles = 100000,
         repeat = 1;
-    CLI::App app{"Times the scan of a generated modern backup against bare SQL", "marlowen-bench-modern"};
+    CLI::App app{"Times the scan of a generated modern backup against bare SQL",
+                 "marlowen-bench-modern"};
     app.add_option("--messages", messages)->capture_default_str();
     app.add_option("--calls", calls)->capture_default_str();
     app.add_option("--notes", notes)->capture_default_str();
@@ -118,14 +119,16 @@ int main(int argc, char** argv) {
             NoteStorePlan n;
             n.title = "Note " + std::to_string(i);
             n.text = n.title + "\n";
-            for (int line = 0; line < 20; ++line) n.text += "line " + std::to_string(line) + " of it\n";
+            for (int line = 0; line < 20; ++line)
+                n.text += "line " + std::to_string(line) + " of it\n";
             n.folder = folder;
             const std::int64_t id = noteStore.addNote(n);
             if (i % 20 == 0) noteStore.deleteNote(id);
         }
         noteStore.close();
     }
-    const std::filesystem::path folder = tmp.path() / "root" / "00008101000a1b2c3d4e5f6071829300bench00";
+    const std::filesystem::path folder =
+        tmp.path() / "root" / "00008101000a1b2c3d4e5f6071829300bench00";
     IndexedBackupWriter w(folder, IndexKind::ManifestDb);
     w.addFile("HomeDomain", "Library/SMS/sms.db", readFileBytes(stores / "sms.db"));
     w.addFile("HomeDomain", "Library/CallHistoryDB/CallHistory.storedata",
@@ -142,8 +145,10 @@ int main(int argc, char** argv) {
         w.addFile("AppDomain-org.example.app" + std::to_string(i % 50),
                   "Library/Caches/item" + std::to_string(i), i % 100 == 0 ? large : small);
     w.finish();
-    std::printf("built the backup in %.1f s (%d messages, %d calls, %d notes, %d camera-roll files, %d other files)\n",
-                secondsSince(buildStart), messages, calls, notes, cameraRoll, otherFiles);
+    std::printf(
+        "built the backup in %.1f s (%d messages, %d calls, %d notes, %d camera-roll files, %d "
+        "other files)\n",
+        secondsSince(buildStart), messages, calls, notes, cameraRoll, otherFiles);
 
     setLogSink([](std::string_view) {});
     double bestScan = 1e9, bestBare = 1e9;
@@ -158,10 +163,11 @@ int main(int argc, char** argv) {
                                       DeletedRecordSearch::Deep);
         bestScan = std::min(bestScan, secondsSince(start));
         if (r == 0)
-            std::printf("scan found %d messages (%d deleted), %d calls (%d deleted), %d notes (%d deleted), %zu pictures\n",
-                        intake.messageNum(), intake.delMessageNum(), intake.callNum(),
-                        intake.delCallNum(), intake.noteNum(), intake.delNoteNum(),
-                        intake.photoAndVideoArray().size());
+            std::printf(
+                "scan found %d messages (%d deleted), %d calls (%d deleted), %d notes (%d "
+                "deleted), %zu pictures\n",
+                intake.messageNum(), intake.delMessageNum(), intake.callNum(), intake.delCallNum(),
+                intake.noteNum(), intake.delNoteNum(), intake.photoAndVideoArray().size());
         start = Clock::now();
         bareQueries(folder, w);
         bestBare = std::min(bestBare, secondsSince(start));

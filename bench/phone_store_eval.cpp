@@ -52,8 +52,8 @@ int main(int argc, char** argv) {
     for (std::int64_t size : sizes) {
         if (quick && size > 1000) break;
         for (int pageSize : {1024, 4096}) {
-            for (AddressBookSchema schema : {AddressBookSchema::Columns34,
-                                             AddressBookSchema::Columns36}) {
+            for (AddressBookSchema schema :
+                 {AddressBookSchema::Columns34, AddressBookSchema::Columns36}) {
                 PhoneStorePlan plan;
                 plan.seed = static_cast<std::uint64_t>(size * 31 + pageSize + n);
                 plan.records = size;
@@ -61,12 +61,12 @@ int main(int argc, char** argv) {
                 plan.pageSize = pageSize;
                 const auto path = dir / ("book-" + std::to_string(n) + ".db");
                 const auto truth = writePhoneAddressBook(path, plan, schema);
-                printRow("contacts " + std::string(schema == AddressBookSchema::Columns34
-                                                       ? "OS 6"
-                                                       : "modern") +
-                             " " + std::to_string(size) + " " + std::to_string(pageSize / 1024) +
-                             "K " + std::to_string(plan.deletedPercent) + "% del",
-                         scoreAddressBook(path, truth));
+                printRow(
+                    "contacts " +
+                        std::string(schema == AddressBookSchema::Columns34 ? "OS 6" : "modern") +
+                        " " + std::to_string(size) + " " + std::to_string(pageSize / 1024) + "K " +
+                        std::to_string(plan.deletedPercent) + "% del",
+                    scoreAddressBook(path, truth));
             }
             PhoneStorePlan plan;
             plan.seed = static_cast<std::uint64_t>(size * 17 + pageSize + n);
@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
                                      std::to_string(pageSize / 1024) + "K " +
                                      std::to_string(plan.deletedPercent) + "% del";
             const auto messages = dir / ("sms-" + std::to_string(n) + ".db");
-            printRow("messages" + tail, scoreMessages(messages, writePhoneMessages(messages, plan)));
+            printRow("messages" + tail,
+                     scoreMessages(messages, writePhoneMessages(messages, plan)));
             const auto calls = dir / ("calls-" + std::to_string(n) + ".db");
             printRow("calls" + tail, scoreCalls(calls, writePhoneCalls(calls, plan)));
         }

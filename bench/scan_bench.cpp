@@ -16,9 +16,9 @@
 #include "core/extract/contacts_reader.h"
 #include "core/extract/database_files.h"
 #include "core/extract/messages_reader.h"
-#include "core/scan/database_staging.h"
 #include "core/log/log.h"
 #include "core/results/result_intake.h"
+#include "core/scan/database_staging.h"
 #include "core/scan/scan_controller.h"
 #include "support/backup_folder.h"
 #include "support/bulk_fixture.h"
@@ -43,11 +43,12 @@ void bareQueries(const std::string& contactsDb, const std::string& messagesDb) {
     sqlite3* db = nullptr;
     sqlite3_open_v2(contactsDb.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt* persons = nullptr;
-    sqlite3_prepare_v2(db,
-                       "select DISTINCT Rowid, first, Department,DisplayName,firstPhonetic,jobTitle,"
-                       "organization,middle,middlePhonetic,CreationDate,Last,Note,Nickname,prefix, "
-                       "suffix, Birthday from abperson ",
-                       -1, &persons, nullptr);
+    sqlite3_prepare_v2(
+        db,
+        "select DISTINCT Rowid, first, Department,DisplayName,firstPhonetic,jobTitle,"
+        "organization,middle,middlePhonetic,CreationDate,Last,Note,Nickname,prefix, "
+        "suffix, Birthday from abperson ",
+        -1, &persons, nullptr);
     std::vector<int> rowids;
     while (sqlite3_step(persons) == SQLITE_ROW) {
         rowids.push_back(sqlite3_column_int(persons, 0));
@@ -55,7 +56,8 @@ void bareQueries(const std::string& contactsDb, const std::string& messagesDb) {
     }
     sqlite3_finalize(persons);
     sqlite3_stmt* values = nullptr;
-    sqlite3_prepare_v2(db, "select property,label,value, UID from abmultivalue where record_id = ? ",
+    sqlite3_prepare_v2(db,
+                       "select property,label,value, UID from abmultivalue where record_id = ? ",
                        -1, &values, nullptr);
     for (int id : rowids) {
         sqlite3_reset(values);

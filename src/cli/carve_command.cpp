@@ -41,10 +41,14 @@ std::string realText(double r) {
 // SQL literal form: texts quoted with doubled quotes, blobs as X'..'.
 std::string sqlLiteral(const SqlValue& v) {
     switch (v.kind) {
-        case SqlValue::Kind::Null: return "NULL";
-        case SqlValue::Kind::Integer: return std::to_string(v.integer);
-        case SqlValue::Kind::Real: return realText(v.real);
-        case SqlValue::Kind::Blob: return "X'" + hex(v.bytes) + "'";
+        case SqlValue::Kind::Null:
+            return "NULL";
+        case SqlValue::Kind::Integer:
+            return std::to_string(v.integer);
+        case SqlValue::Kind::Real:
+            return realText(v.real);
+        case SqlValue::Kind::Blob:
+            return "X'" + hex(v.bytes) + "'";
         case SqlValue::Kind::Text: {
             std::string out = "'";
             for (char c : v.bytes) {
@@ -61,24 +65,31 @@ std::string sqlLiteral(const SqlValue& v) {
 // is not finite as a string), texts as strings, blobs as {"blob": hex}.
 nlohmann::json jsonValue(const SqlValue& v) {
     switch (v.kind) {
-        case SqlValue::Kind::Null: return nullptr;
-        case SqlValue::Kind::Integer: return v.integer;
+        case SqlValue::Kind::Null:
+            return nullptr;
+        case SqlValue::Kind::Integer:
+            return v.integer;
         case SqlValue::Kind::Real:
             if (std::isfinite(v.real)) return v.real;
             return {{"real", realText(v.real)}};
-        case SqlValue::Kind::Text: return v.bytes;
-        case SqlValue::Kind::Blob: return {{"blob", hex(v.bytes)}};
+        case SqlValue::Kind::Text:
+            return v.bytes;
+        case SqlValue::Kind::Blob:
+            return {{"blob", hex(v.bytes)}};
     }
     return nullptr;
 }
 
 const char* errorText(DeepScanError e) {
     switch (e) {
-        case DeepScanError::CannotOpen: return "cannot open the file";
-        case DeepScanError::NotSqlite: return "not a SQLite database (header text differs)";
+        case DeepScanError::CannotOpen:
+            return "cannot open the file";
+        case DeepScanError::NotSqlite:
+            return "not a SQLite database (header text differs)";
         case DeepScanError::BadPageSize:
             return "page size in the header is not a power of two from 512 to 65536";
-        case DeepScanError::None: break;
+        case DeepScanError::None:
+            break;
     }
     return "";
 }

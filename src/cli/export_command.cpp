@@ -29,8 +29,9 @@ struct ExportOptions {
 void addExportCommand(CLI::App& app, CliContext& ctx) {
     auto opts = std::make_shared<ExportOptions>();
     auto* cmd = app.add_subcommand(
-        "export", "Scan one backup folder and export its records as text files, vCards, CSV "
-                  "tables or an HTML report");
+        "export",
+        "Scan one backup folder and export its records as text files, vCards, CSV "
+        "tables or an HTML report");
     addScanChoiceOptions(*cmd, opts->scan);
     cmd->add_option("--to", opts->to,
                     "The export folder (made when missing); default: a new folder named after "

@@ -15,41 +15,56 @@ json withFoundIn(json object, const Node& node) {
 
 json toJson(const ZNContactNode& c) {
     return withFoundIn(json{{"rowid", c.rowid()},
-                {"contactName", c.contactName()},
-                {"contactPhone", c.contactPhone()},
-                {"contactEmail", c.contactEmail()},
-                {"contactHomepage", c.contactHomepage()},
-                {"contactCompany", c.contactCompany()},
-                {"contactBirthday", c.contactBirthday()},
-                {"contactJobtitle", c.contactJobtitle()},
-                {"contactNote", c.contactNote()},
-                {"contactAdress", c.contactAdress()},
-                {"bDeleted", c.bDeleted()}}, c);
+                            {"contactName", c.contactName()},
+                            {"contactPhone", c.contactPhone()},
+                            {"contactEmail", c.contactEmail()},
+                            {"contactHomepage", c.contactHomepage()},
+                            {"contactCompany", c.contactCompany()},
+                            {"contactBirthday", c.contactBirthday()},
+                            {"contactJobtitle", c.contactJobtitle()},
+                            {"contactNote", c.contactNote()},
+                            {"contactAdress", c.contactAdress()},
+                            {"bDeleted", c.bDeleted()}},
+                       c);
 }
 
 json toJson(const ZNMessageNode& m) {
-    return withFoundIn(json{{"messageName", m.messageName()}, {"messagePhone", m.messagePhone()},
-                {"messageContent", m.messageContent()}, {"messageDate", m.messageDate()},
-                {"messageType", m.messageType()}, {"bImessage", m.bImessage()},
-                {"handle_id", m.handle_id()}, {"bDeleted", m.bDeleted()}}, m);
+    return withFoundIn(json{{"messageName", m.messageName()},
+                            {"messagePhone", m.messagePhone()},
+                            {"messageContent", m.messageContent()},
+                            {"messageDate", m.messageDate()},
+                            {"messageType", m.messageType()},
+                            {"bImessage", m.bImessage()},
+                            {"handle_id", m.handle_id()},
+                            {"bDeleted", m.bDeleted()}},
+                       m);
 }
 
 json toJson(const ZNCallHistoryNode& c) {
-    return withFoundIn(json{{"callName", c.callName()}, {"callPhone", c.callPhone()},
-                {"callDate", c.callDate()}, {"callType", c.callType()},
-                {"callTime", c.callTime()}, {"callDuration", c.callDuration()},
-                {"bDeleted", c.bDeleted()}}, c);
+    return withFoundIn(json{{"callName", c.callName()},
+                            {"callPhone", c.callPhone()},
+                            {"callDate", c.callDate()},
+                            {"callType", c.callType()},
+                            {"callTime", c.callTime()},
+                            {"callDuration", c.callDuration()},
+                            {"bDeleted", c.bDeleted()}},
+                       c);
 }
 
 json toJson(const ZNNoteNode& n) {
-    return withFoundIn(json{{"noteTitle", n.noteTitle()}, {"noteContent", n.noteContent()},
-                            {"noteDate", n.noteDate()}, {"uid", n.uid()},
-                            {"bDeleted", n.bDeleted()}}, n);
+    return withFoundIn(json{{"noteTitle", n.noteTitle()},
+                            {"noteContent", n.noteContent()},
+                            {"noteDate", n.noteDate()},
+                            {"uid", n.uid()},
+                            {"bDeleted", n.bDeleted()}},
+                       n);
 }
 
 json toJson(const ZNPhotoAndVideoNode& p) {
-    return json{{"fileNodeName", p.fileNodeName()}, {"fileNodeSize", p.fileNodeSize()},
-                {"filePath", p.filePath()}, {"bmov", p.bmov()}};
+    return json{{"fileNodeName", p.fileNodeName()},
+                {"fileNodeSize", p.fileNodeSize()},
+                {"filePath", p.filePath()},
+                {"bmov", p.bmov()}};
 }
 
 namespace {

@@ -10,7 +10,9 @@
 namespace marlowen::cli {
 namespace {
 
-const char* mark(bool deleted) { return deleted ? "[deleted] " : "          "; }
+const char* mark(bool deleted) {
+    return deleted ? "[deleted] " : "          ";
+}
 
 // Appends " label: value" for non-empty values; the texts are shown as the
 // readers stored them.

@@ -9,9 +9,9 @@ namespace marlowen::gui {
 
 namespace {
 // Identifier, then the field shown.
-const char* const kColumns[] = {"Name",           "strDeviceType",   "strIOSVersion",
-                                "strDeviceBackUpTime", "strDeviceSerial", "strDeviceSize",
-                                "itunesVersion",  "backupSizeOnDisk", "bEncrypted"};
+const char* const kColumns[] = {
+    "Name",          "strDeviceType", "strIOSVersion",    "strDeviceBackUpTime", "strDeviceSerial",
+    "strDeviceSize", "itunesVersion", "backupSizeOnDisk", "bEncrypted"};
 constexpr int kColumnCount = static_cast<int>(std::size(kColumns));
 constexpr int kBackupSizeColumn = 7;
 constexpr int kLockColumn = 8;
@@ -66,8 +66,7 @@ DeviceNodePtr DeviceTableModel::nodeAt(int row) const {
 }
 
 QVariant DeviceTableModel::data(const QModelIndex& index, int role) const {
-    if (!isRowInRange(index))
-        return {};
+    if (!isRowInRange(index)) return {};
     const DeviceNodePtr node = nodeAt(index.row());
     if (!node) return {};
     if (index.column() == kLockColumn) {
@@ -80,30 +79,38 @@ QVariant DeviceTableModel::data(const QModelIndex& index, int role) const {
     }
     if (role == Qt::DecorationRole) {
         if (index.column() != 0 || node->deviceImage().empty()) return {};
-        return QPixmap(QStringLiteral(":/images/%1.png").arg(QString::fromStdString(node->deviceImage())));
+        return QPixmap(
+            QStringLiteral(":/images/%1.png").arg(QString::fromStdString(node->deviceImage())));
     }
     if (role == Qt::TextAlignmentRole && index.column() == kBackupSizeColumn)
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
     switch (index.column()) {
-    case 0: return QString::fromStdString(node->strDeviceName());
-    case 1:
-        // The model name is a display key with itself as fallback; products
-        // the old table does not know get their name from the modern one,
-        // and a product newer than both shows its product type.
-        if (!node->strDeviceType().empty()) return tr(node->strDeviceType().c_str());
-        return QString::fromStdString(node->modelName().empty() ? node->productType()
-                                                                : node->modelName());
-    case 2: return QString::fromStdString(node->strIOSVersion());
-    case 3: return QString::fromStdString(node->strDeviceBackUpTime());
-    case 4: return QString::fromStdString(node->strDeviceSerial());
-    case 5: return QString::fromStdString(node->strDeviceSize());
-    case 6: return QString::fromStdString(node->itunesVersion());
-    case kBackupSizeColumn:
-        if (node->backupSizeOnDisk() == 0) return QString();
-        return QLocale().formattedDataSize(static_cast<qint64>(node->backupSizeOnDisk()), 1,
-                                           QLocale::DataSizeSIFormat);
-    default: return {};
+        case 0:
+            return QString::fromStdString(node->strDeviceName());
+        case 1:
+            // The model name is a display key with itself as fallback; products
+            // the old table does not know get their name from the modern one,
+            // and a product newer than both shows its product type.
+            if (!node->strDeviceType().empty()) return tr(node->strDeviceType().c_str());
+            return QString::fromStdString(node->modelName().empty() ? node->productType()
+                                                                    : node->modelName());
+        case 2:
+            return QString::fromStdString(node->strIOSVersion());
+        case 3:
+            return QString::fromStdString(node->strDeviceBackUpTime());
+        case 4:
+            return QString::fromStdString(node->strDeviceSerial());
+        case 5:
+            return QString::fromStdString(node->strDeviceSize());
+        case 6:
+            return QString::fromStdString(node->itunesVersion());
+        case kBackupSizeColumn:
+            if (node->backupSizeOnDisk() == 0) return QString();
+            return QLocale().formattedDataSize(static_cast<qint64>(node->backupSizeOnDisk()), 1,
+                                               QLocale::DataSizeSIFormat);
+        default:
+            return {};
     }
 }
 
@@ -114,15 +121,24 @@ QVariant DeviceTableModel::headerData(int section, Qt::Orientation orientation, 
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole) return {};
     switch (section) {
-    case 0: return tr("Name");
-    case 1: return tr("Model");
-    case 2: return tr("iOS");
-    case 3: return tr("Backup Time");
-    case 4: return tr("Serial Number");
-    case 5: return tr("Size");
-    case 6: return tr("iTunes Version");
-    case kBackupSizeColumn: return tr("Backup Size");
-    default: return {};
+        case 0:
+            return tr("Name");
+        case 1:
+            return tr("Model");
+        case 2:
+            return tr("iOS");
+        case 3:
+            return tr("Backup Time");
+        case 4:
+            return tr("Serial Number");
+        case 5:
+            return tr("Size");
+        case 6:
+            return tr("iTunes Version");
+        case kBackupSizeColumn:
+            return tr("Backup Size");
+        default:
+            return {};
     }
 }
 

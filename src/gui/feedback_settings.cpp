@@ -24,8 +24,8 @@ SmtpConfig smtpConfigFromSettings(const QSettings& settings) {
 }
 
 SmtpConfig feedbackSmtpConfig() {
-    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Marlowen"),
-                             QStringLiteral("Marlowen"));
+    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
+                             QStringLiteral("Marlowen"), QStringLiteral("Marlowen"));
     return effectiveSmtpConfig(smtpConfigFromSettings(settings));
 }
 

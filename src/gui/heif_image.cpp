@@ -29,8 +29,7 @@ QImage heifImage(const QString& path) {
     std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
     if (!context) return {};
     const QByteArray file = path.toLocal8Bit();
-    if (heif_context_read_from_file(context.get(), file.constData(), nullptr).code !=
-        heif_error_Ok)
+    if (heif_context_read_from_file(context.get(), file.constData(), nullptr).code != heif_error_Ok)
         return {};
     heif_image_handle* rawHandle = nullptr;
     if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok)

@@ -12,8 +12,8 @@
 #include "core/log/log_file.h"
 #include "gui/launch_options.h"
 #include "gui/prompter.h"
-#include "gui/resources.h"
 #include "gui/quillon_app_delegate.h"
+#include "gui/resources.h"
 #include "marlowen_version.h"
 
 namespace {
@@ -49,8 +49,8 @@ std::filesystem::path routeLog(bool verboseOption) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    const int answered =
-        marlowen::gui::answerWithoutDisplay(std::vector<std::string>(argv + 1, argv + argc), stdout);
+    const int answered = marlowen::gui::answerWithoutDisplay(
+        std::vector<std::string>(argv + 1, argv + argc), stdout);
     if (answered >= 0) return answered;
     // The GStreamer backend of the movie preview fails hard where its plugins
     // are missing; the ffmpeg backend needs nothing else.
@@ -73,9 +73,9 @@ int main(int argc, char* argv[]) {
     }
     const std::filesystem::path logFile = routeLog(options.verbose);
     marlowen::gui::DialogPrompter prompter;
-    marlowen::gui::QuillonAppDelegate controller(
-        prompter, options.backupRoot.isEmpty() ? marlowen::defaultBackupRoot()
-                                               : options.backupRoot.toStdString());
+    marlowen::gui::QuillonAppDelegate controller(prompter, options.backupRoot.isEmpty()
+                                                               ? marlowen::defaultBackupRoot()
+                                                               : options.backupRoot.toStdString());
     controller.setLogFilePath(QString::fromStdString(logFile.string()));
     controller.applicationDidFinishLaunching();
     const int status = QApplication::exec();

@@ -1,8 +1,8 @@
 #include "gui/prompter.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -79,6 +79,8 @@ bool DialogPrompter::revealFolder(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-bool DialogPrompter::openPage(const QUrl& url) { return QDesktopServices::openUrl(url); }
+bool DialogPrompter::openPage(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+}
 
 }  // namespace marlowen::gui

@@ -41,8 +41,8 @@ class DialogPrompter : public Prompter {
 public:
     bool alert(QWidget* parent, const QString& message, const QString& defaultButton,
                const QString& alternateButton, const QString& informativeText) override;
-    QString saveFolderPath(QWidget* parent, const QString& directory,
-                           const QString& proposedName, ExportFormats& formats) override;
+    QString saveFolderPath(QWidget* parent, const QString& directory, const QString& proposedName,
+                           ExportFormats& formats) override;
     QString chooseFolder(QWidget* parent, const QString& directory) override;
     bool revealFolder(const QString& path) override;
     bool openPage(const QUrl& url) override;

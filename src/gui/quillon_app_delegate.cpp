@@ -1,15 +1,15 @@
 #include "gui/quillon_app_delegate.h"
 
 #include <QApplication>
-#include <algorithm>
 #include <QButtonGroup>
-#include <QShortcut>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QShortcut>
 #include <QThread>
+#include <algorithm>
 
 #include "core/discovery/backup_enumeration.h"
 #include "core/discovery/no_backup_alert.h"
@@ -24,11 +24,11 @@
 #include "gui/sheet_placement.h"
 #include "gui/zn_controls.h"
 #include "gui/zn_result_view_controller.h"
+#include "marlowen_version.h"
 #include "ui_AboutWindow.h"
 #include "ui_FeedbackSheet.h"
 #include "ui_MainWindow.h"
 #include "ui_WelcomeSheet.h"
-#include "marlowen_version.h"
 
 namespace marlowen::gui {
 
@@ -63,11 +63,18 @@ void ZNMainWindow::closeEvent(QCloseEvent* event) {
 }
 
 QuillonAppDelegate::QuillonAppDelegate(Prompter& prompter, std::string backupRoot, QObject* parent)
-    : QObject(parent), prompter_(prompter), backupRoot_(std::move(backupRoot)), nc(defaultCenter()),
-      window_(std::make_unique<ZNMainWindow>()), ui_(std::make_unique<Ui::MainWindow>()),
-      welcomeUi_(std::make_unique<Ui::WelcomeSheet>()), aboutUi_(std::make_unique<Ui::AboutWindow>()),
+    : QObject(parent),
+      prompter_(prompter),
+      backupRoot_(std::move(backupRoot)),
+      nc(defaultCenter()),
+      window_(std::make_unique<ZNMainWindow>()),
+      ui_(std::make_unique<Ui::MainWindow>()),
+      welcomeUi_(std::make_unique<Ui::WelcomeSheet>()),
+      aboutUi_(std::make_unique<Ui::AboutWindow>()),
       feedbackUi_(std::make_unique<Ui::FeedbackSheet>()),
-      scan_([this](std::function<void()> work, bool wait) { deliverScanWork(std::move(work), wait); }) {
+      scan_([this](std::function<void()> work, bool wait) {
+          deliverScanWork(std::move(work), wait);
+      }) {
     initResources();
     gAppController = this;
     ui_->setupUi(window_.get());
@@ -85,16 +92,18 @@ QuillonAppDelegate::QuillonAppDelegate(Prompter& prompter, std::string backupRoo
             [this] { tableViewSelectionDidChange(); });
     // Tab leaves the table for the controls below it instead of walking its cells.
     ui_->diskTableView->setTabKeyNavigation(false);
-    connect(ui_->diskTableView, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
-        if (!index.isValid()) return;
-        ui_->diskTableView->selectRow(index.row());
-        actScanIOSBackupFile();
-    });
+    connect(ui_->diskTableView, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex& index) {
+                if (!index.isValid()) return;
+                ui_->diskTableView->selectRow(index.row());
+                actScanIOSBackupFile();
+            });
     // Return starts the scan of the selected backup from anywhere on the
     // backup page, unless another push button has the focus (it is pressed).
     ui_->button->setDefault(true);
     for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
-        auto* shortcut = new QShortcut(key, ui_->backupPage, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+        auto* shortcut =
+            new QShortcut(key, ui_->backupPage, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
         connect(shortcut, &QShortcut::activated, this, [this] {
             auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
             if (focused && focused != ui_->button) {
@@ -186,7 +195,9 @@ QuillonAppDelegate::~QuillonAppDelegate() {
     if (gAppController == this) gAppController = nullptr;
 }
 
-QuillonAppDelegate* QuillonAppDelegate::GetAppControllor() { return gAppController; }
+QuillonAppDelegate* QuillonAppDelegate::GetAppControllor() {
+    return gAppController;
+}
 
 void QuillonAppDelegate::awakeFromNib() {
     ui_->infoTextlab->setFont(face("Lucida Grande", 13));
@@ -195,8 +206,8 @@ void QuillonAppDelegate::awakeFromNib() {
     accent.setColor(QPalette::WindowText, kAccent);
     ui_->notelab->setPalette(accent);
     ui_->bottomImageView->setPixmap(QPixmap(QStringLiteral(":/images/bottom.png")));
-    ui_->imageView->setPixmap(QPixmap(QStringLiteral(":/images/iphone.png")).scaled(
-        24, 40, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    ui_->imageView->setPixmap(QPixmap(QStringLiteral(":/images/iphone.png"))
+                                  .scaled(24, 40, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     ui_->diskTableView->setFont(face("Lucida Grande", 11));
 
     welcomeUi_->weclcomeField->setFont(face("Lucida Grande", 14));
@@ -207,15 +218,17 @@ void QuillonAppDelegate::awakeFromNib() {
                       welcomeUi_->tipThreeValueField})
         l->setFont(face("Lucida Grande", 12));
     welcomeUi_->learnmoreBtn->setText(
-        QStringLiteral("<a href=\"learn-more\" style=\"color: blue; text-decoration: underline\">%1</a>")
+        QStringLiteral(
+            "<a href=\"learn-more\" style=\"color: blue; text-decoration: underline\">%1</a>")
             .arg(tr("Learn More...")));
     welcomeUi_->learnmoreBtn->setTextFormat(Qt::RichText);
 
     aboutUi_->productlab->setFont(face("Arial", 18));
     aboutUi_->versionlab->setText(tr("Version %1").arg(QString::fromLatin1(kVersion)));
     aboutUi_->versionlab->setFont(face("Arial", 12));
-    for (QWidget* w : {static_cast<QWidget*>(aboutUi_->noticelab), static_cast<QWidget*>(aboutUi_->supportlab),
-                       static_cast<QWidget*>(aboutUi_->homepagelab)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(aboutUi_->noticelab), static_cast<QWidget*>(aboutUi_->supportlab),
+          static_cast<QWidget*>(aboutUi_->homepagelab)})
         w->setFont(face("Arial", 12));
     for (QPushButton* b : {aboutUi_->supportBtn, aboutUi_->homeBtn}) {
         b->setFont(face("Arial", 12));
@@ -228,7 +241,8 @@ void QuillonAppDelegate::awakeFromNib() {
     feedbackUi_->cryInfolab->setText(
         tr("Please help me get BETTER with your suggestions!")
             .replace(tr("suggestions"),
-                     QStringLiteral("<span style=\"color: rgb(217,81,30)\">%1</span>").arg(tr("suggestions"))));
+                     QStringLiteral("<span style=\"color: rgb(217,81,30)\">%1</span>")
+                         .arg(tr("suggestions"))));
     feedbackUi_->masterlab->setFont(face("Lucida Grande", 28));
     QPalette master = feedbackUi_->masterlab->palette();
     master.setColor(QPalette::WindowText, kAccent);
@@ -263,26 +277,35 @@ void QuillonAppDelegate::ClickAbout() {
 void QuillonAppDelegate::showLogFile() {
     if (logFilePath_.isEmpty() || !QFileInfo::exists(logFilePath_)) {
         prompter_.alert(window_.get(), tr("There is no log file yet."), tr("Ok"), QString(),
-                        logFilePath_.isEmpty() ? tr("This session writes its log to the terminal only.")
-                                               : tr("It will be written to %1.").arg(logFilePath_));
+                        logFilePath_.isEmpty()
+                            ? tr("This session writes its log to the terminal only.")
+                            : tr("It will be written to %1.").arg(logFilePath_));
         return;
     }
     if (!prompter_.openPage(QUrl::fromLocalFile(logFilePath_)))
-        prompter_.alert(window_.get(), tr("The log file could not be opened in a viewer."), tr("Ok"),
-                        QString(), tr("It is %1.").arg(logFilePath_));
+        prompter_.alert(window_.get(), tr("The log file could not be opened in a viewer."),
+                        tr("Ok"), QString(), tr("It is %1.").arg(logFilePath_));
 }
 
 // The product's pages are its own help, shipped with it: nothing here needs
 // a network or a web site.
-void QuillonAppDelegate::ClickHomePage() { openHelpPage(prompter_, HelpPage::Home); }
-void QuillonAppDelegate::ClickHelp() { openHelpPage(prompter_, HelpPage::Help); }
-void QuillonAppDelegate::ClickLearnMore() { openHelpPage(prompter_, HelpPage::LearnMore); }
+void QuillonAppDelegate::ClickHomePage() {
+    openHelpPage(prompter_, HelpPage::Home);
+}
+void QuillonAppDelegate::ClickHelp() {
+    openHelpPage(prompter_, HelpPage::Help);
+}
+void QuillonAppDelegate::ClickLearnMore() {
+    openHelpPage(prompter_, HelpPage::LearnMore);
+}
 
 void QuillonAppDelegate::Cancel() {
     if (cryWindow_) cryWindow_->close();
 }
 
-void QuillonAppDelegate::Exit() { quitApplication(); }
+void QuillonAppDelegate::Exit() {
+    quitApplication();
+}
 
 void QuillonAppDelegate::quitApplication() {
     // Set before anything closes: Qt's quit asks every window to close, and
@@ -301,9 +324,8 @@ void QuillonAppDelegate::Sender() {
     feedbackUi_->sendBtn->setEnabled(false);
     emailTimer_.start();
     const std::string suggestion = feedbackUi_->suggestionView->toPlainText().toStdString();
-    emailThread_ = std::thread([this, config = feedbackSmtpConfig(), suggestion] {
-        sendEmailHandle(config, suggestion);
-    });
+    emailThread_ = std::thread(
+        [this, config = feedbackSmtpConfig(), suggestion] { sendEmailHandle(config, suggestion); });
 }
 
 void QuillonAppDelegate::sendEmailHandle(const SmtpConfig& config, const std::string& suggestion) {
@@ -318,7 +340,9 @@ void QuillonAppDelegate::sendEmailHandle(const SmtpConfig& config, const std::st
         Qt::QueuedConnection);
 }
 
-void QuillonAppDelegate::SendEmialTimer_hander() { endFeedbackSheetAndQuit(); }
+void QuillonAppDelegate::SendEmialTimer_hander() {
+    endFeedbackSheetAndQuit();
+}
 
 void QuillonAppDelegate::endFeedbackSheetAndQuit() {
     emailTimer_.stop();
@@ -359,9 +383,13 @@ void QuillonAppDelegate::tableViewSelectionDidChange() {
     ui_->button->setEnabled(ui_->diskTableView->selectionModel()->hasSelection());
 }
 
-void QuillonAppDelegate::hideMainView() { ui_->backupPage->hide(); }
+void QuillonAppDelegate::hideMainView() {
+    ui_->backupPage->hide();
+}
 
-void QuillonAppDelegate::showMainView() { ui_->backupPage->show(); }
+void QuillonAppDelegate::showMainView() {
+    ui_->backupPage->show();
+}
 
 void QuillonAppDelegate::showIphoneDiskView() {
     deviceModel_->beginRefill();
@@ -382,8 +410,9 @@ void QuillonAppDelegate::showIphoneDisk() {
         return;
     }
     ui_->button->setEnabled(false);
-    prompter_.alert(window_.get(), tr(kNoBackupAlertMessage.data()), tr(kNoBackupAlertButton.data()),
-                    QString(), tr(kNoBackupAlertInformativeText.data()));
+    prompter_.alert(window_.get(), tr(kNoBackupAlertMessage.data()),
+                    tr(kNoBackupAlertButton.data()), QString(),
+                    tr(kNoBackupAlertInformativeText.data()));
 }
 
 void QuillonAppDelegate::fitDiskColumns() {
@@ -404,7 +433,8 @@ void QuillonAppDelegate::fitDiskColumns() {
 }
 
 void QuillonAppDelegate::actChooseFolder() {
-    const QString folder = prompter_.chooseFolder(window_.get(), QString::fromStdString(backupRoot_));
+    const QString folder =
+        prompter_.chooseFolder(window_.get(), QString::fromStdString(backupRoot_));
     if (folder.isEmpty()) return;
     backupRoot_ = folder.toStdString();
     showIphoneDiskView();
@@ -454,7 +484,8 @@ void QuillonAppDelegate::actScanIOSBackupFile() {
     passwordSheet_->ask(QString::fromStdString(node->strDeviceName()), node->backUpFilePath());
 }
 
-void QuillonAppDelegate::startScan(const DeviceNodePtr& node, std::shared_ptr<const BackupKeys> keys) {
+void QuillonAppDelegate::startScan(const DeviceNodePtr& node,
+                                   std::shared_ptr<const BackupKeys> keys) {
     if (scan_.isScanning()) return;
     currentNode_ = node;
     currentNodeIsiOS6Version_ = ScanController::IOSVersionIOS6(node->strIOSVersion());
@@ -464,8 +495,9 @@ void QuillonAppDelegate::startScan(const DeviceNodePtr& node, std::shared_ptr<co
     showResultView();
     const bool all = ui_->scanAllBtn->isChecked();
     resultViewController_->showView(ui_->contentView, *node, all);
-    const DeletedRecordSearch search =
-        ui_->classicScanBtn->isChecked() ? DeletedRecordSearch::Signatures : DeletedRecordSearch::Deep;
+    const DeletedRecordSearch search = ui_->classicScanBtn->isChecked()
+                                           ? DeletedRecordSearch::Signatures
+                                           : DeletedRecordSearch::Deep;
     ScanTarget target{node->backUpFilePath(), node->strIOSVersion(), keys != nullptr};
     target.keys = std::move(keys);
     scan_.start(target, all ? ScanSequence::Full : ScanSequence::Contacts, search);
@@ -478,7 +510,10 @@ void QuillonAppDelegate::deliverScanWork(std::function<void()> work, bool wait) 
         return;
     }
     QMetaObject::invokeMethod(
-        this, [this, work = std::move(work)] { if (!closing_) work(); },
+        this,
+        [this, work = std::move(work)] {
+            if (!closing_) work();
+        },
         wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
 }
 

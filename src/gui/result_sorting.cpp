@@ -17,11 +17,20 @@ std::uint64_t sizeFormString(const std::string& text) {
     const double value = std::strtod(number.c_str(), nullptr);
     double factor = 1e12;
     switch (unit) {
-    case 'B': factor = 1; break;
-    case 'K': factor = 1e3; break;
-    case 'M': factor = 1e6; break;
-    case 'G': factor = 1e9; break;
-    default: break;
+        case 'B':
+            factor = 1;
+            break;
+        case 'K':
+            factor = 1e3;
+            break;
+        case 'M':
+            factor = 1e6;
+            break;
+        case 'G':
+            factor = 1e9;
+            break;
+        default:
+            break;
     }
     const double bytes = value * factor;
     // Negative or unreadable amounts count as nothing.

@@ -17,25 +17,24 @@ int ResultTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
-    if (!isRowInRange(index))
-        return {};
+    if (!isRowInRange(index)) return {};
     const int row = index.row();
     const bool checkColumn = columnIdentifier(index.column()) == QLatin1String(kCheckColumn);
     switch (role) {
-    case Qt::CheckStateRole:
-        if (checkColumn) return isChecked(row) ? Qt::Checked : Qt::Unchecked;
-        return {};
-    case Qt::DisplayRole:
-    case Qt::ToolTipRole:
-        if (checkColumn) return {};
-        // Stored names begin with a blank where the first name part is
-        // empty; the stored value stays as it is for the exports.
-        return withoutLeadingBlanks(text(row, index.column()));
-    case Qt::ForegroundRole:
-        if (isDeleted(row)) return deletedColour();
-        return {};
-    default:
-        return {};
+        case Qt::CheckStateRole:
+            if (checkColumn) return isChecked(row) ? Qt::Checked : Qt::Unchecked;
+            return {};
+        case Qt::DisplayRole:
+        case Qt::ToolTipRole:
+            if (checkColumn) return {};
+            // Stored names begin with a blank where the first name part is
+            // empty; the stored value stays as it is for the exports.
+            return withoutLeadingBlanks(text(row, index.column()));
+        case Qt::ForegroundRole:
+            if (isDeleted(row)) return deletedColour();
+            return {};
+        default:
+            return {};
     }
 }
 
@@ -46,17 +45,16 @@ QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, 
 }
 
 Qt::ItemFlags ResultTableModel::flags(const QModelIndex& index) const {
-    if (!isRowInRange(index))
-        return Qt::NoItemFlags;
+    if (!isRowInRange(index)) return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (columnIdentifier(index.column()) == QLatin1String(kCheckColumn)) f |= Qt::ItemIsUserCheckable;
+    if (columnIdentifier(index.column()) == QLatin1String(kCheckColumn))
+        f |= Qt::ItemIsUserCheckable;
     return f;
 }
 
 bool ResultTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::CheckStateRole) return false;
-    if (!isRowInRange(index))
-        return false;
+    if (!isRowInRange(index)) return false;
     if (columnIdentifier(index.column()) != QLatin1String(kCheckColumn)) return false;
     emit checkBoxClicked(index.row(), value.toInt() == Qt::Checked);
     return true;

@@ -59,7 +59,6 @@ protected:
     }
 
 public:
-
 signals:
     // The user turned the box of `row` on or off.
     void checkBoxClicked(int row, bool on);

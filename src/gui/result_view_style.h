@@ -15,6 +15,8 @@ inline const QColor kAccent = QColor::fromRgbF(217 / 255.0f, 81 / 255.0f, 30 / 2
 QFont lucida(int points, bool bold = false);
 // "%d%%" with a percentage, e.g. "40%".
 QString percentText(int percent);
-inline QString qs(const std::string& s) { return QString::fromStdString(s); }
+inline QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 }  // namespace marlowen::gui

@@ -1,13 +1,13 @@
 #include "gui/zn_controls.h"
 
 #include <QApplication>
-#include <QPainter>
-#include <QPixmap>
 #include <QContextMenuEvent>
+#include <QEnterEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
-#include <QEnterEvent>
+#include <QPainter>
+#include <QPixmap>
 #include <cmath>
 
 #include "gui/default_center.h"
@@ -21,7 +21,8 @@ constexpr int kTextDrop = 5;    // points the text is moved down from the cell's
 
 QRect ZNImageAndTextCell::imageRectForBounds(const QRect& bounds, const QSize& imageSize) {
     if (imageSize.isEmpty()) return {};
-    const int y = bounds.y() + static_cast<int>(std::ceil((bounds.height() - imageSize.height()) / 2.0));
+    const int y =
+        bounds.y() + static_cast<int>(std::ceil((bounds.height() - imageSize.height()) / 2.0));
     return QRect(QPoint(bounds.x() + kImageInset, y), imageSize);
 }
 
@@ -109,15 +110,27 @@ ZNTextView::ZNTextView(QWidget* parent) : QTextEdit(parent) {
     setContextMenuPolicy(Qt::PreventContextMenu);
 }
 
-void ZNTextView::mousePressEvent(QMouseEvent* event) { event->accept(); }
-void ZNTextView::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
-void ZNTextView::keyPressEvent(QKeyEvent* event) { event->accept(); }
-void ZNTextView::contextMenuEvent(QContextMenuEvent* event) { event->accept(); }
+void ZNTextView::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+}
+void ZNTextView::mouseDoubleClickEvent(QMouseEvent* event) {
+    event->accept();
+}
+void ZNTextView::keyPressEvent(QKeyEvent* event) {
+    event->accept();
+}
+void ZNTextView::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+}
 
 ZNFeedBackView::ZNFeedBackView(QWidget* parent) : QPlainTextEdit(parent) {}
 
-QString ZNFeedBackView::windowPlaceholder() { return tr("Provide any suggestions or problems to us."); }
-QString ZNFeedBackView::sheetPlaceholder() { return tr("write something."); }
+QString ZNFeedBackView::windowPlaceholder() {
+    return tr("Provide any suggestions or problems to us.");
+}
+QString ZNFeedBackView::sheetPlaceholder() {
+    return tr("write something.");
+}
 
 void ZNFeedBackView::setLook(const QColor& colour) {
     QFont font = QApplication::font();
@@ -133,7 +146,9 @@ void ZNFeedBackView::showPlaceholder(const QString& placeholder) {
     setLook(Qt::gray);
 }
 
-QColor ZNFeedBackView::textColour() const { return palette().color(QPalette::Text); }
+QColor ZNFeedBackView::textColour() const {
+    return palette().color(QPalette::Text);
+}
 
 void ZNFeedBackView::mousePressEvent(QMouseEvent* event) {
     const QString text = toPlainText();
@@ -144,7 +159,9 @@ void ZNFeedBackView::mousePressEvent(QMouseEvent* event) {
     QPlainTextEdit::mousePressEvent(event);
 }
 
-QColor ZNView::fillColour() { return QColor::fromRgbF(1.0f / 3, 1.0f / 3, 1.0f / 3, 1.0f); }
+QColor ZNView::fillColour() {
+    return QColor::fromRgbF(1.0f / 3, 1.0f / 3, 1.0f / 3, 1.0f);
+}
 
 void ZNView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);

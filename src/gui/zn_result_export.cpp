@@ -31,18 +31,18 @@ void ZNResultViewController::actRecovery() {
 
     const std::filesystem::path target = path.toStdString();
     const std::string protectedFolder = backupFolder_;
-    recoverThread_ = std::thread([this, target, protectedFolder, formats = exportFormats_,
-                                  facts = reportFacts_] {
-        RecordExport job(intake_, target);
-        if (!protectedFolder.empty()) job.setProtectedFolder(protectedFolder);
-        job.setFormats(formats);
-        job.setReportFacts(facts);
-        const ExportResult result = job.recoverFilesThread();
-        if (detached_) return;
-        QMetaObject::invokeMethod(
-            this, [this, result] { saveProgressorHanderToMainThreadHandle(result); },
-            Qt::QueuedConnection);
-    });
+    recoverThread_ = std::thread(
+        [this, target, protectedFolder, formats = exportFormats_, facts = reportFacts_] {
+            RecordExport job(intake_, target);
+            if (!protectedFolder.empty()) job.setProtectedFolder(protectedFolder);
+            job.setFormats(formats);
+            job.setReportFacts(facts);
+            const ExportResult result = job.recoverFilesThread();
+            if (detached_) return;
+            QMetaObject::invokeMethod(
+                this, [this, result] { saveProgressorHanderToMainThreadHandle(result); },
+                Qt::QueuedConnection);
+        });
 }
 
 void ZNResultViewController::showSaveWindow() {
@@ -76,9 +76,10 @@ void ZNResultViewController::showSaveWindow() {
 void ZNResultViewController::recoverTimerFired() {
     const int selected = intake_.selectedFilesNum.load();
     const int done = intake_.recovredFilesNum.load();
-    const int percent = selected > 0 ? static_cast<int>(static_cast<float>(done) * 100.0f /
-                                                        static_cast<float>(selected))
-                                     : 0;
+    const int percent =
+        selected > 0
+            ? static_cast<int>(static_cast<float>(done) * 100.0f / static_cast<float>(selected))
+            : 0;
     saveProgressor_->setValue(std::clamp(percent, 0, 100));
     savepercentlab_->setText(percentText(percent));
 }

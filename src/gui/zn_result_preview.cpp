@@ -69,13 +69,15 @@ QWidget* ZNResultViewController::buildPhotoPreview() {
                                   : (why.isEmpty() ? tr("it does not open") : why));
             });
     // A file that opens but holds no picture to play is no movie either.
-    connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
-        if (status == QMediaPlayer::InvalidMedia)
-            showMovieIcon(tr("its format or codec is not known here"));
-        else if ((status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia) &&
-                 !player_->hasVideo())
-            showMovieIcon(tr("it holds no video track"));
-    });
+    connect(player_, &QMediaPlayer::mediaStatusChanged, this,
+            [this](QMediaPlayer::MediaStatus status) {
+                if (status == QMediaPlayer::InvalidMedia)
+                    showMovieIcon(tr("its format or codec is not known here"));
+                else if ((status == QMediaPlayer::LoadedMedia ||
+                          status == QMediaPlayer::BufferedMedia) &&
+                         !player_->hasVideo())
+                    showMovieIcon(tr("it holds no video track"));
+            });
     hl->addWidget(imageView_);
     hl->addWidget(movView_);
     imageView_->hide();
@@ -96,9 +98,9 @@ QWidget* ZNResultViewController::buildPhotoPreview() {
 QWidget* ZNResultViewController::buildContactPreview() {
     QVBoxLayout* l = nullptr;
     QWidget* frame = previewFrame(&l);
-    for (const char* n : {"contactPicturelab", "contactNamelab", "contactPhonelab", "contactEmaillab",
-                          "contactHomePagelab", "contactAdresslab", "contactCompanylab",
-                          "contactJobTitlelab", "contactBirthdaylab"})
+    for (const char* n : {"contactPicturelab", "contactNamelab", "contactPhonelab",
+                          "contactEmaillab", "contactHomePagelab", "contactAdresslab",
+                          "contactCompanylab", "contactJobTitlelab", "contactBirthdaylab"})
         addPreviewLabel(l, n);
     addPreviewText(l, "contactNotelab", "contactNoteScrollView");
     l->addStretch();
@@ -126,7 +128,8 @@ QWidget* ZNResultViewController::buildNotePreview() {
 QWidget* ZNResultViewController::buildCallPreview() {
     QVBoxLayout* l = nullptr;
     QWidget* frame = previewFrame(&l);
-    for (const char* n : {"callNamelab", "callPhonelab", "callTypelab", "callTimelab", "callDatelab"})
+    for (const char* n :
+         {"callNamelab", "callPhonelab", "callTypelab", "callTimelab", "callDatelab"})
         addPreviewLabel(l, n);
     l->addStretch();
     return frame;
@@ -143,105 +146,106 @@ void ZNResultViewController::showPreview(ResultCategory c, int row) {
         return v;
     };
     switch (c) {
-    case ResultCategory::PhotoAndVideo: {
-        const auto node = photoController->nodeAt(row);
-        if (!node) return;
-        movieNote_->clear();
-        movieNote_->hide();
-        if (node->bmov()) {
-            imageView_->hide();
-            movView_->show();
-            player_->stop();
-            player_->setSource(QUrl::fromLocalFile(qs(node->filePath())));
-            player_->play();
-        } else {
-            player_->stop();
-            player_->setSource(QUrl());
-            movView_->hide();
-            imageView_->show();
-            QImageReader reader(qs(node->filePath()));
-            reader.setAutoTransform(true);
-            QImage image = reader.read();
-            if (image.isNull()) image = heifImage(qs(node->filePath()));
-            imageView_->setPixmap(image.isNull() ? QPixmap()
-                                                 : QPixmap::fromImage(image.scaled(
-                                                       220, 220, Qt::KeepAspectRatio,
-                                                       Qt::SmoothTransformation)));
+        case ResultCategory::PhotoAndVideo: {
+            const auto node = photoController->nodeAt(row);
+            if (!node) return;
+            movieNote_->clear();
+            movieNote_->hide();
+            if (node->bmov()) {
+                imageView_->hide();
+                movView_->show();
+                player_->stop();
+                player_->setSource(QUrl::fromLocalFile(qs(node->filePath())));
+                player_->play();
+            } else {
+                player_->stop();
+                player_->setSource(QUrl());
+                movView_->hide();
+                imageView_->show();
+                QImageReader reader(qs(node->filePath()));
+                reader.setAutoTransform(true);
+                QImage image = reader.read();
+                if (image.isNull()) image = heifImage(qs(node->filePath()));
+                imageView_->setPixmap(
+                    image.isNull() ? QPixmap()
+                                   : QPixmap::fromImage(image.scaled(220, 220, Qt::KeepAspectRatio,
+                                                                     Qt::SmoothTransformation)));
+            }
+            set("imageFileNamelab", "File Name: %@", node->fileNodeName());
+            set("imageFileSizelab", "File Size: %@", node->fileNodeSize());
+            break;
         }
-        set("imageFileNamelab", "File Name: %@", node->fileNodeName());
-        set("imageFileSizelab", "File Size: %@", node->fileNodeSize());
-        break;
-    }
-    case ResultCategory::Contact: {
-        const auto node = contactController->nodeAt(row);
-        if (!node) return;
-        const std::pair<const char*, std::pair<const char*, const std::string*>> lines[] = {
-            {"contactNamelab", {"Name: %@", &node->contactName()}},
-            {"contactPhonelab", {"Phone: %@", &node->contactPhone()}},
-            {"contactEmaillab", {"Email: %@", &node->contactEmail()}},
-            {"contactHomePagelab", {"HomePage: %@", &node->contactHomepage()}},
-            {"contactAdresslab", {"Address: %@", &node->contactAdress()}},
-            {"contactCompanylab", {"Company: %@", &node->contactCompany()}},
-            {"contactJobTitlelab", {"JobTitle: %@", &node->contactJobtitle()}},
-            {"contactBirthdaylab", {"Birthday: %@", &node->contactBirthday()}},
-        };
-        for (const auto& [label, fv] : lines) {
-            set(label, fv.first, *fv.second);
-            if (QLabel* l = previewLabel(label)) l->setVisible(!fv.second->empty());
+        case ResultCategory::Contact: {
+            const auto node = contactController->nodeAt(row);
+            if (!node) return;
+            const std::pair<const char*, std::pair<const char*, const std::string*>> lines[] = {
+                {"contactNamelab", {"Name: %@", &node->contactName()}},
+                {"contactPhonelab", {"Phone: %@", &node->contactPhone()}},
+                {"contactEmaillab", {"Email: %@", &node->contactEmail()}},
+                {"contactHomePagelab", {"HomePage: %@", &node->contactHomepage()}},
+                {"contactAdresslab", {"Address: %@", &node->contactAdress()}},
+                {"contactCompanylab", {"Company: %@", &node->contactCompany()}},
+                {"contactJobTitlelab", {"JobTitle: %@", &node->contactJobtitle()}},
+                {"contactBirthdaylab", {"Birthday: %@", &node->contactBirthday()}},
+            };
+            for (const auto& [label, fv] : lines) {
+                set(label, fv.first, *fv.second);
+                if (QLabel* l = previewLabel(label)) l->setVisible(!fv.second->empty());
+            }
+            if (ZNTextView* v = text("contactNotelab", node->contactNote()))
+                v->setVisible(!node->contactNote().empty());
+            if (QLabel* picture = previewLabel("contactPicturelab")) {
+                const std::string& bytes = node->picture();
+                const QImage image = QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()),
+                                                      static_cast<int>(bytes.size()));
+                picture->setPixmap(
+                    image.isNull() ? QPixmap()
+                                   : QPixmap::fromImage(image.scaled(96, 96, Qt::KeepAspectRatio,
+                                                                     Qt::SmoothTransformation)));
+                picture->setVisible(!image.isNull());
+            }
+            break;
         }
-        if (ZNTextView* v = text("contactNotelab", node->contactNote()))
-            v->setVisible(!node->contactNote().empty());
-        if (QLabel* picture = previewLabel("contactPicturelab")) {
-            const std::string& bytes = node->picture();
-            const QImage image = QImage::fromData(
-                reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()));
-            picture->setPixmap(image.isNull() ? QPixmap()
-                                              : QPixmap::fromImage(image.scaled(
-                                                    96, 96, Qt::KeepAspectRatio,
-                                                    Qt::SmoothTransformation)));
-            picture->setVisible(!image.isNull());
+        case ResultCategory::Message: {
+            const auto node = messageController->nodeAt(row);
+            if (!node) return;
+            set("messageNamelab", "Name: %@", node->messageName());
+            set("messagePhonelab", "Phone: %@", node->messagePhone());
+            set("messageTypelab", "Type: %@", node->messageType());
+            set("messageDatelab", "Date: %@", node->messageDate());
+            if (ZNTextView* v = text("messageConteView", node->messageContent())) v->show();
+            break;
         }
-        break;
-    }
-    case ResultCategory::Message: {
-        const auto node = messageController->nodeAt(row);
-        if (!node) return;
-        set("messageNamelab", "Name: %@", node->messageName());
-        set("messagePhonelab", "Phone: %@", node->messagePhone());
-        set("messageTypelab", "Type: %@", node->messageType());
-        set("messageDatelab", "Date: %@", node->messageDate());
-        if (ZNTextView* v = text("messageConteView", node->messageContent())) v->show();
-        break;
-    }
-    case ResultCategory::Note: {
-        const auto node = noteController->nodeAt(row);
-        if (!node) return;
-        set("noteTitlelab", "Title: %@", node->noteTitle());
-        set("noteDatelab", "Date: %@", node->noteDate());
-        set("noteFolderlab", "Folder: %@", node->noteFolder());
-        if (QLabel* folder = previewLabel("noteFolderlab"))
-            folder->setVisible(!node->noteFolder().empty());
-        // A locked note's text is encrypted with the user's own password; a
-        // partly recovered one lost the end of its body with freed pages.
-        if (QLabel* state = previewLabel("noteStatelab")) {
-            state->setText(node->bLocked()    ? tr("Locked note: only its title can be read.")
-                           : node->bPartial() ? tr("Partly recovered: the end of the text was lost.")
-                                              : QString());
-            state->setVisible(node->bLocked() || node->bPartial());
+        case ResultCategory::Note: {
+            const auto node = noteController->nodeAt(row);
+            if (!node) return;
+            set("noteTitlelab", "Title: %@", node->noteTitle());
+            set("noteDatelab", "Date: %@", node->noteDate());
+            set("noteFolderlab", "Folder: %@", node->noteFolder());
+            if (QLabel* folder = previewLabel("noteFolderlab"))
+                folder->setVisible(!node->noteFolder().empty());
+            // A locked note's text is encrypted with the user's own password; a
+            // partly recovered one lost the end of its body with freed pages.
+            if (QLabel* state = previewLabel("noteStatelab")) {
+                state->setText(node->bLocked() ? tr("Locked note: only its title can be read.")
+                               : node->bPartial()
+                                   ? tr("Partly recovered: the end of the text was lost.")
+                                   : QString());
+                state->setVisible(node->bLocked() || node->bPartial());
+            }
+            if (ZNTextView* v = text("noteContentView", node->noteContent())) v->show();
+            break;
         }
-        if (ZNTextView* v = text("noteContentView", node->noteContent())) v->show();
-        break;
-    }
-    case ResultCategory::CallHistory: {
-        const auto node = callHistoryController->nodeAt(row);
-        if (!node) return;
-        set("callNamelab", "Name: %@", node->callName());
-        set("callPhonelab", "Phone: %@", node->callPhone());
-        set("callTypelab", "Type: %@", node->callType());
-        set("callTimelab", "Duration: %@", node->callDuration());
-        set("callDatelab", "Date: %@", node->callDate());
-        break;
-    }
+        case ResultCategory::CallHistory: {
+            const auto node = callHistoryController->nodeAt(row);
+            if (!node) return;
+            set("callNamelab", "Name: %@", node->callName());
+            set("callPhonelab", "Phone: %@", node->callPhone());
+            set("callTypelab", "Type: %@", node->callType());
+            set("callTimelab", "Duration: %@", node->callDuration());
+            set("callDatelab", "Date: %@", node->callDate());
+            break;
+        }
     }
 }
 
@@ -251,11 +255,12 @@ void ZNResultViewController::showMovieIcon(const QString& why) {
     player_->stop();
     movView_->hide();
     imageView_->show();
-    QPixmap icon = QFileIconProvider().icon(QFileInfo(QStringLiteral("movie.mov"))).pixmap(256, 256);
+    QPixmap icon =
+        QFileIconProvider().icon(QFileInfo(QStringLiteral("movie.mov"))).pixmap(256, 256);
     if (icon.isNull()) icon = QIcon::fromTheme(QStringLiteral("video-x-generic")).pixmap(256, 256);
-    imageView_->setPixmap(icon.isNull() ? QPixmap()
-                                        : icon.scaled(256, 256, Qt::IgnoreAspectRatio,
-                                                      Qt::SmoothTransformation));
+    imageView_->setPixmap(
+        icon.isNull() ? QPixmap()
+                      : icon.scaled(256, 256, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
 }  // namespace marlowen::gui

@@ -1,17 +1,17 @@
 #include "gui/zn_result_view_controller.h"
 
 #include <QApplication>
-#include <QHBoxLayout>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMediaPlayer>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
-#include <QMediaPlayer>
-#include <QVideoWidget>
 #include <QThread>
 #include <QVBoxLayout>
+#include <QVideoWidget>
 
 #include "core/export/html_report.h"
 #include "core/feedback/feedback_mail.h"
@@ -58,14 +58,18 @@ CategoryCounts CategoryCounts::of(const ResultIntake& intake) {
 
 ZNResultViewController::ZNResultViewController(NotificationCenter& nc, ResultIntake& intake,
                                                Prompter& prompter, QWidget* parent)
-    : QWidget(parent), ui_(std::make_unique<Ui::ResulutView>()), nc_(nc), prompter_(prompter),
+    : QWidget(parent),
+      ui_(std::make_unique<Ui::ResulutView>()),
+      nc_(nc),
+      prompter_(prompter),
       intake_(intake) {
     initResources();
     ui_->setupUi(this);
     buildCategoryViews();
     awakeFromNib();
 
-    intake_.setMainThreadRunner([this](const std::function<void()>& work) { runOnMainThread(work); });
+    intake_.setMainThreadRunner(
+        [this](const std::function<void()>& work) { runOnMainThread(work); });
     // The scan session delivers to this thread; an intake fed on another
     // thread takes the counts there and shows them here.
     intake_.setProgressHandler([this](int percent) {
@@ -180,14 +184,16 @@ void ZNResultViewController::clickFeedBack() {
 void ZNResultViewController::clickSendFeedBack() {
     if (QuillonAppDelegate* app = QuillonAppDelegate::GetAppControllor()) app->setBFeedBack(true);
     feedbackWindow_->hide();
-    sendEmailThreaders_.emplace_back(
-        [config = feedbackSmtpConfig(), email = feedbackEmailVaule_->text().toStdString(),
-         suggestion = feedbackView_->toPlainText().toStdString()] {
-            sendFeedBackEmailHandle(config, email, suggestion);
-        });
+    sendEmailThreaders_.emplace_back([config = feedbackSmtpConfig(),
+                                      email = feedbackEmailVaule_->text().toStdString(),
+                                      suggestion = feedbackView_->toPlainText().toStdString()] {
+        sendFeedBackEmailHandle(config, email, suggestion);
+    });
 }
 
-void ZNResultViewController::ClickDontSendFeedBack() { feedbackWindow_->hide(); }
+void ZNResultViewController::ClickDontSendFeedBack() {
+    feedbackWindow_->hide();
+}
 
 void ZNResultViewController::sendFeedBackEmailHandle(const SmtpConfig& config,
                                                      const std::string& email,
@@ -203,9 +209,15 @@ QString ZNResultViewController::getFeedBackInfo() const {
 // The product keeps no pages of its own on social networks: those two
 // buttons lead to its home page, which says where to turn; Support to the
 // support page. All are the help shipped with the program.
-void ZNResultViewController::clickFacebook() { openHelpPage(prompter_, HelpPage::Home); }
-void ZNResultViewController::clickTwitter() { openHelpPage(prompter_, HelpPage::Home); }
-void ZNResultViewController::clickSupport() { openHelpPage(prompter_, HelpPage::Support); }
+void ZNResultViewController::clickFacebook() {
+    openHelpPage(prompter_, HelpPage::Home);
+}
+void ZNResultViewController::clickTwitter() {
+    openHelpPage(prompter_, HelpPage::Home);
+}
+void ZNResultViewController::clickSupport() {
+    openHelpPage(prompter_, HelpPage::Support);
+}
 
 void ZNResultViewController::runOnMainThread(const std::function<void()>& work) {
     if (QThread::currentThread() == thread()) {
@@ -214,15 +226,27 @@ void ZNResultViewController::runOnMainThread(const std::function<void()>& work) 
     }
     if (detached_) return;
     QMetaObject::invokeMethod(
-        this, [this, &work] { if (!detached_) work(); }, Qt::BlockingQueuedConnection);
+        this,
+        [this, &work] {
+            if (!detached_) work();
+        },
+        Qt::BlockingQueuedConnection);
 }
 
 void ZNResultViewController::awakeFromNib() {
-    const QList<QWidget*> small = {ui_->progressTextField, ui_->selecteFilelab, ui_->checkBtn,
-                                   ui_->facebookBtn, ui_->twitterBtn, ui_->feedBackBtn,
-                                   ui_->supprotBtn, ui_->scanInfolab, ui_->backupNameInfoCaplab,
-                                   ui_->backupSerialInfoCaplab, ui_->deviceTypeInfoCaplab,
-                                   ui_->iOSTypeInfoCaplab, ui_->backupDateInfoCaplab};
+    const QList<QWidget*> small = {ui_->progressTextField,
+                                   ui_->selecteFilelab,
+                                   ui_->checkBtn,
+                                   ui_->facebookBtn,
+                                   ui_->twitterBtn,
+                                   ui_->feedBackBtn,
+                                   ui_->supprotBtn,
+                                   ui_->scanInfolab,
+                                   ui_->backupNameInfoCaplab,
+                                   ui_->backupSerialInfoCaplab,
+                                   ui_->deviceTypeInfoCaplab,
+                                   ui_->iOSTypeInfoCaplab,
+                                   ui_->backupDateInfoCaplab};
     for (QWidget* w : small) w->setFont(lucida(11));
     for (QWidget* w : {ui_->backupNameInfolab, ui_->backupSerialInfolab, ui_->deviceTypeInfolab,
                        ui_->iOSTypeInfolab, ui_->backupDateInfolab})
@@ -267,7 +291,8 @@ void ZNResultViewController::awakeFromNib() {
     ui_->supprotBtn->setFont(link);
     ui_->supprotBtn->setStyleSheet(
         QStringLiteral("QPushButton { border: none; padding: 2px 6px; color: blue; }"));
-    for (ZNButton* b : {ui_->facebookBtn, ui_->twitterBtn, ui_->feedBackBtn}) setFooterLook(b, false);
+    for (ZNButton* b : {ui_->facebookBtn, ui_->twitterBtn, ui_->feedBackBtn})
+        setFooterLook(b, false);
 }
 
 void ZNResultViewController::buildCategoryViews() {
@@ -289,13 +314,16 @@ void ZNResultViewController::buildCategoryViews() {
     contactController = new RecordTableModel<C>(
         {{check, {}},
          {{QStringLiteral("Name"), tr("Name")}, [](const C& n) { return n.contactName(); }},
-         {{QStringLiteral("contactPhone"), tr("Phone")}, [](const C& n) { return n.contactPhone(); }},
-         {{QStringLiteral("contactEmail"), tr("Email")}, [](const C& n) { return n.contactEmail(); }}},
+         {{QStringLiteral("contactPhone"), tr("Phone")},
+          [](const C& n) { return n.contactPhone(); }},
+         {{QStringLiteral("contactEmail"), tr("Email")},
+          [](const C& n) { return n.contactEmail(); }}},
         this);
     messageController = new RecordTableModel<M>(
         {{check, {}},
          {{QStringLiteral("Name"), tr("Name")}, [](const M& n) { return n.messageName(); }},
-         {{QStringLiteral("messagePhone"), tr("Phone")}, [](const M& n) { return n.messagePhone(); }},
+         {{QStringLiteral("messagePhone"), tr("Phone")},
+          [](const M& n) { return n.messagePhone(); }},
          {{QStringLiteral("messageDate"), tr("Date")}, [](const M& n) { return n.messageDate(); }},
          {{QStringLiteral("messageContent"), tr("Content")},
           [](const M& n) { return n.messageContent(); }}},
@@ -334,8 +362,8 @@ void ZNResultViewController::buildCategoryViews() {
          "messageTableView", &ZNResultViewController::buildMessagePreview},
         {ResultCategory::Note, noteController, ui_->noteBtn, "note", "noteView", "noteTableView",
          &ZNResultViewController::buildNotePreview},
-        {ResultCategory::CallHistory, callHistoryController, ui_->callBtn, "call", "callHistoryView",
-         "callHistoryTableView", &ZNResultViewController::buildCallPreview},
+        {ResultCategory::CallHistory, callHistoryController, ui_->callBtn, "call",
+         "callHistoryView", "callHistoryTableView", &ZNResultViewController::buildCallPreview},
     };
     for (const CategoryParts& s : categories) {
         Page pg;
@@ -392,11 +420,21 @@ ZNResultViewController::Page& ZNResultViewController::page(ResultCategory c) {
 const ZNResultViewController::Page& ZNResultViewController::page(ResultCategory c) const {
     return pages_[static_cast<std::size_t>(c)];
 }
-ResultTableView* ZNResultViewController::tableOf(ResultCategory c) const { return page(c).table; }
-ResultTableModel* ZNResultViewController::modelOf(ResultCategory c) const { return page(c).model; }
-QWidget* ZNResultViewController::viewOf(ResultCategory c) const { return page(c).view; }
-ZNButton* ZNResultViewController::buttonOf(ResultCategory c) const { return page(c).button; }
-QString ZNResultViewController::buttonImageOf(ResultCategory c) const { return page(c).shownImage; }
+ResultTableView* ZNResultViewController::tableOf(ResultCategory c) const {
+    return page(c).table;
+}
+ResultTableModel* ZNResultViewController::modelOf(ResultCategory c) const {
+    return page(c).model;
+}
+QWidget* ZNResultViewController::viewOf(ResultCategory c) const {
+    return page(c).view;
+}
+ZNButton* ZNResultViewController::buttonOf(ResultCategory c) const {
+    return page(c).button;
+}
+QString ZNResultViewController::buttonImageOf(ResultCategory c) const {
+    return page(c).shownImage;
+}
 
 QLabel* ZNResultViewController::previewLabel(const char* name) const {
     return findChild<QLabel*>(QString::fromLatin1(name));
@@ -502,7 +540,8 @@ void ZNResultViewController::refreshCountLabels(const CategoryCounts& c) {
     ui_->delCallNumlab->setText(f("Call History:  %d", c.delCallNum));
 }
 
-void ZNResultViewController::ScanProgressInfomationHandle(int percent, const CategoryCounts& counts) {
+void ZNResultViewController::ScanProgressInfomationHandle(int percent,
+                                                          const CategoryCounts& counts) {
     ui_->scanProgressor->setValue(std::clamp(percent, 0, 100));
     ui_->progressTextField->setText(percentText(percent));
     refreshCountLabels(counts);
@@ -544,15 +583,17 @@ void ZNResultViewController::ScanFinishOnMainThread() {
 }
 
 void ZNResultViewController::showScanProblems() {
-    const std::vector<std::string> lines = scanProblems_ ? scanProblems_() : std::vector<std::string>();
+    const std::vector<std::string> lines =
+        scanProblems_ ? scanProblems_() : std::vector<std::string>();
     QStringList shown;
     for (const std::string& line : lines) shown.append(qs(line).toHtmlEscaped());
     ui_->problemslab->setTextFormat(Qt::RichText);
     ui_->problemslab->setText(
-        shown.isEmpty() ? QString()
-                        : QStringLiteral("<span style=\"color: rgb(217,81,30)\">%1</span><br>%2")
-                              .arg(tr("Not everything in this backup could be read:").toHtmlEscaped(),
-                                   shown.join(QStringLiteral("<br>"))));
+        shown.isEmpty()
+            ? QString()
+            : QStringLiteral("<span style=\"color: rgb(217,81,30)\">%1</span><br>%2")
+                  .arg(tr("Not everything in this backup could be read:").toHtmlEscaped(),
+                       shown.join(QStringLiteral("<br>"))));
     ui_->problemslab->setVisible(!shown.isEmpty());
 }
 
@@ -585,25 +626,25 @@ void ZNResultViewController::checkAllShown(bool on) {
 
 void ZNResultViewController::fillDisplayList(ResultCategory c, bool deletedOnly) {
     switch (c) {
-    case ResultCategory::PhotoAndVideo:
-        photoController->setDisplayList(intake_.photoAndVideoArray());
-        break;
-    case ResultCategory::Contact:
-        contactController->setDisplayList(deletedOnly ? deletedOf(intake_.contactArray())
-                                                      : intake_.contactArray());
-        break;
-    case ResultCategory::Message:
-        messageController->setDisplayList(deletedOnly ? deletedOf(intake_.messageArray())
-                                                      : intake_.messageArray());
-        break;
-    case ResultCategory::Note:
-        noteController->setDisplayList(deletedOnly ? deletedOf(intake_.noteArray())
-                                                   : intake_.noteArray());
-        break;
-    case ResultCategory::CallHistory:
-        callHistoryController->setDisplayList(deletedOnly ? deletedOf(intake_.callHistoryArray())
-                                                          : intake_.callHistoryArray());
-        break;
+        case ResultCategory::PhotoAndVideo:
+            photoController->setDisplayList(intake_.photoAndVideoArray());
+            break;
+        case ResultCategory::Contact:
+            contactController->setDisplayList(deletedOnly ? deletedOf(intake_.contactArray())
+                                                          : intake_.contactArray());
+            break;
+        case ResultCategory::Message:
+            messageController->setDisplayList(deletedOnly ? deletedOf(intake_.messageArray())
+                                                          : intake_.messageArray());
+            break;
+        case ResultCategory::Note:
+            noteController->setDisplayList(deletedOnly ? deletedOf(intake_.noteArray())
+                                                       : intake_.noteArray());
+            break;
+        case ResultCategory::CallHistory:
+            callHistoryController->setDisplayList(
+                deletedOnly ? deletedOf(intake_.callHistoryArray()) : intake_.callHistoryArray());
+            break;
     }
     // The last sort holds for every fill, with or without the filter.
     Page& pg = page(c);
@@ -720,12 +761,14 @@ static ZNButton* senderButton(const Notification& note) {
 
 void ZNResultViewController::ZNbuttonMouseEnteredHandle(const Notification& note) {
     ZNButton* b = senderButton(note);
-    if (b == ui_->facebookBtn || b == ui_->twitterBtn || b == ui_->feedBackBtn) setFooterLook(b, true);
+    if (b == ui_->facebookBtn || b == ui_->twitterBtn || b == ui_->feedBackBtn)
+        setFooterLook(b, true);
 }
 
 void ZNResultViewController::ZNbuttonMouseExitedHandle(const Notification& note) {
     ZNButton* b = senderButton(note);
-    if (b == ui_->facebookBtn || b == ui_->twitterBtn || b == ui_->feedBackBtn) setFooterLook(b, false);
+    if (b == ui_->facebookBtn || b == ui_->twitterBtn || b == ui_->feedBackBtn)
+        setFooterLook(b, false);
 }
 
 }  // namespace marlowen::gui

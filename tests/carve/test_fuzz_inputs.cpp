@@ -20,10 +20,8 @@ struct Harness {
 };
 
 const Harness kHarnesses[] = {
-    {"contact_carver", fuzz::carveContactsFrom},
-    {"message_carver", fuzz::carveMessagesFrom},
-    {"note_carver", fuzz::carveNotesFrom},
-    {"call_carver", fuzz::carveCallsFrom},
+    {"contact_carver", fuzz::carveContactsFrom}, {"message_carver", fuzz::carveMessagesFrom},
+    {"note_carver", fuzz::carveNotesFrom},       {"call_carver", fuzz::carveCallsFrom},
     {"deep_scan", fuzz::deepScanFrom},
 };
 

@@ -144,11 +144,12 @@ TEST_F(ExportCommand, FormatChoosesTheFilesAndAnUnknownOneIsRefused) {
     EXPECT_EQ(treeOf(root / "out" / "Contact"), std::set<std::string>{"Contacts.csv"});
     EXPECT_NE(readFile(root / "out" / "Report.html").find("Ann Smith"), std::string::npos);
 
-    const CliRun bad = run({"export", backup.string(), "--to", (root / "bad").string(),
-                            "--format", "text,pdf"});
+    const CliRun bad =
+        run({"export", backup.string(), "--to", (root / "bad").string(), "--format", "text,pdf"});
     EXPECT_EQ(bad.status, 2);
-    EXPECT_EQ(bad.err, "marlowen-cli: --format: unknown format \"pdf\" (the formats are text, "
-                       "vcard, csv, html)\n");
+    EXPECT_EQ(bad.err,
+              "marlowen-cli: --format: unknown format \"pdf\" (the formats are text, "
+              "vcard, csv, html)\n");
     EXPECT_FALSE(std::filesystem::exists(root / "bad")) << "nothing is scanned or written";
 }
 

@@ -49,10 +49,10 @@ TEST_F(RecordExportTest, OnlyContactsCheckedStillMakesEveryFolderAndTextFile) {
     lists.addMessage("not checked", false);
     const ExportResult r = run();
     EXPECT_TRUE(r.ok()) << r.firstError();
-    EXPECT_EQ(treeOf(exportFolder()),
-              with(kFolders, {"Contact/Contacts.txt", "Contact/Ann.vcf", "Contact/All contacts.vcf",
-                              "Message/Messages.txt", "Note/Notes.txt",
-                              "CallHistory/Call History.txt"}));
+    EXPECT_EQ(
+        treeOf(exportFolder()),
+        with(kFolders, {"Contact/Contacts.txt", "Contact/Ann.vcf", "Contact/All contacts.vcf",
+                        "Message/Messages.txt", "Note/Notes.txt", "CallHistory/Call History.txt"}));
     for (const char* empty :
          {"Message/Messages.txt", "Note/Notes.txt", "CallHistory/Call History.txt"})
         EXPECT_EQ(readFile(exportFolder() / empty), "") << empty;
@@ -67,9 +67,8 @@ TEST_F(RecordExportTest, VCardsAreNamedByNameThenCompanyThenRowId) {
     lists.addContact(" Smith");  // only a last name: the reader's leading blank is kept
     ASSERT_TRUE(run().ok());
     const auto contact = exportFolder() / "Contact";
-    EXPECT_EQ(treeOf(contact),
-              (std::set<std::string>{"Contacts.txt", "All contacts.vcf", "Ann.vcf", "Acme.vcf",
-                                     "unknown 7.vcf", " Smith.vcf"}));
+    EXPECT_EQ(treeOf(contact), (std::set<std::string>{"Contacts.txt", "All contacts.vcf", "Ann.vcf",
+                                                      "Acme.vcf", "unknown 7.vcf", " Smith.vcf"}));
     EXPECT_EQ(readFile(contact / "Acme.vcf"), ZNVCFController::vCardText(*lists.contacts[1]));
 }
 

@@ -26,12 +26,14 @@ using testing::treeOf;
 
 using testing::runCommand;
 
-std::string quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
+std::string quoted(const std::filesystem::path& p) {
+    return "'" + p.string() + "'";
+}
 
 nlohmann::json csvRows(const std::filesystem::path& file) {
     std::string output;
-    const int status =
-        runCommand("/usr/bin/python3 " + quoted(MARLOWEN_READ_CSV_SCRIPT) + " " + quoted(file), output);
+    const int status = runCommand(
+        "/usr/bin/python3 " + quoted(MARLOWEN_READ_CSV_SCRIPT) + " " + quoted(file), output);
     EXPECT_EQ(status, 0) << output;
     return status == 0 ? nlohmann::json::parse(output) : nlohmann::json::array();
 }
@@ -169,7 +171,9 @@ TEST(JpegThumbnail, FitsTheLongerSideAndRefusesWhatIsNoJpeg) {
     TempFolder root;
     const std::filesystem::path photo = root / "photo.jpg";
     std::string output;
-    ASSERT_EQ(runCommand("convert -size 1200x800 gradient:red-blue " + quoted(photo) + " 2>&1", output), 0)
+    ASSERT_EQ(
+        runCommand("convert -size 1200x800 gradient:red-blue " + quoted(photo) + " 2>&1", output),
+        0)
         << output << "(imagemagick is in scripts/debian-packages.txt)";
     const auto thumb = jpegFileThumbnail(photo, 96);
     ASSERT_TRUE(thumb);
@@ -209,7 +213,8 @@ TEST_F(TablesAndReport, TheReportLoadsInABrowserWithEveryRowMarkedAndNothingOuts
     fill();
     const std::filesystem::path photo = root / "IMG_0001.JPG";
     std::string output;
-    ASSERT_EQ(runCommand("convert -size 640x480 plasma:fractal " + quoted(photo) + " 2>&1", output), 0)
+    ASSERT_EQ(runCommand("convert -size 640x480 plasma:fractal " + quoted(photo) + " 2>&1", output),
+              0)
         << output;
     lists.addPhoto("IMG_0001.JPG", photo);
     testing::writeFile(root / "IMG_0002.MOV", "not decoded: a video has no thumbnail");
@@ -225,16 +230,17 @@ TEST_F(TablesAndReport, TheReportLoadsInABrowserWithEveryRowMarkedAndNothingOuts
     expected["tables"] = {{"contacts", {2, 1}}, {"messages", {2, 1}}, {"notes", {1, 0}},
                           {"calls", {1, 0}},    {"photos", {2, 0}},   {"counts", {5, 0}},
                           {"device", {2, 0}}};
-    expected["texts"] = {"<script>alert(1)</script>", "hello & goodbye", "milk\neggs",
-                         "Ann's <phone>", "Bob 😀", "Mobile: +1 555 0100"};
+    expected["texts"] = {
+        "<script>alert(1)</script>", "hello & goodbye", "milk\neggs", "Ann's <phone>", "Bob 😀",
+        "Mobile: +1 555 0100"};
     expected["images"] = 2;  // the contact's picture and the photo; the video has none
     testing::writeFile(root / "expected.json", expected.dump());
     output.clear();
     const char* shot = std::getenv("MARLOWEN_REPORT_SCREENSHOT");
     EXPECT_EQ(runCommand("/usr/bin/python3 " + quoted(MARLOWEN_CHECK_REPORT_SCRIPT) + " " +
-                      quoted(folder() / kReportFile) + " " + quoted(root / "expected.json") +
-                      (shot ? " " + quoted(shot) : std::string()) + " 2>&1",
-                  output),
+                             quoted(folder() / kReportFile) + " " + quoted(root / "expected.json") +
+                             (shot ? " " + quoted(shot) : std::string()) + " 2>&1",
+                         output),
               0)
         << output << "(chromium is in scripts/debian-packages.txt)";
 }

@@ -172,7 +172,8 @@ TEST(VCardImport, EveryValueOfAContactReadsBack) {
           {{"CELL"}, {"HOME"}, {"FAX", "WORK"}, {"VOICE"}, {"CELL"}},
           {"Acme", "Sales"}}},
         {bob, {"Bob", {{"VOICE"}}, {}}},
-        {plumber, {"Acme Plumbing", {{"MAIN"}}, {"Acme Plumbing"}}},  // a trailing empty part is dropped
+        {plumber,
+         {"Acme Plumbing", {{"MAIN"}}, {"Acme Plumbing"}}},  // a trailing empty part is dropped
     });
 }
 

@@ -84,7 +84,7 @@ TEST(VCardText, HostileValuesStayOnTheirLines) {
     for (std::size_t end; (end = card.find("\r\n", start)) != std::string::npos; start = end + 2)
         lines.push_back(card.substr(start, end - start));
     EXPECT_EQ(start, card.size());
-    const std::vector<std::string> names = {"BEGIN", "VERSION", "N",   "FN",  "ORG",
+    const std::vector<std::string> names = {"BEGIN", "VERSION", "N",   "FN", "ORG",
                                             "TEL",   "EMAIL",   "URL", "END"};
     ASSERT_EQ(lines.size(), names.size()) << card;
     for (std::size_t i = 0; i < lines.size(); ++i) {

@@ -48,8 +48,9 @@ TEST(NoteBody, WholeBodiesGiveTheirTextUnknownAndRepeatedFieldsAside) {
     const Bytes message = noteBodyMessage("zlib body");
     Bytes zlib(compressBound(static_cast<uLong>(message.size())));
     uLongf length = static_cast<uLongf>(zlib.size());
-    ASSERT_EQ(compress2(zlib.data(), &length, message.data(), static_cast<uLong>(message.size()), 6),
-              Z_OK);
+    ASSERT_EQ(
+        compress2(zlib.data(), &length, message.data(), static_cast<uLong>(message.size()), 6),
+        Z_OK);
     zlib.resize(length);
     body = decodeNoteBody(view(zlib));
     ASSERT_TRUE(body);
@@ -61,7 +62,8 @@ TEST(NoteBody, ABodyCutShortGivesItsTextSoFarMarkedPartial) {
     for (int i = 0; i < 400; ++i) text += "line " + std::to_string(i) + " \xc3\xa9\n";
     const Bytes whole = noteBodyData(text);
     int partialSeen = 0;
-    for (std::size_t cut : {whole.size() - 9, whole.size() / 2, whole.size() / 4, std::size_t{30}}) {
+    for (std::size_t cut :
+         {whole.size() - 9, whole.size() / 2, whole.size() / 4, std::size_t{30}}) {
         SCOPED_TRACE(cut);
         const Bytes head(whole.begin(), whole.begin() + static_cast<long>(cut));
         const auto body = decodeNoteBody(view(head));

@@ -18,9 +18,9 @@ TEST(PhoneNameLookup, AnswersLikeThePlainLookup) {
     std::vector<ContactNodePtr> contacts{person("NoPhone", ""), person("Ann", " +1 (555) 010-2233"),
                                          person("Bo", " 555-0100 555-0101"),
                                          person("Mail", " ABC@Example.com")};
-    const std::vector<std::string> numbers{"5550102233", "+15550102233", "555 0100",
-                                           "0100555",    "abc@example.COM", "",
-                                           " - () ",     "999",          "0101"};
+    const std::vector<std::string> numbers{
+        "5550102233", "+15550102233", "555 0100", "0100555", "abc@example.COM",
+        "",           " - () ",       "999",      "0101"};
     PhoneNameLookup lookup;
     for (int round = 0; round < 2; ++round) {
         for (const std::string& n : numbers)

@@ -24,7 +24,8 @@ TEST(Typedstream, ReadsTheTextOfEveryLengthWidth) {
     EXPECT_EQ(attributedBodyText(archive(std::string("\x81\x2c\x01", 3), mid)), mid);
     const std::string big(70000, 'b');
     EXPECT_EQ(attributedBodyText(archive(std::string("\x82\x70\x11\x01\x00", 5), big)), big);
-    EXPECT_EQ(attributedBodyText(archive("\x09", "caf\xC3\xA9 \xE2\x98\x95")), "caf\xC3\xA9 \xE2\x98\x95");
+    EXPECT_EQ(attributedBodyText(archive("\x09", "caf\xC3\xA9 \xE2\x98\x95")),
+              "caf\xC3\xA9 \xE2\x98\x95");
 }
 
 TEST(Typedstream, DamagedArchivesAreSkipped) {
@@ -36,16 +37,30 @@ TEST(Typedstream, DamagedArchivesAreSkipped) {
     std::string wrongMarker = good;
     wrongMarker[kPrefix.size() + 2] = '\x95';
     EXPECT_EQ(attributedBodyText(wrongMarker), std::nullopt);
-    EXPECT_EQ(attributedBodyText(kHeader + "NSNumber" + kMarker + "\x01" "a"), std::nullopt);
+    EXPECT_EQ(attributedBodyText(kHeader + "NSNumber" + kMarker +
+                                 "\x01"
+                                 "a"),
+              std::nullopt);
     // Lengths past the end, cut short, or of an unused width.
-    EXPECT_EQ(attributedBodyText(kPrefix + kMarker + "\x05" "hel"), std::nullopt);
+    EXPECT_EQ(attributedBodyText(kPrefix + kMarker +
+                                 "\x05"
+                                 "hel"),
+              std::nullopt);
     EXPECT_EQ(attributedBodyText(kPrefix + kMarker + "\x81\x05"), std::nullopt);
-    EXPECT_EQ(attributedBodyText(kPrefix + kMarker + "\x82\xff\xff\xff\xff" "abc"), std::nullopt);
-    EXPECT_EQ(attributedBodyText(kPrefix + kMarker + "\x83\x01\x00\x00\x00\x00\x00\x00\x00" "a"),
+    EXPECT_EQ(attributedBodyText(kPrefix + kMarker +
+                                 "\x82\xff\xff\xff\xff"
+                                 "abc"),
+              std::nullopt);
+    EXPECT_EQ(attributedBodyText(kPrefix + kMarker +
+                                 "\x83\x01\x00\x00\x00\x00\x00\x00\x00"
+                                 "a"),
               std::nullopt);
     EXPECT_EQ(attributedBodyText(kPrefix + kMarker), std::nullopt);
     // Bytes that are no UTF-8 are never shown.
-    EXPECT_EQ(attributedBodyText(archive("\x03", "a\xFF" "b")), std::nullopt);
+    EXPECT_EQ(attributedBodyText(archive("\x03",
+                                         "a\xFF"
+                                         "b")),
+              std::nullopt);
     // Every cut of a good archive reads as its text or as nothing.
     for (size_t n = 0; n < good.size(); ++n) {
         const auto text = attributedBodyText(good.substr(0, n));

@@ -116,7 +116,8 @@ bool isMessageIdWithSuffix(const std::string& id, const std::string& suffix) {
     const std::size_t dot = id.find('.');
     if (dot == std::string::npos || dot == 1) return false;
     for (std::size_t i = 1; i < dot; ++i)
-        if (!std::isxdigit(static_cast<unsigned char>(id[i])) || std::isupper(static_cast<unsigned char>(id[i])))
+        if (!std::isxdigit(static_cast<unsigned char>(id[i])) ||
+            std::isupper(static_cast<unsigned char>(id[i])))
             return false;
     return id.substr(dot + 1) == suffix;
 }

@@ -7,16 +7,17 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMediaPlayer>
 #include <QPushButton>
-#include <QTableView>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTest>
 #include <QVideoWidget>
-#include <QMediaPlayer>
 #include <filesystem>
 #include <set>
 
 #include "core/scan/scan_controller.h"
+#include "fake_prompter.h"
 #include "gui/default_center.h"
 #include "gui/device_table_model.h"
 #include "gui/password_sheet.h"
@@ -25,7 +26,6 @@
 #include "gui/result_table_view.h"
 #include "gui/zn_controls.h"
 #include "gui/zn_result_view_controller.h"
-#include "fake_prompter.h"
 #include "support/backup_folder.h"
 #include "support/encrypted_sample.h"
 #include "support/file_bytes.h"
@@ -147,9 +147,10 @@ private slots:
         QCOMPARE(prompter.alerts[0].message, QStringLiteral("No iTunes backup files found !"));
         QCOMPARE(prompter.alerts[0].defaultButton, QStringLiteral(" Ok "));
         QVERIFY(prompter.alerts[0].alternateButton.isEmpty());
-        QCOMPARE(prompter.alerts[0].informativeText,
-                 QStringLiteral("Please backup your iOS device with iTunes ,and run again after the "
-                                "backup operation has completed ."));
+        QCOMPARE(
+            prompter.alerts[0].informativeText,
+            QStringLiteral("Please backup your iOS device with iTunes ,and run again after the "
+                           "backup operation has completed ."));
         QVERIFY(!app.ui().button->isEnabled());
 
         // Another root chosen by the user is listed instead.
@@ -335,19 +336,22 @@ private slots:
         QVERIFY(SortFlags::date);
         QVERIFY(SortFlags::name);
         for (int i = 1; i < calls->model()->rowCount(); ++i)
-            QVERIFY(callDateInstant(calls->model()->index(i - 1, dateColumn).data().toString().toStdString()) <=
-                    callDateInstant(calls->model()->index(i, dateColumn).data().toString().toStdString()));
+            QVERIFY(callDateInstant(
+                        calls->model()->index(i - 1, dateColumn).data().toString().toStdString()) <=
+                    callDateInstant(
+                        calls->model()->index(i, dateColumn).data().toString().toStdString()));
 
         // The record list keeps its scan order.
-        QCOMPARE(QString::fromStdString(r.intake().contactArray().front()->contactName()), before.first());
+        QCOMPARE(QString::fromStdString(r.intake().contactArray().front()->contactName()),
+                 before.first());
     }
 
     void fullScanOffersEveryCategory() {
         Program p(sampleRoot_);
         p.scan(true);
         auto& r = p.results();
-        for (auto c : {ResultCategory::PhotoAndVideo, ResultCategory::Contact, ResultCategory::Message,
-                       ResultCategory::Note, ResultCategory::CallHistory})
+        for (auto c : {ResultCategory::PhotoAndVideo, ResultCategory::Contact,
+                       ResultCategory::Message, ResultCategory::Note, ResultCategory::CallHistory})
             QVERIFY(r.buttonOf(c)->isEnabled());
         QVERIFY(r.intake().messageNum() > 0);
         QCOMPARE(r.ui().messageNumlab->text(),
@@ -397,10 +401,13 @@ private slots:
         const QString written = QString::fromUtf8(text.readAll());
         QCOMPARE(written.count(QStringLiteral("Name:")), 2);
         QVERIFY(written.contains(table->model()->index(0, 1).data().toString()));
-        QCOMPARE(QFileInfo(QString::fromStdString((out / "Message" / "Messages.txt").string())).size(), 0);
+        QCOMPARE(
+            QFileInfo(QString::fromStdString((out / "Message" / "Messages.txt").string())).size(),
+            0);
         // The end is said, with what was written per category.
         QCOMPARE(p.prompter.alerts.back().message, QStringLiteral("The export is finished."));
-        QVERIFY(p.prompter.alerts.back().informativeText.contains(QStringLiteral("Contacts: 2 written\nvCards: 2 written")));
+        QVERIFY(p.prompter.alerts.back().informativeText.contains(
+            QStringLiteral("Contacts: 2 written\nvCards: 2 written")));
         QVERIFY(!p.prompter.alerts.back().informativeText.contains(p.prompter.savePath));
 
         // No file viewer: the message says where the folder is.
@@ -410,7 +417,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(p.prompter.revealed.size(), 2, 30000);
         QTRY_VERIFY(!r.isExporting());
         QVERIFY(p.prompter.alerts.back().informativeText.contains(
-            QStringLiteral("could not be opened in a file viewer; it is %1").arg(p.prompter.savePath)));
+            QStringLiteral("could not be opened in a file viewer; it is %1")
+                .arg(p.prompter.savePath)));
     }
 
     void homeAsksAndReleasesOnBack() {
@@ -467,7 +475,8 @@ private slots:
         p.app.setBFeedBack(true);
         p.prompter.answers = {false};
         QVERIFY(!p.app.window()->close());
-        QCOMPARE(p.prompter.alerts.back().message, QStringLiteral("Are you sure you want to Exit ?"));
+        QCOMPARE(p.prompter.alerts.back().message,
+                 QStringLiteral("Are you sure you want to Exit ?"));
         QCOMPARE(p.prompter.alerts.back().defaultButton, QStringLiteral(" Exit "));
         QCOMPARE(quits.size(), 0);
         p.prompter.answers = {true};
@@ -524,22 +533,27 @@ private slots:
         ResultTableView* table = r.tableOf(ResultCategory::PhotoAndVideo);
         const int rows = table->model()->rowCount();
         QVERIFY(rows >= 2);
-        QCOMPARE(table->model()->index(rows - 2, 1).data().toString(), QStringLiteral("00000001.mov"));
+        QCOMPARE(table->model()->index(rows - 2, 1).data().toString(),
+                 QStringLiteral("00000001.mov"));
 
         table->selectOnlyRow(rows - 1);
         QVERIFY(r.imageView()->isVisible());
         QVERIFY(!r.movView()->isVisible());
         QVERIFY(!r.imageView()->pixmap().isNull());
-        QVERIFY(r.previewLabel("imageFileNamelab")->text().startsWith(QStringLiteral("File Name: ")));
-        QVERIFY(r.previewLabel("imageFileSizelab")->text().startsWith(QStringLiteral("File Size: ")));
+        QVERIFY(
+            r.previewLabel("imageFileNamelab")->text().startsWith(QStringLiteral("File Name: ")));
+        QVERIFY(
+            r.previewLabel("imageFileSizelab")->text().startsWith(QStringLiteral("File Size: ")));
 
         // The movie does not open: the preview falls back to the file icon.
         table->selectOnlyRow(rows - 2);
-        QCOMPARE(r.previewLabel("imageFileNamelab")->text(), QStringLiteral("File Name: 00000001.mov"));
+        QCOMPARE(r.previewLabel("imageFileNamelab")->text(),
+                 QStringLiteral("File Name: 00000001.mov"));
         QTRY_VERIFY_WITH_TIMEOUT(r.imageView()->isVisible() && !r.movView()->isVisible(), 10000);
         // ... and says why.
         QVERIFY(r.movieNote()->isVisible());
-        QVERIFY(r.movieNote()->text().startsWith(QStringLiteral("This movie cannot be played here: ")));
+        QVERIFY(
+            r.movieNote()->text().startsWith(QStringLiteral("This movie cannot be played here: ")));
     }
 
     void encryptedBackupWithoutItsKeysSaysWhatIsMissing() {
@@ -586,7 +600,8 @@ private slots:
         QTest::keyClicks(field, QStringLiteral("wrong"));
         QTest::keyClick(field, Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(problem->isVisible(), 10000);
-        QVERIFY(problem->text().startsWith(QStringLiteral("The password does not open this backup.")));
+        QVERIFY(
+            problem->text().startsWith(QStringLiteral("The password does not open this backup.")));
         QVERIFY(sheet->isVisible());
         QVERIFY(field->text().isEmpty() && field->isEnabled());
         QVERIFY(!p.app.scanSession().isScanning());
@@ -614,8 +629,8 @@ private slots:
 
     void backupTableShowsModelSizeAndLock() {
         const std::filesystem::path root = dir_ / "table-root";
-        fixture::writeEncryptedSampleBackup(root, {.password = "x", .iterations = 2,
-                                                   .doubleProtectionIterations = 3});
+        fixture::writeEncryptedSampleBackup(
+            root, {.password = "x", .iterations = 2, .doubleProtectionIterations = 3});
         fixture::writeSampleBackup(root);
         Program p(root);
         DeviceTableModel* model = p.app.deviceModel();

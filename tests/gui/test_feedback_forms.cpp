@@ -3,26 +3,26 @@
 // switches on, and the feedback sheet quitting when the server is away.
 // Mail goes to 127.0.0.1 only.
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QFileInfo>
 #include <QTest>
 #include <cstdlib>
 #include <filesystem>
 
 #include "core/feedback/feedback_mail.h"
+#include "fake_prompter.h"
 #include "feedback/smtp_sink.h"
 #include "gui/default_center.h"
 #include "gui/feedback_settings.h"
 #include "gui/quillon_app_delegate.h"
 #include "gui/zn_controls.h"
 #include "gui/zn_result_view_controller.h"
-#include "fake_prompter.h"
 #include "support/temp_dir.h"
 #include "ui_FeedbackSheet.h"
 #include "ui_ResulutView.h"
@@ -40,11 +40,14 @@ const QString kWindowPlaceholder = QStringLiteral("Provide any suggestions or pr
 const QString kSheetPlaceholder = QStringLiteral("write something.");
 
 void clearMailEnvironment() {
-    for (const char* name : {kEnvSmtpHost, kEnvSmtpPort, kEnvSmtpUser, kEnvSmtpPassword, kEnvFeedbackTo})
+    for (const char* name :
+         {kEnvSmtpHost, kEnvSmtpPort, kEnvSmtpUser, kEnvSmtpPassword, kEnvFeedbackTo})
         qunsetenv(name);
 }
 
-void clickInto(QPlainTextEdit* view) { QTest::mouseClick(view->viewport(), Qt::LeftButton); }
+void clickInto(QPlainTextEdit* view) {
+    QTest::mouseClick(view->viewport(), Qt::LeftButton);
+}
 
 }  // namespace
 
@@ -122,8 +125,9 @@ private slots:
         QCOMPARE(results.feedbackView()->textColour(), QColor(Qt::gray));
         QCOMPARE(results.feedbackView()->font().pointSize(), 13);
         QCOMPARE(results.feedbackEmailVaule()->text(), QString());
-        QCOMPARE(results.getFeedBackInfo(),
-                 QStringLiteral("RegEmail: \nSuggestion:Provide any suggestions or problems to us."));
+        QCOMPARE(
+            results.getFeedBackInfo(),
+            QStringLiteral("RegEmail: \nSuggestion:Provide any suggestions or problems to us."));
 
         results.feedbackWindow()->move(40, 30);
         const QPoint where = results.feedbackWindow()->pos();
@@ -177,8 +181,9 @@ private slots:
         const auto message = sink.messages().front();
         QCOMPARE(message["subject"].get<std::string>(), std::string("Marlowen"));
         QVERIFY(message["rcpt_tos"] == nlohmann::json::array({"feedback@marlowen.example"}));
-        QCOMPARE(message["body"].get<std::string>(),
-                 std::string("RegEmail: \nSuggestion:Provide any suggestions or problems to us.\n"));
+        QCOMPARE(
+            message["body"].get<std::string>(),
+            std::string("RegEmail: \nSuggestion:Provide any suggestions or problems to us.\n"));
 
         prompter.answers = {false};
         QVERIFY(!app.window()->close());

@@ -28,11 +28,10 @@ namespace {
 using ContactModel = RecordTableModel<ZNContactNode>;
 
 ContactModel* contactModel(QObject* parent) {
-    return new ContactModel(
-        {{{QString::fromLatin1(kCheckColumn), QString()}, {}},
-         {{QStringLiteral("Name"), QStringLiteral("Name")},
-          [](const ZNContactNode& n) { return n.contactName(); }}},
-        parent);
+    return new ContactModel({{{QString::fromLatin1(kCheckColumn), QString()}, {}},
+                             {{QStringLiteral("Name"), QStringLiteral("Name")},
+                              [](const ZNContactNode& n) { return n.contactName(); }}},
+                            parent);
 }
 
 ContactNodePtr contact(const std::string& name, bool deleted = false) {
@@ -70,7 +69,8 @@ private slots:
             list.push_back(n);
         }
         auto byNumber = [](const ZNPhotoAndVideoNode& a, const ZNPhotoAndVideoNode& b) {
-            return compareValues(fileNameNumber(a.fileNodeName()), fileNameNumber(b.fileNodeName()));
+            return compareValues(fileNameNumber(a.fileNodeName()),
+                                 fileNameNumber(b.fileNodeName()));
         };
         sortDisplayList(list, true, byNumber);
         QCOMPARE(list[0]->fileNodeName(), std::string("00000001.mov"));
@@ -89,7 +89,8 @@ private slots:
 
     void recordModelPassesTheModelTesterAndAnnouncesCheckClicks() {
         auto* model = contactModel(this);
-        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         model->setDisplayList({contact("Ann"), contact("Bob", true), contact("Cy")});
         QCOMPARE(model->rowCount(), 3);
         QCOMPARE(model->columnCount(), 2);
@@ -129,7 +130,8 @@ private slots:
         fixture::BackupFolderBuilder::inRoot(root.path(), pad).writePlists();
         ZNIOSDeviceController controller;
         DeviceTableModel model(controller);
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         model.beginRefill();
         showIphoneDisk(controller, root.path().string());
         model.endRefill();
@@ -207,7 +209,8 @@ private slots:
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(5, 5));
         QTest::keyClicks(&view, QStringLiteral("typed"));
         QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
-        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5), view.viewport()->mapToGlobal(QPoint(5, 5)));
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5),
+                               view.viewport()->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(view.viewport(), &menu);
         QCOMPARE(view.toPlainText(), QStringLiteral("kept"));
         QVERIFY(!view.textCursor().hasSelection());

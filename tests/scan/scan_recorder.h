@@ -18,7 +18,8 @@ public:
              {kScanProgressInfo, kScanPhotoAndVideoInfo, kScanContactInfo, kScanMessageInfo,
               kScanCallHistoryInfo, kScanNoteInfo, kScanDelContactInfo, kScanDelMessageInfo,
               kScanDelNoteInfo, kScanDelCallHistoryInfo})
-            observers_.emplace_back(nc, name, [this](const Notification& n) { posts.push_back(n); });
+            observers_.emplace_back(nc, name,
+                                    [this](const Notification& n) { posts.push_back(n); });
     }
 
     std::vector<int> progress() const {
@@ -37,7 +38,8 @@ public:
     std::vector<std::string> paths() const {
         std::vector<std::string> out;
         for (const auto& n : posts)
-            if (n.name == kScanPhotoAndVideoInfo) out.push_back(std::any_cast<std::string>(n.object));
+            if (n.name == kScanPhotoAndVideoInfo)
+                out.push_back(std::any_cast<std::string>(n.object));
         return out;
     }
 

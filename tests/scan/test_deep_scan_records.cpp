@@ -307,9 +307,8 @@ TEST_F(DeepScanTest, DeletedCallsAndNotesMapLikeTheLiveOnes) {
     std::set<std::string> texts;
     for (const auto& n : notes)
         texts.insert(n->noteTitle() + "|" + n->noteDate() + "|" + n->noteContent());
-    EXPECT_EQ(texts, (std::set<std::string>{
-                         "Note 2|04-03-2013 12:00|Note 2\nbody text number 2",
-                         "Note 5|04-06-2013 12:00|Note 5\nbody text number 5"}));
+    EXPECT_EQ(texts, (std::set<std::string>{"Note 2|04-03-2013 12:00|Note 2\nbody text number 2",
+                                            "Note 5|04-06-2013 12:00|Note 5\nbody text number 5"}));
 }
 
 }  // namespace

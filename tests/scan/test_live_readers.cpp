@@ -27,8 +27,7 @@ namespace fs = std::filesystem;
 // A backup folder, a notification center and a reader context over them.
 class LiveReaderTest : public ::testing::Test {
 protected:
-    LiveReaderTest()
-        : backup(tmp.path() / "backup"), recorder(nc), ctx{nc, arrays, false, {}} {
+    LiveReaderTest() : backup(tmp.path() / "backup"), recorder(nc), ctx{nc, arrays, false, {}} {
         previousSink = setLogSink([this](std::string_view line) { log.emplace_back(line); });
     }
     ~LiveReaderTest() override { setLogSink(previousSink); }
@@ -48,8 +47,11 @@ protected:
 TEST_F(LiveReaderTest, ContactsJoinNamesCompanyAndValuesWithSingleBlanks) {
     {
         AddressBookBuilder book(backup.databasePath(DatabaseKind::AddressBook));
-        const auto ann = book.addPerson({.first = "Ann", .last = "Lee", .organization = "Harbour",
-                                         .department = "Design", .jobTitle = "Lead",
+        const auto ann = book.addPerson({.first = "Ann",
+                                         .last = "Lee",
+                                         .organization = "Harbour",
+                                         .department = "Design",
+                                         .jobTitle = "Lead",
                                          .note = "Met at the fair"});
         book.addPhone(ann, "555-0100");
         book.addPhone(ann, "555-0101");
@@ -84,9 +86,15 @@ TEST_F(LiveReaderTest, ContactsKeepEachValueWithItsLabelAndAddressesFromTheirPar
     std::int64_t ann = 0;
     {
         AddressBookBuilder book(backup.databasePath(DatabaseKind::AddressBook));
-        ann = book.addPerson({.first = "Ann", .last = "Lee", .middle = "Q", .organization = "Harbour",
-                              .department = "Design", .jobTitle = "Lead", .prefix = "Dr.",
-                              .suffix = "Jr.", .birthday = utc(1984, 3, 9, 12, 0, 0)});
+        ann = book.addPerson({.first = "Ann",
+                              .last = "Lee",
+                              .middle = "Q",
+                              .organization = "Harbour",
+                              .department = "Design",
+                              .jobTitle = "Lead",
+                              .prefix = "Dr.",
+                              .suffix = "Jr.",
+                              .birthday = utc(1984, 3, 9, 12, 0, 0)});
         book.addPhone(ann, "555-0100", label::kMobile);
         book.addPhone(ann, "555-0101", label::kWorkFax);
         book.addEmail(ann, "ann@example.com", label::kWork);
@@ -109,7 +117,8 @@ TEST_F(LiveReaderTest, ContactsKeepEachValueWithItsLabelAndAddressesFromTheirPar
                      "INSERT INTO ABThumbnailImage VALUES (2, 0, x'00112233');",
                      nullptr, nullptr, nullptr);
         sqlite3_stmt* insert = nullptr;
-        sqlite3_prepare_v2(db, "INSERT INTO ABFullSizeImage VALUES (?, 0, ?)", -1, &insert, nullptr);
+        sqlite3_prepare_v2(db, "INSERT INTO ABFullSizeImage VALUES (?, 0, ?)", -1, &insert,
+                           nullptr);
         sqlite3_bind_int64(insert, 1, ann);
         sqlite3_bind_blob(insert, 2, jpeg.data(), static_cast<int>(jpeg.size()), SQLITE_STATIC);
         EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
@@ -128,13 +137,14 @@ TEST_F(LiveReaderTest, ContactsKeepEachValueWithItsLabelAndAddressesFromTheirPar
     EXPECT_EQ(a.contactJobtitle(), "") << "the shown company text holds the title";
     EXPECT_EQ(a.phones(), (std::vector<ContactValue>{{"555-0100", std::string(label::kMobile)},
                                                      {"555-0101", std::string(label::kWorkFax)}}));
-    EXPECT_EQ(a.emails(), (std::vector<ContactValue>{{"ann@example.com", std::string(label::kWork)}}));
+    EXPECT_EQ(a.emails(),
+              (std::vector<ContactValue>{{"ann@example.com", std::string(label::kWork)}}));
     ASSERT_EQ(a.addresses().size(), 2u);
     EXPECT_EQ(a.addresses()[0], (ContactAddress{"1 Quay St", "Leith", "Lothian", "EH6 6", "gb",
                                                 std::string(label::kWork)}))
         << "the country code stands in for a missing country";
-    EXPECT_EQ(a.addresses()[1], (ContactAddress{"", "Paris", "", "", "France",
-                                                std::string(label::kHome)}));
+    EXPECT_EQ(a.addresses()[1],
+              (ContactAddress{"", "Paris", "", "", "France", std::string(label::kHome)}));
     EXPECT_EQ(a.contactAdress(), " 1 Quay St Leith Lothian EH6 6 gb Paris France");
     EXPECT_EQ(a.contactBirthday(), "03-09-1984");
     EXPECT_EQ(a.birthdayDate(), "1984-03-09");
@@ -164,7 +174,8 @@ TEST_F(LiveReaderTest, DatabaseThatIsNotSqliteYieldsNothingButItsProgress) {
 }
 
 TEST_F(LiveReaderTest, NewerBackupLayoutIsFoundInItsHexSubfolder) {
-    BackupFolderBuilder nested(tmp.path() / "nested", {}, {.layout = BackupLayout::HashedSubfolders});
+    BackupFolderBuilder nested(tmp.path() / "nested", {},
+                               {.layout = BackupLayout::HashedSubfolders});
     {
         AddressBookBuilder book(nested.databasePath(DatabaseKind::AddressBook));
         book.addPerson({.first = "Nested"});
@@ -192,8 +203,11 @@ TEST_F(LiveReaderTest, Os5MessagesTakeDirectionFromFlagsAndIMessageFields) {
         db.addMessage({.address = "+15550102233", .text = "sent", .fromMe = true, .flags = 3});
         db.addMessage({.address = "+15550102233", .text = "received", .flags = 2});
         db.addMessage({.address = "+15550109999", .text = "odd", .flags = 0});
-        db.addMessage({.address = "bo@example.net", .text = "imessage body", .fromMe = true,
-                       .iMessage = true, .flags = 16387,
+        db.addMessage({.address = "bo@example.net",
+                       .text = "imessage body",
+                       .fromMe = true,
+                       .iMessage = true,
+                       .flags = 16387,
                        .attachmentInfo = Bytes{'a', 'b', 'c', 0, 'd', 'e', 'f'}});
     }
     scanContactThread(folder(), ctx);
@@ -310,7 +324,8 @@ TEST_F(LiveReaderTest, PhotoCandidatesAndProgressCheckpoints) {
     std::ofstream(dir + "/big", std::ios::binary) << std::string(50000, 'x');
     scanPhotoAndVideoThread(dir, ctx);
     EXPECT_EQ(recorder.paths(), std::vector<std::string>{dir + "/big"});
-    EXPECT_EQ(recorder.progress(), (std::vector<int>{1, 2, 3}));  // before entries 0 and 1, then after
+    EXPECT_EQ(recorder.progress(),
+              (std::vector<int>{1, 2, 3}));  // before entries 0 and 1, then after
 
     for (int i = 0; i < 8; ++i) std::ofstream(dir + "/f" + std::to_string(i)) << "x";
     recorder.posts.clear();

@@ -65,8 +65,9 @@ protected:
         EXPECT_FALSE(m->bDeleted());
         m = find(messages, [](auto& n) { return n.messagePhone() == "Climbing crew"; });
         ASSERT_TRUE(m);
-        EXPECT_EQ(m->messageContent(),
-                  "Rope is in the car\n[Attachment: ~/Library/SMS/Attachments/ab/12/IMG_0101.HEIC]");
+        EXPECT_EQ(
+            m->messageContent(),
+            "Rope is in the car\n[Attachment: ~/Library/SMS/Attachments/ab/12/IMG_0101.HEIC]");
         EXPECT_EQ(m->messageDate(), "05-18-2022 19:30");
         EXPECT_EQ(m->messageType(), "Received");
         m = find(messages, [](auto& n) { return n.bDeleted(); });
@@ -79,7 +80,8 @@ protected:
 
         const auto& calls = intake.callHistoryArray();
         EXPECT_EQ(intake.delCallNum(), 1);
-        auto c = find(calls, [](auto& n) { return n.callPhone() == "+15550001111" && !n.bDeleted(); });
+        auto c =
+            find(calls, [](auto& n) { return n.callPhone() == "+15550001111" && !n.bDeleted(); });
         ASSERT_TRUE(c);
         EXPECT_EQ(c->callDate(), "05-20-2022 09:00");
         EXPECT_EQ(c->callType(), "Outgoing");
@@ -143,7 +145,8 @@ protected:
         std::vector<std::string> names;
         for (const auto& p : intake.photoAndVideoArray()) names.push_back(p->fileNodeName());
         std::sort(names.begin(), names.end());
-        EXPECT_EQ(names, (std::vector<std::string>{"00000001.jpg", "00000002.png", "00000003.heic"}))
+        EXPECT_EQ(names,
+                  (std::vector<std::string>{"00000001.jpg", "00000002.png", "00000003.heic"}))
             << "order of the index decides the numbers";
     }
 
@@ -183,8 +186,8 @@ TEST_F(ModernBackupScan, OldAndNewCallStoresAreBothRead) {
     const ModernSample sample = writeModernSampleBackup(tmp.path() / "root", options);
     scan({sample.folder.string(), "14.4"});
     EXPECT_EQ(intake.callNum(), 4);
-    auto old = find(intake.callHistoryArray(),
-                    [](auto& n) { return n.callDate() == "02-01-2013 17:05"; });
+    auto old =
+        find(intake.callHistoryArray(), [](auto& n) { return n.callDate() == "02-01-2013 17:05"; });
     ASSERT_TRUE(old);
     EXPECT_EQ(old->callType(), "Outgoing");
     EXPECT_EQ(old->callDuration(), "2 minutes");
@@ -227,7 +230,8 @@ TEST(NoteStoreReader, ReadsTheColumnsThatExistAndKeepsDamagedBodies) {
     EXPECT_EQ(notes[0]->noteTitle(), "Agenda");
     EXPECT_EQ(notes[0]->noteDate(), "01-02-2016 03:04");
     EXPECT_EQ(notes[0]->noteFolder(), "Work");
-    EXPECT_EQ(notes[0]->noteContent(), "Agenda\n1. budget\n2. hiring plan for the next quarter, with names");
+    EXPECT_EQ(notes[0]->noteContent(),
+              "Agenda\n1. budget\n2. hiring plan for the next quarter, with names");
     EXPECT_FALSE(notes[0]->bPartial());
     EXPECT_TRUE(notes[1]->bPartial());
     EXPECT_TRUE(notes[0]->noteContent().starts_with(notes[1]->noteContent()));

@@ -34,10 +34,10 @@ protected:
 
 TEST_F(IntakeTest, CarvedContactsAreDroppedOnlyWhenNameAndPhoneBothRepeat) {
     nc.postNotificationName(kScanContactInfo, contact("Ann", " 555"));
-    nc.postNotificationName(kScanDelContactInfo, contact("Ann", " 555"));   // live copy
-    nc.postNotificationName(kScanDelContactInfo, contact("Ann", " 556"));   // other phone
-    nc.postNotificationName(kScanDelContactInfo, contact("Ann", " 556"));   // repeats a carved one
-    nc.postNotificationName(kScanDelContactInfo, contact("Ann 5", "55"));   // no run-together match
+    nc.postNotificationName(kScanDelContactInfo, contact("Ann", " 555"));  // live copy
+    nc.postNotificationName(kScanDelContactInfo, contact("Ann", " 556"));  // other phone
+    nc.postNotificationName(kScanDelContactInfo, contact("Ann", " 556"));  // repeats a carved one
+    nc.postNotificationName(kScanDelContactInfo, contact("Ann 5", "55"));  // no run-together match
 
     ASSERT_EQ(intake.contactArray().size(), 3u);
     EXPECT_FALSE(intake.contactArray()[0]->bDeleted());
@@ -81,8 +81,10 @@ TEST_F(IntakeTest, NotesRepeatByContentAloneAndCallsByPhoneAndDate) {
         return c;
     };
     nc.postNotificationName(kScanCallHistoryInfo, call(std::nullopt, "555", "d1"));
-    nc.postNotificationName(kScanDelCallHistoryInfo, call(std::nullopt, "", "d1"));   // no name, no phone
-    nc.postNotificationName(kScanDelCallHistoryInfo, call("Ann", "555", "d1"));       // same phone and date
+    nc.postNotificationName(kScanDelCallHistoryInfo,
+                            call(std::nullopt, "", "d1"));  // no name, no phone
+    nc.postNotificationName(kScanDelCallHistoryInfo,
+                            call("Ann", "555", "d1"));  // same phone and date
     nc.postNotificationName(kScanDelCallHistoryInfo, call(std::nullopt, "555", "d2"));
     EXPECT_EQ(intake.callHistoryArray().size(), 2u);
     EXPECT_EQ(intake.delCallNum(), 1);

@@ -46,7 +46,12 @@ std::map<std::string, FileState> snapshot(const fs::path& root) {
 
 class ScanControllerTest : public ::testing::Test {
 protected:
-    ScanControllerTest() { scanner.setFinishTarget([this] { ++finishCalls; intake.ScanThreadFinish(); }); }
+    ScanControllerTest() {
+        scanner.setFinishTarget([this] {
+            ++finishCalls;
+            intake.ScanThreadFinish();
+        });
+    }
 
     ScanTarget targetFor(const fs::path& folder, std::string version = "6.1.2") {
         return ScanTarget{folder.string(), std::move(version), false};
@@ -154,7 +159,8 @@ TEST_F(ScanControllerTest, MissingDatabaseStillFinishesAndTwoScansStartFresh) {
     intake.releaseUIMemory();
     scan(targetFor(sample.folder), ScanSequence::Contacts);
     EXPECT_EQ(intake.contactNum(), first);
-    EXPECT_EQ(static_cast<int>(intake.contactArray().size()), intake.contactNum() + intake.delContactNum());
+    EXPECT_EQ(static_cast<int>(intake.contactArray().size()),
+              intake.contactNum() + intake.delContactNum());
     EXPECT_EQ(finishCalls, 3);
 }
 
@@ -169,7 +175,8 @@ TEST_F(ScanControllerTest, EncryptedBackupEndsAtOnceWithAClearMessage) {
 }
 
 TEST(ScanVersion, OnlyMajorVersionSixSetsTheFlag) {
-    for (const char* yes : {"6", "6.0", "6.1.3"}) EXPECT_TRUE(ScanController::IOSVersionIOS6(yes)) << yes;
+    for (const char* yes : {"6", "6.0", "6.1.3"})
+        EXPECT_TRUE(ScanController::IOSVersionIOS6(yes)) << yes;
     for (const char* no : {"", "5.1.1", "7.0", "10.2", "16.0", "60.1"})
         EXPECT_FALSE(ScanController::IOSVersionIOS6(no)) << no;
 }

@@ -79,7 +79,9 @@ private:
     std::thread thread_;
 };
 
-ScanTarget targetFor(const fs::path& folder) { return ScanTarget{folder.string(), "6.1.2", false}; }
+ScanTarget targetFor(const fs::path& folder) {
+    return ScanTarget{folder.string(), "6.1.2", false};
+}
 
 TEST(ScanSessionTest, GivesWhatTheControllerAndIntakeGiveByHand) {
     TempDir tmp;
@@ -135,9 +137,8 @@ TEST(ScanSessionTest, DeliversInBatchesOnTheResultsThreadInPostingOrder) {
     backup.writePlists();
 
     ResultsThread results;
-    ScanSession session([&](std::function<void()> work, bool wait) {
-        results.post(std::move(work), wait);
-    });
+    ScanSession session(
+        [&](std::function<void()> work, bool wait) { results.post(std::move(work), wait); });
     std::vector<std::pair<int, int>> progressWithContacts;
     bool handlersOnResultsThread = true;
     bool finishedOnResultsThread = false;

@@ -86,19 +86,22 @@ int runFixtureCommand(const std::vector<std::string>& args, std::ostream& out, s
     EncryptedSampleOptions encrypted;
     sample->add_option("--encrypted", samplePassword,
                        "Also write an encrypted backup of the sample's records with this password");
-    sample->add_option("--iterations", encrypted.iterations,
-                       "Key derivation rounds of the encrypted backup (SHA-1 round)")
+    sample
+        ->add_option("--iterations", encrypted.iterations,
+                     "Key derivation rounds of the encrypted backup (SHA-1 round)")
         ->check(CLI::PositiveNumber)
         ->capture_default_str();
-    sample->add_option("--double-iterations", encrypted.doubleProtectionIterations,
-                       "Key derivation rounds of the encrypted backup (SHA-256 round)")
+    sample
+        ->add_option("--double-iterations", encrypted.doubleProtectionIterations,
+                     "Key derivation rounds of the encrypted backup (SHA-256 round)")
         ->check(CLI::PositiveNumber)
         ->capture_default_str();
 
     std::string modernRoot;
     std::string modernPassword;
     CLI::App* modern = app.add_subcommand(
-        "modern", "Write a backup of a phone of OS 14 (Manifest.db, today's stores) into a backup root");
+        "modern",
+        "Write a backup of a phone of OS 14 (Manifest.db, today's stores) into a backup root");
     modern->add_option("DIR", modernRoot, "Backup root (created when missing)")->required();
     modern->add_option("--encrypted", modernPassword, "Encrypt the backup with this password");
 
@@ -146,8 +149,7 @@ int runFixtureCommand(const std::vector<std::string>& args, std::ostream& out, s
                 out << writeEncryptedSampleBackup(sampleRoot, encrypted).string()
                     << " (encrypted)\n";
             }
-        }
-        else if (*modern) {
+        } else if (*modern) {
             ModernSampleOptions options;
             if (!modernPassword.empty()) {
                 BackupEncryption encryption;

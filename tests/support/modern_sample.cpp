@@ -149,8 +149,8 @@ ModernSample writeModernSampleBackup(const std::filesystem::path& root,
 
     // The camera roll: a JPEG, a PNG, a HEIC (its box header: what tells the
     // type), among app files that hold pictures too.
-    Bytes heic = {0, 0, 0, 0x18, 'f', 't', 'y', 'p', 'h', 'e', 'i', 'c', 0, 0, 0, 0,
-                  'm', 'i', 'f', '1', 'h', 'e', 'i', 'c'};
+    Bytes heic = {0, 0, 0, 0x18, 'f', 't', 'y', 'p', 'h', 'e', 'i', 'c',
+                  0, 0, 0, 0,    'm', 'i', 'f', '1', 'h', 'e', 'i', 'c'};
     heic.resize(70000, 0);
     const std::vector<std::pair<std::string, Bytes>> roll = {
         {"Media/DCIM/100APPLE/IMG_0001.JPG", jpegImage()},

@@ -114,20 +114,20 @@ CREATE INDEX ZCALLRECORD_ZDATE_INDEX ON ZCALLRECORD (ZDATE);
 
 std::int64_t CallRecordDbBuilder::addCall(const CallRecordPlan& c) {
     static int unique = 0;
-    const std::string provider = c.callType == call_type::kPhone
-                                     ? "com.apple.Telephony"
-                                     : "com.apple.FaceTime";
+    const std::string provider =
+        c.callType == call_type::kPhone ? "com.apple.Telephony" : "com.apple.FaceTime";
     SqlValue address = c.addressAsBlob ? SqlValue(bytesOf(c.address)) : textOrNull(c.address);
     Statement insert = db_.prepare(insertSql(
-        "ZCALLRECORD", {"Z_ENT", "Z_OPT", "ZANSWERED", "ZCALLTYPE", "ZDISCONNECTED_CAUSE",
-                        "ZFACE_TIME_DATA", "ZNUMBER_AVAILABILITY", "ZORIGINATED", "ZREAD", "ZDATE",
-                        "ZDURATION", "ZADDRESS", "ZISO_COUNTRY_CODE", "ZNAME",
-                        "ZSERVICE_PROVIDER", "ZUNIQUE_ID"}));
-    return insert.run({std::int64_t{2}, std::int64_t{1}, std::int64_t{c.answered ? 1 : 0},
-                       c.callType, std::int64_t{0}, SqlNull{}, std::int64_t{0},
-                       std::int64_t{c.originated ? 1 : 0}, std::int64_t{1}, seconds2001(c.when),
-                       c.duration, address, std::string("us"), textOrNull(c.name), provider,
-                       std::string("5D1F0C2A-0000-4000-8000-") + std::to_string(100000 + ++unique)});
+        "ZCALLRECORD",
+        {"Z_ENT", "Z_OPT", "ZANSWERED", "ZCALLTYPE", "ZDISCONNECTED_CAUSE", "ZFACE_TIME_DATA",
+         "ZNUMBER_AVAILABILITY", "ZORIGINATED", "ZREAD", "ZDATE", "ZDURATION", "ZADDRESS",
+         "ZISO_COUNTRY_CODE", "ZNAME", "ZSERVICE_PROVIDER", "ZUNIQUE_ID"}));
+    return insert.run(
+        {std::int64_t{2}, std::int64_t{1}, std::int64_t{c.answered ? 1 : 0}, c.callType,
+         std::int64_t{0}, SqlNull{}, std::int64_t{0}, std::int64_t{c.originated ? 1 : 0},
+         std::int64_t{1}, seconds2001(c.when), c.duration, address, std::string("us"),
+         textOrNull(c.name), provider,
+         std::string("5D1F0C2A-0000-4000-8000-") + std::to_string(100000 + ++unique)});
 }
 
 std::int64_t CallRecordDbBuilder::deleteCallsWhere(std::string_view predicate) {
@@ -158,16 +158,17 @@ NoteStoreBuilder::NoteStoreBuilder(const std::filesystem::path& path, NoteStoreV
                   "ZTITLE VARCHAR, ZTITLE1 VARCHAR, ZTITLE2 VARCHAR, "
                 : "ZCREATIONDATE TIMESTAMP, ZMODIFICATIONDATE TIMESTAMP, ZIDENTIFIER VARCHAR, "
                   "ZSNIPPET VARCHAR, ZTITLE VARCHAR, ";
-    db_.exec("BEGIN; CREATE TABLE ZICCLOUDSYNCINGOBJECT ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, "
-             "Z_OPT INTEGER, ZMARKEDFORDELETION INTEGER, ZISPASSWORDPROTECTED INTEGER, "
-             "ZFOLDERTYPE INTEGER, ZACCOUNT INTEGER, ZFOLDER INTEGER, ZNOTEDATA INTEGER, " +
-             columns +
-             "ZCRYPTOINITIALIZATIONVECTOR BLOB, ZCRYPTOTAG BLOB );\n"
-             "CREATE INDEX ZICCLOUDSYNCINGOBJECT_ZFOLDER_INDEX ON ZICCLOUDSYNCINGOBJECT (ZFOLDER);\n"
-             "CREATE TABLE ZICNOTEDATA ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, "
-             "ZNOTE INTEGER, ZDATA BLOB, ZCRYPTOINITIALIZATIONVECTOR BLOB, ZCRYPTOTAG BLOB );\n"
-             "CREATE INDEX ZICNOTEDATA_ZNOTE_INDEX ON ZICNOTEDATA (ZNOTE);\n" +
-             kCoreDataTables + "COMMIT;");
+    db_.exec(
+        "BEGIN; CREATE TABLE ZICCLOUDSYNCINGOBJECT ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, "
+        "Z_OPT INTEGER, ZMARKEDFORDELETION INTEGER, ZISPASSWORDPROTECTED INTEGER, "
+        "ZFOLDERTYPE INTEGER, ZACCOUNT INTEGER, ZFOLDER INTEGER, ZNOTEDATA INTEGER, " +
+        columns +
+        "ZCRYPTOINITIALIZATIONVECTOR BLOB, ZCRYPTOTAG BLOB );\n"
+        "CREATE INDEX ZICCLOUDSYNCINGOBJECT_ZFOLDER_INDEX ON ZICCLOUDSYNCINGOBJECT (ZFOLDER);\n"
+        "CREATE TABLE ZICNOTEDATA ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, "
+        "ZNOTE INTEGER, ZDATA BLOB, ZCRYPTOINITIALIZATIONVECTOR BLOB, ZCRYPTOTAG BLOB );\n"
+        "CREATE INDEX ZICNOTEDATA_ZNOTE_INDEX ON ZICNOTEDATA (ZNOTE);\n" +
+        kCoreDataTables + "COMMIT;");
 }
 
 std::int64_t NoteStoreBuilder::addFolder(const std::string& title, std::int64_t folderType) {
@@ -191,12 +192,12 @@ std::int64_t NoteStoreBuilder::addNote(const NoteStorePlan& n) {
     }
     Statement body = db_.prepare(insertSql("ZICNOTEDATA", {"Z_ENT", "Z_OPT", "ZDATA"}));
     const std::int64_t bodyPk = body.run({kNoteDataEntity, std::int64_t{1}, data});
-    Statement note = db_.prepare(insertSql(
-        "ZICCLOUDSYNCINGOBJECT",
-        {"Z_ENT", "Z_OPT", "ZMARKEDFORDELETION", "ZISPASSWORDPROTECTED", "ZFOLDER", "ZNOTEDATA",
-         current ? "ZCREATIONDATE1" : "ZCREATIONDATE",
-         current ? "ZMODIFICATIONDATE1" : "ZMODIFICATIONDATE", current ? "ZTITLE1" : "ZTITLE",
-         "ZSNIPPET", "ZIDENTIFIER"}));
+    Statement note =
+        db_.prepare(insertSql("ZICCLOUDSYNCINGOBJECT",
+                              {"Z_ENT", "Z_OPT", "ZMARKEDFORDELETION", "ZISPASSWORDPROTECTED",
+                               "ZFOLDER", "ZNOTEDATA", current ? "ZCREATIONDATE1" : "ZCREATIONDATE",
+                               current ? "ZMODIFICATIONDATE1" : "ZMODIFICATIONDATE",
+                               current ? "ZTITLE1" : "ZTITLE", "ZSNIPPET", "ZIDENTIFIER"}));
     const std::int64_t pk = note.run(
         {kNoteEntity, std::int64_t{1}, std::int64_t{n.markedForDeletion ? 1 : 0},
          std::int64_t{n.locked ? 1 : 0}, integerOrNull(n.folder), bodyPk, seconds2001(n.created),
@@ -217,8 +218,7 @@ void NoteStoreBuilder::deleteNote(std::int64_t notePk) {
 
 // --- Messages ---------------------------------------------------------------
 
-ModernMessageDbBuilder::ModernMessageDbBuilder(const std::filesystem::path& path,
-                                               DbOptions options)
+ModernMessageDbBuilder::ModernMessageDbBuilder(const std::filesystem::path& path, DbOptions options)
     : db_(path, options, SchemaFormat::Current) {
     db_.exec(R"sql(BEGIN;
 CREATE TABLE message (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, text TEXT,
@@ -265,7 +265,8 @@ std::int64_t ModernMessageDbBuilder::handle(const std::string& address) {
 
 std::int64_t ModernMessageDbBuilder::chat(const ModernMessagePlan& m) {
     const bool group = !m.groupName.empty();
-    const std::string identifier = group ? "chat" + std::to_string(m.groupName.size() * 7919) : m.address;
+    const std::string identifier =
+        group ? "chat" + std::to_string(m.groupName.size() * 7919) : m.address;
     const auto found =
         db_.selectIntegers("SELECT ROWID FROM chat WHERE chat_identifier = '" + identifier + "'");
     std::int64_t id = 0;
@@ -276,7 +277,8 @@ std::int64_t ModernMessageDbBuilder::chat(const ModernMessagePlan& m) {
             "chat", {"guid", "style", "state", "chat_identifier", "service_name", "display_name"}));
         id = insert.run({"iMessage;" + std::string(group ? "+;" : "-;") + identifier,
                          std::int64_t{group ? 43 : 45}, std::int64_t{3}, identifier,
-                         std::string("iMessage"), group ? SqlValue(m.groupName) : SqlValue(SqlNull{})});
+                         std::string("iMessage"),
+                         group ? SqlValue(m.groupName) : SqlValue(SqlNull{})});
     }
     db_.exec("INSERT OR IGNORE INTO chat_handle_join VALUES (" + std::to_string(id) + ", " +
              std::to_string(handle(m.address)) + ")");
@@ -293,14 +295,14 @@ std::int64_t ModernMessageDbBuilder::addMessage(const ModernMessagePlan& m) {
         insertSql("message", {"guid", "text", "handle_id", "attributedBody", "service", "date",
                               "date_read", "date_delivered", "is_from_me", "is_delivered",
                               "is_finished", "is_sent", "is_read", "cache_has_attachments"}));
-    const std::int64_t rowid = insert.run(
-        {"8E1C7A42-0000-4000-8000-" + std::to_string(200000 + ++unique),
-         m.archivedOnly ? SqlValue(SqlNull{}) : textOrNull(m.text), h,
-         m.text.empty() ? SqlValue(SqlNull{}) : SqlValue(attributedBodyBlob(m.text)),
-         std::string("iMessage"), nanoseconds, std::int64_t{0}, nanoseconds,
-         std::int64_t{m.fromMe ? 1 : 0}, std::int64_t{1}, std::int64_t{1},
-         std::int64_t{m.fromMe ? 1 : 0}, std::int64_t{0},
-         std::int64_t{m.attachments.empty() ? 0 : 1}});
+    const std::int64_t rowid =
+        insert.run({"8E1C7A42-0000-4000-8000-" + std::to_string(200000 + ++unique),
+                    m.archivedOnly ? SqlValue(SqlNull{}) : textOrNull(m.text), h,
+                    m.text.empty() ? SqlValue(SqlNull{}) : SqlValue(attributedBodyBlob(m.text)),
+                    std::string("iMessage"), nanoseconds, std::int64_t{0}, nanoseconds,
+                    std::int64_t{m.fromMe ? 1 : 0}, std::int64_t{1}, std::int64_t{1},
+                    std::int64_t{m.fromMe ? 1 : 0}, std::int64_t{0},
+                    std::int64_t{m.attachments.empty() ? 0 : 1}});
     db_.exec("INSERT INTO chat_message_join VALUES (" + std::to_string(c) + ", " +
              std::to_string(rowid) + ", " + std::to_string(nanoseconds) + ")");
     for (const std::string& file : m.attachments) {

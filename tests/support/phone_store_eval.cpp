@@ -10,8 +10,8 @@
 #include <unordered_map>
 
 #include "core/deep_mapping/deep_records.h"
-#include "core/sqlite/page_reader.h"
 #include "core/extract/value_conversions.h"
+#include "core/sqlite/page_reader.h"
 #include "support/file_bytes.h"
 
 namespace marlowen::fixture {
@@ -208,8 +208,8 @@ StoreScore scoreMessages(const std::filesystem::path& db, const std::vector<True
     }
     Scan scan(db);
     const auto start = Clock::now();
-    const std::vector<MessageNodePtr> nodes = carve::deep::deletedMessages(
-        scan.found, carve::deep::liveRowsOf(scan.live), nullptr, true);
+    const std::vector<MessageNodePtr> nodes =
+        carve::deep::deletedMessages(scan.found, carve::deep::liveRowsOf(scan.live), nullptr, true);
     score.scanSeconds = scan.seconds + secondsSince(start);
     score.sqliteSeconds = sqliteFullRead(db);
     std::set<std::string> sortedTexts;

@@ -23,10 +23,10 @@ struct StoreScore {
     // of several people in one entry, a live or edited record (or an older
     // version of one) listed as deleted, or values no record had.
     std::int64_t wrong = 0;
-    std::vector<std::string> wrongExamples;  // the first few, for a reader
+    std::vector<std::string> wrongExamples;   // the first few, for a reader
     std::vector<std::string> missedExamples;  // surviving, not found named: the first few
-    double scanSeconds = 0;    // the deep scan and the mapping
-    double sqliteSeconds = 0;  // SQLite stepping through every row of every table
+    double scanSeconds = 0;                   // the deep scan and the mapping
+    double sqliteSeconds = 0;                 // SQLite stepping through every row of every table
 };
 
 StoreScore scoreAddressBook(const std::filesystem::path& db, const std::vector<TruePerson>& truth);

@@ -56,15 +56,19 @@ void runHistory(SeededRandom& random, const PhoneStorePlan& plan, SqliteDb& db, 
         db.begin();
         for (std::int64_t step = random.between(1, 40); step > 0 && adds + edits + deletes > 0;
              --step) {
-            const std::uint64_t r = random.below(static_cast<std::uint64_t>(adds + edits + deletes));
+            const std::uint64_t r =
+                random.below(static_cast<std::uint64_t>(adds + edits + deletes));
             const Op op = r < static_cast<std::uint64_t>(adds)           ? Op::Add
                           : r < static_cast<std::uint64_t>(adds + edits) ? Op::Edit
-                                                                          : Op::Delete;
+                                                                         : Op::Delete;
             std::int64_t index = op == Op::Add ? -1 : pickLive(op == Op::Edit);
             if (index < 0) {
-                if (adds > 0) addOne();
-                else if (op == Op::Edit) --edits;
-                else --deletes;
+                if (adds > 0)
+                    addOne();
+                else if (op == Op::Edit)
+                    --edits;
+                else
+                    --deletes;
                 continue;
             }
             if (op == Op::Edit) {
@@ -155,8 +159,8 @@ std::vector<TruePerson> writePhoneAddressBook(const std::filesystem::path& path,
     auto edit = [&](std::int64_t index) {
         // A longer job title and a later modification date: the record grows.
         std::string& title = jobTitles[static_cast<std::size_t>(index)];
-        title = title.empty() ? "Senior Account Manager, Northern Region"
-                              : title + ", Northern Region";
+        title =
+            title.empty() ? "Senior Account Manager, Northern Region" : title + ", Northern Region";
         book.db().exec("UPDATE ABPerson SET JobTitle = '" + title +
                        "', ModificationDate = ModificationDate + 86400 WHERE ROWID = " +
                        std::to_string(truth[static_cast<std::size_t>(index)].rowid));

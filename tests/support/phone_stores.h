@@ -57,8 +57,7 @@ struct TrueCall {
 // Names, numbers and addresses are unique within a book, so every
 // recovered value names the one person it belongs to.
 std::vector<TruePerson> writePhoneAddressBook(const std::filesystem::path& path,
-                                              const PhoneStorePlan& plan,
-                                              AddressBookSchema schema);
+                                              const PhoneStorePlan& plan, AddressBookSchema schema);
 std::vector<TrueMessage> writePhoneMessages(const std::filesystem::path& path,
                                             const PhoneStorePlan& plan);
 std::vector<TrueCall> writePhoneCalls(const std::filesystem::path& path,

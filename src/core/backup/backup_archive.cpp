@@ -8,9 +8,9 @@
 #include <cerrno>
 
 #include "core/backup/crypto.h"
-#include "core/backup/working_folder.h"
 #include "core/backup/plist_file.h"
 #include "core/backup/small_file.h"
+#include "core/backup/working_folder.h"
 
 namespace marlowen {
 namespace fs = std::filesystem;

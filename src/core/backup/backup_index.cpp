@@ -9,8 +9,8 @@
 
 #include "core/backup/crypto.h"
 #include "core/backup/plist_nesting.h"
-#include "core/sqlite/sqlite_handles.h"
 #include "core/log/log.h"
+#include "core/sqlite/sqlite_handles.h"
 
 namespace marlowen {
 namespace {

@@ -180,8 +180,8 @@ void scanDelContactThread(const std::string& backupPath, ReaderContext& ctx) {
     auto& contacts = ctx.arrays.delContactArray;
     auto& values = ctx.arrays.delContactValueArray;
     size_t budget = carve::kDefaultCarveBudget;
-    const carve::ContactCarveOutcome outcome =
-        carve::carveDeletedContacts(db, contacts, values, budget, [&ctx] { return ctx.stopping(); });
+    const carve::ContactCarveOutcome outcome = carve::carveDeletedContacts(
+        db, contacts, values, budget, [&ctx] { return ctx.stopping(); });
     if (!outcome.pageSize.valid()) {
         logLine(dbPath + ": page size " + std::to_string(outcome.pageSize.stored) +
                 " is not valid; no contacts carved");

@@ -8,8 +8,8 @@
 #include "core/carve/field_text.h"
 #include "core/carve/hex_text.h"
 #include "core/carve/page_tests.h"
-#include "core/sqlite/record_format.h"
 #include "core/extract/value_conversions.h"
+#include "core/sqlite/record_format.h"
 
 namespace marlowen::carve {
 namespace {

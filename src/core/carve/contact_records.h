@@ -26,8 +26,8 @@
 #include <vector>
 
 #include "core/carve/field_decoders.h"
-#include "core/sqlite/page_reader.h"
 #include "core/model/record_nodes.h"
+#include "core/sqlite/page_reader.h"
 
 namespace marlowen::carve {
 

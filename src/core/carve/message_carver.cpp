@@ -196,8 +196,7 @@ bool MessageWalk::postIOS6Messages() {
                 complete = false;
         }
         if (characterCount(message->messagePhone()) > 1)
-            message->setMessageName(
-                ctx_.getNameByPhoneNumber(message->messagePhone()));
+            message->setMessageName(ctx_.getNameByPhoneNumber(message->messagePhone()));
         message->setFoundIn(signatureSearchIn(kMessagesDatabase));
         ctx_.nc.postNotificationName(kScanDelMessageInfo, message);
     }

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "core/carve/carve_budget.h"
-#include "core/sqlite/page_reader.h"
 #include "core/carve/page_walk.h"
 #include "core/extract/reader_context.h"
+#include "core/sqlite/page_reader.h"
 
 namespace marlowen {
 

@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "core/carve/field_decoders.h"
-#include "core/sqlite/page_reader.h"
 #include "core/extract/reader_context.h"
 #include "core/model/record_nodes.h"
+#include "core/sqlite/page_reader.h"
 
 namespace marlowen::carve {
 

@@ -124,7 +124,6 @@ bool isSignatureB(const uint8_t* bytes8) {
            std::memcmp(bytes8, kOnes, sizeof kOnes) == 0;
 }
 
-
 // Signature A at k, the serial type of subject (position 12 from the
 // primary header start):
 //

@@ -161,14 +161,16 @@ void scanDelNoteThread(const std::string& backupPath, ReaderContext& ctx) {
     auto& notes = ctx.arrays.noteArray;
     auto& bodies = ctx.arrays.noteValueArray;
     size_t budget = carve::kDefaultCarveBudget;
-    const carve::CarveOutcome outcome = carve::carveDeletedNotes(db, notes, bodies, budget, [&ctx] { return ctx.stopping(); });
+    const carve::CarveOutcome outcome =
+        carve::carveDeletedNotes(db, notes, bodies, budget, [&ctx] { return ctx.stopping(); });
     if (!outcome.pageSize.valid())
         logLine(carve::damagedPageSizeLine(dbPath, outcome.pageSize, "notes"));
     if (outcome.stoppedAtBudget) logLine(carve::budgetLine(dbPath, outcome, "note"));
 
     const bool joined = carve::joinNotesToBodies(
         notes, bodies, budget,
-        [&ctx, where = foundInText(prepared.relativePath, "signature search")](const NoteNodePtr& note) {
+        [&ctx,
+         where = foundInText(prepared.relativePath, "signature search")](const NoteNodePtr& note) {
             note->setFoundIn(where);
             ctx.nc.postNotificationName(kScanDelNoteInfo, note);
         });

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "core/carve/carve_budget.h"
-#include "core/sqlite/page_reader.h"
 #include "core/carve/page_walk.h"
 #include "core/extract/reader_context.h"
 #include "core/model/record_nodes.h"
+#include "core/sqlite/page_reader.h"
 
 namespace marlowen {
 

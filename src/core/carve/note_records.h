@@ -29,9 +29,9 @@
 
 #include "core/carve/byte_search.h"
 #include "core/carve/field_decoders.h"
-#include "core/sqlite/page_reader.h"
 #include "core/carve/record_reads.h"
 #include "core/model/record_nodes.h"
+#include "core/sqlite/page_reader.h"
 
 namespace marlowen::carve {
 

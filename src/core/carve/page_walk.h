@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/sqlite/page_reader.h"
 #include "core/carve/page_tests.h"
+#include "core/sqlite/page_reader.h"
 
 namespace marlowen::carve {
 

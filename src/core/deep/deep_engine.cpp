@@ -17,8 +17,8 @@
 #include <map>
 #include <unordered_map>
 
-#include "core/sqlite/btree_format.h"
 #include "core/deep/deep_engine_parts.h"
+#include "core/sqlite/btree_format.h"
 
 namespace marlowen::carve::deep {
 

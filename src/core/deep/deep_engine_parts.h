@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "core/deep/deep_engine.h"
-#include "core/sqlite/page_versions.h"
 #include "core/deep/record_decoding.h"
 #include "core/deep/row_digest.h"
 #include "core/sqlite/page_reader.h"
+#include "core/sqlite/page_versions.h"
 
 namespace marlowen::carve::deep {
 

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <unordered_set>
 
-#include "core/sqlite/btree_format.h"
 #include "core/deep/deep_engine_parts.h"
+#include "core/sqlite/btree_format.h"
 
 namespace marlowen::carve::deep {
 

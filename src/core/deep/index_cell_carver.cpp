@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/sqlite/btree_format.h"
 #include "core/deep/deep_engine_parts.h"
+#include "core/sqlite/btree_format.h"
 
 namespace marlowen::carve::deep {
 

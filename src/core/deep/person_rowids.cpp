@@ -162,16 +162,16 @@ std::vector<std::optional<int64_t>> inferLostRowids(const PageReader& db, const 
             // one id of the range nobody holds, and it is a candidate.
             std::vector<const Slot*> lost;
             for (const Slot& slot : slots)
-                if (!slot.rowid && places[static_cast<size_t>(slot.place)].kind ==
-                                       FreeSpaceKind::Freeblock)
+                if (!slot.rowid &&
+                    places[static_cast<size_t>(slot.place)].kind == FreeSpaceKind::Freeblock)
                     lost.push_back(&slot);
             if (range == ranges.end() || lost.size() != 1 ||
                 bounds.above == std::numeric_limits<int64_t>::min() ||
                 bounds.atMost == std::numeric_limits<int64_t>::max())
                 continue;
             const int64_t span = bounds.atMost - bounds.above;
-            const auto held = std::distance(taken->upper_bound(bounds.above),
-                                            taken->upper_bound(bounds.atMost));
+            const auto held =
+                std::distance(taken->upper_bound(bounds.above), taken->upper_bound(bounds.atMost));
             const auto id = left.upper_bound(bounds.above);
             if (span == held + 1 && id != left.end() && *id <= bounds.atMost &&
                 !taken->count(*id)) {
@@ -189,9 +189,10 @@ std::vector<std::optional<int64_t>> inferLostRowids(const PageReader& db, const 
             }
             size_t end = i;
             while (end < slots.size() && !slots[end].rowid) ++end;
-            const int64_t high = end < slots.size()                                   ? *slots[end].rowid
-                                 : bounds.atMost < std::numeric_limits<int64_t>::max() ? bounds.atMost + 1
-                                                                                       : bounds.atMost;
+            const int64_t high = end < slots.size() ? *slots[end].rowid
+                                 : bounds.atMost < std::numeric_limits<int64_t>::max()
+                                     ? bounds.atMost + 1
+                                     : bounds.atMost;
             // One more than the run is enough to know the count differs.
             std::vector<int64_t> ids;
             for (auto it = left.upper_bound(low);

@@ -25,8 +25,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "core/sqlite/btree_format.h"
 #include "core/deep/deep_engine_parts.h"
+#include "core/sqlite/btree_format.h"
 
 namespace marlowen::carve::deep {
 namespace {
@@ -87,12 +87,18 @@ void encodeValue(const SqlValue& v, bool format4, std::string& types, std::strin
             }
             const uint64_t u = i < 0 ? ~static_cast<uint64_t>(i) : static_cast<uint64_t>(i);
             int type, bytes;
-            if (u <= 127) type = 1, bytes = 1;
-            else if (u <= 32767) type = 2, bytes = 2;
-            else if (u <= 8388607) type = 3, bytes = 3;
-            else if (u <= 2147483647) type = 4, bytes = 4;
-            else if (u <= 0x7FFFFFFFFFFFull) type = 5, bytes = 6;
-            else type = 6, bytes = 8;
+            if (u <= 127)
+                type = 1, bytes = 1;
+            else if (u <= 32767)
+                type = 2, bytes = 2;
+            else if (u <= 8388607)
+                type = 3, bytes = 3;
+            else if (u <= 2147483647)
+                type = 4, bytes = 4;
+            else if (u <= 0x7FFFFFFFFFFFull)
+                type = 5, bytes = 6;
+            else
+                type = 6, bytes = 8;
             appendVarint(types, static_cast<uint64_t>(type));
             for (int b = bytes - 1; b >= 0; --b)
                 content += static_cast<char>((static_cast<uint64_t>(i) >> (8 * b)) & 0xFF);
@@ -162,9 +168,9 @@ bool entryAt(std::span<const uint8_t> p, size_t b, const std::string& types, siz
     for (size_t pl = 1; pl <= 2 && pl <= header; ++pl) {
         const size_t cell = header - pl;
         uint64_t stored = 0;
-        const bool intact =
-            p[header] == headerLength && getVarint(p, cell, stored) == pl && stored == payload &&
-            std::memcmp(p.data() + header + 1, types.data(), nt) == 0;
+        const bool intact = p[header] == headerLength && getVarint(p, cell, stored) == pl &&
+                            stored == payload &&
+                            std::memcmp(p.data() + header + 1, types.data(), nt) == 0;
         if (intact) return true;
         const size_t kept = cell + 4;  // the first byte the freeblock header left
         bool typesAgree = true;
@@ -215,8 +221,8 @@ std::vector<std::vector<int>> Engine::identityColumns(int table) const {
 // index entry already ties the two, two where only a shared text does,
 // and then with one difference at most).
 // `aPartial`: `a` lost values, its NULLs say nothing.
-bool Engine::sameRecord(int table, const std::vector<SqlValue>& a,
-                        const std::vector<SqlValue>& b, bool aPartial, size_t minShared) const {
+bool Engine::sameRecord(int table, const std::vector<SqlValue>& a, const std::vector<SqlValue>& b,
+                        bool aPartial, size_t minShared) const {
     const size_t n = std::min(a.size(), b.size());
     const int alias = tables_[table].rowidColumn;
     for (const std::vector<int>& key : identityColumns(table)) {
@@ -256,8 +262,8 @@ std::vector<uint32_t> Engine::indexPages(uint32_t root) const {
     while (!stack.empty()) {
         const auto [pgno, depth] = stack.back();
         stack.pop_back();
-        if (pgno == 0 || pgno > nPages_ || use_[pgno] != PageUse::IndexBtree ||
-            depth > kMaxDepth || !seen.insert(pgno).second)
+        if (pgno == 0 || pgno > nPages_ || use_[pgno] != PageUse::IndexBtree || depth > kMaxDepth ||
+            !seen.insert(pgno).second)
             continue;
         out.push_back(pgno);
         const PageView pv = page(pgno);
@@ -320,7 +326,8 @@ void Engine::identifyTableRows(int table, const std::vector<size_t>& rows) {
         if (!key.columns.empty()) keys.push_back(std::move(key));
     }
     if (!autoRoots.empty())
-        for (const std::vector<int>& unique : schema.uniqueKeys) keys.push_back({unique, autoRoots});
+        for (const std::vector<int>& unique : schema.uniqueKeys)
+            keys.push_back({unique, autoRoots});
 
     // [key][row]: the rowids the entries of that key name.
     std::vector<std::vector<std::set<int64_t>>> named(keys.size(),
@@ -434,7 +441,8 @@ void Engine::identifyTableRows(int table, const std::vector<size_t>& rows) {
                     if (!informative(values[c])) continue;
                     ++liveValueCounts_[columnValueDigest(c, values[c])];
                     if (values[c].kind == SqlValue::Kind::Text)
-                        liveByText.emplace(textKey(c, values[c].bytes), static_cast<int64_t>(rowid));
+                        liveByText.emplace(textKey(c, values[c].bytes),
+                                           static_cast<int64_t>(rowid));
                 }
                 for (size_t key = 0; key < identity.size(); ++key)
                     if (auto text = identityText(key, identity[key], values))
@@ -450,7 +458,8 @@ void Engine::identifyTableRows(int table, const std::vector<size_t>& rows) {
         RecoveredRow live;
         if (row.rowidKnown) {
             // Its rowid is live with other values: an UPDATE left it.
-            if (liveRow(table, row.rowid, live) && sameRecord(table, row.values, live.values, row.partial, 1))
+            if (liveRow(table, row.rowid, live) &&
+                sameRecord(table, row.values, live.values, row.partial, 1))
                 row.versionOf = row.rowid;
             continue;
         }

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/sqlite/btree_format.h"
 #include "core/deep/deep_engine_parts.h"
+#include "core/sqlite/btree_format.h"
 
 namespace marlowen::carve::deep {
 
@@ -414,8 +414,7 @@ bool keepCutValues(std::vector<SqlValue>& values, const RecordHeader& h, size_t 
         if (at + len > available) values[i] = SqlValue{};
         at += len;
     }
-    return available > h.headerLength &&
-           2 * (available - h.headerLength) >= h.contentLength;
+    return available > h.headerLength && 2 * (available - h.headerLength) >= h.contentLength;
 }
 
 }  // namespace

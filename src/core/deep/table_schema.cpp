@@ -56,9 +56,9 @@ std::vector<Token> tokenize(std::string_view s) {
         } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' ||
                    static_cast<unsigned char>(c) >= 0x80 || c == '$') {
             Token t;
-            while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '_' ||
-                                    static_cast<unsigned char>(s[i]) >= 0x80 || s[i] == '$' ||
-                                    s[i] == '.'))
+            while (i < s.size() &&
+                   (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '_' ||
+                    static_cast<unsigned char>(s[i]) >= 0x80 || s[i] == '$' || s[i] == '.'))
                 t.text += s[i++];
             out.push_back(std::move(t));
         } else {
@@ -69,14 +69,16 @@ std::vector<Token> tokenize(std::string_view s) {
     return out;
 }
 
-bool isKeyword(const Token& t, const char* word) { return !t.quoted && upper(t.text) == word; }
+bool isKeyword(const Token& t, const char* word) {
+    return !t.quoted && upper(t.text) == word;
+}
 
 // Words that end a column's type name and start its constraints.
 bool startsConstraint(const Token& t) {
     if (t.quoted) return false;
-    static const char* kWords[] = {"CONSTRAINT", "PRIMARY",    "NOT",       "NULL",
-                                   "UNIQUE",     "CHECK",      "DEFAULT",   "COLLATE",
-                                   "REFERENCES", "GENERATED",  "AS",        "AUTOINCREMENT"};
+    static const char* kWords[] = {"CONSTRAINT", "PRIMARY",   "NOT",     "NULL",
+                                   "UNIQUE",     "CHECK",     "DEFAULT", "COLLATE",
+                                   "REFERENCES", "GENERATED", "AS",      "AUTOINCREMENT"};
     const std::string u = upper(t.text);
     return std::any_of(std::begin(kWords), std::end(kWords), [&](const char* w) { return u == w; });
 }
@@ -148,7 +150,7 @@ std::optional<TableSchema> parseCreateTable(std::string_view sql) {
     for (size_t j = i + 1; j + 1 < tk.size(); ++j)
         if (isKeyword(tk[j], "WITHOUT") && isKeyword(tk[j + 1], "ROWID")) table.withoutRowid = true;
 
-    std::vector<std::string> primaryKeyOf;  // columns named by a table PRIMARY KEY
+    std::vector<std::string> primaryKeyOf;           // columns named by a table PRIMARY KEY
     std::vector<std::vector<std::string>> uniqueOf;  // names (and words) of UNIQUE(...)
     for (const auto& item : items) {
         if (item.empty()) continue;
@@ -168,7 +170,8 @@ std::optional<TableSchema> parseCreateTable(std::string_view sql) {
                 if (isKeyword(item[k], "PRIMARY")) {
                     for (size_t m = k + 1; m < item.size(); ++m) {
                         if (!item[m].quoted && item[m].text == ")") break;
-                        if (item[m].quoted || std::isalpha(static_cast<unsigned char>(item[m].text[0])) ||
+                        if (item[m].quoted ||
+                            std::isalpha(static_cast<unsigned char>(item[m].text[0])) ||
                             item[m].text[0] == '_')
                             if (!isKeyword(item[m], "KEY")) primaryKeyOf.push_back(item[m].text);
                     }

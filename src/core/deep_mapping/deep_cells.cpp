@@ -53,10 +53,9 @@ std::unordered_set<int64_t> liveIds(const LiveRows& live, const std::string& tab
 }
 
 void dropOldCopies(std::vector<Recovered>& rows, const std::unordered_set<int64_t>& ids) {
-    std::erase_if(rows,
-                  [&](const Recovered& r) {
-                      return r.row->versionOf || (r.row->rowidKnown && ids.count(r.row->rowid));
-                  });
+    std::erase_if(rows, [&](const Recovered& r) {
+        return r.row->versionOf || (r.row->rowidKnown && ids.count(r.row->rowid));
+    });
 }
 
 std::optional<std::string> sqlText(const SqlValue& value) {

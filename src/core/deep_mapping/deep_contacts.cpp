@@ -6,8 +6,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "core/deep_mapping/deep_records.h"
 #include "core/deep/person_rowids.h"
+#include "core/deep_mapping/deep_records.h"
 #include "core/extract/contacts_reader.h"
 
 namespace marlowen::carve::deep {
@@ -26,8 +26,7 @@ struct Value {
     uint32_t page = 0, offset = 0;  // where a recovered value was found
 };
 
-void appendValues(ZNContactNode& contact, const std::vector<Value>& values,
-                  const Labels& labels) {
+void appendValues(ZNContactNode& contact, const std::vector<Value>& values, const Labels& labels) {
     for (const Value& v : values) {
         const CellRow row(v.cells);
         std::string label;

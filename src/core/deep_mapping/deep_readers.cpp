@@ -63,8 +63,8 @@ carve::deep::NameLookup nameLookupOf(ReaderContext& ctx) {
 // Scans `db` when the backup has it and posts, under `name`, each node that
 // `recover` makes of what was found. False when there was nothing to read.
 template <typename Recover>
-bool postRecovered(const std::optional<PreparedDatabase>& db, ReaderContext& ctx,
-                   const char* name, Recover&& recover) {
+bool postRecovered(const std::optional<PreparedDatabase>& db, ReaderContext& ctx, const char* name,
+                   Recover&& recover) {
     if (!db) return false;
     DeepSource source;
     if (!scanDatabase(*db, source, ctx)) return false;
@@ -97,8 +97,8 @@ void scanDeepMessageThread(const std::string& backupPath, ReaderContext& ctx) {
     const auto found =
         databaseOf(backupPath, ctx, kMessagesDatabase, nullptr, "messageDB is not exist");
     if (!postRecovered(found, ctx, kScanDelMessageInfo, [&ctx](const DeepSource& source) {
-            return carve::deep::deletedMessages(source.found, liveRowsOf(source),
-                                                nameLookupOf(ctx), ctx.currentNodeIsiOS6Version);
+            return carve::deep::deletedMessages(source.found, liveRowsOf(source), nameLookupOf(ctx),
+                                                ctx.currentNodeIsiOS6Version);
         }))
         return;
     ctx.postProgress(kProgressDelMessages);
@@ -117,9 +117,10 @@ void scanDeepNoteThread(const std::string& backupPath, ReaderContext& ctx) {
     const bool readOld = postRecovered(found, ctx, kScanDelNoteInfo, [](const DeepSource& source) {
         return carve::deep::deletedNotes(source.found, liveRowsOf(source));
     });
-    const bool readStore = postRecovered(store, ctx, kScanDelNoteInfo, [](const DeepSource& source) {
-        return carve::deep::deletedNoteStoreNotes(source.found, liveRowsOf(source));
-    });
+    const bool readStore =
+        postRecovered(store, ctx, kScanDelNoteInfo, [](const DeepSource& source) {
+            return carve::deep::deletedNoteStoreNotes(source.found, liveRowsOf(source));
+        });
     if (readOld || readStore) ctx.postProgress(kProgressDelNotes);
 }
 

@@ -24,9 +24,8 @@ constexpr const char* kHandleMessageColumns[] = {"ROWID",     "text", "date",
 // The same with the columns of OS 11 and later: the archived text; the
 // group chat's name (7) is filled in from chat_message_join and chat; a
 // deleted message's attachments (8) are not known.
-constexpr const char* kModernMessageColumns[] = {"ROWID", "text",           "date",
-                                                 "handle_id", "",           "is_from_me",
-                                                 "attributedBody", "", ""};
+constexpr const char* kModernMessageColumns[] = {
+    "ROWID", "text", "date", "handle_id", "", "is_from_me", "attributedBody", "", ""};
 // The group_member layouts': group_member.address (5) is filled in by the
 // join; the last five exist with iMessage columns only.
 constexpr const char* kGroupMessageColumns[] = {"ROWID",          "group_id",

@@ -5,10 +5,10 @@
 #include <optional>
 #include <utility>
 
+#include "core/backup/plist_file.h"
 #include "core/discovery/backup_time.h"
 #include "core/discovery/directory_listing.h"
 #include "core/discovery/model_names.h"
-#include "core/backup/plist_file.h"
 #include "core/log/log.h"
 
 namespace marlowen {

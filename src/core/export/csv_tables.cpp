@@ -17,7 +17,9 @@ void appendRow(std::string& out, std::initializer_list<std::string> fields) {
     out += "\r\n";
 }
 
-std::string yesNo(bool value) { return value ? "yes" : "no"; }
+std::string yesNo(bool value) {
+    return value ? "yes" : "no";
+}
 
 std::string labelled(const std::string& label, const std::string& value) {
     const std::string shown = shownLabel(label);
@@ -80,27 +82,26 @@ std::string shownLabel(const std::string& label) {
 }
 
 std::string contactsCsv(std::span<const ContactNodePtr> contacts) {
-    return table(contacts,
-                 {"deleted", "found in", "name", "first name", "middle name", "last name",
-                  "prefix", "suffix", "organization", "department", "job title", "phones",
-                  "e-mails", "home pages", "addresses", "birthday", "note"},
-                 [](std::string& out, const ZNContactNode& c) {
-                     const ContactNameParts& n = c.nameParts();
-                     // A carved contact has no parts: its shown company text.
-                     const std::string& organization =
-                         c.organization().empty() && c.department().empty() ? c.contactCompany()
-                                                                            : c.organization();
-                     appendRow(out, {yesNo(c.bDeleted()), c.foundIn(), c.contactName(), n.first,
-                                     n.middle, n.last, n.prefix, n.suffix, organization,
-                                     c.department(), c.jobTitle(),
-                                     contactValuesText(c.phones(), c.contactPhone()),
-                                     contactValuesText(c.emails(), c.contactEmail()),
-                                     contactValuesText(c.homepages(), c.contactHomepage()),
-                                     contactAddressesText(c, true),
-                                     c.birthdayDate().empty() ? c.contactBirthday()
-                                                              : c.birthdayDate(),
-                                     c.contactNote()});
-                 });
+    return table(
+        contacts,
+        {"deleted", "found in", "name", "first name", "middle name", "last name", "prefix",
+         "suffix", "organization", "department", "job title", "phones", "e-mails", "home pages",
+         "addresses", "birthday", "note"},
+        [](std::string& out, const ZNContactNode& c) {
+            const ContactNameParts& n = c.nameParts();
+            // A carved contact has no parts: its shown company text.
+            const std::string& organization = c.organization().empty() && c.department().empty()
+                                                  ? c.contactCompany()
+                                                  : c.organization();
+            appendRow(out, {yesNo(c.bDeleted()), c.foundIn(), c.contactName(), n.first, n.middle,
+                            n.last, n.prefix, n.suffix, organization, c.department(), c.jobTitle(),
+                            contactValuesText(c.phones(), c.contactPhone()),
+                            contactValuesText(c.emails(), c.contactEmail()),
+                            contactValuesText(c.homepages(), c.contactHomepage()),
+                            contactAddressesText(c, true),
+                            c.birthdayDate().empty() ? c.contactBirthday() : c.birthdayDate(),
+                            c.contactNote()});
+        });
 }
 
 std::string messagesCsv(std::span<const MessageNodePtr> messages) {
@@ -117,18 +118,17 @@ std::string notesCsv(std::span<const NoteNodePtr> notes) {
     return table(notes,
                  {"deleted", "found in", "title", "date", "folder", "locked", "partial", "note"},
                  [](std::string& out, const ZNNoteNode& n) {
-                     appendRow(out, {yesNo(n.bDeleted()), n.foundIn(), n.noteTitle(),
-                                     n.noteDate(), n.noteFolder(), yesNo(n.bLocked()),
-                                     yesNo(n.bPartial()), n.noteContent()});
+                     appendRow(out, {yesNo(n.bDeleted()), n.foundIn(), n.noteTitle(), n.noteDate(),
+                                     n.noteFolder(), yesNo(n.bLocked()), yesNo(n.bPartial()),
+                                     n.noteContent()});
                  });
 }
 
 std::string callHistoryCsv(std::span<const CallHistoryNodePtr> calls) {
     return table(calls, {"deleted", "found in", "name", "phone", "date", "type", "duration"},
                  [](std::string& out, const ZNCallHistoryNode& c) {
-                     appendRow(out, {yesNo(c.bDeleted()), c.foundIn(), c.callName(),
-                                     c.callPhone(), c.callDate(), c.callType(),
-                                     c.callDuration()});
+                     appendRow(out, {yesNo(c.bDeleted()), c.foundIn(), c.callName(), c.callPhone(),
+                                     c.callDate(), c.callType(), c.callDuration()});
                  });
 }
 

@@ -31,8 +31,8 @@ constexpr std::size_t kInlinePngLimit = 64 * 1024;
 
 std::string imageTag(const std::string& jpegOrPng) {
     const char* type = looksLikePng(jpegOrPng) ? "image/png" : "image/jpeg";
-    return std::string("<img alt=\"picture\" src=\"data:") + type + ";base64," +
-           base64(jpegOrPng) + "\">";
+    return std::string("<img alt=\"picture\" src=\"data:") + type + ";base64," + base64(jpegOrPng) +
+           "\">";
 }
 
 std::optional<std::string> contactPicture(const std::string& picture) {
@@ -57,8 +57,8 @@ public:
 
     // One row; `cells` are text, `raw` (already HTML) follows them.
     void row(bool deleted, std::initializer_list<std::string> cells, const std::string& raw = {}) {
-        out_ += deleted ? "<tr class=\"deleted\"><td class=\"deleted\">yes</td>"
-                        : "<tr><td>no</td>";
+        out_ +=
+            deleted ? "<tr class=\"deleted\"><td class=\"deleted\">yes</td>" : "<tr><td>no</td>";
         int index = 0;
         for (const std::string& cell : cells)
             out_ += ((keep_ >> index++) & 1 ? "<td class=\"keep\">" : "<td>") + htmlEscape(cell) +
@@ -100,8 +100,7 @@ void writeContacts(std::string& out, std::span<const ContactNodePtr> list) {
                contactValuesText(c->phones(), c->contactPhone()),
                contactValuesText(c->emails(), c->contactEmail()),
                contactValuesText(c->homepages(), c->contactHomepage()),
-               contactAddressesText(*c, false),
-               c->contactBirthday(), c->contactNote()},
+               contactAddressesText(*c, false), c->contactBirthday(), c->contactNote()},
               picture ? imageTag(*picture) : std::string());
     }
 }
@@ -137,8 +136,8 @@ void writePhotos(std::string& out, std::span<const PhotoAndVideoNodePtr> list) {
     t.hasRawColumn();
     for (const auto& f : list) {
         if (!f || !f->bSelected()) continue;
-        const auto thumb = f->bmov() ? std::nullopt
-                                     : jpegFileThumbnail(f->filePath(), kReportThumbnailSide);
+        const auto thumb =
+            f->bmov() ? std::nullopt : jpegFileThumbnail(f->filePath(), kReportThumbnailSide);
         t.row(false, {f->fileNodeName(), f->bmov() ? "video" : "photo", f->fileNodeSize()},
               thumb ? imageTag(*thumb) : std::string());
     }
@@ -151,12 +150,23 @@ std::string htmlEscape(const std::string& text) {
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -208,8 +218,9 @@ std::string htmlReport(const ExportLists& lists, const std::vector<ReportFact>& 
         {"Photos and Videos", checkedAndDeleted(lists.photoAndVideo),
          [](std::string& o, const ExportLists& l) { writePhotos(o, l.photoAndVideo); }},
     };
-    out += "<h2>Counts</h2>\n<table id=\"counts\"><thead><tr><th>Category</th><th>Records</th>"
-           "<th>Deleted</th></tr></thead><tbody>\n";
+    out +=
+        "<h2>Counts</h2>\n<table id=\"counts\"><thead><tr><th>Category</th><th>Records</th>"
+        "<th>Deleted</th></tr></thead><tbody>\n";
     for (const Section& s : sections)
         out += std::string("<tr><td>") + s.title + "</td><td>" + std::to_string(s.counts.first) +
                "</td><td>" + std::to_string(s.counts.second) + "</td></tr>\n";

@@ -60,8 +60,8 @@ bool decodeScaled(const unsigned char* data, std::size_t size, int maxSide, Pixe
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
-    const unsigned longer = cinfo.image_width > cinfo.image_height ? cinfo.image_width
-                                                                  : cinfo.image_height;
+    const unsigned longer =
+        cinfo.image_width > cinfo.image_height ? cinfo.image_width : cinfo.image_height;
     unsigned denom = 1;
     while (denom < 8 && longer / (denom * 2) >= static_cast<unsigned>(maxSide)) denom *= 2;
     cinfo.scale_num = 1;
@@ -100,7 +100,8 @@ Pixels fitInside(const Pixels& in, int maxSide) {
         const int y1 = std::max(y0 + 1, static_cast<int>(int64_t{y + 1} * in.height / out.height));
         for (int x = 0; x < out.width; ++x) {
             const int x0 = static_cast<int>(int64_t{x} * in.width / out.width);
-            const int x1 = std::max(x0 + 1, static_cast<int>(int64_t{x + 1} * in.width / out.width));
+            const int x1 =
+                std::max(x0 + 1, static_cast<int>(int64_t{x + 1} * in.width / out.width));
             unsigned sum[3] = {0, 0, 0};
             for (int sy = y0; sy < y1; ++sy)
                 for (int sx = x0; sx < x1; ++sx)
@@ -145,9 +146,13 @@ bool encode(const Pixels& in, unsigned char** buffer, unsigned long* size) {
 
 }  // namespace
 
-bool looksLikeJpeg(std::string_view bytes) { return bytes.starts_with("\xFF\xD8\xFF"); }
+bool looksLikeJpeg(std::string_view bytes) {
+    return bytes.starts_with("\xFF\xD8\xFF");
+}
 
-bool looksLikePng(std::string_view bytes) { return bytes.starts_with("\x89PNG\r\n\x1A\n"); }
+bool looksLikePng(std::string_view bytes) {
+    return bytes.starts_with("\x89PNG\r\n\x1A\n");
+}
 
 std::optional<std::string> jpegThumbnail(std::string_view jpeg, int maxSide) {
     if (maxSide <= 0 || !looksLikeJpeg(jpeg)) return std::nullopt;

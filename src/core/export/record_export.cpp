@@ -41,12 +41,17 @@ std::optional<ExportFormats> parseExportFormats(std::string_view list, std::stri
         const std::size_t comma = std::min(list.find(',', start), list.size());
         std::string name;
         for (char c : list.substr(start, comma - start))
-            if (c != ' ' && c != '\t') name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (c != ' ' && c != '\t')
+                name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         start = comma + 1;
-        if (name == "text") formats.text = true;
-        else if (name == "vcard") formats.vCard = true;
-        else if (name == "csv") formats.csv = true;
-        else if (name == "html") formats.html = true;
+        if (name == "text")
+            formats.text = true;
+        else if (name == "vcard")
+            formats.vCard = true;
+        else if (name == "csv")
+            formats.csv = true;
+        else if (name == "html")
+            formats.html = true;
         else {
             error = name.empty() ? "an empty format name (the formats are text, vcard, csv, html)"
                                  : "unknown format \"" + name +

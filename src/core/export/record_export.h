@@ -31,8 +31,8 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "core/export/rtf_controller.h"

@@ -25,33 +25,34 @@ std::string entry(bool deleted, std::initializer_list<Piece> pieces) {
 
 std::string contactTextEntry(const ZNContactNode& c) {
     return entry(c.bDeleted(), {{"Name", c.contactName()},
-                  {"Phone", c.contactPhone()},
-                  {"Email", c.contactEmail()},
-                  {"Company", c.contactCompany()},
-                  {"JobTitle", c.contactJobtitle()},
-                  {"Home Page", c.contactHomepage()},
-                  {"Birthday", c.contactBirthday()},
-                  {"Note", c.contactNote()}});
+                                {"Phone", c.contactPhone()},
+                                {"Email", c.contactEmail()},
+                                {"Company", c.contactCompany()},
+                                {"JobTitle", c.contactJobtitle()},
+                                {"Home Page", c.contactHomepage()},
+                                {"Birthday", c.contactBirthday()},
+                                {"Note", c.contactNote()}});
 }
 
 std::string messageTextEntry(const ZNMessageNode& m) {
     return entry(m.bDeleted(), {{"Name", m.messageName()},
-                  {"Phone", m.messagePhone()},
-                  {"Date", m.messageDate()},
-                  {"Type", m.messageType()},
-                  {"Content", m.messageContent()}});
+                                {"Phone", m.messagePhone()},
+                                {"Date", m.messageDate()},
+                                {"Type", m.messageType()},
+                                {"Content", m.messageContent()}});
 }
 
 std::string noteTextEntry(const ZNNoteNode& n) {
-    return entry(n.bDeleted(), {{"Title", n.noteTitle()}, {"Note", n.noteContent()}, {"Date", n.noteDate()}});
+    return entry(n.bDeleted(),
+                 {{"Title", n.noteTitle()}, {"Note", n.noteContent()}, {"Date", n.noteDate()}});
 }
 
 std::string callHistoryTextEntry(const ZNCallHistoryNode& c) {
     return entry(c.bDeleted(), {{"Name", c.callName()},
-                  {"Phone", c.callPhone()},
-                  {"Date", c.callDate()},
-                  {"Type", c.callType()},
-                  {"Duration", c.callDuration()}});
+                                {"Phone", c.callPhone()},
+                                {"Date", c.callDate()},
+                                {"Type", c.callType()},
+                                {"Duration", c.callDuration()}});
 }
 
 }  // namespace marlowen

@@ -24,7 +24,9 @@ std::string trimmed(std::string_view text) {
     return std::string(text);
 }
 
-bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool isContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 void appendFolded(std::string& card, std::string_view line) {
     std::size_t room = kLineOctets;
@@ -44,7 +46,8 @@ void appendFolded(std::string& card, std::string_view line) {
 // The label's own word: "_$!<Mobile>!$_" -> "mobile"; a user's label as it is,
 // lowercased.
 std::string labelWord(std::string_view label) {
-    if (label.starts_with("_$!<") && label.ends_with(">!$_")) label = label.substr(4, label.size() - 8);
+    if (label.starts_with("_$!<") && label.ends_with(">!$_"))
+        label = label.substr(4, label.size() - 8);
     std::string word(label);
     std::transform(word.begin(), word.end(), word.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -132,7 +135,8 @@ std::string ZNVCFController::vCardText(const ZNContactNode& contact) {
     property("TITLE", contact.jobTitle());
 
     for (const auto& v : valuesOf(contact.phones(), contact.contactPhone()))
-        if (!v.value.empty()) line("TEL;TYPE=" + phoneTypes(v.label) + ':' + escapeVCardText(v.value));
+        if (!v.value.empty())
+            line("TEL;TYPE=" + phoneTypes(v.label) + ':' + escapeVCardText(v.value));
     for (const auto& v : valuesOf(contact.emails(), contact.contactEmail())) {
         if (v.value.empty()) continue;
         const std::string place = placeType(v.label);
@@ -155,7 +159,8 @@ std::string ZNVCFController::vCardText(const ZNContactNode& contact) {
     property("NOTE", contact.contactNote());
     if (const std::string& picture = contact.picture(); !picture.empty()) {
         const bool png = picture.starts_with("\x89PNG");
-        line(std::string("PHOTO;ENCODING=b;TYPE=") + (png ? "PNG" : "JPEG") + ':' + base64(picture));
+        line(std::string("PHOTO;ENCODING=b;TYPE=") + (png ? "PNG" : "JPEG") + ':' +
+             base64(picture));
     }
     if (contact.bDeleted()) line("X-MARLOWEN-DELETED:TRUE");
     line("END:VCARD");

@@ -109,7 +109,8 @@ CallHistoryNodePtr callFromCallRecordRow(const QueryRow& row) {
     }
     if (const char* t = row.text(2)) {
         const double seconds = std::strtod(t, nullptr);
-        if (seconds >= 0 && seconds < 2147483647.0) node->setCallTime(static_cast<int32_t>(seconds));
+        if (seconds >= 0 && seconds < 2147483647.0)
+            node->setCallTime(static_cast<int32_t>(seconds));
     }
     const char* originated = row.text(3);
     const bool outgoing = originated && std::atoi(originated) == 1;

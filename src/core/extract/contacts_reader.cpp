@@ -95,8 +95,8 @@ ContactNodePtr contactFromRow(const QueryRow& row) {
         node->setContactName(appended(node->contactName(), GetStringFormChar(t)));
     if (const char* t = row.text(11)) node->setContactNote(GetStringFormChar(t));
     if (const char* t = row.text(15)) setBirthday(*node, t);
-    node->setNameParts({textOr(row, 1), textOr(row, 7), textOr(row, 10), textOr(row, 13),
-                        textOr(row, 14)});
+    node->setNameParts(
+        {textOr(row, 1), textOr(row, 7), textOr(row, 10), textOr(row, 13), textOr(row, 14)});
     node->setDepartment(textOr(row, 2));
     node->setJobTitle(textOr(row, 5));
     node->setOrganization(textOr(row, 6));
@@ -130,8 +130,8 @@ void appendContactValue(ZNContactNode& contact, const char* property, const char
 }
 
 void appendContactAddress(ZNContactNode& contact, ContactAddress address) {
-    for (const std::string* part : {&address.street, &address.city, &address.region,
-                                    &address.postalCode, &address.country})
+    for (const std::string* part :
+         {&address.street, &address.city, &address.region, &address.postalCode, &address.country})
         if (!part->empty()) contact.setContactAdress(appended(contact.contactAdress(), *part));
     contact.addAddress(std::move(address));
 }

@@ -44,8 +44,8 @@ std::string foundInText(std::string_view path, std::string_view search) {
 }
 
 SqliteConnection openDatabase(const PreparedDatabase& db) {
-    return openSqliteFile(db.path, db.isWorkingCopy ? SqliteOpen::WorkingCopy
-                                                    : SqliteOpen::ReadOnlyImmutable);
+    return openSqliteFile(
+        db.path, db.isWorkingCopy ? SqliteOpen::WorkingCopy : SqliteOpen::ReadOnlyImmutable);
 }
 
 std::optional<std::string> selectExisting(sqlite3* db, const std::string& table,
@@ -78,7 +78,8 @@ std::optional<std::string> selectExisting(sqlite3* db, const std::string& table,
             const size_t bar = names.find('|');
             std::string name(names.substr(0, bar));
             std::string upper = name;
-            for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            for (char& c : upper)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
             if (present.count(upper)) chosen = quoted(table) + "." + quoted(name);
             if (bar == std::string_view::npos) break;
             names.remove_prefix(bar + 1);

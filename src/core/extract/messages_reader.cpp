@@ -47,7 +47,8 @@ enum class Layout { GroupMember, Handle };
 int64_t messageSeconds(int64_t value) {
     constexpr int64_t kNanosecondsAbove = 100000000000;
     constexpr int64_t kNanosecondsPerSecond = 1000000000;
-    if (value > kNanosecondsAbove || value < -kNanosecondsAbove) return value / kNanosecondsPerSecond;
+    if (value > kNanosecondsAbove || value < -kNanosecondsAbove)
+        return value / kNanosecondsPerSecond;
     return value;
 }
 
@@ -118,7 +119,8 @@ MessageNodePtr messageFromHandleRow(const QueryRow& row) {
             for (std::string_view rest(t); !rest.empty();) {
                 const size_t end = rest.find('\n');
                 const std::string name = GetStringFormChar(rest.substr(0, end));
-                if (!name.empty()) content += (content.empty() ? "" : "\n") + ("[Attachment: " + name + "]");
+                if (!name.empty())
+                    content += (content.empty() ? "" : "\n") + ("[Attachment: " + name + "]");
                 rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
             }
             node->setMessageContent(content);

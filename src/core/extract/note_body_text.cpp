@@ -17,7 +17,7 @@ constexpr std::array<std::string_view, 15> kNoteTags = {
 
 bool isLineElement(std::string_view name) {
     constexpr std::array<std::string_view, 11> kLines = {"div", "p",  "li", "tr", "h1", "h2",
-                                                        "h3",  "h4", "h5", "h6", "ul"};
+                                                         "h3",  "h4", "h5", "h6", "ul"};
     return std::find(kLines.begin(), kLines.end(), name) != kLines.end();
 }
 

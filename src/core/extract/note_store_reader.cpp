@@ -36,8 +36,7 @@ std::string noteDateText(const char* text) {
 
 NoteNodePtr noteFromNoteStoreRow(const QueryRow& row, const NoteFolders& folders) {
     auto node = std::make_shared<ZNNoteNode>();
-    if (const auto id = wholeNumber(row.text(kNoteId));
-        id && *id >= INT32_MIN && *id <= INT32_MAX)
+    if (const auto id = wholeNumber(row.text(kNoteId)); id && *id >= INT32_MIN && *id <= INT32_MAX)
         node->setUid(static_cast<int32_t>(*id));
     if (const char* t = row.text(kNoteTitle)) node->setNoteTitle(GetStringFormChar(t));
     std::string date = noteDateText(row.text(kNoteModified));

@@ -39,14 +39,13 @@ enum NoteStoreColumn {
 };
 // Those columns by name as the table declares them ('|' between
 // alternatives, the first that exists wins); the body is not among them.
-inline constexpr const char* kNoteStoreColumns[] = {
-    "Z_PK",
-    "ZTITLE1|ZTITLE",
-    "ZMODIFICATIONDATE1|ZMODIFICATIONDATE",
-    "ZCREATIONDATE1|ZCREATIONDATE",
-    "ZMARKEDFORDELETION",
-    "ZISPASSWORDPROTECTED",
-    "ZFOLDER"};
+inline constexpr const char* kNoteStoreColumns[] = {"Z_PK",
+                                                    "ZTITLE1|ZTITLE",
+                                                    "ZMODIFICATIONDATE1|ZMODIFICATIONDATE",
+                                                    "ZCREATIONDATE1|ZCREATIONDATE",
+                                                    "ZMARKEDFORDELETION",
+                                                    "ZISPASSWORDPROTECTED",
+                                                    "ZFOLDER"};
 
 // One note of a row: title, date (the modification date, else the
 // creation date), folder, deleted when marked for deletion or filed in

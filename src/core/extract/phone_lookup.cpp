@@ -86,9 +86,10 @@ std::size_t PhoneNameLookup::firstOccurrence(const std::string& number) const {
     // from its start, so walking the rarest piece's offsets in ascending
     // order meets the occurrences in ascending order too.
     std::size_t bestShift = 0;
-    auto best = std::equal_range(pieces_.begin(), pieces_.end(),
-                                 std::make_pair(pieceHash(std::string_view(number).substr(0, kPiece)), 0u),
-                                 [](const auto& a, const auto& b) { return a.first < b.first; });
+    auto best =
+        std::equal_range(pieces_.begin(), pieces_.end(),
+                         std::make_pair(pieceHash(std::string_view(number).substr(0, kPiece)), 0u),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
     for (std::size_t shift = 1; shift + kPiece <= number.size(); ++shift) {
         auto range = std::equal_range(
             pieces_.begin(), pieces_.end(),
@@ -109,7 +110,8 @@ std::size_t PhoneNameLookup::firstOccurrence(const std::string& number) const {
 
 std::optional<std::string> PhoneNameLookup::find(const std::string& phone,
                                                  const std::vector<ContactNodePtr>& contactArray) {
-    if (contactArray.data() != builtFor_ || contactArray.size() != builtSize_) rebuild(contactArray);
+    if (contactArray.data() != builtFor_ || contactArray.size() != builtSize_)
+        rebuild(contactArray);
     const std::string number = asciiLower(normalizedNumber(phone));
     if (number.empty()) return std::nullopt;
     if (auto it = answers_.find(number); it != answers_.end()) return it->second;

@@ -19,8 +19,8 @@ inline constexpr long long kPhotoCandidateMinSize = 50000;
 // a subfolder stands in the listing for the files it holds.
 //
 // When the context carries media candidates (a backup with a file index: its
-// camera roll and message media), those are the entries instead, with the same progress, and each is posted by the
-// path of its readable copy.
+// camera roll and message media), those are the entries instead, with the same progress, and each
+// is posted by the path of its readable copy.
 void scanPhotoAndVideoThread(const std::string& backupPath, ReaderContext& ctx);
 
 }  // namespace marlowen

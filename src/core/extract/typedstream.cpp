@@ -17,7 +17,9 @@ constexpr std::string_view kHeader("\x04\x0bstreamtyped", 13);
 constexpr std::string_view kClassName("NSString");
 constexpr std::string_view kStringMarker("\x01\x94\x84\x01\x2b", 5);
 
-uint8_t byteAt(std::string_view s, size_t i) { return static_cast<uint8_t>(s[i]); }
+uint8_t byteAt(std::string_view s, size_t i) {
+    return static_cast<uint8_t>(s[i]);
+}
 
 // The length at `pos` and the offset just past it; nullopt when cut short or
 // of a width this format does not use.

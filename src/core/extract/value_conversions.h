@@ -7,9 +7,9 @@
 
 #include <cstdint>
 #include <optional>
-#include <unordered_map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/model/record_nodes.h"
@@ -89,11 +89,10 @@ private:
     const ContactNodePtr* builtFor_ = nullptr;
     std::size_t builtSize_ = 0;
     std::string text_;
-    std::vector<std::size_t> starts_;                // where each contact's numbers begin
-    std::vector<const ZNContactNode*> owners_;       // the contact of each start
+    std::vector<std::size_t> starts_;           // where each contact's numbers begin
+    std::vector<const ZNContactNode*> owners_;  // the contact of each start
     std::vector<std::pair<std::uint64_t, std::uint32_t>> pieces_;  // (hash, offset), sorted
     std::unordered_map<std::string, std::optional<std::string>> answers_;
 };
-
 
 }  // namespace marlowen

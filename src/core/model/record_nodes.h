@@ -147,7 +147,10 @@ private:
 class ZNMessageNode {
 public:
     // "" when the lookup found no contact.
-    const std::string& messageName() const { static const std::string none; return messageName_ ? *messageName_ : none; }
+    const std::string& messageName() const {
+        static const std::string none;
+        return messageName_ ? *messageName_ : none;
+    }
     bool hasMessageName() const { return messageName_.has_value(); }
     void setMessageName(std::optional<std::string> v) { messageName_ = std::move(v); }
     const std::string& messagePhone() const { return messagePhone_; }
@@ -190,7 +193,10 @@ private:
 class ZNCallHistoryNode {
 public:
     // "" when the lookup found no contact.
-    const std::string& callName() const { static const std::string none; return callName_ ? *callName_ : none; }
+    const std::string& callName() const {
+        static const std::string none;
+        return callName_ ? *callName_ : none;
+    }
     bool hasCallName() const { return callName_.has_value(); }
     void setCallName(std::optional<std::string> v) { callName_ = std::move(v); }
     const std::string& callPhone() const { return callPhone_; }

@@ -9,13 +9,13 @@
 namespace marlowen {
 
 struct ScanWorkingArrays {
-    std::vector<ContactNodePtr> contactArray;        // live contacts; read by the name lookup
-    std::vector<ContactNodePtr> delContactArray;     // carved contacts
+    std::vector<ContactNodePtr> contactArray;              // live contacts; read by the name lookup
+    std::vector<ContactNodePtr> delContactArray;           // carved contacts
     std::vector<DelContactValuePtr> delContactValueArray;  // carved multi-values
-    std::vector<MessageNodePtr> messageArray;        // carved messages waiting for their handle
+    std::vector<MessageNodePtr> messageArray;          // carved messages waiting for their handle
     std::vector<ChatMessageNodePtr> chatMessageArray;  // carved chat/handle entries
-    std::vector<NoteNodePtr> noteArray;              // carved notes
-    std::vector<NoteValueNodePtr> noteValueArray;    // carved note bodies
+    std::vector<NoteNodePtr> noteArray;                // carved notes
+    std::vector<NoteValueNodePtr> noteValueArray;      // carved note bodies
 
     void clear() {
         contactArray.clear();

@@ -29,8 +29,8 @@ MediaKindDetector::~MediaKindDetector() {
 
 MediaKind MediaKindDetector::kindOfMimeType(const std::string& mime) {
     static constexpr std::array<std::string_view, 7> images{
-        "image/jpeg", "image/png", "image/gif", "image/tiff", "image/heif", "image/heic",
-        "image/heif-sequence"};
+        "image/jpeg", "image/png",  "image/gif",          "image/tiff",
+        "image/heif", "image/heic", "image/heif-sequence"};
     static constexpr std::array<std::string_view, 5> movies{
         "video/quicktime", "video/mp4", "video/3gpp", "video/3gpp2", "video/x-m4v"};
     for (auto m : images)

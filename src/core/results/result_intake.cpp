@@ -30,18 +30,25 @@ std::shared_ptr<T> payload(const Notification& note) {
     return nullptr;
 }
 
-std::string contactKey(const ZNContactNode& c) { return keyOf({c.contactName(), c.contactPhone()}); }
+std::string contactKey(const ZNContactNode& c) {
+    return keyOf({c.contactName(), c.contactPhone()});
+}
 std::string messageKey(const ZNMessageNode& m) {
     return keyOf({m.messagePhone(), m.messageContent(), m.messageDate()});
 }
-std::string noteKey(const ZNNoteNode& n) { return keyOf({n.noteContent()}); }
-std::string callKey(const ZNCallHistoryNode& c) { return keyOf({c.callPhone(), c.callDate()}); }
+std::string noteKey(const ZNNoteNode& n) {
+    return keyOf({n.noteContent()});
+}
+std::string callKey(const ZNCallHistoryNode& c) {
+    return keyOf({c.callPhone(), c.callDate()});
+}
 
 }  // namespace
 
 ResultIntake::ResultIntake(NotificationCenter& nc) {
     auto observe = [&](const char* name, void (ResultIntake::*handler)(const Notification&)) {
-        observers_.emplace_back(nc, name, [this, handler](const Notification& n) { (this->*handler)(n); });
+        observers_.emplace_back(nc, name,
+                                [this, handler](const Notification& n) { (this->*handler)(n); });
     };
     observe(kScanPhotoAndVideoInfo, &ResultIntake::ScanPhotoAndVideoInfomationHandle);
     observe(kScanContactInfo, &ResultIntake::ScanContactInfomationHandle);

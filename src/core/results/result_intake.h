@@ -76,7 +76,9 @@ public:
     // lists it.
     void ScanMovNodeToMainThreadHandle(const PhotoCandidate& candidate);
 
-    const std::vector<PhotoAndVideoNodePtr>& photoAndVideoArray() const { return photoAndVideoArray_; }
+    const std::vector<PhotoAndVideoNodePtr>& photoAndVideoArray() const {
+        return photoAndVideoArray_;
+    }
     const std::vector<ContactNodePtr>& contactArray() const { return contactArray_; }
     const std::vector<MessageNodePtr>& messageArray() const { return messageArray_; }
     const std::vector<CallHistoryNodePtr>& callHistoryArray() const { return callHistoryArray_; }

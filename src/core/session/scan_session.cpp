@@ -11,9 +11,9 @@ namespace marlowen {
 ScanSession::ScanSession() : ScanSession(Deliverer{}) {}
 
 ScanSession::ScanSession(Deliverer deliverer) : deliver_(std::move(deliverer)) {
-    for (const char* name :
-         {kScanProgressInfo, kScanContactInfo, kScanMessageInfo, kScanCallHistoryInfo, kScanNoteInfo,
-          kScanDelContactInfo, kScanDelMessageInfo, kScanDelNoteInfo, kScanDelCallHistoryInfo})
+    for (const char* name : {kScanProgressInfo, kScanContactInfo, kScanMessageInfo,
+                             kScanCallHistoryInfo, kScanNoteInfo, kScanDelContactInfo,
+                             kScanDelMessageInfo, kScanDelNoteInfo, kScanDelCallHistoryInfo})
         taps_.emplace_back(scanCenter_, name, [this](const Notification& n) { take(n); });
     taps_.emplace_back(scanCenter_, kScanPhotoAndVideoInfo,
                        [this](const Notification& n) { takePhotoCandidate(n); });
@@ -25,7 +25,8 @@ ScanSession::~ScanSession() {
     controller_.waitForScan();
 }
 
-bool ScanSession::start(const ScanTarget& target, ScanSequence sequence, DeletedRecordSearch search) {
+bool ScanSession::start(const ScanTarget& target, ScanSequence sequence,
+                        DeletedRecordSearch search) {
     if (controller_.isScanning()) return false;
     intake_.showView();
     batch_.clear();
@@ -48,13 +49,15 @@ void ScanSession::takePhotoCandidate(const Notification& note) {
     if (detected.kind == MediaKind::Other) return;
     struct stat st {};
     const uint64_t size = ::stat(path->c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
-    take(Notification{kScanPhotoAndVideoInfo, PhotoCandidate{*path, detected.kind, size, detected.extension}});
+    take(Notification{kScanPhotoAndVideoInfo,
+                      PhotoCandidate{*path, detected.kind, size, detected.extension}});
 }
 
 void ScanSession::flush() {
     if (batch_.empty()) return;
     auto deliver = [this, batch = std::move(batch_)] {
-        for (const Notification& note : batch) resultsCenter_.postNotificationName(note.name, note.object);
+        for (const Notification& note : batch)
+            resultsCenter_.postNotificationName(note.name, note.object);
     };
     batch_ = {};
     if (deliver_)

@@ -65,7 +65,9 @@ inline constexpr uint8_t kTableInterior = 5;
 inline constexpr uint8_t kIndexLeaf = 10;
 inline constexpr uint8_t kTableLeaf = 13;
 
-inline uint32_t byteIn(std::span<const uint8_t> b, size_t at) { return at < b.size() ? b[at] : 0; }
+inline uint32_t byteIn(std::span<const uint8_t> b, size_t at) {
+    return at < b.size() ? b[at] : 0;
+}
 inline uint32_t get2byte(std::span<const uint8_t> b, size_t at) {
     return (byteIn(b, at) << 8) | byteIn(b, at + 1);
 }

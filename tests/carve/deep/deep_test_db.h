@@ -42,14 +42,25 @@ inline DeepScanResult scanBytes(std::vector<uint8_t> bytes) {
     return deepScan(reader);
 }
 
-inline SqlValue integer(int64_t v) { return {SqlValue::Kind::Integer, v, 0, {}}; }
-inline SqlValue real(double v) { return {SqlValue::Kind::Real, 0, v, {}}; }
-inline SqlValue text(std::string v) { return {SqlValue::Kind::Text, 0, 0, std::move(v)}; }
-inline SqlValue blob(std::string v) { return {SqlValue::Kind::Blob, 0, 0, std::move(v)}; }
-inline SqlValue null() { return {}; }
+inline SqlValue integer(int64_t v) {
+    return {SqlValue::Kind::Integer, v, 0, {}};
+}
+inline SqlValue real(double v) {
+    return {SqlValue::Kind::Real, 0, v, {}};
+}
+inline SqlValue text(std::string v) {
+    return {SqlValue::Kind::Text, 0, 0, std::move(v)};
+}
+inline SqlValue blob(std::string v) {
+    return {SqlValue::Kind::Blob, 0, 0, std::move(v)};
+}
+inline SqlValue null() {
+    return {};
+}
 
 // The recovered rows of `table`, values only.
-inline std::vector<std::vector<SqlValue>> rowsOf(const DeepScanResult& r, const std::string& table) {
+inline std::vector<std::vector<SqlValue>> rowsOf(const DeepScanResult& r,
+                                                 const std::string& table) {
     std::vector<std::vector<SqlValue>> out;
     for (const auto& row : r.rows)
         if (row.table == table) out.push_back(row.values);

@@ -118,8 +118,7 @@ TEST(DeepDamaged, CyclicStructuresEnd) {
              put2(b, 800, 900);
              put2(b, 802, 20);
          }},
-        {"cell count far beyond the page",
-         [](std::vector<uint8_t>& b) { put2(b, 103, 0xFFFF); }},
+        {"cell count far beyond the page", [](std::vector<uint8_t>& b) { put2(b, 103, 0xFFFF); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -144,7 +143,7 @@ TEST(DeepDamaged, ACyclicOverflowChainIsCutNotFollowedForever) {
     for (char c : sql) rec.push_back(static_cast<uint8_t>(c));
     const size_t cell = 1024 - rec.size() - 2;
     b[cell] = static_cast<uint8_t>(rec.size());  // payload length
-    b[cell + 1] = 1;                              // rowid
+    b[cell + 1] = 1;                             // rowid
     std::copy(rec.begin(), rec.end(), b.begin() + static_cast<long>(cell) + 2);
     put2(b, 103, 1);
     put2(b, 105, static_cast<uint32_t>(cell));
@@ -222,11 +221,12 @@ TEST(DeepDamaged, MalformedSchemaTextAndRootsOutOfRange) {
 }
 
 TEST(DeepDamaged, RandomByteDamageNeverCrashesOrListsTooMuch) {
-    std::string sql = "CREATE TABLE m (id INTEGER PRIMARY KEY, body TEXT, at INTEGER, f REAL);"
-                      "CREATE INDEX mi ON m(at);";
+    std::string sql =
+        "CREATE TABLE m (id INTEGER PRIMARY KEY, body TEXT, at INTEGER, f REAL);"
+        "CREATE INDEX mi ON m(at);";
     for (int i = 1; i <= 120; ++i)
-        sql += "INSERT INTO m VALUES (" + std::to_string(i) + ", '" + std::string(i % 50 * 20, 'z') +
-               "', " + std::to_string(i) + ", 0.5);";
+        sql += "INSERT INTO m VALUES (" + std::to_string(i) + ", '" +
+               std::string(i % 50 * 20, 'z') + "', " + std::to_string(i) + ", 0.5);";
     sql += "DELETE FROM m WHERE id % 3 = 0; DROP INDEX mi;";
     const auto good = makeDb(sql, 512);
     std::mt19937 rng(9);

@@ -217,9 +217,10 @@ TEST(DeepFreedCells, ARebuiltWideFirstIntegerMustNotEndInZeroBytes) {
     // The serial types of a wide record's stale header (from an address
     // book's leaf gap) after four bytes that read as a freeblock header:
     // rebuilt, they give 0x0E00212D00000000 and 0.
-    auto bytes = makeDb("CREATE TABLE pairs (record INTEGER, type INTEGER);"
-                        "INSERT INTO pairs VALUES (1, 1);",
-                        8192);
+    auto bytes = makeDb(
+        "CREATE TABLE pairs (record INTEGER, type INTEGER);"
+        "INSERT INTO pairs VALUES (1, 1);",
+        8192);
     const uint8_t stale[] = {0x00, 0x00, 0x09, 0x00, 0x01, 0x0e, 0x00, 0x21, 0x2d, 0x00,
                              0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00,
                              0x00, 0x00, 0x43, 0x43, 0x04, 0x04, 0x00, 0x00, 0x00, 0x00};

@@ -23,10 +23,11 @@ TEST(DeepRecovery, DeletedRowsComeBackAndLiveRowsNever) {
     const auto r = scanBytes(bytes);
     ASSERT_EQ(r.error, DeepScanError::None);
     EXPECT_EQ(r.liveRows, 2u);
-    EXPECT_THAT(rowsOf(r, "person"),
-                UnorderedElementsAre(
-                    ElementsAre(text("Alan"), text("Turing"), integer(1912), null(), null()),
-                    ElementsAre(text("Grace"), text("Hopper"), integer(1906), real(-2.25), blob(""))));
+    EXPECT_THAT(
+        rowsOf(r, "person"),
+        UnorderedElementsAre(
+            ElementsAre(text("Alan"), text("Turing"), integer(1912), null(), null()),
+            ElementsAre(text("Grace"), text("Hopper"), integer(1906), real(-2.25), blob(""))));
     for (const auto& row : r.rows) {
         EXPECT_EQ(row.page, 2u);
         EXPECT_THAT(row.kind, AnyOf(FreeSpaceKind::Freeblock, FreeSpaceKind::Unallocated));
@@ -58,8 +59,9 @@ TEST(DeepRecovery, AnIntactCellKeepsItsRowid) {
         "INSERT INTO call VALUES (700, '+15550100'); INSERT INTO call VALUES (701, '+15550101');"
         "DROP TABLE call;");
     const auto r = scanBytes(bytes);
-    EXPECT_THAT(rowsOf(r, "call"), UnorderedElementsAre(ElementsAre(integer(700), text("+15550100")),
-                                                        ElementsAre(integer(701), text("+15550101"))));
+    EXPECT_THAT(rowsOf(r, "call"),
+                UnorderedElementsAre(ElementsAre(integer(700), text("+15550100")),
+                                     ElementsAre(integer(701), text("+15550101"))));
 }
 
 TEST(DeepRecovery, AFreeblockHeaderOverTheFirstBytesIsRebuilt) {
@@ -94,8 +96,9 @@ TEST(DeepRecovery, AnOldCopyOfALiveRowIsNeverListed) {
 }
 
 TEST(DeepRecovery, RowsOfADroppedTableComeFromItsFreedPages) {
-    std::string sql = "CREATE TABLE keep (a TEXT); INSERT INTO keep VALUES ('live');"
-                      "CREATE TABLE gone (name TEXT, n INTEGER, f REAL);";
+    std::string sql =
+        "CREATE TABLE keep (a TEXT); INSERT INTO keep VALUES ('live');"
+        "CREATE TABLE gone (name TEXT, n INTEGER, f REAL);";
     for (int i = 0; i < 60; ++i)
         sql += "INSERT INTO gone VALUES ('name number " + std::to_string(i) + "', " +
                std::to_string(i * 1000) + ", " + std::to_string(i) + ".5);";
@@ -119,7 +122,9 @@ TEST(DeepRecovery, OverflowChainsAreFollowed) {
     const auto bytes = makeDb(
         "CREATE TABLE note (title TEXT, body TEXT);"
         "INSERT INTO note VALUES ('short', 'x');"
-        "INSERT INTO note VALUES ('long', '" + longText + "');"
+        "INSERT INTO note VALUES ('long', '" +
+        longText +
+        "');"
         "INSERT INTO note VALUES ('tail', 'y');"
         "DELETE FROM note WHERE title = 'long';");
     const auto r = scanBytes(bytes);
@@ -146,8 +151,9 @@ TEST(DeepRecovery, Utf16TextsAreReadAsUtf8) {
             "DELETE FROM t WHERE n < 3;",
             1024, encoding);
         const auto r = scanBytes(bytes);
-        EXPECT_THAT(rowsOf(r, "t"), UnorderedElementsAre(ElementsAre(text("Jürgen Weiß"), integer(1)),
-                                                         ElementsAre(text("Zoë 😀"), integer(2))));
+        EXPECT_THAT(rowsOf(r, "t"),
+                    UnorderedElementsAre(ElementsAre(text("Jürgen Weiß"), integer(1)),
+                                         ElementsAre(text("Zoë 😀"), integer(2))));
     }
 }
 

@@ -49,13 +49,15 @@ TEST(DeepWithoutRowid, DeletedRowsComeBackInDeclarationOrderAndLiveOnesNever) {
     // characters have two-byte serial types, of 130 and more two-byte
     // payload lengths. All rows fit in the root page: a deleted row whose
     // page a later rebalance rewrote has no bytes left to find.
-    std::string sql = "CREATE TABLE w (v INTEGER, k TEXT PRIMARY KEY) WITHOUT ROWID;"
-                      "CREATE TABLE plain (a TEXT, b INTEGER);";
+    std::string sql =
+        "CREATE TABLE w (v INTEGER, k TEXT PRIMARY KEY) WITHOUT ROWID;"
+        "CREATE TABLE plain (a TEXT, b INTEGER);";
     std::vector<std::vector<SqlValue>> deleted;
     for (int i = 0; i < 45; ++i) {
         const std::string key =
             "key-" + std::to_string(1000 + i) + std::string(i % 3 == 0 ? 70 * (i % 2 + 1) : 0, 'x');
-        const int64_t v = (i * 7919) % 200000 - 100000 + (i % 5 == 0 ? 0 : 99000) + (i % 4) * 5000000;
+        const int64_t v =
+            (i * 7919) % 200000 - 100000 + (i % 5 == 0 ? 0 : 99000) + (i % 4) * 5000000;
         sql += "INSERT INTO w VALUES (" + std::to_string(v) + ", '" + key + "');";
         sql += "INSERT INTO plain VALUES ('" + key + "', " + std::to_string(v) + ");";
         if (i % 3 != 1) deleted.push_back({integer(v), text(key)});
@@ -85,7 +87,8 @@ TEST(DeepWithoutRowid, CompositeKeyIsStoredKeyFirst) {
         // and a freed cell loses no other type with it.
         const std::string a = "name" + std::to_string(i) + std::string(60, 'y'),
                           note = "note " + std::to_string(i * 3);
-        sql += "INSERT INTO c VALUES ('" + note + "', " + std::to_string(i * 300) + ", '" + a + "');";
+        sql +=
+            "INSERT INTO c VALUES ('" + note + "', " + std::to_string(i * 300) + ", '" + a + "');";
         if (i % 2 == 0) deleted.push_back({text(note), integer(i * 300), text(a)});
     }
     sql += "DELETE FROM c WHERE b % 600 = 0;";

@@ -15,7 +15,8 @@ TEST(PhoneStorePrecision, AddressBooksListNoLivePersonAndNoMisjoinedValue) {
     TempDir dir;
     int n = 0;
     for (int pageSize : {1024, 4096})
-        for (AddressBookSchema schema : {AddressBookSchema::Columns34, AddressBookSchema::Columns36}) {
+        for (AddressBookSchema schema :
+             {AddressBookSchema::Columns34, AddressBookSchema::Columns36}) {
             PhoneStorePlan plan;
             plan.seed = static_cast<std::uint64_t>(7 + n);
             plan.records = 300;

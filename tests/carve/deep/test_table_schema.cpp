@@ -12,13 +12,20 @@ struct AffinityCase {
 
 TEST(TableSchema, AffinityFollowsTheFirstMatchingRule) {
     const AffinityCase cases[] = {
-        {"INTEGER", Affinity::Integer},        {"INT UNSIGNED", Affinity::Integer},
-        {"TINYINT", Affinity::Integer},        {"VARCHAR", Affinity::Text},
-        {"CLOB", Affinity::Text},              {"TEXT", Affinity::Text},
-        {"BLOB", Affinity::Blob},              {"", Affinity::Blob},
-        {"REAL", Affinity::Real},              {"DOUBLE PRECISION", Affinity::Real},
-        {"FLOAT", Affinity::Real},             {"NUMERIC", Affinity::Numeric},
-        {"DATETIME", Affinity::Numeric},       {"CHARINT", Affinity::Integer},  // INT wins
+        {"INTEGER", Affinity::Integer},
+        {"INT UNSIGNED", Affinity::Integer},
+        {"TINYINT", Affinity::Integer},
+        {"VARCHAR", Affinity::Text},
+        {"CLOB", Affinity::Text},
+        {"TEXT", Affinity::Text},
+        {"BLOB", Affinity::Blob},
+        {"", Affinity::Blob},
+        {"REAL", Affinity::Real},
+        {"DOUBLE PRECISION", Affinity::Real},
+        {"FLOAT", Affinity::Real},
+        {"NUMERIC", Affinity::Numeric},
+        {"DATETIME", Affinity::Numeric},
+        {"CHARINT", Affinity::Integer},         // INT wins
         {"FLOATING POINT", Affinity::Integer},  // "POINT" holds INT
     };
     for (const auto& c : cases) EXPECT_EQ(affinityOf(c.declared), c.expected) << c.declared;
@@ -35,17 +42,35 @@ struct SchemaCase {
 TEST(TableSchema, ParsesColumnListsAndTheRowidAlias) {
     const SchemaCase cases[] = {
         {"CREATE TABLE t (a, b, c)", "t", {"a", "b", "c"}, -1, false},
-        {"CREATE TABLE users ('id' INT UNSIGNED NOT NULL, 'name' TEXT NULL)", "users", {"id", "name"}, -1, false},
+        {"CREATE TABLE users ('id' INT UNSIGNED NOT NULL, 'name' TEXT NULL)",
+         "users",
+         {"id", "name"},
+         -1,
+         false},
         {"CREATE TABLE \"we\"\"ird\" ([x y] INTEGER PRIMARY KEY, `z` VARCHAR(20) DEFAULT 'a,b')",
-         "we\"ird", {"x y", "z"}, 0, false},
-        {"create table if not exists main.m (k TEXT, id INTEGER, PRIMARY KEY(id))", "m", {"k", "id"}, 1, false},
+         "we\"ird",
+         {"x y", "z"},
+         0,
+         false},
+        {"create table if not exists main.m (k TEXT, id INTEGER, PRIMARY KEY(id))",
+         "m",
+         {"k", "id"},
+         1,
+         false},
         {"CREATE TABLE d (id INTEGER PRIMARY KEY DESC, v)", "d", {"id", "v"}, -1, false},
         {"CREATE TABLE i (id INT PRIMARY KEY, v)", "i", {"id", "v"}, -1, false},
         {"CREATE TABLE w (id INTEGER PRIMARY KEY, v) WITHOUT ROWID", "w", {"id", "v"}, -1, true},
         {"CREATE TABLE c (a /* the ( first */ INTEGER, -- comma, here\n b CHECK (b > 0), "
          "CONSTRAINT u UNIQUE (a, b))",
-         "c", {"a", "b"}, -1, false},
-        {"CREATE TEMP TABLE x (ROWID_ALIAS integer primary key autoincrement)", "x", {"ROWID_ALIAS"}, 0, false},
+         "c",
+         {"a", "b"},
+         -1,
+         false},
+        {"CREATE TEMP TABLE x (ROWID_ALIAS integer primary key autoincrement)",
+         "x",
+         {"ROWID_ALIAS"},
+         0,
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sql);
@@ -66,10 +91,10 @@ TEST(TableSchema, RejectsWhatIsNotATableWithColumns) {
         "CREATE INDEX i ON t(a)",
         "CREATE VIRTUAL TABLE f USING fts4(a, b)",
         "CREATE TABLE t AS SELECT 1",
-        "CREATE TABLE t (a, b",            // cut before the list closes
-        "CREATE TABLE t ()",               // no column
-        "CREATE TABLE",                    // no name
-        "CREATE TABLE 't (a, b)",          // unterminated quote swallows the rest
+        "CREATE TABLE t (a, b",    // cut before the list closes
+        "CREATE TABLE t ()",       // no column
+        "CREATE TABLE",            // no name
+        "CREATE TABLE 't (a, b)",  // unterminated quote swallows the rest
         "CREATE TABLE t (a /* unterminated comment",
         "\x01\x02\xff CREATE TABLE t (a)",  // leading garbage is not a statement
     };

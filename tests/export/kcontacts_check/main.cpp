@@ -40,7 +40,9 @@ QString unescapedLine(QString line) {
     return line.replace("\\\\", "\\");
 }
 
-QString asText(const QString& value) { return unescapedLine(escaped(value)); }
+QString asText(const QString& value) {
+    return unescapedLine(escaped(value));
+}
 
 // A structured value (N, ORG, ADR) as KContacts splits its line: at each ';'
 // not after a backslash; a "\;" becomes ';' (so "\\;" joins two parts too).
@@ -49,9 +51,12 @@ QStringList asParts(const QJsonArray& parts, int count) {
     for (const auto& p : parts) written << escaped(p.toString());
     QStringList read{QString()};
     for (const QChar c : unescapedLine(written.join(';'))) {
-        if (c != ';') read.last() += c;
-        else if (read.last().endsWith('\\')) read.last().back() = c;
-        else read << QString();
+        if (c != ';')
+            read.last() += c;
+        else if (read.last().endsWith('\\'))
+            read.last().back() = c;
+        else
+            read << QString();
     }
     while (read.size() < count) read << QString();
     return read;
@@ -96,7 +101,8 @@ QJsonObject asRead(QJsonObject e) {
     }
     for (const char* key : {"TEL", "EMAIL"}) e[key] = texts(e[key], text);
     // KContacts keeps a URL as a QUrl, which normalises its text.
-    e["URL"] = texts(e["URL"], [](const QJsonValue& v) { return QUrl(asText(v.toString())).toString(); });
+    e["URL"] =
+        texts(e["URL"], [](const QJsonValue& v) { return QUrl(asText(v.toString())).toString(); });
     e["TEL_TYPES"] = texts(e["TEL_TYPES"], [](const QJsonValue& types) {
         QStringList known;
         for (const auto& t : types.toArray())
@@ -118,7 +124,8 @@ QJsonObject valuesOf(const KContacts::Addressee& a) {
     if (!a.extraPhotoList().isEmpty()) throw std::runtime_error("more than one PHOTO");
     const KContacts::Picture photo = a.photo();
     if (!photo.isEmpty() && !photo.isIntern()) throw std::runtime_error("PHOTO is not inline data");
-    QString bday = a.birthday().date().isValid() ? a.birthday().date().toString(Qt::ISODate) : QString();
+    QString bday =
+        a.birthday().date().isValid() ? a.birthday().date().toString(Qt::ISODate) : QString();
     if (a.birthdayHasTime()) bday += 'T' + a.birthday().time().toString(Qt::ISODate);
     QJsonArray tels, telTypes, urls, adrs;
     for (const auto& p : a.phoneNumbers()) {
@@ -132,8 +139,10 @@ QJsonObject valuesOf(const KContacts::Addressee& a) {
     for (const auto& r : a.addresses())
         adrs << QJsonArray{r.street(), r.locality(), r.region(), r.postalCode(), r.country()};
     return {{"FN", a.formattedName()},
-            {"N", QJsonArray{a.familyName(), a.givenName(), a.additionalName(), a.prefix(), a.suffix()}},
-            {"ORG", a.extraOrganizationList().isEmpty() ? QJsonArray() : org(a.organization(), a.department())},
+            {"N",
+             QJsonArray{a.familyName(), a.givenName(), a.additionalName(), a.prefix(), a.suffix()}},
+            {"ORG", a.extraOrganizationList().isEmpty() ? QJsonArray()
+                                                        : org(a.organization(), a.department())},
             {"TITLE", a.title()},
             {"NOTE", a.note()},
             {"BDAY", bday},
@@ -166,7 +175,8 @@ QList<Card> readCards(const QString& folder, const QString& name) {
 }
 
 QString json(const QJsonValue& v) {
-    return QString::fromUtf8(QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact).chopped(1).mid(1));
+    return QString::fromUtf8(
+        QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact).chopped(1).mid(1));
 }
 
 // Pairs each card read with an equal expected one; a card left over is shown
@@ -219,7 +229,8 @@ int main(int argc, char** argv) {
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &error);
     if (!doc.isArray()) {
-        std::fprintf(stderr, "%s: not a JSON list (%s)\n", argv[2], qPrintable(error.errorString()));
+        std::fprintf(stderr, "%s: not a JSON list (%s)\n", argv[2],
+                     qPrintable(error.errorString()));
         return 2;
     }
     QList<QJsonObject> expected;
@@ -230,9 +241,12 @@ int main(int argc, char** argv) {
     for (const QString& name : QDir(folder).entryList({"*.vcf"}, QDir::Files, QDir::Name)) {
         try {
             const QList<Card> cards = readCards(folder, name);
-            if (name == kAllContacts) combined = cards;
-            else if (cards.size() != 1) throw std::runtime_error(std::to_string(cards.size()) + " cards in the file");
-            else singles += cards;
+            if (name == kAllContacts)
+                combined = cards;
+            else if (cards.size() != 1)
+                throw std::runtime_error(std::to_string(cards.size()) + " cards in the file");
+            else
+                singles += cards;
         } catch (const std::exception& e) {
             problems << QString("'%1': %2").arg(name, e.what());
         }
