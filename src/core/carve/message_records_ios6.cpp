@@ -184,8 +184,8 @@ MessageNodePtr decodeIOS6Message(const PageReader& db, int64_t k, FieldBuffer& f
     auto message = std::make_shared<ZNMessageNode>();
     RecordReads reads(db, field);
     readPositions<MessageValue>(reads, table, H, L,
-                                [&](MessageValue value, const FieldValue& field) {
-                                    setMessageValue(*message, value, field);
+                                [&](MessageValue value, const FieldValue& read) {
+                                    setMessageValue(*message, value, read);
                                 });
     return message;
 }

@@ -189,8 +189,8 @@ MessageNodePtr decodeSignatureB(const PageReader& db, int64_t k, int32_t L0, Fie
     auto message = std::make_shared<ZNMessageNode>();
     RecordReads reads(db, field);
     readPositions<MessageValue>(reads, table, H, L,
-                                [&](MessageValue value, const FieldValue& field) {
-                                    setMessageValue(*message, value, field);
+                                [&](MessageValue value, const FieldValue& read) {
+                                    setMessageValue(*message, value, read);
                                 });
     message->setBImessage(true);
     if (characterCount(message->messagePhone()) > 1) lookUpName(*message, ctx);

@@ -124,8 +124,8 @@ NoteNodePtr decodeJournalNote(const ByteSearch& file, int64_t x, FieldBuffer& fi
     const bool onlySummaryTakesTwoBytes =
         t == 19 && m == 1 && s == 0 && byteForTest(file.db(), x + 16) >= 0x80;
     const std::vector<NoteStep> steps = journalNoteSteps(t, m, s, onlySummaryTakesTwoBytes);
-    readPositions<NoteValue>(reads, steps, x - 1, L, [&](NoteValue value, const FieldValue& field) {
-        setNoteValue(*note, value, field);
+    readPositions<NoteValue>(reads, steps, x - 1, L, [&](NoteValue value, const FieldValue& read) {
+        setNoteValue(*note, value, read);
     });
     return note;
 }
@@ -154,8 +154,8 @@ NoteNodePtr decodeWalNote(const ByteSearch& file, int64_t x, FieldBuffer& field)
     steps[9] = {Read::OneByte, NoteValue::Uid};                                 // 10
     steps[12] = {Read::OneByte, NoteValue::Date};                               // 13
     steps.push_back(v == 0 ? NoteStep{Read::OneByte, NoteValue::Title} : two);  // 18
-    readPositions<NoteValue>(reads, steps, H, L, [&](NoteValue value, const FieldValue& field) {
-        setNoteValue(*note, value, field);
+    readPositions<NoteValue>(reads, steps, H, L, [&](NoteValue value, const FieldValue& read) {
+        setNoteValue(*note, value, read);
     });
     if (v == 1) {
         // One byte after H, through the decoder with a head of 1.
