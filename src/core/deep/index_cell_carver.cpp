@@ -91,6 +91,10 @@ bool Engine::tryIndexCell(const CarveSite& site, size_t at, size_t limit, size_t
     return false;
 }
 
+namespace {
+enum class FirstType { OneByte, TwoBytes };
+}  // namespace
+
 // A freed index leaf cell of `size` bytes whose first four bytes the
 // freeblock header took: the payload-length varint, the header-length byte
 // and the first serial type byte(s) are gone.
@@ -161,9 +165,31 @@ bool Engine::tryIndexClobbered(const CarveSite& site, size_t at, size_t size) {
             return emitStored(site, at, static_cast<int>(t), std::move(values), types, partial,
                               true, Found::Emit);
         };
+        // Only the first type is lost: the other types are read from
+        // `typesAt`, the header is `fixed` bytes plus theirs, content starts
+        // `contentBase` + header length, and the first column holds what the
+        // others leave of `payload`. A two-byte first type is 128..16383 and,
+        // when its second byte survived (`low` >= 0), ends in those 7 bits.
+        const ColumnDef& c0 = table.columns[order[0]];
+        auto firstLost = [&](size_t typesAt, uint64_t fixed, size_t contentBase, uint64_t payload,
+                             FirstType width, int low) {
+            if (!readTypes(typesAt, cols - 1, bytes, restContent)) return false;
+            const uint64_t hl = fixed + bytes;
+            if (hl + restContent > payload) return false;
+            const size_t len0 = static_cast<size_t>(payload - hl - restContent);
+            const size_t contentAt = contentBase + static_cast<size_t>(hl);
+            const uint64_t t0 = lostType(c0, len0, page.substr(contentAt, len0));
+            const bool fits = width == FirstType::OneByte
+                                  ? t0 != 0 && t0 < 128
+                                  : t0 >= 128 && t0 < (1u << 14) &&
+                                        (low < 0 || (t0 & 0x7F) == static_cast<uint64_t>(low));
+            if (!fits) return false;
+            std::vector<uint64_t> types{t0};
+            types.insert(types.end(), rest.begin(), rest.end());
+            return finish(std::move(types), contentAt, false);
+        };
         if (size - 1 < 128) {
             const uint64_t payload = size - 1;
-            const ColumnDef& c0 = table.columns[order[0]];
             const ColumnDef& c1 = table.columns[order[1]];
             bool done = false;
             const bool twoLost = readTypes(at + 4, cols - 2, bytes, restContent);
@@ -211,49 +237,16 @@ bool Engine::tryIndexClobbered(const CarveSite& site, size_t at, size_t size) {
             }
             // A first type of two bytes (a text of 58 bytes or more) took
             // both lost type bytes alone.
-            if (readTypes(at + 4, cols - 1, bytes, restContent)) {
-                const uint64_t hl2 = 3 + bytes;
-                if (hl2 + restContent <= payload) {
-                    const size_t len0 = static_cast<size_t>(payload - hl2 - restContent);
-                    const size_t at0 = at + 1 + static_cast<size_t>(hl2);
-                    const uint64_t t0 = lostType(c0, len0, page.substr(at0, len0));
-                    std::vector<uint64_t> types{t0};
-                    types.insert(types.end(), rest.begin(), rest.end());
-                    if (t0 >= 128 && t0 < (1u << 14) && finish(std::move(types), at0, false))
-                        return true;
-                }
-            }
+            if (firstLost(at + 4, 3, at + 1, payload, FirstType::TwoBytes, -1)) return true;
             continue;
         }
         const uint64_t payload = size - 2;
         if (payload >= (1u << 14) || localSize(payload, false) < payload) continue;
-        const ColumnDef& c0 = table.columns[order[0]];
-        // One-byte first type: the other types start at at + 4.
-        if (readTypes(at + 4, cols - 1, bytes, restContent)) {
-            const uint64_t hl = 2 + bytes;
-            if (hl + restContent <= payload) {
-                const size_t len0 = static_cast<size_t>(payload - hl - restContent);
-                const size_t contentAt = at + 2 + static_cast<size_t>(hl);
-                const uint64_t t0 = lostType(c0, len0, page.substr(contentAt, len0));
-                std::vector<uint64_t> types{t0};
-                types.insert(types.end(), rest.begin(), rest.end());
-                if (t0 != 0 && t0 < 128 && finish(std::move(types), contentAt, false)) return true;
-            }
-        }
-        // Two-byte first type: its second byte is at at + 4.
-        if (p[at + 4] < 0x80 && readTypes(at + 5, cols - 1, bytes, restContent)) {
-            const uint64_t hl = 3 + bytes;
-            if (hl + restContent <= payload) {
-                const size_t len0 = static_cast<size_t>(payload - hl - restContent);
-                const size_t contentAt = at + 2 + static_cast<size_t>(hl);
-                const uint64_t t0 = lostType(c0, len0, page.substr(contentAt, len0));
-                std::vector<uint64_t> types{t0};
-                types.insert(types.end(), rest.begin(), rest.end());
-                if (t0 >= 128 && t0 < (1u << 14) && (t0 & 0x7F) == p[at + 4] &&
-                    finish(std::move(types), contentAt, false))
-                    return true;
-            }
-        }
+        if (firstLost(at + 4, 2, at + 2, payload, FirstType::OneByte, -1)) return true;
+        // A two-byte first type left its second byte at at + 4.
+        if (p[at + 4] < 0x80 &&
+            firstLost(at + 5, 3, at + 2, payload, FirstType::TwoBytes, p[at + 4]))
+            return true;
     }
     return false;
 }
