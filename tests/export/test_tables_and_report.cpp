@@ -193,6 +193,36 @@ TEST(JpegThumbnail, FitsTheLongerSideAndRefusesWhatIsNoJpeg) {
     EXPECT_FALSE(jpegFileThumbnail(root / "missing.jpg", 96));
 }
 
+// A JPEG states its own size in its frame header; a few hundred bytes may
+// claim 65,000 pixels a side. libjpeg would zero-fill the missing data and
+// decode it all (minutes), and a progressive file would first take a
+// whole-picture coefficient buffer of gigabytes.
+TEST(JpegThumbnail, APictureClaimingAHugeSizeGetsNoThumbnail) {
+    TempFolder root;
+    const std::filesystem::path small = root / "small.jpg";
+    std::string output;
+    ASSERT_EQ(
+        runCommand("convert -size 16x16 gradient:red-blue -sampling-factor 2x2 -interlace JPEG " +
+                       quoted(small) + " 2>&1",
+                   output),
+        0)
+        << output;
+    const std::string bytes = readFile(small);
+    const std::size_t sof = bytes.find("\xFF\xC2");  // start of a progressive frame
+    ASSERT_NE(sof, std::string::npos);
+    ASSERT_TRUE(jpegThumbnail(bytes, 96));
+    // Frame header: FF C2, length (2), precision (1), height (2), width (2).
+    const auto claiming = [&](unsigned side) {
+        std::string out = bytes;
+        out[sof + 5] = out[sof + 7] = static_cast<char>(side >> 8);
+        out[sof + 6] = out[sof + 8] = static_cast<char>(side & 0xFF);
+        return out;
+    };
+    EXPECT_FALSE(jpegThumbnail(claiming(65000), 96));  // beyond any photo
+    EXPECT_FALSE(jpegThumbnail(claiming(14000), 96));  // 196 MP, but 590 MB of coefficients
+    EXPECT_TRUE(jpegThumbnail(claiming(2000), 96));    // zero-filled, still a picture
+}
+
 // The fuzz harness's seeds give thumbnails; every input that once made it fail runs through.
 TEST(JpegThumbnail, FuzzSeedsAndKeptRegressions) {
     namespace fs = std::filesystem;

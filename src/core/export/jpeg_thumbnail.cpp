@@ -38,6 +38,11 @@ jpeg_error_mgr* jumpingErrors(JumpingErrors& errors) {
     return mgr;
 }
 
+// A 48-megapixel phone photo is the largest common case; panoramas reach
+// about 65. Its progressive form needs about 300 MB of coefficients.
+constexpr std::uint64_t kMaxPixels = 200'000'000;
+constexpr long kMaxDecoderMemory = 512L * 1024 * 1024;
+
 struct Pixels {
     std::vector<unsigned char> rgb;  // width * height * 3
     int width = 0;
@@ -60,6 +65,17 @@ bool decodeScaled(const unsigned char* data, std::size_t size, int maxSide, Pixe
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
+    // The declared size is the file's own claim: a 500-byte file may say
+    // 65,000 x 65,000 pixels, and libjpeg then fills the missing data with
+    // zeros and decodes all of it, minutes of work and, for a progressive
+    // file, a whole-picture coefficient buffer of gigabytes. Beyond
+    // kMaxPixels there is no thumbnail; below it libjpeg's own allocations
+    // are capped, so an allocation past the cap fails as a libjpeg error.
+    if (std::uint64_t{cinfo.image_width} * cinfo.image_height > kMaxPixels) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
     const unsigned longer =
         cinfo.image_width > cinfo.image_height ? cinfo.image_width : cinfo.image_height;
     unsigned denom = 1;
