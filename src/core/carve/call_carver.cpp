@@ -168,16 +168,11 @@ CarveOutcome carveDeletedCalls(const PageReader& db, ReaderContext& ctx, size_t&
 }  // namespace carve
 
 void scanDelCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
-    if (backupPath.empty()) return;
-    const auto found = ctx.database(backupPath, kCallHistoryDatabase, &kCallHistoryAltDatabase);
-    if (!found) {
-        logLine("messageDB is not exist");
-        return;
-    }
-    const PreparedDatabase& prepared = *found;
-    const std::string& dbPath = prepared.storedPath;
-    carve::PageReader db;
-    if (!db.open(prepared.path)) return;
+    const auto source = carve::openToCarve(backupPath, ctx, kCallHistoryDatabase,
+                                           &kCallHistoryAltDatabase, "messageDB is not exist");
+    if (!source) return;
+    const std::string& dbPath = source->db.storedPath;
+    const carve::PageReader& db = source->file;
 
     size_t budget = carve::kDefaultCarveBudget;
     const carve::CarveOutcome outcome = carve::carveDeletedCalls(db, ctx, budget);

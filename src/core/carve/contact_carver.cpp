@@ -20,6 +20,7 @@
 #include "core/carve/contact_records.h"
 #include "core/carve/field_decoders.h"
 #include "core/carve/hex_text.h"
+#include "core/carve/page_walk.h"
 #include "core/extract/database_files.h"
 #include "core/log/log.h"
 #include "core/notify/scan_notifications.h"
@@ -166,16 +167,11 @@ bool DelContactValueIndex::attachTo(ZNContactNode& contact, size_t& budget) cons
 }  // namespace carve
 
 void scanDelContactThread(const std::string& backupPath, ReaderContext& ctx) {
-    if (backupPath.empty()) return;
-    const auto found = ctx.database(backupPath, kContactsDatabase);
-    if (!found) {
-        logLine("contactDB is not exist");
-        return;
-    }
-    const PreparedDatabase& prepared = *found;
-    const std::string& dbPath = prepared.storedPath;
-    carve::PageReader db;
-    if (!db.open(prepared.path)) return;
+    const auto source =
+        carve::openToCarve(backupPath, ctx, kContactsDatabase, nullptr, "contactDB is not exist");
+    if (!source) return;
+    const std::string& dbPath = source->db.storedPath;
+    const carve::PageReader& db = source->file;
 
     auto& contacts = ctx.arrays.delContactArray;
     auto& values = ctx.arrays.delContactValueArray;
@@ -195,7 +191,7 @@ void scanDelContactThread(const std::string& backupPath, ReaderContext& ctx) {
     // has handled one contact before the next is merged.
     const carve::DelContactValueIndex index(values);
     bool attachedAll = true;
-    const std::string where = foundInText(prepared.relativePath, "signature search");
+    const std::string where = foundInText(source->db.relativePath, "signature search");
     for (const ContactNodePtr& contact : contacts) {
         contact->setFoundIn(where);
         if (attachedAll && !index.attachTo(*contact, budget)) {

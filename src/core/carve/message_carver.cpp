@@ -315,16 +315,11 @@ MessageCarveOutcome carveDeletedMessages(const PageReader& db, ReaderContext& ct
 }  // namespace carve
 
 void scanDelMessageThread(const std::string& backupPath, ReaderContext& ctx) {
-    if (backupPath.empty()) return;
-    const auto found = ctx.database(backupPath, kMessagesDatabase);
-    if (!found) {
-        logLine("messageDB is not exist");
-        return;
-    }
-    const PreparedDatabase& prepared = *found;
-    const std::string& dbPath = prepared.storedPath;
-    carve::PageReader db;
-    if (!db.open(prepared.path)) return;
+    const auto source =
+        carve::openToCarve(backupPath, ctx, kMessagesDatabase, nullptr, "messageDB is not exist");
+    if (!source) return;
+    const std::string& dbPath = source->db.storedPath;
+    const carve::PageReader& db = source->file;
 
     size_t budget = carve::kDefaultCarveBudget;
     const carve::MessageCarveOutcome outcome = carve::carveDeletedMessages(db, ctx, budget);

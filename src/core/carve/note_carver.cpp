@@ -147,16 +147,11 @@ bool joinNotesToBodies(const std::vector<NoteNodePtr>& notes,
 }  // namespace carve
 
 void scanDelNoteThread(const std::string& backupPath, ReaderContext& ctx) {
-    if (backupPath.empty()) return;
-    const auto found = ctx.database(backupPath, kNotesDatabase, &kNotesAltDatabase);
-    if (!found) {
-        logLine("NoteDB is not exist");
-        return;
-    }
-    const PreparedDatabase& prepared = *found;
-    const std::string& dbPath = prepared.storedPath;
-    carve::PageReader db;
-    if (!db.open(prepared.path)) return;
+    const auto source = carve::openToCarve(backupPath, ctx, kNotesDatabase, &kNotesAltDatabase,
+                                           "NoteDB is not exist");
+    if (!source) return;
+    const std::string& dbPath = source->db.storedPath;
+    const carve::PageReader& db = source->file;
 
     auto& notes = ctx.arrays.noteArray;
     auto& bodies = ctx.arrays.noteValueArray;
@@ -169,8 +164,8 @@ void scanDelNoteThread(const std::string& backupPath, ReaderContext& ctx) {
 
     const bool joined = carve::joinNotesToBodies(
         notes, bodies, budget,
-        [&ctx,
-         where = foundInText(prepared.relativePath, "signature search")](const NoteNodePtr& note) {
+        [&ctx, where = foundInText(source->db.relativePath, "signature search")](
+            const NoteNodePtr& note) {
             note->setFoundIn(where);
             ctx.nc.postNotificationName(kScanDelNoteInfo, note);
         });

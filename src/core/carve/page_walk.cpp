@@ -1,5 +1,7 @@
 #include "core/carve/page_walk.h"
 
+#include <utility>
+
 #include "core/carve/hex_text.h"
 
 namespace marlowen::carve {
@@ -8,6 +10,16 @@ bool windowMatches(const PageReader& db, int64_t at, int32_t bytes, int32_t type
     char text[kHexTextBuffer] = {};
     getHexString(db, at, bytes, text);
     return bcheckSubStringIsValid(text, type, window);
+}
+
+std::optional<CarveSource> openToCarve(const std::string& backupPath, const ReaderContext& ctx,
+                                       const DatabaseName& name, const DatabaseName* alternative,
+                                       const char* missingLine) {
+    auto found = ctx.databaseOrLog(backupPath, name, alternative, missingLine);
+    if (!found) return std::nullopt;
+    CarveSource source{std::move(*found), {}};
+    if (!source.file.open(source.db.path)) return std::nullopt;
+    return source;
 }
 
 std::string damagedPageSizeLine(const std::string& dbPath, const DatabasePageSize& size,

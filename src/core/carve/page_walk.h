@@ -4,9 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/carve/page_tests.h"
+#include "core/extract/database_files.h"
 #include "core/sqlite/page_reader.h"
 
 namespace marlowen::carve {
@@ -35,6 +37,20 @@ inline int64_t get2byte(const PageReader& db, int64_t pos) {
 // windows of `window` characters for a signature of set `type`
 // (bcheckSubStringIsValid).
 bool windowMatches(const PageReader& db, int64_t at, int32_t bytes, int32_t type, int32_t window);
+
+// A database as a carver reads it: what the backup lookup found and the
+// bytes of that file.
+struct CarveSource {
+    PreparedDatabase db;
+    PageReader file;
+};
+
+// Every carver's first step: the backup's database `name` (else
+// `alternative`), read into memory; nullopt when the backup lacks it
+// (`missingLine` logged) or the file cannot be read.
+std::optional<CarveSource> openToCarve(const std::string& backupPath, const ReaderContext& ctx,
+                                       const DatabaseName& name, const DatabaseName* alternative,
+                                       const char* missingLine);
 
 // The log line of a file whose header page size is damaged.
 std::string damagedPageSizeLine(const std::string& dbPath, const DatabasePageSize& size,

@@ -25,16 +25,6 @@ struct DeepSource {
     const PageReader* journalIfAny() const { return journal.size() > 0 ? &journal : nullptr; }
 };
 
-std::optional<PreparedDatabase> databaseOf(const std::string& backupPath, ReaderContext& ctx,
-                                           const DatabaseName& name,
-                                           const DatabaseName* alternative,
-                                           const char* missingLine) {
-    if (backupPath.empty()) return std::nullopt;
-    auto found = ctx.database(backupPath, name, alternative);
-    if (!found) logLine(missingLine);
-    return found;
-}
-
 // False when the database cannot be read at all, or the scan was asked to
 // stop during it; the step then posts nothing, as the carvers do.
 bool scanDatabase(const PreparedDatabase& prepared, DeepSource& source, ReaderContext& ctx) {
@@ -84,7 +74,7 @@ carve::deep::LiveRows liveRowsOf(const DeepSource& source) {
 
 void scanDeepContactThread(const std::string& backupPath, ReaderContext& ctx) {
     const auto found =
-        databaseOf(backupPath, ctx, kContactsDatabase, nullptr, "contactDB is not exist");
+        ctx.databaseOrLog(backupPath, kContactsDatabase, nullptr, "contactDB is not exist");
     if (!postRecovered(found, ctx, kScanDelContactInfo, [](const DeepSource& source) {
             return carve::deep::deletedContacts(source.found, liveRowsOf(source), &source.file,
                                                 source.walIfAny());
@@ -95,7 +85,7 @@ void scanDeepContactThread(const std::string& backupPath, ReaderContext& ctx) {
 
 void scanDeepMessageThread(const std::string& backupPath, ReaderContext& ctx) {
     const auto found =
-        databaseOf(backupPath, ctx, kMessagesDatabase, nullptr, "messageDB is not exist");
+        ctx.databaseOrLog(backupPath, kMessagesDatabase, nullptr, "messageDB is not exist");
     if (!postRecovered(found, ctx, kScanDelMessageInfo, [&ctx](const DeepSource& source) {
             return carve::deep::deletedMessages(source.found, liveRowsOf(source), nameLookupOf(ctx),
                                                 ctx.currentNodeIsiOS6Version);
@@ -105,15 +95,8 @@ void scanDeepMessageThread(const std::string& backupPath, ReaderContext& ctx) {
 }
 
 void scanDeepNoteThread(const std::string& backupPath, ReaderContext& ctx) {
-    if (backupPath.empty()) return;
-    // The older stores and the notes store of OS 9 and later, when a backup
-    // holds both.
-    const auto found = ctx.database(backupPath, kNotesDatabase, &kNotesAltDatabase);
-    const auto store = ctx.database(backupPath, kNoteStoreDatabase);
-    if (!found && !store) {
-        logLine("NoteDB is not exist");
-        return;
-    }
+    const auto [found, store] = ctx.storesOrLog(backupPath, kNotesDatabase, &kNotesAltDatabase,
+                                                kNoteStoreDatabase, "NoteDB is not exist");
     const bool readOld = postRecovered(found, ctx, kScanDelNoteInfo, [](const DeepSource& source) {
         return carve::deep::deletedNotes(source.found, liveRowsOf(source));
     });
@@ -125,13 +108,9 @@ void scanDeepNoteThread(const std::string& backupPath, ReaderContext& ctx) {
 }
 
 void scanDeepCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
-    if (backupPath.empty()) return;
-    const auto found = ctx.database(backupPath, kCallHistoryDatabase, &kCallHistoryAltDatabase);
-    const auto records = ctx.database(backupPath, kCallRecordDatabase);
-    if (!found && !records) {
-        logLine("messageDB is not exist");
-        return;
-    }
+    const auto [found, records] =
+        ctx.storesOrLog(backupPath, kCallHistoryDatabase, &kCallHistoryAltDatabase,
+                        kCallRecordDatabase, "messageDB is not exist");
     const bool readOld =
         postRecovered(found, ctx, kScanDelCallHistoryInfo, [&ctx](const DeepSource& source) {
             return carve::deep::deletedCalls(source.found, liveRowsOf(source), nameLookupOf(ctx));

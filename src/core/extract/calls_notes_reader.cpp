@@ -166,14 +166,10 @@ void readCallRecords(const PreparedDatabase& prepared, ReaderContext& ctx) {
 }  // namespace
 
 void scanCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
-    if (backupPath.empty()) return;
-    // A backup restored across versions may hold both stores: both are read.
-    const auto prepared = ctx.database(backupPath, kCallHistoryDatabase, &kCallHistoryAltDatabase);
-    const auto records = ctx.database(backupPath, kCallRecordDatabase);
-    if (!prepared && !records) {
-        logLine("messageDB is not exist");
-        return;
-    }
+    const auto [prepared, records] =
+        ctx.storesOrLog(backupPath, kCallHistoryDatabase, &kCallHistoryAltDatabase,
+                        kCallRecordDatabase, "messageDB is not exist");
+    if (!prepared && !records) return;
     if (prepared) {
         SqliteConnection db = openDatabase(*prepared);
         if (db) {
@@ -190,15 +186,9 @@ void scanCallHistoryThread(const std::string& backupPath, ReaderContext& ctx) {
 }
 
 void scanNoteThread(const std::string& backupPath, ReaderContext& ctx) {
-    if (backupPath.empty()) return;
-    // The older stores and the notes store of OS 9 and later are read alike
-    // when a backup holds both.
-    const auto prepared = ctx.database(backupPath, kNotesDatabase, &kNotesAltDatabase);
-    const auto store = ctx.database(backupPath, kNoteStoreDatabase);
-    if (!prepared && !store) {
-        logLine("messageDB is not exist");
-        return;
-    }
+    const auto [prepared, store] = ctx.storesOrLog(backupPath, kNotesDatabase, &kNotesAltDatabase,
+                                                   kNoteStoreDatabase, "messageDB is not exist");
+    if (!prepared && !store) return;
     if (prepared) {
         SqliteConnection db = openDatabase(*prepared);
         if (db) {

@@ -8,7 +8,6 @@
 
 #include "core/extract/database_files.h"
 #include "core/extract/value_conversions.h"
-#include "core/log/log.h"
 #include "core/notify/scan_notifications.h"
 
 namespace marlowen {
@@ -258,12 +257,9 @@ void addPictures(const std::string& backupPath, ReaderContext& ctx, std::size_t 
 }  // namespace
 
 void scanContactThread(const std::string& backupPath, ReaderContext& ctx) {
-    if (backupPath.empty()) return;
-    const auto found = ctx.database(backupPath, kContactsDatabase);
-    if (!found) {
-        logLine("contactDB is not exist");
-        return;
-    }
+    const auto found =
+        ctx.databaseOrLog(backupPath, kContactsDatabase, nullptr, "contactDB is not exist");
+    if (!found) return;
     const PreparedDatabase& prepared = *found;
     {
         SqliteConnection db = openDatabase(prepared);

@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "core/backup/backup_archive.h"
+#include "core/log/log.h"
 
 namespace marlowen {
 
@@ -34,6 +35,27 @@ std::optional<PreparedDatabase> ReaderContext::database(const std::string& backu
     }
     if (!file) return std::nullopt;
     return named(prepare(file->storedPath), *used);
+}
+
+std::optional<PreparedDatabase> ReaderContext::databaseOrLog(const std::string& backupPath,
+                                                             const DatabaseName& name,
+                                                             const DatabaseName* alternative,
+                                                             const char* missingLine) const {
+    if (backupPath.empty()) return std::nullopt;
+    auto found = database(backupPath, name, alternative);
+    if (!found) logLine(missingLine);
+    return found;
+}
+
+ReaderContext::Stores ReaderContext::storesOrLog(const std::string& backupPath,
+                                                 const DatabaseName& older,
+                                                 const DatabaseName* olderAlternative,
+                                                 const DatabaseName& newer,
+                                                 const char* missingLine) const {
+    if (backupPath.empty()) return {};
+    Stores found{database(backupPath, older, olderAlternative), database(backupPath, newer)};
+    if (!found.older && !found.newer) logLine(missingLine);
+    return found;
 }
 
 std::string foundInText(std::string_view path, std::string_view search) {

@@ -130,12 +130,9 @@ MessageNodePtr messageFromHandleRow(const QueryRow& row) {
 }
 
 void scanMessageThread(const std::string& backupPath, ReaderContext& ctx) {
-    if (backupPath.empty()) return;
-    const auto prepared = ctx.database(backupPath, kMessagesDatabase);
-    if (!prepared) {
-        logLine("messageDB is not exist");
-        return;
-    }
+    const auto prepared =
+        ctx.databaseOrLog(backupPath, kMessagesDatabase, nullptr, "messageDB is not exist");
+    if (!prepared) return;
     {
         SqliteConnection db = openDatabase(*prepared);
         if (db) {

@@ -92,6 +92,22 @@ struct ReaderContext {
     std::optional<PreparedDatabase> database(const std::string& backupPath,
                                              const DatabaseName& name,
                                              const DatabaseName* alternative = nullptr) const;
+    // The lookup every reader, carver and deep step starts with: database()
+    // above, with the category's own `missingLine` logged when the backup
+    // holds neither name. No backup path: nothing, and no line.
+    std::optional<PreparedDatabase> databaseOrLog(const std::string& backupPath,
+                                                  const DatabaseName& name,
+                                                  const DatabaseName* alternative,
+                                                  const char* missingLine) const;
+    // A category with an older store (named `older`, else `olderAlternative`)
+    // and a newer one: a backup restored across versions may hold both, and
+    // both are read. `missingLine` is logged when it holds neither.
+    struct Stores {
+        std::optional<PreparedDatabase> older, newer;
+    };
+    Stores storesOrLog(const std::string& backupPath, const DatabaseName& older,
+                       const DatabaseName* olderAlternative, const DatabaseName& newer,
+                       const char* missingLine) const;
     void postProgress(int value) const { nc.postNotificationName("ScanProgressInfo", value); }
 };
 
