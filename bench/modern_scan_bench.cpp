@@ -20,6 +20,7 @@
 #include "core/extract/calls_notes_reader.h"
 #include "core/extract/database_files.h"
 #include "core/extract/note_store_reader.h"
+#include "core/extract/reader_queries.h"
 #include "core/log/log.h"
 #include "core/results/result_intake.h"
 #include "core/scan/scan_controller.h"
@@ -56,10 +57,7 @@ void bareQueries(const std::filesystem::path& folder, const IndexedBackupWriter&
     stepAll(db, "SELECT fileID, domain, relativePath, flags, file FROM Files");
     sqlite3_close(db);
     db = open(w.storedPath("HomeDomain", "Library/SMS/sms.db"));
-    stepAll(db,
-            "select message.ROWID,message.text,message.date,message.handle_id,handle.id,is_from_me,"
-            "message.attributedBody from message left join handle on "
-            "message.handle_id=handle.ROWID");
+    stepAll(db, kQueryModern);
     sqlite3_close(db);
     db = open(w.storedPath("HomeDomain", "Library/CallHistoryDB/CallHistory.storedata"));
     stepAll(db, callRecordQuery(db));

@@ -16,6 +16,7 @@
 #include "core/extract/contacts_reader.h"
 #include "core/extract/database_files.h"
 #include "core/extract/messages_reader.h"
+#include "core/extract/reader_queries.h"
 #include "core/log/log.h"
 #include "core/results/result_intake.h"
 #include "core/scan/database_staging.h"
@@ -43,12 +44,7 @@ void bareQueries(const std::string& contactsDb, const std::string& messagesDb) {
     sqlite3* db = nullptr;
     sqlite3_open_v2(contactsDb.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt* persons = nullptr;
-    sqlite3_prepare_v2(
-        db,
-        "select DISTINCT Rowid, first, Department,DisplayName,firstPhonetic,jobTitle,"
-        "organization,middle,middlePhonetic,CreationDate,Last,Note,Nickname,prefix, "
-        "suffix, Birthday from abperson ",
-        -1, &persons, nullptr);
+    sqlite3_prepare_v2(db, kPersonQuery, -1, &persons, nullptr);
     std::vector<int> rowids;
     while (sqlite3_step(persons) == SQLITE_ROW) {
         rowids.push_back(sqlite3_column_int(persons, 0));
@@ -56,9 +52,7 @@ void bareQueries(const std::string& contactsDb, const std::string& messagesDb) {
     }
     sqlite3_finalize(persons);
     sqlite3_stmt* values = nullptr;
-    sqlite3_prepare_v2(db,
-                       "select property,label,value, UID from abmultivalue where record_id = ? ",
-                       -1, &values, nullptr);
+    sqlite3_prepare_v2(db, kValueQuery, -1, &values, nullptr);
     for (int id : rowids) {
         sqlite3_reset(values);
         sqlite3_bind_int(values, 1, id);
@@ -69,10 +63,7 @@ void bareQueries(const std::string& contactsDb, const std::string& messagesDb) {
 
     sqlite3_open_v2(messagesDb.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt* messages = nullptr;
-    sqlite3_prepare_v2(db,
-                       "select message.ROWID,message.text,message.date,message.handle_id,handle.id,"
-                       "is_from_me from message left join handle on message.handle_id=handle.ROWID",
-                       -1, &messages, nullptr);
+    sqlite3_prepare_v2(db, kQueryHandle, -1, &messages, nullptr);
     stepAll(messages);
     sqlite3_finalize(messages);
     sqlite3_close(db);

@@ -2,19 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "core/extract/reader_queries.h"
 #include "support/file_bytes.h"
 #include "support/query_texts.h"
 #include "support/temp_dir.h"
 
 namespace marlowen::fixture {
 namespace {
-
-// The live contacts reader's queries, letter for letter.
-constexpr const char* kPersonQuery =
-    "select DISTINCT Rowid, first, Department,DisplayName,firstPhonetic,jobTitle,organization,"
-    "middle,middlePhonetic,CreationDate,Last,Note,Nickname,prefix, suffix, Birthday from abperson ";
-constexpr const char* kValueQuery =
-    "select property,label,value, UID from abmultivalue where record_id = ? ";
 
 PersonSpec ann() {
     PersonSpec p;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/extract/reader_queries.h"
 #include "support/file_bytes.h"
 #include "support/query_texts.h"
 #include "support/temp_dir.h"
@@ -73,10 +74,7 @@ TEST(BulkFixture, MessagesSpreadOverConversations) {
     BulkMessagesResult result = writeBulkMessages(dir / "sms", plan);
     EXPECT_EQ(result.messages, 500);
     EXPECT_EQ(result.conversations, 21);
-    TextTable rows = queryTexts(dir / "sms",
-                                "select message.ROWID,message.text,message.date,message.handle_id,"
-                                "handle.id,is_from_me from message left join handle on "
-                                "message.handle_id=handle.ROWID");
+    TextTable rows = queryTexts(dir / "sms", kQueryHandle);
     EXPECT_EQ(static_cast<std::int64_t>(rows.size()), 500 - result.deleted);
     EXPECT_GT(result.deleted, 0);
     for (const TextRow& row : rows)

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/extract/reader_queries.h"
 #include "support/file_bytes.h"
 #include "support/fixture_error.h"
 #include "support/query_texts.h"
@@ -11,20 +12,6 @@
 
 namespace marlowen::fixture {
 namespace {
-
-// The live messages reader's queries, letter for letter.
-constexpr const char* kQ1 =
-    "select message.ROWID,message.group_id,subject, text,date,group_member.address,svc_center,"
-    "flags,association_id ,is_madrid,madrid_handle, madrid_account,madrid_flags,"
-    "madrid_attachmentInfo from message left join  group_member on  message.group_id= "
-    "group_member.group_id";
-constexpr const char* kQ2 =
-    "select message.ROWID,message.group_id,subject, text,date,group_member.address,svc_center,"
-    "flags,association_id from message left join  group_member on  message.group_id= "
-    "group_member.group_id";
-constexpr const char* kQ3 =
-    "select message.ROWID,message.text,message.date,message.handle_id,handle.id,is_from_me from "
-    "message left join handle on message.handle_id=handle.ROWID";
 
 constexpr Moment kWhen = utc(2012, 3, 14, 9, 5);
 
@@ -66,7 +53,7 @@ TEST(MessageDbBuilder, Os6AnswersTheIos6QueryOnly) {
     db.close();
 
     auto path = dir / "sms.db";
-    TextTable rows = queryTexts(path, kQ3);
+    TextTable rows = queryTexts(path, kQueryHandle);
     ASSERT_EQ(rows.size(), 3u);
     const std::string date2001 = std::to_string(secondsSince2001(kWhen));
     EXPECT_EQ(rows[0],
@@ -75,8 +62,8 @@ TEST(MessageDbBuilder, Os6AnswersTheIos6QueryOnly) {
     EXPECT_EQ(rows[1][5], "1");
     EXPECT_EQ(rows[2][4], "bo@example.net");
     EXPECT_NE(rows[2][3], rows[0][3]) << "an iMessage address is a handle of its own";
-    EXPECT_FALSE(queryPrepares(path, kQ1));
-    EXPECT_FALSE(queryPrepares(path, kQ2));
+    EXPECT_FALSE(queryPrepares(path, kQueryMadrid));
+    EXPECT_FALSE(queryPrepares(path, kQueryPlain));
 
     EXPECT_EQ(
         queryTexts(path, "select guid, service_name from chat order by ROWID"),
@@ -126,7 +113,7 @@ TEST(MessageDbBuilder, Os5AnswersTheFirstQueryWithSmsAndIMessages) {
     db.close();
 
     auto path = dir / "sms.db";
-    TextTable rows = queryTexts(path, kQ1);
+    TextTable rows = queryTexts(path, kQueryMadrid);
     ASSERT_EQ(rows.size(), 4u);
     const std::string date1970 = std::to_string(secondsSince1970(kWhen));
     EXPECT_EQ(rows[0][3], "Running late");
@@ -142,8 +129,8 @@ TEST(MessageDbBuilder, Os5AnswersTheFirstQueryWithSmsAndIMessages) {
     EXPECT_EQ(rows[2][12], std::to_string(message_flags::kIMessageReceived));
     EXPECT_EQ(rows[2][13], std::string("abc\0def", 7));
     EXPECT_EQ(rows[3][7], "0");
-    EXPECT_EQ(queryTexts(path, kQ2).size(), 4u);
-    EXPECT_FALSE(queryPrepares(path, kQ3));
+    EXPECT_EQ(queryTexts(path, kQueryPlain).size(), 4u);
+    EXPECT_FALSE(queryPrepares(path, kQueryHandle));
     EXPECT_EQ(queryTexts(path, "select count(*) from pragma_table_info('message')"),
               (TextTable{{"33"}}));
 
@@ -163,8 +150,8 @@ TEST(MessageDbBuilder, OlderLayoutHasNoIMessageColumns) {
     EXPECT_THROW(db.addMessage(im), FixtureError);
     db.close();
     auto path = dir / "sms.db";
-    EXPECT_FALSE(queryPrepares(path, kQ1));
-    TextTable rows = queryTexts(path, kQ2);
+    EXPECT_FALSE(queryPrepares(path, kQueryMadrid));
+    TextTable rows = queryTexts(path, kQueryPlain);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][5], "+15550102233");
     EXPECT_EQ(queryTexts(path, "select count(*) from pragma_table_info('message')"),

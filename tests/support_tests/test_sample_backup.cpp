@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <set>
 
+#include "core/extract/reader_queries.h"
 #include "support/backup_folder.h"
 #include "support/file_bytes.h"
 #include "support/fixture_error.h"
@@ -88,10 +89,7 @@ TEST_F(SampleBackupTest, AddressBookListsTheLiveAndKeepsTheDeletedInItsBytes) {
 
 TEST_F(SampleBackupTest, MessagesCallsAndNotesHaveDeletedRowsInTheirBytes) {
     auto messages = database(DatabaseKind::Messages);
-    TextTable live = queryTexts(messages,
-                                "select message.ROWID,message.text,message.date,message.handle_id,"
-                                "handle.id,is_from_me from message left join handle on "
-                                "message.handle_id=handle.ROWID");
+    TextTable live = queryTexts(messages, kQueryHandle);
     EXPECT_EQ(live.size(), 15u);
     Bytes bytes = readFileBytes(messages);
     ASSERT_EQ(sample_->deletedMessages.size(), 4u);

@@ -6,6 +6,7 @@
 #include "core/extract/database_files.h"
 #include "core/extract/note_body_text.h"
 #include "core/extract/note_store_reader.h"
+#include "core/extract/reader_queries.h"
 #include "core/extract/value_conversions.h"
 #include "core/log/log.h"
 #include "core/notify/scan_notifications.h"
@@ -13,13 +14,6 @@
 namespace marlowen {
 namespace {
 
-constexpr const char* kCallQuery = "select address,date,duration,flags from call";
-constexpr const char* kNoteQueryOld =
-    "select TITLE,SUMMARY,MODIFICATION_DATE,CREATION_DATE,DATA from note LEFT JOIN NOTE_BODIES "
-    "ON NOTE.ROWID = NOTE_BODIES.NOTE_ID";
-constexpr const char* kNoteQueryCoreData =
-    "select ZTITLE,ZSUMMARY,ZMODIFICATIONDATE,ZCREATIONDATE,ZCONTENT from znote LEFT JOIN "
-    "ZNOTEBODY ON ZNOTE.Z_PK = ZNOTEBODY.Z_PK";
 constexpr int kCallFlagOutgoing = 5;
 // The columns callFromCallRecordRow reads, in its order.
 constexpr const char* kCallRecordColumns[] = {"ZADDRESS",  "ZDATE",     "ZDURATION", "ZORIGINATED",

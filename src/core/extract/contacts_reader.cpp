@@ -7,23 +7,12 @@
 #include <unordered_map>
 
 #include "core/extract/database_files.h"
+#include "core/extract/reader_queries.h"
 #include "core/extract/value_conversions.h"
 #include "core/notify/scan_notifications.h"
 
 namespace marlowen {
 namespace {
-
-// Selects kPersonQueryColumns, in that order.
-constexpr const char* kPersonQuery =
-    "select DISTINCT Rowid, first, Department,DisplayName,firstPhonetic,jobTitle,organization,"
-    "middle,middlePhonetic,CreationDate,Last,Note,Nickname,prefix, suffix, Birthday from abperson ";
-constexpr const char* kValueQuery =
-    "select property,label,value, UID from abmultivalue where record_id = ? ";
-// The parts of a postal address: rows of ABMultiValueEntry whose parent_id is
-// the address multi-value's UID; key is the rowid of the part's name in
-// ABMultiValueEntryKey.
-constexpr const char* kAddressPartQuery =
-    "select key, value from ABMultiValueEntry where parent_id = ? ";
 
 // abmultivalue.property codes.
 constexpr int kPropertyPhone = 3;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "core/extract/database_files.h"
+#include "core/extract/reader_queries.h"
 #include "core/extract/typedstream.h"
 #include "core/extract/value_conversions.h"
 #include "core/log/log.h"
@@ -10,35 +11,6 @@
 
 namespace marlowen {
 namespace {
-
-// Q1: group_member layout with the iMessage (madrid) columns.
-constexpr const char* kQueryMadrid =
-    "select message.ROWID,message.group_id,subject, text,date,group_member.address,svc_center,"
-    "flags,association_id ,is_madrid,madrid_handle, madrid_account,madrid_flags,"
-    "madrid_attachmentInfo from message left join  group_member on  message.group_id= "
-    "group_member.group_id";
-// Q2: group_member layout of phones without iMessage.
-constexpr const char* kQueryPlain =
-    "select message.ROWID,message.group_id,subject, text,date,group_member.address,svc_center,"
-    "flags,association_id from message left join  group_member on  message.group_id= "
-    "group_member.group_id";
-// Q3: the handle layout of OS 6 and later.
-constexpr const char* kQueryHandle =
-    "select message.ROWID,message.text,message.date,message.handle_id,handle.id,is_from_me from "
-    "message left join handle on message.handle_id=handle.ROWID";
-
-// Q4: the handle layout with the columns of OS 11 and later: the archived
-// text, the chat (group chats name the chat, not a handle) and the
-// attachments' file names, joined by newlines.
-constexpr const char* kQueryModern =
-    "select message.ROWID,message.text,message.date,message.handle_id,handle.id,is_from_me,"
-    "message.attributedBody,"
-    "(select case when chat.style=43 then coalesce(nullif(chat.display_name,''),"
-    "chat.chat_identifier) end from chat_message_join j join chat on chat.ROWID=j.chat_id "
-    "where j.message_id=message.ROWID limit 1),"
-    "(select group_concat(attachment.filename, char(10)) from message_attachment_join a join "
-    "attachment on attachment.ROWID=a.attachment_id where a.message_id=message.ROWID) "
-    "from message left join handle on message.handle_id=handle.ROWID";
 
 enum class Layout { GroupMember, Handle };
 
