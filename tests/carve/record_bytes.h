@@ -116,7 +116,8 @@ inline std::vector<uint8_t> freed(std::vector<uint8_t> cell) {
 }
 
 // A database image of `pages` pages of `pageSize` bytes with the page size
-// in the header; page 0 holds the header only.
+// in the header. Its `page` arguments index from 0 (index i is the file's
+// page i + 1); index 0 holds the header only.
 struct Image {
     int32_t pageSize;
     std::vector<uint8_t> bytes;

@@ -88,7 +88,7 @@ TEST(DamagedFiles, SmallDumps) {
          }(),
          0, nullptr},
         // A lone person signature in the first cell, right after the page
-        // header: its record reaches back into page 0 and past the end of
+        // header: its record reaches back into page 1 and past the end of
         // the file.
         {"signature at the page start",
          [] {

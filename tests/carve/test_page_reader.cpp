@@ -131,7 +131,7 @@ TEST(PageTests, PageTypeByte) {
         int64_t offset;
         int32_t type;
     } const cases[] = {
-        {0, -1},  // page 0 starts with the file header
+        {0, -1},  // page 1 starts with the file header
         {512, 1}, {1024, 2}, {1536, 3}, {2048, 4}, {2560, -1},
         {3072, -1},       // 0x00
         {8 * 512, -1},    // past the end of the file

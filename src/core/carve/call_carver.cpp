@@ -127,15 +127,15 @@ CarveOutcome carveDeletedCalls(const PageReader& db, ReaderContext& ctx, size_t&
     if (!outcome.pageSize.valid()) return outcome;
 
     const int64_t pageSize = outcome.pageSize.pageSize;
-    const int64_t pageCount = pageCountOf(db, outcome.pageSize);
+    const int64_t lastPage = lastWholePage(db, outcome.pageSize);
     const bool iOS6 = ctx.currentNodeIsiOS6Version;
     const ByteSearch file(db);
     FieldBuffer field(static_cast<size_t>(pageSize));
     std::vector<uint8_t> scratch;
 
-    // Page 0 holds the file header and is never a b-tree page to the walk.
-    for (int64_t n = 1; n < pageCount && !ctx.stopping(); ++n) {
-        const int64_t S = n * pageSize;
+    // Page 1 holds the file header and is never a b-tree page to the walk.
+    for (int64_t pgno = 2; pgno <= lastPage && !ctx.stopping(); ++pgno) {
+        const int64_t S = pageStart(pgno, pageSize);
         const int32_t type = getPageType(db, S);
         if (type != 1 && type != 4) continue;  // table and index leaves only
         const int64_t cell = S + get2byte(db, S + kLeafCellPointerArray);

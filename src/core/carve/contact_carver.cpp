@@ -72,17 +72,18 @@ ContactCarveOutcome carveDeletedContacts(const PageReader& db,
     if (!outcome.pageSize.valid()) return outcome;
 
     const int64_t pageSize = outcome.pageSize.pageSize;
-    const int64_t pageCount = db.size() / pageSize;
     FieldBuffer field(static_cast<size_t>(pageSize));
     RowIdCounter rowIds;
     std::vector<uint8_t> scratch;
     const ContactSignatures& signatures = ContactSignatures::get();
 
-    // From the last page to page 1; page 0 holds the file header. The last
-    // page may be partial, or start at the end of the file.
-    for (int64_t n = pageCount; n >= 1 && !(shouldStop && shouldStop()); --n) {
-        const int64_t S = n * pageSize;         // page start; the page ends at S + pageSize
-        if (getPageType(db, S) != 1) continue;  // table leaves only
+    // From the page after the last whole one down to page 2; page 1 holds
+    // the file header. That first page may be partial, or start at the end
+    // of the file.
+    const int64_t lastPage = db.size() / pageSize + 1;
+    for (int64_t pgno = lastPage; pgno >= 2 && !(shouldStop && shouldStop()); --pgno) {
+        const int64_t S = pageStart(pgno, pageSize);  // the page ends at S + pageSize
+        if (getPageType(db, S) != 1) continue;        // table leaves only
         const int64_t c = (int64_t{db.byteAt(S + kLeafCellPointerArray)} << 8) |
                           db.byteAt(S + kLeafCellPointerArray + 1);
         const bool personGate = passesGate(db, S + c + 30, 10, 10);

@@ -39,6 +39,12 @@ namespace {
 constexpr int64_t kChatDiagnosticPage = 28672;
 constexpr int64_t kMessageDiagnosticPage = 122880;
 
+// The line names the page by its offset in pages (30 for 4 KiB pages), one
+// below its page number, as it always has.
+std::string messageDiagnosticLine(int64_t pageSize) {
+    return "m===" + std::to_string(kMessageDiagnosticPage / pageSize);
+}
+
 // Signature B records closer than this to the page's last signature A
 // record are kept only with a phone or a known direction.
 constexpr int64_t kSignatureBDistance = 399;
@@ -101,9 +107,10 @@ public:
           field_(static_cast<size_t>(pageSize_)) {}
 
     // Each answers false when the walk stopped at the budget.
-    bool iOS6Page(int64_t n);
-    bool walHeaderPage(int64_t n);
-    bool legacyPage(int64_t n);
+    // Each takes a page number (from 1, as the file format counts).
+    bool iOS6Page(int64_t pgno);
+    bool walHeaderPage(int64_t pgno);
+    bool legacyPage(int64_t pgno);
     // False when some messages were posted without their chat's phone
     // (memory limit).
     bool postIOS6Messages();
@@ -141,8 +148,8 @@ private:
 //    P + c3 + 4 or P + 8 + Z begin with "0800010000"
 //    (bcheckMessageIOS6SubStringIsValid), or the page is an interior page;
 //    then every message signature of the page is decoded.
-bool MessageWalk::iOS6Page(int64_t n) {
-    const int64_t P = n * pageSize_;
+bool MessageWalk::iOS6Page(int64_t pgno) {
+    const int64_t P = pageStart(pgno, pageSize_);
     const int32_t type = getPageType(db_, P);
     if (type != 1 && type != 2) return true;
     const PageHeader header = pageHeaderOf(db_, P);
@@ -159,7 +166,7 @@ bool MessageWalk::iOS6Page(int64_t n) {
         }
     }
 
-    if (P == kMessageDiagnosticPage) logLine("m===" + std::to_string(n));
+    if (P == kMessageDiagnosticPage) logLine(messageDiagnosticLine(pageSize_));
     const bool qualifies =
         bcheckMessageIOS6SubStringIsValid(HexText(db_, P + header.c2 + 4, 14).text, 10) ||
         bcheckMessageIOS6SubStringIsValid(HexText(db_, P + header.c1 + 4, 14).text, 10) ||
@@ -208,11 +215,11 @@ bool MessageWalk::postIOS6Messages() {
 // c3, or the 8 bytes at P + 15 + Z). Page state: the field width E (from
 // the first cell, else from the first record that gives one) and A, the
 // offset of the page's last signature A record (0 before the first).
-bool MessageWalk::walHeaderPage(int64_t n) {
-    const int64_t P = n * pageSize_;
+bool MessageWalk::walHeaderPage(int64_t pgno) {
+    const int64_t P = pageStart(pgno, pageSize_);
     if (getPageType(db_, P) != 1) return true;
     const PageHeader header = pageHeaderOf(db_, P);
-    if (P == kMessageDiagnosticPage) logLine("m===" + std::to_string(n));
+    if (P == kMessageDiagnosticPage) logLine(messageDiagnosticLine(pageSize_));
     const bool qualifies = windowMatches(db_, P + 10 + header.c2, 14, 2, 10) ||
                            windowMatches(db_, P + 10 + header.c1, 14, 2, 10) ||
                            windowMatches(db_, P + 10 + header.c3, 14, 2, 10) ||
@@ -258,8 +265,8 @@ bool MessageWalk::walHeaderPage(int64_t n) {
 // Legacy layout: table leaf pages whose first two cells show signature set
 // 2 (windows of 10 over the 14 bytes at P + 10 + c2 or P + 10 + c1); every
 // signature A position is a message.
-bool MessageWalk::legacyPage(int64_t n) {
-    const int64_t P = n * pageSize_;
+bool MessageWalk::legacyPage(int64_t pgno) {
+    const int64_t P = pageStart(pgno, pageSize_);
     if (getPageType(db_, P) != 1) return true;
     const PageHeader header = pageHeaderOf(db_, P);
     const bool qualifies = windowMatches(db_, P + 10 + header.c2, 14, 2, 10) ||
@@ -290,20 +297,20 @@ MessageCarveOutcome carveDeletedMessages(const PageReader& db, ReaderContext& ct
     if (!outcome.pageSize.valid()) return outcome;
 
     const MessageLayout layout = messageLayoutOf(db, ctx.currentNodeIsiOS6Version);
-    const int64_t pageCount = pageCountOf(db, outcome.pageSize);
+    const int64_t lastPage = lastWholePage(db, outcome.pageSize);
     MessageWalk walk(db, ctx, budget, outcome);
-    // Page 0 holds the file header and is never a b-tree page to the walk.
-    for (int64_t n = 1; n < pageCount && !ctx.stopping(); ++n) {
+    // Page 1 holds the file header and is never a b-tree page to the walk.
+    for (int64_t pgno = 2; pgno <= lastPage && !ctx.stopping(); ++pgno) {
         bool going = true;
         switch (layout) {
             case MessageLayout::IOS6:
-                going = walk.iOS6Page(n);
+                going = walk.iOS6Page(pgno);
                 break;
             case MessageLayout::WalHeader:
-                going = walk.walHeaderPage(n);
+                going = walk.walHeaderPage(pgno);
                 break;
             case MessageLayout::Legacy:
-                going = walk.legacyPage(n);
+                going = walk.legacyPage(pgno);
                 break;
         }
         if (!going) break;

@@ -69,7 +69,7 @@ CarveOutcome carveDeletedNotes(const PageReader& db, std::vector<NoteNodePtr>& n
     if (!outcome.pageSize.valid()) return outcome;
 
     const int64_t pageSize = outcome.pageSize.pageSize;
-    const int64_t pageCount = pageCountOf(db, outcome.pageSize);
+    const int64_t lastPage = lastWholePage(db, outcome.pageSize);
     const bool walLayout = checkSQliteVersion(db, kWriteVersionOffset);
     const ByteSearch file(db);
     FieldBuffer field(static_cast<size_t>(pageSize));
@@ -83,9 +83,9 @@ CarveOutcome carveDeletedNotes(const PageReader& db, std::vector<NoteNodePtr>& n
         return true;
     };
 
-    // Page 0 holds the file header and is never a b-tree page to the walk.
-    for (int64_t n = 1; n < pageCount && !(shouldStop && shouldStop()); ++n) {
-        const int64_t P = n * pageSize;
+    // Page 1 holds the file header and is never a b-tree page to the walk.
+    for (int64_t pgno = 2; pgno <= lastPage && !(shouldStop && shouldStop()); ++pgno) {
+        const int64_t P = pageStart(pgno, pageSize);
         if (getPageType(db, P) != 1) continue;  // table leaves only
         const int64_t cell = P + get2byte(db, P + kLeafCellPointerArray);
         const bool noteTest = passesNoteTest(db, cell);

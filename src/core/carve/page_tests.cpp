@@ -7,7 +7,7 @@
 namespace marlowen::carve {
 
 int32_t getPageType(const PageReader& db, int64_t offset) {
-    if (offset == 0) return -1;  // page 0 starts with the file header
+    if (offset == 0) return -1;  // page 1 starts with the file header
     switch (db.byteAt(offset)) {
         case 0x0D:
             return 1;

@@ -10,11 +10,11 @@
 //   |        |      | power of two from 512 to 32768                        |
 //   | 18     | 1    | file format write version: 1 legacy, 2 WAL            |
 //
-// Page k (k = 0, 1, 2, ...) starts at file offset k * page size; page 0
-// starts with the file header, so its b-tree header is at offset 100 and
-// the carvers never treat it as a b-tree page.
+// Pages are numbered from 1: page n starts at file offset (n - 1) * page
+// size. Page 1 starts with the file header, so its b-tree header is at
+// offset 100 and the carvers never treat it as a b-tree page.
 //
-// B-tree page header, at the page start (for pages other than page 0):
+// B-tree page header, at the page start (for pages other than page 1):
 //
 //   | offset | size | meaning                                               |
 //   |--------|------|-------------------------------------------------------|

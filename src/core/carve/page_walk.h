@@ -20,10 +20,15 @@ struct CarveOutcome {
     size_t records = 0;            // records created (posted or kept)
 };
 
-// The pages the walk visits: page k starts at k * page size, for k from 0
-// to (file size / page size) - 1. A last page cut short by the end of the
-// file is not visited.
-inline int64_t pageCountOf(const PageReader& db, const DatabasePageSize& size) {
+// Pages are numbered as the file format numbers them: page 1 starts at
+// offset 0 and holds the file header; page n starts at (n - 1) * page size.
+inline int64_t pageStart(int64_t page, int64_t pageSize) {
+    return (page - 1) * pageSize;
+}
+
+// The last page the walks visit: the file's last whole page. A last page
+// cut short by the end of the file is not visited.
+inline int64_t lastWholePage(const PageReader& db, const DatabasePageSize& size) {
     return size.valid() ? db.size() / size.pageSize : 0;
 }
 
