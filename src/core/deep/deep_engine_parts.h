@@ -1,13 +1,16 @@
 // The deep scan's engine, shared by the files that implement it: the walk
 // that maps the file (file_map_walk.cpp), the carvers of table cells
-// (table_cell_carver.cpp) and of WITHOUT ROWID index cells
-// (index_cell_carver.cpp), and the sequence of passes with the row sink
-// (deep_engine.cpp). Private to the deep scan; deep_engine.h is its face.
+// (table_cell_carver.cpp, and clobbered_cell_carver.cpp for cells whose
+// start a freeblock header took) and of WITHOUT ROWID index cells
+// (index_cell_carver.cpp), the identity pass (row_identity.cpp), and the
+// sequence of passes with the row sink (deep_engine.cpp). Private to the
+// deep scan; deep_engine.h is its face.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -104,6 +107,7 @@ private:
     size_t firstIntactCell(const CarveSite& site, size_t from, size_t to);
     bool tryClobbered(const CarveSite& site, size_t at, size_t size, size_t& next,
                       const ClobberedSearch& how);
+    class ClobberedBlock;  // the guesses of one such cell (clobbered_cell_carver.cpp)
     bool recordHeaderAt(std::span<const uint8_t> p, size_t rec, uint64_t payload, uint64_t& hl,
                         uint64_t& content);
     bool parseTypes(std::span<const uint8_t> p, size_t at, size_t end, size_t maxColumns,
@@ -140,6 +144,24 @@ private:
     // (row_identity.cpp).
     void identifyRows();
     void identifyTableRows(int table, const std::vector<size_t>& rows);
+    // An index of a table by the columns of its key, and the root pages of
+    // the b-trees that may hold it.
+    struct IndexKey {
+        std::vector<int> columns;
+        std::vector<uint32_t> roots;
+    };
+    // The live rowids by identity key text and by telling text value.
+    struct LiveIdentities {
+        std::unordered_map<std::string, int64_t> byIdentity;
+        std::unordered_multimap<uint64_t, int64_t> byText;
+    };
+    std::vector<IndexKey> indexKeysOf(const TableSchema& schema) const;
+    std::vector<std::vector<std::set<int64_t>>> rowidsFromIndexes(
+        const std::vector<IndexKey>& keys, const std::vector<size_t>& rows) const;
+    LiveIdentities readLiveIdentities(int table, const std::vector<std::vector<int>>& identity);
+    void identifyRow(int table, RecoveredRow& row, const std::vector<std::set<int64_t>>& named,
+                     const std::vector<std::vector<int>>& identity,
+                     const LiveIdentities& liveIds) const;
     std::vector<uint32_t> indexPages(uint32_t root) const;
     bool sameRecord(int table, const std::vector<SqlValue>& a, const std::vector<SqlValue>& b,
                     bool aPartial, size_t minShared) const;

@@ -291,17 +291,10 @@ void Engine::identifyRows() {
     for (const auto& [table, rows] : byTable) identifyTableRows(table, rows);
 }
 
-void Engine::identifyTableRows(int table, const std::vector<size_t>& rows) {
-    const TableSchema& schema = tables_[table];
-    const bool format4 = get4byte(page(1).bytes, 44) >= 4;
-
-    // The keys to look for: each index of the table by its columns; an
-    // automatic index (no CREATE text) holds one of the UNIQUE keys.
-    struct Key {
-        std::vector<int> columns;
-        std::vector<uint32_t> roots;
-    };
-    std::vector<Key> keys;
+// The keys to look for: each index of the table by its columns; an
+// automatic index (no CREATE text) holds one of the UNIQUE keys.
+std::vector<Engine::IndexKey> Engine::indexKeysOf(const TableSchema& schema) const {
+    std::vector<IndexKey> keys;
     std::vector<uint32_t> autoRoots;
     for (const IndexRow& ix : indexRows_) {
         if (!sameName(ix.table, schema.name)) continue;
@@ -311,7 +304,7 @@ void Engine::identifyTableRows(int table, const std::vector<size_t>& rows) {
         }
         const auto parsed = parseCreateIndex(ix.sql);
         if (!parsed) continue;
-        Key key{{}, {ix.root}};
+        IndexKey key{{}, {ix.root}};
         for (const std::string& name : parsed->columns) {
             int found = -1;
             for (size_t c = 0; c < schema.columns.size(); ++c)
@@ -328,11 +321,17 @@ void Engine::identifyTableRows(int table, const std::vector<size_t>& rows) {
     if (!autoRoots.empty())
         for (const std::vector<int>& unique : schema.uniqueKeys)
             keys.push_back({unique, autoRoots});
+    return keys;
+}
 
-    // [key][row]: the rowids the entries of that key name.
-    std::vector<std::vector<std::set<int64_t>>> named(keys.size(),
-                                                      std::vector<std::set<int64_t>>(rows.size()));
-    // Free pages that were index leaves hold entries of some index.
+// [row][key]: the rowids that entries of that key name for rows[row], for
+// the rows that lost their rowid. The key's own index pages are searched,
+// and the free pages that were index leaves.
+std::vector<std::vector<std::set<int64_t>>> Engine::rowidsFromIndexes(
+    const std::vector<IndexKey>& keys, const std::vector<size_t>& rows) const {
+    const bool format4 = get4byte(page(1).bytes, 44) >= 4;
+    std::vector<std::vector<std::set<int64_t>>> named(rows.size(),
+                                                      std::vector<std::set<int64_t>>(keys.size()));
     std::vector<uint32_t> freePages;
     for (uint32_t pgno = 2; pgno <= nPages_; ++pgno)
         if ((use_[pgno] == PageUse::FreeLeaf || use_[pgno] == PageUse::Unknown) &&
@@ -388,137 +387,159 @@ void Engine::identifyTableRows(int table, const std::vector<size_t>& rows) {
                     if (!readRowid(p, end, p[b - 1], rowid) ||
                         !entryAt(p, b, pt.types, end + serialLength(p[b - 1])))
                         continue;
-                    named[k][it->second].insert(rowid);
+                    named[it->second][k].insert(rowid);
                 }
             }
         }
     }
+    return named;
+}
 
-    // The live rows by identity key, for rows no index entry names.
-    const std::vector<std::vector<int>> identity = identityColumns(table);
-    std::unordered_map<std::string, int64_t> liveByIdentity;
-    // The live rows by each telling text value: (column, digest of text).
-    std::unordered_multimap<uint64_t, int64_t> liveByText;
-    auto textKey = [](size_t column, const std::string& text) {
-        RowHasher h;
-        h.integer(static_cast<int64_t>(column));
-        h.bytes(SqlValue::Kind::Text, reinterpret_cast<const uint8_t*>(text.data()), text.size());
-        return h.finish();
-    };
-    auto identityText = [](size_t key, const std::vector<int>& cols,
-                           const std::vector<SqlValue>& values) -> std::optional<std::string> {
-        std::string text = std::to_string(key);
-        for (int c : cols) {
-            if (static_cast<size_t>(c) >= values.size() || values[c].kind == SqlValue::Kind::Null)
-                return std::nullopt;
-            std::vector<SqlValue> one{values[c]};
-            text += '\x1e' + valueKey(one, -1);
-        }
-        return text;
-    };
-    auto readLive = [&] {
-        for (uint32_t pgno = 1; pgno <= nPages_; ++pgno) {
-            if (use_[pgno] != PageUse::TableBtree || owner_[pgno] != table) continue;
-            const PageView pv = page(pgno);
-            const auto p = pv.bytes;
-            const size_t hdr = pgno == 1 ? 100 : 0;
-            if (byteIn(p, hdr) != kTableLeaf) continue;
-            const size_t cells = std::min<size_t>(get2byte(p, hdr + 3), (p.size() - hdr - 8) / 2);
-            for (size_t i = 0; i < cells; ++i) {
-                const size_t cell = get2byte(p, hdr + 8 + 2 * i);
-                uint64_t payload, rowid;
-                const size_t n1 = cell < hdr + 8 ? 0 : getVarint(p, cell, payload);
-                const size_t n2 = n1 == 0 ? 0 : getVarint(p, cell + n1, rowid);
-                if (n2 == 0) continue;
-                std::string bytes;
-                std::vector<SqlValue> values;
-                bool broken = false, cut = false;
-                if (!readPayload(p, cell + n1 + n2, payload, true, bytes, broken, nullptr) ||
-                    !decodeRecord(bytes, schema.columns.size(), values, cut))
-                    continue;
-                values.resize(schema.columns.size());
-                for (size_t c = 0; c < values.size(); ++c) {
-                    if (!informative(values[c])) continue;
-                    ++liveValueCounts_[columnValueDigest(c, values[c])];
-                    if (values[c].kind == SqlValue::Kind::Text)
-                        liveByText.emplace(textKey(c, values[c].bytes),
-                                           static_cast<int64_t>(rowid));
-                }
-                for (size_t key = 0; key < identity.size(); ++key)
-                    if (auto text = identityText(key, identity[key], values))
-                        liveByIdentity.emplace(*text, static_cast<int64_t>(rowid));
-            }
-        }
-    };
+namespace {
 
+// A live text value as a lookup key: (column, digest of the text).
+uint64_t textKey(size_t column, const std::string& text) {
+    RowHasher h;
+    h.integer(static_cast<int64_t>(column));
+    h.bytes(SqlValue::Kind::Text, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    return h.finish();
+}
+
+// The values of identity key `key` (columns `cols`) as one text; nullopt
+// when one of them is NULL or missing, since NULLs never identify.
+std::optional<std::string> identityText(size_t key, const std::vector<int>& cols,
+                                        const std::vector<SqlValue>& values) {
+    std::string text = std::to_string(key);
+    for (int c : cols) {
+        if (static_cast<size_t>(c) >= values.size() || values[c].kind == SqlValue::Kind::Null)
+            return std::nullopt;
+        std::vector<SqlValue> one{values[c]};
+        text += '\x1e' + valueKey(one, -1);
+    }
+    return text;
+}
+
+}  // namespace
+
+// Reads the table's live rows: counts their telling values into
+// liveValueCounts_, and answers the live rowids by identity key and by
+// each telling text, for the rows no index entry names.
+Engine::LiveIdentities Engine::readLiveIdentities(int table,
+                                                  const std::vector<std::vector<int>>& identity) {
+    const TableSchema& schema = tables_[table];
+    LiveIdentities out;
     liveValueCounts_.clear();
-    readLive();
-    for (size_t r = 0; r < rows.size(); ++r) {
-        RecoveredRow& row = result_.rows[rows[r]];
-        RecoveredRow live;
-        if (row.rowidKnown) {
-            // Its rowid is live with other values: an UPDATE left it.
-            if (liveRow(table, row.rowid, live) &&
-                sameRecord(table, row.values, live.values, row.partial, 1))
-                row.versionOf = row.rowid;
+    for (uint32_t pgno = 1; pgno <= nPages_; ++pgno) {
+        if (use_[pgno] != PageUse::TableBtree || owner_[pgno] != table) continue;
+        const PageView pv = page(pgno);
+        const auto p = pv.bytes;
+        const size_t hdr = pgno == 1 ? 100 : 0;
+        if (byteIn(p, hdr) != kTableLeaf) continue;
+        const size_t cells = std::min<size_t>(get2byte(p, hdr + 3), (p.size() - hdr - 8) / 2);
+        for (size_t i = 0; i < cells; ++i) {
+            const size_t cell = get2byte(p, hdr + 8 + 2 * i);
+            uint64_t payload, rowid;
+            const size_t n1 = cell < hdr + 8 ? 0 : getVarint(p, cell, payload);
+            const size_t n2 = n1 == 0 ? 0 : getVarint(p, cell + n1, rowid);
+            if (n2 == 0) continue;
+            std::string bytes;
+            std::vector<SqlValue> values;
+            bool broken = false, cut = false;
+            if (!readPayload(p, cell + n1 + n2, payload, true, bytes, broken, nullptr) ||
+                !decodeRecord(bytes, schema.columns.size(), values, cut))
+                continue;
+            values.resize(schema.columns.size());
+            for (size_t c = 0; c < values.size(); ++c) {
+                if (!informative(values[c])) continue;
+                ++liveValueCounts_[columnValueDigest(c, values[c])];
+                if (values[c].kind == SqlValue::Kind::Text)
+                    out.byText.emplace(textKey(c, values[c].bytes), static_cast<int64_t>(rowid));
+            }
+            for (size_t key = 0; key < identity.size(); ++key)
+                if (auto text = identityText(key, identity[key], values))
+                    out.byIdentity.emplace(*text, static_cast<int64_t>(rowid));
+        }
+    }
+    return out;
+}
+
+// Decides one recovered row of `table`: an earlier version of a live row
+// (versionOf), or a deleted row whose rowid the indexes agree on, or left
+// as it is. `named` holds, per index key, the rowids its entries give.
+void Engine::identifyRow(int table, RecoveredRow& row, const std::vector<std::set<int64_t>>& named,
+                         const std::vector<std::vector<int>>& identity,
+                         const LiveIdentities& liveIds) const {
+    RecoveredRow live;
+    if (row.rowidKnown) {
+        // Its rowid is live with other values: an UPDATE left it.
+        if (liveRow(table, row.rowid, live) &&
+            sameRecord(table, row.values, live.values, row.partial, 1))
+            row.versionOf = row.rowid;
+        return;
+    }
+    // The rowids every index with an entry for the row agrees on.
+    std::optional<std::set<int64_t>> agreed;
+    for (const std::set<int64_t>& ids : named) {
+        if (ids.empty()) continue;
+        if (!agreed) {
+            agreed = ids;
             continue;
         }
-        // The rowids every index with an entry for the row agrees on.
-        std::optional<std::set<int64_t>> agreed;
-        for (size_t k = 0; k < keys.size(); ++k) {
-            const std::set<int64_t>& ids = named[k][r];
-            if (ids.empty()) continue;
-            if (!agreed) {
-                agreed = ids;
-                continue;
-            }
-            std::set<int64_t> both;
-            std::set_intersection(agreed->begin(), agreed->end(), ids.begin(), ids.end(),
-                                  std::inserter(both, both.end()));
-            agreed = std::move(both);
-        }
-        if (agreed && !agreed->empty()) {
-            // A live id whose row this one is a version of; else the one
-            // id that is not live.
-            std::vector<int64_t> gone;
-            for (int64_t id : *agreed) {
-                if (!liveRow(table, id, live)) {
-                    gone.push_back(id);
-                } else if (sameRecord(table, row.values, live.values, row.partial, 1)) {
-                    row.versionOf = id;
-                    break;
-                }
-            }
-            if (row.versionOf) continue;
-            if (gone.size() == 1) {
-                row.rowidKnown = true;
-                row.rowid = gone[0];
-                row.rowidFromIndex = true;
-                const int alias = schema.rowidColumn;
-                if (alias >= 0 && static_cast<size_t>(alias) < row.values.size())
-                    row.values[alias] = SqlValue{SqlValue::Kind::Integer, gone[0], 0, {}};
-                continue;
+        std::set<int64_t> both;
+        std::set_intersection(agreed->begin(), agreed->end(), ids.begin(), ids.end(),
+                              std::inserter(both, both.end()));
+        agreed = std::move(both);
+    }
+    if (agreed && !agreed->empty()) {
+        // A live id whose row this one is a version of; else the one id
+        // that is not live.
+        std::vector<int64_t> gone;
+        for (int64_t id : *agreed) {
+            if (!liveRow(table, id, live)) {
+                gone.push_back(id);
+            } else if (sameRecord(table, row.values, live.values, row.partial, 1)) {
+                row.versionOf = id;
+                break;
             }
         }
-        // No index names it: its first telling text, which a live row it is
-        // an earlier version of holds as well, or an identity key.
-        for (size_t c = 0; c < row.values.size() && !row.versionOf; ++c) {
-            const SqlValue& v = row.values[c];
-            if (v.kind != SqlValue::Kind::Text || !informative(v)) continue;
-            const auto [first, last] = liveByText.equal_range(textKey(c, v.bytes));
-            for (auto it = first; it != last && !row.versionOf; ++it)
-                if (liveRow(table, it->second, live) &&
-                    sameRecord(table, row.values, live.values, row.partial, 2))
-                    row.versionOf = it->second;
-            break;
-        }
-        for (size_t key = 0; key < identity.size() && !row.versionOf; ++key) {
-            const auto text = identityText(key, identity[key], row.values);
-            if (!text) continue;
-            if (auto it = liveByIdentity.find(*text); it != liveByIdentity.end())
-                row.versionOf = it->second;
+        if (row.versionOf) return;
+        if (gone.size() == 1) {
+            row.rowidKnown = true;
+            row.rowid = gone[0];
+            row.rowidFromIndex = true;
+            const int alias = tables_[table].rowidColumn;
+            if (alias >= 0 && static_cast<size_t>(alias) < row.values.size())
+                row.values[alias] = SqlValue{SqlValue::Kind::Integer, gone[0], 0, {}};
+            return;
         }
     }
+    // No index names it: its first telling text, which a live row it is an
+    // earlier version of holds as well, or an identity key.
+    for (size_t c = 0; c < row.values.size() && !row.versionOf; ++c) {
+        const SqlValue& v = row.values[c];
+        if (v.kind != SqlValue::Kind::Text || !informative(v)) continue;
+        const auto [first, last] = liveIds.byText.equal_range(textKey(c, v.bytes));
+        for (auto it = first; it != last && !row.versionOf; ++it)
+            if (liveRow(table, it->second, live) &&
+                sameRecord(table, row.values, live.values, row.partial, 2))
+                row.versionOf = it->second;
+        break;
+    }
+    for (size_t key = 0; key < identity.size() && !row.versionOf; ++key) {
+        const auto text = identityText(key, identity[key], row.values);
+        if (!text) continue;
+        if (auto it = liveIds.byIdentity.find(*text); it != liveIds.byIdentity.end())
+            row.versionOf = it->second;
+    }
+}
+
+void Engine::identifyTableRows(int table, const std::vector<size_t>& rows) {
+    const std::vector<IndexKey> keys = indexKeysOf(tables_[table]);
+    const auto named = rowidsFromIndexes(keys, rows);
+    const std::vector<std::vector<int>> identity = identityColumns(table);
+    const LiveIdentities liveIds = readLiveIdentities(table, identity);
+    for (size_t r = 0; r < rows.size(); ++r)
+        identifyRow(table, result_.rows[rows[r]], named[r], identity, liveIds);
 }
 
 }  // namespace marlowen::carve::deep
