@@ -48,6 +48,8 @@ public:
     virtual bool isDeleted(int row) const = 0;
     // Sets a row's mark; true when it changed.
     virtual bool setChecked(int row, bool on) = 0;
+    // Shows no rows and lets go of the records.
+    virtual void clearDisplayList() = 0;
 
     static QColor deletedColour() { return QColor(217, 81, 30); }
 
@@ -116,6 +118,7 @@ public:
         node->setBSelected(on);
         return true;
     }
+    void clearDisplayList() override { setDisplayList({}); }
 
 protected:
     int displayCount() const override { return static_cast<int>(display_.size()); }

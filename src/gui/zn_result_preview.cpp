@@ -12,6 +12,7 @@
 #include "gui/result_table_model.h"
 #include "gui/result_view_style.h"
 #include "gui/zn_controls.h"
+#include "gui/zn_result_page.h"
 #include "gui/zn_result_view_controller.h"
 
 namespace marlowen::gui {
@@ -136,117 +137,119 @@ QWidget* ZNResultViewController::buildCallPreview() {
 }
 
 void ZNResultViewController::showPreview(ResultCategory c, int row) {
-    auto set = [this](const char* label, const char* format, const std::string& value) {
-        if (QLabel* l = previewLabel(label))
-            l->setText(tr(format).replace(QLatin1String("%@"), withoutLeadingBlanks(qs(value))));
-    };
-    auto text = [this](const char* view, const std::string& value) {
-        auto* v = findChild<ZNTextView*>(QString::fromLatin1(view));
-        if (v) v->setString(qs(value));
-        return v;
-    };
-    switch (c) {
-        case ResultCategory::PhotoAndVideo: {
-            const auto node = photoController->nodeAt(row);
-            if (!node) return;
-            movieNote_->clear();
-            movieNote_->hide();
-            if (node->bmov()) {
-                imageView_->hide();
-                movView_->show();
-                player_->stop();
-                player_->setSource(QUrl::fromLocalFile(qs(node->filePath())));
-                player_->play();
-            } else {
-                player_->stop();
-                player_->setSource(QUrl());
-                movView_->hide();
-                imageView_->show();
-                QImageReader reader(qs(node->filePath()));
-                reader.setAutoTransform(true);
-                QImage image = reader.read();
-                if (image.isNull()) image = heifImage(qs(node->filePath()));
-                imageView_->setPixmap(
-                    image.isNull() ? QPixmap()
-                                   : QPixmap::fromImage(image.scaled(220, 220, Qt::KeepAspectRatio,
-                                                                     Qt::SmoothTransformation)));
-            }
-            set("imageFileNamelab", "File Name: %@", node->fileNodeName());
-            set("imageFileSizelab", "File Size: %@", node->fileNodeSize());
-            break;
-        }
-        case ResultCategory::Contact: {
-            const auto node = contactController->nodeAt(row);
-            if (!node) return;
-            const std::pair<const char*, std::pair<const char*, const std::string*>> lines[] = {
-                {"contactNamelab", {"Name: %@", &node->contactName()}},
-                {"contactPhonelab", {"Phone: %@", &node->contactPhone()}},
-                {"contactEmaillab", {"Email: %@", &node->contactEmail()}},
-                {"contactHomePagelab", {"HomePage: %@", &node->contactHomepage()}},
-                {"contactAdresslab", {"Address: %@", &node->contactAdress()}},
-                {"contactCompanylab", {"Company: %@", &node->contactCompany()}},
-                {"contactJobTitlelab", {"JobTitle: %@", &node->contactJobtitle()}},
-                {"contactBirthdaylab", {"Birthday: %@", &node->contactBirthday()}},
-            };
-            for (const auto& [label, fv] : lines) {
-                set(label, fv.first, *fv.second);
-                if (QLabel* l = previewLabel(label)) l->setVisible(!fv.second->empty());
-            }
-            if (ZNTextView* v = text("contactNotelab", node->contactNote()))
-                v->setVisible(!node->contactNote().empty());
-            if (QLabel* picture = previewLabel("contactPicturelab")) {
-                const std::string& bytes = node->picture();
-                const QImage image = QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()),
-                                                      static_cast<int>(bytes.size()));
-                picture->setPixmap(
-                    image.isNull() ? QPixmap()
-                                   : QPixmap::fromImage(image.scaled(96, 96, Qt::KeepAspectRatio,
-                                                                     Qt::SmoothTransformation)));
-                picture->setVisible(!image.isNull());
-            }
-            break;
-        }
-        case ResultCategory::Message: {
-            const auto node = messageController->nodeAt(row);
-            if (!node) return;
-            set("messageNamelab", "Name: %@", node->messageName());
-            set("messagePhonelab", "Phone: %@", node->messagePhone());
-            set("messageTypelab", "Type: %@", node->messageType());
-            set("messageDatelab", "Date: %@", node->messageDate());
-            if (ZNTextView* v = text("messageConteView", node->messageContent())) v->show();
-            break;
-        }
-        case ResultCategory::Note: {
-            const auto node = noteController->nodeAt(row);
-            if (!node) return;
-            set("noteTitlelab", "Title: %@", node->noteTitle());
-            set("noteDatelab", "Date: %@", node->noteDate());
-            set("noteFolderlab", "Folder: %@", node->noteFolder());
-            if (QLabel* folder = previewLabel("noteFolderlab"))
-                folder->setVisible(!node->noteFolder().empty());
-            // A locked note's text is encrypted with the user's own password; a
-            // partly recovered one lost the end of its body with freed pages.
-            if (QLabel* state = previewLabel("noteStatelab")) {
-                state->setText(node->bLocked() ? tr("Locked note: only its title can be read.")
-                               : node->bPartial()
-                                   ? tr("Partly recovered: the end of the text was lost.")
-                                   : QString());
-                state->setVisible(node->bLocked() || node->bPartial());
-            }
-            if (ZNTextView* v = text("noteContentView", node->noteContent())) v->show();
-            break;
-        }
-        case ResultCategory::CallHistory: {
-            const auto node = callHistoryController->nodeAt(row);
-            if (!node) return;
-            set("callNamelab", "Name: %@", node->callName());
-            set("callPhonelab", "Phone: %@", node->callPhone());
-            set("callTypelab", "Type: %@", node->callType());
-            set("callTimelab", "Duration: %@", node->callDuration());
-            set("callDatelab", "Date: %@", node->callDate());
-            break;
-        }
+    (this->*page(c).showRow)(row);
+}
+
+// The label `label`'s text: `format` with "%@" replaced by `value`.
+void ZNResultViewController::setPreviewLabel(const char* label, const char* format,
+                                             const std::string& value) {
+    if (QLabel* l = previewLabel(label))
+        l->setText(tr(format).replace(QLatin1String("%@"), withoutLeadingBlanks(qs(value))));
+}
+
+ZNTextView* ZNResultViewController::setPreviewText(const char* view, const std::string& value) {
+    auto* v = findChild<ZNTextView*>(QString::fromLatin1(view));
+    if (v) v->setString(qs(value));
+    return v;
+}
+
+void ZNResultViewController::showPhotoPreview(int row) {
+    const auto node = photoModel_->nodeAt(row);
+    if (!node) return;
+    movieNote_->clear();
+    movieNote_->hide();
+    if (node->bmov()) {
+        imageView_->hide();
+        movView_->show();
+        player_->stop();
+        player_->setSource(QUrl::fromLocalFile(qs(node->filePath())));
+        player_->play();
+    } else {
+        player_->stop();
+        player_->setSource(QUrl());
+        movView_->hide();
+        imageView_->show();
+        QImageReader reader(qs(node->filePath()));
+        reader.setAutoTransform(true);
+        QImage image = reader.read();
+        if (image.isNull()) image = heifImage(qs(node->filePath()));
+        imageView_->setPixmap(image.isNull()
+                                  ? QPixmap()
+                                  : QPixmap::fromImage(image.scaled(220, 220, Qt::KeepAspectRatio,
+                                                                    Qt::SmoothTransformation)));
     }
+    setPreviewLabel("imageFileNamelab", "File Name: %@", node->fileNodeName());
+    setPreviewLabel("imageFileSizelab", "File Size: %@", node->fileNodeSize());
+}
+
+void ZNResultViewController::showContactPreview(int row) {
+    const auto node = contactModel_->nodeAt(row);
+    if (!node) return;
+    const std::pair<const char*, std::pair<const char*, const std::string*>> lines[] = {
+        {"contactNamelab", {"Name: %@", &node->contactName()}},
+        {"contactPhonelab", {"Phone: %@", &node->contactPhone()}},
+        {"contactEmaillab", {"Email: %@", &node->contactEmail()}},
+        {"contactHomePagelab", {"HomePage: %@", &node->contactHomepage()}},
+        {"contactAdresslab", {"Address: %@", &node->contactAdress()}},
+        {"contactCompanylab", {"Company: %@", &node->contactCompany()}},
+        {"contactJobTitlelab", {"JobTitle: %@", &node->contactJobtitle()}},
+        {"contactBirthdaylab", {"Birthday: %@", &node->contactBirthday()}},
+    };
+    for (const auto& [label, fv] : lines) {
+        setPreviewLabel(label, fv.first, *fv.second);
+        if (QLabel* l = previewLabel(label)) l->setVisible(!fv.second->empty());
+    }
+    if (ZNTextView* v = setPreviewText("contactNotelab", node->contactNote()))
+        v->setVisible(!node->contactNote().empty());
+    if (QLabel* picture = previewLabel("contactPicturelab")) {
+        const std::string& bytes = node->picture();
+        const QImage image = QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()),
+                                              static_cast<int>(bytes.size()));
+        picture->setPixmap(image.isNull()
+                               ? QPixmap()
+                               : QPixmap::fromImage(image.scaled(96, 96, Qt::KeepAspectRatio,
+                                                                 Qt::SmoothTransformation)));
+        picture->setVisible(!image.isNull());
+    }
+}
+
+void ZNResultViewController::showMessagePreview(int row) {
+    const auto node = messageModel_->nodeAt(row);
+    if (!node) return;
+    setPreviewLabel("messageNamelab", "Name: %@", node->messageName());
+    setPreviewLabel("messagePhonelab", "Phone: %@", node->messagePhone());
+    setPreviewLabel("messageTypelab", "Type: %@", node->messageType());
+    setPreviewLabel("messageDatelab", "Date: %@", node->messageDate());
+    if (ZNTextView* v = setPreviewText("messageConteView", node->messageContent())) v->show();
+}
+
+void ZNResultViewController::showNotePreview(int row) {
+    const auto node = noteModel_->nodeAt(row);
+    if (!node) return;
+    setPreviewLabel("noteTitlelab", "Title: %@", node->noteTitle());
+    setPreviewLabel("noteDatelab", "Date: %@", node->noteDate());
+    setPreviewLabel("noteFolderlab", "Folder: %@", node->noteFolder());
+    if (QLabel* folder = previewLabel("noteFolderlab"))
+        folder->setVisible(!node->noteFolder().empty());
+    // A locked note's text is encrypted with the user's own password; a
+    // partly recovered one lost the end of its body with freed pages.
+    if (QLabel* state = previewLabel("noteStatelab")) {
+        state->setText(node->bLocked()    ? tr("Locked note: only its title can be read.")
+                       : node->bPartial() ? tr("Partly recovered: the end of the text was lost.")
+                                          : QString());
+        state->setVisible(node->bLocked() || node->bPartial());
+    }
+    if (ZNTextView* v = setPreviewText("noteContentView", node->noteContent())) v->show();
+}
+
+void ZNResultViewController::showCallPreview(int row) {
+    const auto node = callModel_->nodeAt(row);
+    if (!node) return;
+    setPreviewLabel("callNamelab", "Name: %@", node->callName());
+    setPreviewLabel("callPhonelab", "Phone: %@", node->callPhone());
+    setPreviewLabel("callTypelab", "Type: %@", node->callType());
+    setPreviewLabel("callTimelab", "Duration: %@", node->callDuration());
+    setPreviewLabel("callDatelab", "Date: %@", node->callDate());
 }
 
 void ZNResultViewController::showMovieIcon(const QString& why) {

@@ -44,91 +44,98 @@ void ZNResultViewController::tableView(ResultTableView* table, int clickedColumn
         if (candidate.table == table) pg = &candidate;
     if (!pg) return;
 
-    // Which order a heading stands for, and the shared direction flag that
-    // the click turns over. Contacts and messages sort by name whatever
-    // heading is clicked, calls by name or else by date; notes do not sort.
-    const QString name = QStringLiteral("Name");
-    QString key;
-    bool* flag = nullptr;
-    switch (pg->category) {
-        case ResultCategory::PhotoAndVideo:
-            if (id == name) {
-                key = name;
-                flag = &SortFlags::name;
-            } else if (id == QLatin1String("Size")) {
-                key = id;
-                flag = &SortFlags::size;
-            }
-            break;
-        case ResultCategory::Contact:
-        case ResultCategory::Message:
-            key = name;
-            flag = &SortFlags::name;
-            break;
-        case ResultCategory::CallHistory:
-            key = id == name ? name : QStringLiteral("callDate");
-            flag = id == name ? &SortFlags::name : &SortFlags::date;
-            break;
-        case ResultCategory::Note:
-            break;
-    }
-    if (!flag) return;
-    *flag = !*flag;
-    pg->sortColumn = key;
-    pg->sortAscending = *flag;
+    // The click turns over the direction flag the order shares with the
+    // other pages that sort by it.
+    const SortChoice choice = pg->sortChoice ? pg->sortChoice(id) : SortChoice{};
+    if (!choice.flag) return;
+    *choice.flag = !*choice.flag;
+    pg->sortColumn = choice.key;
+    pg->sortAscending = *choice.flag;
     sortDisplayList(*pg);
     selectFirstRow(*pg);
 }
 
-void ZNResultViewController::sortDisplayList(Page& pg) {
-    const bool up = pg.sortAscending;
-    const bool byName = pg.sortColumn == QLatin1String("Name");
-    auto resort = [up](auto* model, auto compare) {
-        auto list = model->displayList();
-        marlowen::gui::sortDisplayList(list, up, compare);
-        model->setDisplayList(std::move(list));
+namespace {
+
+template <class Node, class Compare>
+void resort(RecordTableModel<Node>* model, bool ascending, Compare compare) {
+    auto list = model->displayList();
+    sortDisplayList(list, ascending, compare);
+    model->setDisplayList(std::move(list));
+}
+
+bool isName(const QString& key) {
+    return key == QLatin1String("Name");
+}
+
+}  // namespace
+
+SortChoice photoSortChoice(const QString& heading) {
+    if (isName(heading)) return {heading, &SortFlags::name};
+    if (heading == QLatin1String("Size")) return {heading, &SortFlags::size};
+    return {};
+}
+
+SortChoice byNameSortChoice(const QString&) {
+    return {QStringLiteral("Name"), &SortFlags::name};
+}
+
+SortChoice callSortChoice(const QString& heading) {
+    if (isName(heading)) return {heading, &SortFlags::name};
+    return {QStringLiteral("callDate"), &SortFlags::date};
+}
+
+Sorter photoSorter(RecordTableModel<ZNPhotoAndVideoNode>* model) {
+    return [model](const QString& key, bool up) {
+        if (isName(key))
+            resort(model, up, [](const auto& a, const auto& b) {
+                return compareValues(fileNameNumber(a.fileNodeName()),
+                                     fileNameNumber(b.fileNodeName()));
+            });
+        else
+            resort(model, up, [](const auto& a, const auto& b) {
+                return compareValues(sizeFormString(a.fileNodeSize()),
+                                     sizeFormString(b.fileNodeSize()));
+            });
     };
-    switch (pg.category) {
-        case ResultCategory::PhotoAndVideo:
-            if (byName)
-                resort(photoController, [](const auto& a, const auto& b) {
-                    return compareValues(fileNameNumber(a.fileNodeName()),
-                                         fileNameNumber(b.fileNodeName()));
-                });
-            else
-                resort(photoController, [](const auto& a, const auto& b) {
-                    return compareValues(sizeFormString(a.fileNodeSize()),
-                                         sizeFormString(b.fileNodeSize()));
-                });
-            break;
-        case ResultCategory::Contact:
-            resort(contactController, [](const auto& a, const auto& b) {
-                return compareNames(a.contactName(), b.contactName());
+}
+
+Sorter contactSorter(RecordTableModel<ZNContactNode>* model) {
+    return [model](const QString&, bool up) {
+        resort(model, up, [](const auto& a, const auto& b) {
+            return compareNames(a.contactName(), b.contactName());
+        });
+    };
+}
+
+Sorter messageSorter(RecordTableModel<ZNMessageNode>* model) {
+    return [model](const QString&, bool up) {
+        resort(model, up, [](const auto& a, const auto& b) {
+            return compareNames(a.messageName(), b.messageName());
+        });
+    };
+}
+
+Sorter callSorter(RecordTableModel<ZNCallHistoryNode>* model) {
+    return [model](const QString& key, bool up) {
+        if (isName(key))
+            resort(model, up, [](const auto& a, const auto& b) {
+                return compareNames(a.callName(), b.callName());
             });
-            break;
-        case ResultCategory::Message:
-            resort(messageController, [](const auto& a, const auto& b) {
-                return compareNames(a.messageName(), b.messageName());
+        else
+            resort(model, up, [](const auto& a, const auto& b) {
+                return compareValues(callDateInstant(a.callDate()), callDateInstant(b.callDate()));
             });
-            break;
-        case ResultCategory::CallHistory:
-            if (byName)
-                resort(callHistoryController, [](const auto& a, const auto& b) {
-                    return compareNames(a.callName(), b.callName());
-                });
-            else
-                resort(callHistoryController, [](const auto& a, const auto& b) {
-                    return compareValues(callDateInstant(a.callDate()),
-                                         callDateInstant(b.callDate()));
-                });
-            break;
-        case ResultCategory::Note:
-            return;
-    }
+    };
+}
+
+void ZNResultViewController::sortDisplayList(Page& pg) {
+    if (!pg.sort) return;
+    pg.sort(pg.sortColumn, pg.sortAscending);
     QHeaderView* header = pg.table->horizontalHeader();
     header->setSortIndicatorShown(true);
     header->setSortIndicator(pg.model->columnOf(pg.sortColumn),
-                             up ? Qt::AscendingOrder : Qt::DescendingOrder);
+                             pg.sortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 }  // namespace marlowen::gui

@@ -1,22 +1,18 @@
 #include "gui/zn_result_view_controller.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLineEdit>
 #include <QMediaPlayer>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QThread>
 #include <QVBoxLayout>
 #include <QVideoWidget>
 
 #include "core/export/html_report.h"
-#include "core/feedback/feedback_mail.h"
 #include "gui/default_center.h"
-#include "gui/feedback_settings.h"
+#include "gui/feedback_window.h"
 #include "gui/help_pages.h"
 #include "gui/prompter.h"
 #include "gui/quillon_app_delegate.h"
@@ -42,20 +38,6 @@ std::vector<std::shared_ptr<Node>> deletedOf(const std::vector<std::shared_ptr<N
 
 }  // namespace
 
-CategoryCounts CategoryCounts::of(const ResultIntake& intake) {
-    CategoryCounts c;
-    c.photovideoNum = intake.photovideoNum();
-    c.contactNum = intake.contactNum();
-    c.messageNum = intake.messageNum();
-    c.noteNum = intake.noteNum();
-    c.callNum = intake.callNum();
-    c.delContactNum = intake.delContactNum();
-    c.delMessageNum = intake.delMessageNum();
-    c.delNoteNum = intake.delNoteNum();
-    c.delCallNum = intake.delCallNum();
-    return c;
-}
-
 ZNResultViewController::ZNResultViewController(NotificationCenter& nc, ResultIntake& intake,
                                                Prompter& prompter, QWidget* parent)
     : QWidget(parent),
@@ -65,6 +47,7 @@ ZNResultViewController::ZNResultViewController(NotificationCenter& nc, ResultInt
       intake_(intake) {
     initResources();
     ui_->setupUi(this);
+    counts_ = std::make_unique<CountPanel>(*ui_);
     buildCategoryViews();
     awakeFromNib();
 
@@ -103,7 +86,7 @@ ZNResultViewController::ZNResultViewController(NotificationCenter& nc, ResultInt
     connect(ui_->facebookBtn, &QPushButton::clicked, this, [this] { clickFacebook(); });
     connect(ui_->twitterBtn, &QPushButton::clicked, this, [this] { clickTwitter(); });
     connect(ui_->feedBackBtn, &QPushButton::clicked, this, [this] { clickFeedBack(); });
-    buildFeedbackWindow();
+    feedbackWindow_ = new FeedbackWindow(this);
 
     recoverTimer_.setInterval(1000);
     connect(&recoverTimer_, &QTimer::timeout, this, [this] { recoverTimerFired(); });
@@ -117,78 +100,16 @@ ZNResultViewController::~ZNResultViewController() {
     intake_.setProgressHandler({});
     intake_.setFinishHandler({});
     if (recoverThread_.joinable()) recoverThread_.join();
-    for (std::thread& t : sendEmailThreaders_)
-        if (t.joinable()) t.join();
 }
 
-void ZNResultViewController::buildFeedbackWindow() {
-    feedbackWindow_ = new QDialog(this, Qt::Dialog);
-    feedbackWindow_->setObjectName(QStringLiteral("feedbackWindow"));
-    feedbackWindow_->setWindowTitle(tr("Feedback"));
-    feedbackWindow_->resize(420, 330);
-    auto* layout = new QVBoxLayout(feedbackWindow_);
-
-    auto* feedbackThanklab = new QLabel(tr("Thank you for using Marlowen!"), feedbackWindow_);
-    feedbackThanklab->setObjectName(QStringLiteral("feedbackThanklab"));
-    feedbackThanklab->setFont(lucida(16));
-    auto* feedbackinfolab =
-        new QLabel(tr("Tell us what you think; we read every message."), feedbackWindow_);
-    feedbackinfolab->setObjectName(QStringLiteral("feedbackinfolab"));
-    feedbackinfolab->setWordWrap(true);
-    auto* feedbackEmaillab = new QLabel(tr("Your e-mail:"), feedbackWindow_);
-    feedbackEmaillab->setObjectName(QStringLiteral("feedbackEmaillab"));
-    feedbackEmailVaule_ = new QLineEdit(feedbackWindow_);
-    feedbackEmailVaule_->setObjectName(QStringLiteral("feedbackEmailVaule"));
-    auto* feedbackTiplab = new QLabel(tr("Your suggestion:"), feedbackWindow_);
-    feedbackTiplab->setObjectName(QStringLiteral("feedbackTiplab"));
-    feedbackView_ = new ZNFeedBackView(feedbackWindow_);
-    feedbackView_->setObjectName(QStringLiteral("feedbackView"));
-    for (QLabel* l : {feedbackinfolab, feedbackEmaillab, feedbackTiplab}) l->setFont(lucida(12));
-
-    auto* emailRow = new QHBoxLayout;
-    emailRow->addWidget(feedbackEmaillab);
-    emailRow->addWidget(feedbackEmailVaule_, 1);
-    auto* buttons = new QHBoxLayout;
-    auto* cancelBtn = new QPushButton(tr("Cancel"), feedbackWindow_);
-    cancelBtn->setObjectName(QStringLiteral("feedbackCancelBtn"));
-    auto* sendBtn = new QPushButton(tr("Send"), feedbackWindow_);
-    sendBtn->setObjectName(QStringLiteral("feedbackSendBtn"));
-    sendBtn->setDefault(true);
-    buttons->addStretch(1);
-    buttons->addWidget(cancelBtn);
-    buttons->addWidget(sendBtn);
-
-    layout->addWidget(feedbackThanklab);
-    layout->addWidget(feedbackinfolab);
-    layout->addLayout(emailRow);
-    layout->addWidget(feedbackTiplab);
-    layout->addWidget(feedbackView_, 1);
-    layout->addLayout(buttons);
-
-    connect(sendBtn, &QPushButton::clicked, this, [this] { clickSendFeedBack(); });
-    connect(cancelBtn, &QPushButton::clicked, this, [this] { ClickDontSendFeedBack(); });
-}
-
+// The footer's feedback window, which the footer and the window's tests
+// reach through these calls.
 void ZNResultViewController::clickFeedBack() {
-    feedbackView_->showPlaceholder(ZNFeedBackView::windowPlaceholder());
-    feedbackEmailVaule_->clear();
-    if (feedbackWindow_->isVisible()) return;
-    feedbackWindow_->show();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = feedbackWindow_->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        feedbackWindow_->move(frame.topLeft());
-    }
+    feedbackWindow_->showEmpty();
 }
 
 void ZNResultViewController::clickSendFeedBack() {
-    if (QuillonAppDelegate* app = QuillonAppDelegate::GetAppControllor()) app->setBFeedBack(true);
-    feedbackWindow_->hide();
-    sendEmailThreaders_.emplace_back([config = feedbackSmtpConfig(),
-                                      email = feedbackEmailVaule_->text().toStdString(),
-                                      suggestion = feedbackView_->toPlainText().toStdString()] {
-        sendFeedBackEmailHandle(config, email, suggestion);
-    });
+    feedbackWindow_->send();
 }
 
 void ZNResultViewController::ClickDontSendFeedBack() {
@@ -198,12 +119,21 @@ void ZNResultViewController::ClickDontSendFeedBack() {
 void ZNResultViewController::sendFeedBackEmailHandle(const SmtpConfig& config,
                                                      const std::string& email,
                                                      const std::string& suggestion) {
-    marlowen::sendFeedBackEmailHandle(config, email, suggestion);
+    FeedbackWindow::sendMail(config, email, suggestion);
 }
 
 QString ZNResultViewController::getFeedBackInfo() const {
-    return QString::fromStdString(marlowen::getFeedBackInfo(
-        feedbackEmailVaule_->text().toStdString(), feedbackView_->toPlainText().toStdString()));
+    return feedbackWindow_->mailBody();
+}
+
+QDialog* ZNResultViewController::feedbackWindow() const {
+    return feedbackWindow_;
+}
+QLineEdit* ZNResultViewController::feedbackEmailVaule() const {
+    return feedbackWindow_->emailField();
+}
+ZNFeedBackView* ZNResultViewController::feedbackView() const {
+    return feedbackWindow_->suggestionView();
 }
 
 // The product keeps no pages of its own on social networks: those two
@@ -304,14 +234,14 @@ void ZNResultViewController::buildCategoryViews() {
     using CH = ZNCallHistoryNode;
     const ResultTableModel::Column check{QString::fromLatin1(kCheckColumn), QString()};
 
-    photoController = new RecordTableModel<PV>(
+    photoModel_ = new RecordTableModel<PV>(
         {{check, {}},
          {{QStringLiteral("Name"), tr("Name")}, [](const PV& n) { return n.fileNodeName(); }},
          {{QStringLiteral("Size"), tr("Size")}, [](const PV& n) { return n.fileNodeSize(); }},
          {{QStringLiteral("bmov"), tr("Kind")},
           [](const PV& n) { return (n.bmov() ? tr("Movie") : tr("Photo")).toStdString(); }}},
         this);
-    contactController = new RecordTableModel<C>(
+    contactModel_ = new RecordTableModel<C>(
         {{check, {}},
          {{QStringLiteral("Name"), tr("Name")}, [](const C& n) { return n.contactName(); }},
          {{QStringLiteral("contactPhone"), tr("Phone")},
@@ -319,7 +249,7 @@ void ZNResultViewController::buildCategoryViews() {
          {{QStringLiteral("contactEmail"), tr("Email")},
           [](const C& n) { return n.contactEmail(); }}},
         this);
-    messageController = new RecordTableModel<M>(
+    messageModel_ = new RecordTableModel<M>(
         {{check, {}},
          {{QStringLiteral("Name"), tr("Name")}, [](const M& n) { return n.messageName(); }},
          {{QStringLiteral("messagePhone"), tr("Phone")},
@@ -328,13 +258,13 @@ void ZNResultViewController::buildCategoryViews() {
          {{QStringLiteral("messageContent"), tr("Content")},
           [](const M& n) { return n.messageContent(); }}},
         this);
-    noteController = new RecordTableModel<N>(
+    noteModel_ = new RecordTableModel<N>(
         {{check, {}},
          {{QStringLiteral("noteTitle"), tr("Title")}, [](const N& n) { return n.noteTitle(); }},
          {{QStringLiteral("noteContent"), tr("Note")}, [](const N& n) { return n.noteContent(); }},
          {{QStringLiteral("noteDate"), tr("Date")}, [](const N& n) { return n.noteDate(); }}},
         this);
-    callHistoryController = new RecordTableModel<CH>(
+    callModel_ = new RecordTableModel<CH>(
         {{check, {}},
          {{QStringLiteral("Name"), tr("Name")}, [](const CH& n) { return n.callName(); }},
          {{QStringLiteral("callPhone"), tr("Phone")}, [](const CH& n) { return n.callPhone(); }},
@@ -344,6 +274,14 @@ void ZNResultViewController::buildCategoryViews() {
           [](const CH& n) { return n.callDuration(); }}},
         this);
 
+    // What differs by category: its models and widgets, how its display
+    // list is filled from the intake and sorted, and its preview.
+    auto filled = [this](auto* model, auto all) {
+        return [this, model, all](bool deletedOnly) {
+            const auto& list = (intake_.*all)();
+            model->setDisplayList(deletedOnly ? deletedOf(list) : list);
+        };
+    };
     struct CategoryParts {
         ResultCategory c;
         ResultTableModel* model;
@@ -352,24 +290,54 @@ void ZNResultViewController::buildCategoryViews() {
         const char* view;
         const char* table;
         QWidget* (ZNResultViewController::*preview)();
+        void (ZNResultViewController::*showRow)(int row);
+        std::function<void(bool deletedOnly)> fill;
+        SortChoice (*sortChoice)(const QString& heading);
+        Sorter sort;
     };
     const CategoryParts categories[] = {
-        {ResultCategory::PhotoAndVideo, photoController, ui_->photoBtn, "phone&video", "photoView",
-         "photoTableView", &ZNResultViewController::buildPhotoPreview},
-        {ResultCategory::Contact, contactController, ui_->contactBtn, "contact", "contactView",
-         "contactTableView", &ZNResultViewController::buildContactPreview},
-        {ResultCategory::Message, messageController, ui_->messageBtn, "message", "messageView",
-         "messageTableView", &ZNResultViewController::buildMessagePreview},
-        {ResultCategory::Note, noteController, ui_->noteBtn, "note", "noteView", "noteTableView",
-         &ZNResultViewController::buildNotePreview},
-        {ResultCategory::CallHistory, callHistoryController, ui_->callBtn, "call",
-         "callHistoryView", "callHistoryTableView", &ZNResultViewController::buildCallPreview},
+        // Photos and videos carry no deleted mark: the filter never applies.
+        {ResultCategory::PhotoAndVideo, photoModel_, ui_->photoBtn, "phone&video", "photoView",
+         "photoTableView", &ZNResultViewController::buildPhotoPreview,
+         &ZNResultViewController::showPhotoPreview,
+         [this](bool) { photoModel_->setDisplayList(intake_.photoAndVideoArray()); },
+         &photoSortChoice, photoSorter(photoModel_)},
+        {ResultCategory::Contact, contactModel_, ui_->contactBtn, "contact", "contactView",
+         "contactTableView", &ZNResultViewController::buildContactPreview,
+         &ZNResultViewController::showContactPreview,
+         filled(contactModel_, &ResultIntake::contactArray), &byNameSortChoice,
+         contactSorter(contactModel_)},
+        {ResultCategory::Message, messageModel_, ui_->messageBtn, "message", "messageView",
+         "messageTableView", &ZNResultViewController::buildMessagePreview,
+         &ZNResultViewController::showMessagePreview,
+         filled(messageModel_, &ResultIntake::messageArray), &byNameSortChoice,
+         messageSorter(messageModel_)},
+        {ResultCategory::Note,
+         noteModel_,
+         ui_->noteBtn,
+         "note",
+         "noteView",
+         "noteTableView",
+         &ZNResultViewController::buildNotePreview,
+         &ZNResultViewController::showNotePreview,
+         filled(noteModel_, &ResultIntake::noteArray),
+         nullptr,
+         {}},
+        {ResultCategory::CallHistory, callModel_, ui_->callBtn, "call", "callHistoryView",
+         "callHistoryTableView", &ZNResultViewController::buildCallPreview,
+         &ZNResultViewController::showCallPreview,
+         filled(callModel_, &ResultIntake::callHistoryArray), &callSortChoice,
+         callSorter(callModel_)},
     };
     for (const CategoryParts& s : categories) {
         Page pg;
         pg.category = s.c;
         pg.model = s.model;
         pg.button = s.button;
+        pg.fill = s.fill;
+        pg.sortChoice = s.sortChoice;
+        pg.sort = s.sort;
+        pg.showRow = s.showRow;
         pg.plainImage = QString::fromLatin1(s.base) + QStringLiteral("Nom");
         pg.onImage = QString::fromLatin1(s.base) + QStringLiteral("On");
         pg.view = new QWidget(ui_->CustomView);
@@ -500,16 +468,7 @@ void ZNResultViewController::showView(QWidget* parent, const ZNIOSDeviceNode& no
 
     for (Page& pg : pages_) setButtonImage(pg.category, false);
 
-    ui_->photovideoNumlab->setText(tr("Photo&Video:  "));
-    ui_->delPhotovideoNumlab->setText(tr("Photo&Video:  "));
-    ui_->contactNumlab->setText(tr("Contacts:  "));
-    ui_->delContactNumlab->setText(tr("Contacts:  "));
-    ui_->messageNumlab->setText(tr("Messages:  "));
-    ui_->delMessageNumlab->setText(tr("Messages:  "));
-    ui_->noteNumlab->setText(tr("Notes:  "));
-    ui_->delNoteNumlab->setText(tr("Notes:  "));
-    ui_->callNumlab->setText(tr("Call History:  "));
-    ui_->delCallNumlab->setText(tr("Call History:  "));
+    counts_->clear();
 
     auto widths = [](ResultTableView* t, const QString& id, int w) {
         auto* m = static_cast<ResultTableModel*>(t->model());
@@ -525,19 +484,7 @@ void ZNResultViewController::showView(QWidget* parent, const ZNIOSDeviceNode& no
 }
 
 void ZNResultViewController::refreshCountLabels(const CategoryCounts& c) {
-    auto f = [this](const char* format, int n) {
-        return tr(format).replace(QLatin1String("%d"), QString::number(n));
-    };
-    ui_->photovideoNumlab->setText(f("Photo&Video:  %d", c.photovideoNum));
-    ui_->delPhotovideoNumlab->setText(f("Photo&Video:  %d", 0));
-    ui_->contactNumlab->setText(f("Contacts:  %d", c.contactNum));
-    ui_->delContactNumlab->setText(f("Contacts:  %d", c.delContactNum));
-    ui_->messageNumlab->setText(f("Messages:  %d", c.messageNum));
-    ui_->delMessageNumlab->setText(f("Messages:  %d", c.delMessageNum));
-    ui_->noteNumlab->setText(f("Notes:  %d", c.noteNum));
-    ui_->delNoteNumlab->setText(f("Notes:  %d", c.delNoteNum));
-    ui_->callNumlab->setText(f("Call History:  %d", c.callNum));
-    ui_->delCallNumlab->setText(f("Call History:  %d", c.delCallNum));
+    counts_->show(c);
 }
 
 void ZNResultViewController::ScanProgressInfomationHandle(int percent,
@@ -625,29 +572,9 @@ void ZNResultViewController::checkAllShown(bool on) {
 }
 
 void ZNResultViewController::fillDisplayList(ResultCategory c, bool deletedOnly) {
-    switch (c) {
-        case ResultCategory::PhotoAndVideo:
-            photoController->setDisplayList(intake_.photoAndVideoArray());
-            break;
-        case ResultCategory::Contact:
-            contactController->setDisplayList(deletedOnly ? deletedOf(intake_.contactArray())
-                                                          : intake_.contactArray());
-            break;
-        case ResultCategory::Message:
-            messageController->setDisplayList(deletedOnly ? deletedOf(intake_.messageArray())
-                                                          : intake_.messageArray());
-            break;
-        case ResultCategory::Note:
-            noteController->setDisplayList(deletedOnly ? deletedOf(intake_.noteArray())
-                                                       : intake_.noteArray());
-            break;
-        case ResultCategory::CallHistory:
-            callHistoryController->setDisplayList(
-                deletedOnly ? deletedOf(intake_.callHistoryArray()) : intake_.callHistoryArray());
-            break;
-    }
-    // The last sort holds for every fill, with or without the filter.
     Page& pg = page(c);
+    pg.fill(deletedOnly);
+    // The last sort holds for every fill, with or without the filter.
     if (!pg.sortColumn.isEmpty()) sortDisplayList(pg);
     fitColumns(pg);
 }
@@ -686,11 +613,7 @@ void ZNResultViewController::releaseUIMemory() {
     player_->stop();
     player_->setSource(QUrl());
     intake_.releaseUIMemory();
-    photoController->setDisplayList({});
-    contactController->setDisplayList({});
-    messageController->setDisplayList({});
-    noteController->setDisplayList({});
-    callHistoryController->setDisplayList({});
+    for (Page& pg : pages_) pg.model->clearDisplayList();
 }
 
 void ZNResultViewController::actHome() {

@@ -22,6 +22,7 @@
 #include "core/model/record_nodes.h"
 #include "core/notify/notification_center.h"
 #include "core/results/result_intake.h"
+#include "gui/count_panel.h"
 #include "gui/result_table_model.h"
 
 #include <QDialog>
@@ -40,17 +41,11 @@ namespace marlowen::gui {
 class Prompter;
 class ResultTableView;
 class ZNButton;
+class FeedbackWindow;
 class ZNFeedBackView;
 class ZNTextView;
 
 enum class ResultCategory { PhotoAndVideo, Contact, Message, Note, CallHistory };
-
-// Live and deleted counts of the five categories at one progress step.
-struct CategoryCounts {
-    int photovideoNum = 0, contactNum = 0, messageNum = 0, noteNum = 0, callNum = 0;
-    int delContactNum = 0, delMessageNum = 0, delNoteNum = 0, delCallNum = 0;
-    static CategoryCounts of(const ResultIntake& intake);
-};
 
 class ZNResultViewController : public QWidget {
     Q_OBJECT
@@ -131,20 +126,14 @@ public:
     QVideoWidget* movView() const { return movView_; }
     QLabel* movieNote() const { return movieNote_; }
     QMediaPlayer* moviePlayer() const { return player_; }
-    QDialog* feedbackWindow() const { return feedbackWindow_; }
-    QLineEdit* feedbackEmailVaule() const { return feedbackEmailVaule_; }
-    ZNFeedBackView* feedbackView() const { return feedbackView_; }
+    QDialog* feedbackWindow() const;
+    QLineEdit* feedbackEmailVaule() const;
+    ZNFeedBackView* feedbackView() const;
     QDialog* saveWindow() const { return saveWindow_; }
     QProgressBar* saveProgressor() const { return saveProgressor_; }
     QTimer& recoverTimer() { return recoverTimer_; }
     bool isExporting() const { return recoverThread_.joinable(); }
     QString recoverPath() const { return recoverPath_; }
-
-    RecordTableModel<ZNPhotoAndVideoNode>* photoController = nullptr;
-    RecordTableModel<ZNContactNode>* contactController = nullptr;
-    RecordTableModel<ZNMessageNode>* messageController = nullptr;
-    RecordTableModel<ZNCallHistoryNode>* callHistoryController = nullptr;
-    RecordTableModel<ZNNoteNode>* noteController = nullptr;
 
 signals:
     // Home was confirmed and the lists are released: show the backup page.
@@ -177,6 +166,14 @@ private:
     void setButtonImage(ResultCategory c, bool highlighted);
     void updateSelectionText();
     void showPreview(ResultCategory c, int row);
+    // The previews of one record of each category.
+    void showPhotoPreview(int row);
+    void showContactPreview(int row);
+    void showMessagePreview(int row);
+    void showNotePreview(int row);
+    void showCallPreview(int row);
+    void setPreviewLabel(const char* label, const char* format, const std::string& value);
+    ZNTextView* setPreviewText(const char* view, const std::string& value);
     void setFooterLook(ZNButton* button, bool hovered);
     // The file icon of a movie and why it cannot be played, shown when the
     // movie does not open.
@@ -184,12 +181,12 @@ private:
     Page& page(ResultCategory c);
     const Page& page(ResultCategory c) const;
 
-    void buildFeedbackWindow();
     void showSaveWindow();
     void recoverTimerFired();
     void saveProgressorHanderToMainThreadHandle(const ExportResult& result);
 
     std::unique_ptr<Ui::ResulutView> ui_;
+    std::unique_ptr<CountPanel> counts_;
     NotificationCenter& nc_;
     Prompter& prompter_;
     ResultIntake& intake_;
@@ -204,7 +201,13 @@ private:
     ExportFormats exportFormats_;
     std::vector<std::pair<std::string, std::string>> reportFacts_;
 
+    // The category pages, in ResultCategory order, and their typed models.
     std::vector<Page> pages_;
+    RecordTableModel<ZNPhotoAndVideoNode>* photoModel_ = nullptr;
+    RecordTableModel<ZNContactNode>* contactModel_ = nullptr;
+    RecordTableModel<ZNMessageNode>* messageModel_ = nullptr;
+    RecordTableModel<ZNNoteNode>* noteModel_ = nullptr;
+    RecordTableModel<ZNCallHistoryNode>* callModel_ = nullptr;
     ResultTableView* currentTableView_ = nullptr;
     ResultCategory currentCategory_ = ResultCategory::Contact;
 
@@ -220,11 +223,7 @@ private:
     QTimer recoverTimer_;
     std::thread recoverThread_;
 
-    QPointer<QDialog> feedbackWindow_;
-    QLineEdit* feedbackEmailVaule_ = nullptr;
-    ZNFeedBackView* feedbackView_ = nullptr;
-    // One per send; each ends within the SMTP timeout.
-    std::vector<std::thread> sendEmailThreaders_;
+    FeedbackWindow* feedbackWindow_ = nullptr;  // a child: Qt deletes it
 };
 
 }  // namespace marlowen::gui
