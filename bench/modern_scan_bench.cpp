@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 #include "core/extract/calls_notes_reader.h"
 #include "core/extract/database_files.h"
@@ -87,7 +88,11 @@ int main(int argc, char** argv) {
     const std::filesystem::path stores = tmp.path() / "stores";
     std::filesystem::create_directories(stores);
     {
+        // Every 20th record is deleted once all are in, so that the freed
+        // cells survive for the deep scan to find (a delete followed by more
+        // inserts gives their space to the next rows).
         ModernMessageDbBuilder sms(stores / "sms.db");
+        std::vector<std::int64_t> gone;
         for (int i = 0; i < messages; ++i) {
             ModernMessagePlan m;
             m.address = "+1555" + std::to_string(1000000 + i % 400);
@@ -96,8 +101,9 @@ int main(int argc, char** argv) {
             m.fromMe = i % 3 == 0;
             m.when = utc(2022, 1, 1) + std::chrono::minutes(i);
             const std::int64_t id = sms.addMessage(m);
-            if (i % 20 == 0) sms.deleteMessage(id);
+            if (i % 20 == 0) gone.push_back(id);
         }
+        for (const std::int64_t id : gone) sms.deleteMessage(id);
         sms.close();
         CallRecordDbBuilder callStore(stores / "CallHistory.storedata");
         for (int i = 0; i < calls; ++i) {
@@ -113,6 +119,7 @@ int main(int argc, char** argv) {
         callStore.close();
         NoteStoreBuilder noteStore(stores / "NoteStore.sqlite");
         const std::int64_t folder = noteStore.addFolder("Notes");
+        gone.clear();
         for (int i = 0; i < notes; ++i) {
             NoteStorePlan n;
             n.title = "Note " + std::to_string(i);
@@ -121,8 +128,9 @@ int main(int argc, char** argv) {
                 n.text += "line " + std::to_string(line) + " of it\n";
             n.folder = folder;
             const std::int64_t id = noteStore.addNote(n);
-            if (i % 20 == 0) noteStore.deleteNote(id);
+            if (i % 20 == 0) gone.push_back(id);
         }
+        for (const std::int64_t id : gone) noteStore.deleteNote(id);
         noteStore.close();
     }
     const std::filesystem::path folder =

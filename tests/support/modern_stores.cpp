@@ -253,6 +253,7 @@ CREATE TABLE message_attachment_join (message_id INTEGER REFERENCES message (ROW
   attachment_id INTEGER REFERENCES attachment (ROWID) ON DELETE CASCADE,
   UNIQUE(message_id, attachment_id));
 CREATE INDEX message_idx_handle ON message(handle_id, date);
+CREATE INDEX chat_message_join_idx_message_id_only ON chat_message_join(message_id);
 COMMIT;)sql");
 }
 
