@@ -85,13 +85,8 @@ void FeedbackWindow::send() {
     sendEmailThreaders_.emplace_back([config = feedbackSmtpConfig(),
                                       email = feedbackEmailVaule_->text().toStdString(),
                                       suggestion = feedbackView_->toPlainText().toStdString()] {
-        sendMail(config, email, suggestion);
+        marlowen::sendFeedBackEmailHandle(config, email, suggestion);
     });
-}
-
-void FeedbackWindow::sendMail(const SmtpConfig& config, const std::string& email,
-                              const std::string& suggestion) {
-    marlowen::sendFeedBackEmailHandle(config, email, suggestion);
 }
 
 QString FeedbackWindow::mailBody() const {

@@ -5,15 +5,10 @@
 
 #include <QDialog>
 #include <QString>
-#include <string>
 #include <thread>
 #include <vector>
 
 class QLineEdit;
-
-namespace marlowen {
-struct SmtpConfig;
-}
 
 namespace marlowen::gui {
 
@@ -36,10 +31,6 @@ public:
 
     QLineEdit* emailField() const { return feedbackEmailVaule_; }
     ZNFeedBackView* suggestionView() const { return feedbackView_; }
-
-    // Body of a sending thread.
-    static void sendMail(const SmtpConfig& config, const std::string& email,
-                         const std::string& suggestion);
 
 private:
     QLineEdit* feedbackEmailVaule_ = nullptr;

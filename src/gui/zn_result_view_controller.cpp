@@ -11,6 +11,7 @@
 #include <QVideoWidget>
 
 #include "core/export/html_report.h"
+#include "core/feedback/feedback_mail.h"
 #include "gui/default_center.h"
 #include "gui/feedback_window.h"
 #include "gui/help_pages.h"
@@ -119,7 +120,7 @@ void ZNResultViewController::ClickDontSendFeedBack() {
 void ZNResultViewController::sendFeedBackEmailHandle(const SmtpConfig& config,
                                                      const std::string& email,
                                                      const std::string& suggestion) {
-    FeedbackWindow::sendMail(config, email, suggestion);
+    marlowen::sendFeedBackEmailHandle(config, email, suggestion);
 }
 
 QString ZNResultViewController::getFeedBackInfo() const {
