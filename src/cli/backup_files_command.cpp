@@ -58,8 +58,9 @@ void runFiles(const FilesOptions& opts, CliContext& ctx) {
         ctx.err << "marlowen-cli: the file index ends early; the entries before that are listed\n";
     }
     nlohmann::json list = nlohmann::json::array();
-    for (const BackupEntry& e : archive->entries()) {
-        if (!opts.domain.empty() && e.domain != opts.domain) continue;
+    for (const BackupEntry& listed : archive->entries()) {
+        if (!opts.domain.empty() && listed.domain != opts.domain) continue;
+        const BackupEntry e = archive->withFacts(listed);
         if (opts.json) {
             list.push_back({{"domain", e.domain},
                             {"relativePath", e.relativePath},

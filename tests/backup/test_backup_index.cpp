@@ -129,6 +129,43 @@ TEST(BackupArchive, TruncatedMbdbKeepsTheWholeRecordsBeforeTheCut) {
     EXPECT_FALSE(readMbdb(wrongVersion));
 }
 
+TEST(ManifestDb, ListsWithoutDecodingAndReadsFactsOnDemand) {
+    fixture::TempDir dir;
+    IndexedBackupWriter w(dir / "b", IndexKind::ManifestDb);
+    writeSample(w);
+    const std::string path = (w.folder() / "Manifest.db").string();
+    const auto db = ManifestDb::open(path);
+    ASSERT_TRUE(db);
+    IndexRead read = db->entries();
+    EXPECT_TRUE(read.complete);
+    ASSERT_EQ(read.entries.size(), 4u);
+    for (BackupEntry& e : read.entries) {
+        EXPECT_TRUE(e.factsPending);
+        EXPECT_EQ(e.size, 0u);
+        db->readFacts(e);
+        EXPECT_FALSE(e.factsPending);
+        if (e.relativePath.ends_with(".sqlitedb")) {
+            EXPECT_EQ(e.size, kBook.size());
+        } else if (e.relativePath.ends_with(".JPG")) {
+            EXPECT_EQ(e.size, 300u);
+        }
+    }
+    // The whole read gives the same facts.
+    const auto whole = readManifestDb(path);
+    ASSERT_TRUE(whole);
+    ASSERT_EQ(whole->entries.size(), read.entries.size());
+    for (std::size_t i = 0; i < read.entries.size(); ++i)
+        EXPECT_EQ(whole->entries[i].size, read.entries[i].size);
+    // A row gone from the table leaves the facts empty rather than another's.
+    BackupEntry gone = read.entries[1];
+    gone.factsPending = true;
+    gone.size = 0;
+    gone.indexRow = 9999;
+    db->readFacts(gone);
+    EXPECT_FALSE(gone.factsPending);
+    EXPECT_EQ(gone.size, 0u);
+}
+
 TEST(BackupArchive, DamagedManifestDbFallsBackToStoredNames) {
     fixture::TempDir dir;
     IndexedBackupWriter w(dir / "b", IndexKind::ManifestDb);

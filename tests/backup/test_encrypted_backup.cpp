@@ -3,6 +3,8 @@
 // to its exact content without writing into the backup.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <filesystem>
 #include <map>
 
@@ -80,6 +82,45 @@ TEST(EncryptedBackup, OpensWithItsPasswordInBothIndexLayouts) {
         }
         EXPECT_EQ(snapshot(w.folder()), before);
     }
+}
+
+// The decrypted index is read for each file's facts as the scan asks for
+// them, so it stays in a private working folder for as long as the archive
+// is open, and goes with it.
+TEST(EncryptedBackup, DecryptedIndexLivesOnlyAsLongAsTheArchive) {
+    fixture::TempDir dir;
+    IndexedBackupWriter w(dir / "b", IndexKind::ManifestDb, BackupEncryption{});
+    addSizedFiles(w);
+    w.finish();
+    const UnlockResult unlocked = unlockBackup(w.folder().string(), "correct horse");
+    ASSERT_EQ(unlocked.status, UnlockStatus::Ok);
+
+    fixture::TempDir tmp;
+    const char* oldTmp = ::getenv("TMPDIR");
+    const std::string restore = oldTmp ? oldTmp : "";
+    ::setenv("TMPDIR", tmp.path().c_str(), 1);
+    const auto workingFolders = [&] {
+        std::size_t n = 0;
+        for (const auto& e : fs::directory_iterator(tmp.path()))
+            n += e.path().filename().string().starts_with("marlowen-scan-");
+        return n;
+    };
+    {
+        auto opened = BackupArchive::open(w.folder().string(), unlocked.keys);
+        ASSERT_EQ(opened.status, ArchiveOpenStatus::Ok);
+        EXPECT_EQ(workingFolders(), 1u);
+        for (const BackupEntry& e : opened.archive->entries()) EXPECT_TRUE(e.factsPending);
+        const auto file = opened.archive->find("HomeDomain", "Library/f1000");
+        ASSERT_TRUE(file);
+        EXPECT_FALSE(file->entry.factsPending);
+        EXPECT_EQ(file->entry.size, 1000u);
+        EXPECT_FALSE(file->entry.encryptionKey.empty());
+    }
+    EXPECT_EQ(workingFolders(), 0u);
+    if (oldTmp)
+        ::setenv("TMPDIR", restore.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
 }
 
 TEST(EncryptedBackup, MissingPartsAreNamed) {

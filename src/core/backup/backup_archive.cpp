@@ -169,22 +169,24 @@ BackupArchive::Opened BackupArchive::open(const std::string& folder,
     std::optional<IndexRead> index;
     if (isRegularFile(manifestDb)) {
         archive->layout_ = BackupLayout::ManifestDb;
+        std::string readable = manifestDb;
         if (encrypted) {
-            // The decrypted index lives only as long as this block.
-            WorkingFolder work;
+            archive->indexCopy_ = std::make_unique<WorkingFolder>();
+            WorkingFolder& work = *archive->indexCopy_;
             const SecureBytes& key = archive->keys_->manifestKey();
             if (key.empty() || !work.ensure() ||
                 copyFile(manifestDb, work.path() / "Manifest.db", &key, 0) != CopyOutStatus::Ok) {
                 result.status = ArchiveOpenStatus::IndexUnreadable;
                 return result;
             }
-            index = readManifestDb((work.path() / "Manifest.db").string());
-            if (!index) {
-                result.status = ArchiveOpenStatus::IndexUnreadable;
-                return result;
-            }
-        } else {
-            index = readManifestDb(manifestDb);
+            readable = (work.path() / "Manifest.db").string();
+        }
+        archive->manifest_ = ManifestDb::open(readable);
+        if (archive->manifest_) {
+            index = archive->manifest_->entries();
+        } else if (encrypted) {
+            result.status = ArchiveOpenStatus::IndexUnreadable;
+            return result;
         }
     } else if (isRegularFile(mbdb)) {
         archive->layout_ = BackupLayout::Mbdb;
@@ -214,6 +216,15 @@ BackupArchive::Opened BackupArchive::open(const std::string& folder,
     return result;
 }
 
+BackupArchive::BackupArchive() = default;
+BackupArchive::~BackupArchive() = default;
+
+BackupEntry BackupArchive::withFacts(const BackupEntry& entry) const {
+    BackupEntry read = entry;
+    if (manifest_) manifest_->readFacts(read);
+    return read;
+}
+
 std::optional<std::string> BackupArchive::storedPathOf(std::string_view fileID) const {
     if (!isFileID(fileID)) return std::nullopt;
     const std::string id(fileID);
@@ -235,7 +246,7 @@ std::optional<BackupFile> BackupArchive::find(std::string_view domain,
         if ((entry.flags & (kBackupEntryFolder | kBackupEntryLink)) != 0) return std::nullopt;
         const auto stored = storedPathOf(fileID);
         if (!stored) return std::nullopt;
-        return BackupFile{entry, *stored};
+        return BackupFile{withFacts(entry), *stored};
     }
     // An encrypted file the index does not list has no key to open it.
     if (encrypted()) return std::nullopt;

@@ -20,6 +20,8 @@
 
 namespace marlowen {
 
+class WorkingFolder;
+
 // The suffixes of an SQLite database's companion files, which the phone
 // keeps beside it and the backup indexes under their own paths.
 inline constexpr const char* kDatabaseCompanionSuffixes[] = {"-wal", "-shm", "-journal"};
@@ -63,8 +65,8 @@ public:
     };
 
     // Opens `folder`. An encrypted backup needs the keys of unlockBackup();
-    // its "Manifest.db" is decrypted into a private working folder, read,
-    // and removed again before open returns.
+    // its "Manifest.db" is decrypted into a private working folder that the
+    // archive keeps, and removes, for reading each file's facts on demand.
     static Opened open(const std::string& folder, std::shared_ptr<const BackupKeys> keys = nullptr);
 
     const std::string& folder() const { return folder_; }
@@ -72,11 +74,14 @@ public:
     bool encrypted() const { return keys_ != nullptr; }
     // False when the index ended early (what it listed before is kept).
     bool indexComplete() const { return indexComplete_; }
-    // Every entry of the index; empty for the flat layout.
+    // Every entry of the index; empty for the flat layout. Entries of a
+    // "Manifest.db" have their facts pending: withFacts() reads them.
     const std::vector<BackupEntry>& entries() const { return entries_; }
+    // `entry` with its size, date, protection class and key read.
+    BackupEntry withFacts(const BackupEntry& entry) const;
 
     // The file at `relativePath` in `domain`, when the backup holds it as a
-    // regular file whose stored bytes exist.
+    // regular file whose stored bytes exist; its facts are read.
     std::optional<BackupFile> find(std::string_view domain, std::string_view relativePath) const;
     // The companions ("-wal", "-shm", "-journal") of a database found with
     // find(), each with its suffix: those the index lists under their own
@@ -90,12 +95,18 @@ public:
     // cut to the index's Size.
     CopyOutStatus copyOut(const BackupFile& file, const std::filesystem::path& to) const;
 
+    ~BackupArchive();
+
 private:
-    BackupArchive() = default;
+    BackupArchive();
     std::optional<std::string> storedPathOf(std::string_view fileID) const;
 
     std::string folder_;
     BackupLayout layout_ = BackupLayout::Flat;
+    // The decrypted index of an encrypted backup; declared before manifest_
+    // so that the database is closed before its folder is removed.
+    std::unique_ptr<WorkingFolder> indexCopy_;
+    std::unique_ptr<ManifestDb> manifest_;
     std::shared_ptr<const BackupKeys> keys_;
     bool indexComplete_ = true;
     std::vector<BackupEntry> entries_;

@@ -227,12 +227,47 @@ std::optional<MbFileFacts> readMbFile(std::span<const std::uint8_t> bytes) {
     return facts;
 }
 
-std::optional<IndexRead> readManifestDb(const std::string& path) {
-    SqliteConnection db = openSqliteFile(path, SqliteOpen::ReadOnlyImmutable);
-    if (!db) return std::nullopt;
-    SqliteStatement stmt(db.get(), "SELECT fileID, domain, relativePath, flags, file FROM Files");
-    if (!stmt) return std::nullopt;
+namespace {
+
+constexpr const char* kListing = "SELECT fileID, domain, relativePath, flags FROM Files";
+constexpr const char* kListingWithRows =
+    "SELECT fileID, domain, relativePath, flags, rowid FROM Files";
+
+}  // namespace
+
+struct ManifestDb::Handles {
+    SqliteConnection db;
+    // `file` by rowid, and by fileID for a Files table without rowids.
+    SqliteStatement byRow;
+    SqliteStatement byFileID;
+};
+
+std::unique_ptr<ManifestDb> ManifestDb::open(const std::string& path) {
+    auto handles = std::make_unique<Handles>();
+    handles->db = openSqliteFile(path, SqliteOpen::ReadOnlyImmutable);
+    if (!handles->db) return nullptr;
+    handles->byFileID =
+        SqliteStatement(handles->db.get(), "SELECT file FROM Files WHERE fileID = ?");
+    if (!handles->byFileID) return nullptr;
+    handles->byRow = SqliteStatement(handles->db.get(), "SELECT file FROM Files WHERE rowid = ?");
+    if (!SqliteStatement(handles->db.get(), kListing)) return nullptr;
+    std::unique_ptr<ManifestDb> opened(new ManifestDb);
+    opened->handles_ = std::move(handles);
+    return opened;
+}
+
+ManifestDb::~ManifestDb() = default;
+
+IndexRead ManifestDb::entries() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sqlite3* db = handles_->db.get();
+    const bool withRows = static_cast<bool>(handles_->byRow);
+    SqliteStatement stmt(db, withRows ? kListingWithRows : kListing);
     IndexRead read;
+    if (!stmt) {
+        read.complete = false;
+        return read;
+    }
     int rc;
     while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
         BackupEntry e;
@@ -242,22 +277,50 @@ std::optional<IndexRead> readManifestDb(const std::string& path) {
         e.relativePath = columnString(stmt.get(), 2);
         const sqlite3_int64 flags = sqlite3_column_int64(stmt.get(), 3);
         e.flags = flags >= 0 && flags <= 0xFFFF ? static_cast<std::uint32_t>(flags) : 0;
-        const auto* blob = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt.get(), 4));
-        const int blobSize = sqlite3_column_bytes(stmt.get(), 4);
-        if (blob && blobSize > 0) {
-            if (auto facts = readMbFile({blob, static_cast<std::size_t>(blobSize)})) {
-                e.size = facts->size;
-                e.lastModified = facts->lastModified;
-                e.protectionClass = facts->protectionClass;
-                e.encryptionKey = std::move(facts->encryptionKey);
-            }
-        }
+        if (withRows) e.indexRow = sqlite3_column_int64(stmt.get(), 4);
+        e.factsPending = true;
         read.entries.push_back(std::move(e));
     }
     if (rc != SQLITE_DONE) {
         logLine("Manifest.db could not be read to its end: " + std::string(sqlite3_errstr(rc)));
         read.complete = false;
     }
+    return read;
+}
+
+void ManifestDb::readFacts(BackupEntry& entry) const {
+    if (!entry.factsPending) return;
+    entry.factsPending = false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    sqlite3_stmt* stmt =
+        handles_->byRow && entry.indexRow != 0 ? handles_->byRow.get() : handles_->byFileID.get();
+    sqlite3_reset(stmt);
+    if (stmt == handles_->byRow.get())
+        sqlite3_bind_int64(stmt, 1, entry.indexRow);
+    else
+        sqlite3_bind_text(stmt, 1, entry.fileID.data(), static_cast<int>(entry.fileID.size()),
+                          SQLITE_TRANSIENT);
+    if (sqlite3_step(stmt) == SQLITE_ROW) {
+        const auto* blob = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt, 0));
+        const int blobSize = sqlite3_column_bytes(stmt, 0);
+        std::optional<MbFileFacts> facts;
+        if (blob && blobSize > 0) facts = readMbFile({blob, static_cast<std::size_t>(blobSize)});
+        if (facts) {
+            entry.size = facts->size;
+            entry.lastModified = facts->lastModified;
+            entry.protectionClass = facts->protectionClass;
+            entry.encryptionKey = std::move(facts->encryptionKey);
+        }
+    }
+    // Ends the read, so the statement holds no page of the file between calls.
+    sqlite3_reset(stmt);
+}
+
+std::optional<IndexRead> readManifestDb(const std::string& path) {
+    const std::unique_ptr<ManifestDb> db = ManifestDb::open(path);
+    if (!db) return std::nullopt;
+    IndexRead read = db->entries();
+    for (BackupEntry& e : read.entries) db->readFacts(e);
     return read;
 }
 

@@ -16,6 +16,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -48,6 +50,13 @@ struct BackupEntry {
     // Encrypted backups: a 4-byte little-endian protection class followed by
     // the file key wrapped under that class's key. Empty for a plain file.
     std::vector<std::uint8_t> encryptionKey;
+    // True while size, lastModified, protectionClass and encryptionKey are
+    // still undecoded in the index (ManifestDb::entries() leaves them so;
+    // ManifestDb::readFacts() fills them).
+    bool factsPending = false;
+    // The row of the Files table, for reading the facts later; 0 when the
+    // table has no rowid.
+    std::int64_t indexRow = 0;
 };
 
 // The fileID of a domain and relative path.
@@ -81,10 +90,33 @@ struct MbFileFacts {
 // optional keys read as 0 / empty.
 std::optional<MbFileFacts> readMbFile(std::span<const std::uint8_t> bytes);
 
-// Reads the Files table of the "Manifest.db" at `path` (opened read-only
-// and immutable, so nothing is written beside it). nullopt when the file
-// is no SQLite database with that table. Rows with a malformed fileID are
-// skipped; an MBFile that cannot be read leaves size and key empty.
+// An open "Manifest.db" (read-only and immutable, so nothing is written
+// beside it).
+class ManifestDb {
+public:
+    // nullptr when the file is no SQLite database with a Files table.
+    static std::unique_ptr<ManifestDb> open(const std::string& path);
+    ~ManifestDb();
+
+    // Every row of Files, its facts pending: decoding the keyed archives of
+    // a few hundred thousand files costs more than the rest of a scan, which
+    // needs those of a few thousand. Rows with a malformed fileID are
+    // skipped.
+    IndexRead entries();
+    // Decodes the keyed archive of `entry` into its size, date, protection
+    // class and key and clears factsPending. An archive that is missing or
+    // cannot be read leaves them 0 / empty. Safe to call from any thread.
+    void readFacts(BackupEntry& entry) const;
+
+private:
+    ManifestDb() = default;
+    struct Handles;
+    std::unique_ptr<Handles> handles_;
+    mutable std::mutex mutex_;
+};
+
+// Every entry of the "Manifest.db" at `path` with its facts read; nullopt
+// when ManifestDb::open fails.
 std::optional<IndexRead> readManifestDb(const std::string& path);
 
 }  // namespace marlowen

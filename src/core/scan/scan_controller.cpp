@@ -41,21 +41,28 @@ constexpr Reader kDeepFullSequence[] = {
 // phone's own: the camera roll (Media/DCIM, the photo library's
 // Media/PhotoData/CPLAssets) and the media of messages. (A backup without
 // an index is listed whole instead; with an index, sniffing or decrypting
-// every app's files would cost as much as the backup is large.)
-bool isMediaCandidate(const BackupEntry& entry) {
-    return entry.flags == kBackupEntryFile && entry.size >= kPhotoCandidateMinSize &&
+// every app's files would cost as much as the backup is large.) The domain
+// is tested before the size, which needs the entry's facts decoded.
+bool inMediaDomain(const BackupEntry& entry) {
+    return entry.flags == kBackupEntryFile &&
            (entry.domain == "CameraRollDomain" || entry.domain == "MediaDomain");
+}
+
+std::vector<BackupFile> mediaCandidates(const BackupArchive& archive) {
+    std::vector<BackupFile> files;
+    for (const BackupEntry& entry : archive.entries()) {
+        if (!inMediaDomain(entry)) continue;
+        std::optional<BackupFile> file = archive.find(entry.domain, entry.relativePath);
+        if (file && file->entry.size >= kPhotoCandidateMinSize) files.push_back(std::move(*file));
+    }
+    return files;
 }
 
 // The media candidates of a plain indexed archive, read where they are
 // stored.
 ReaderContext::MediaCandidates plainMediaCandidates(const BackupArchive& archive) {
     auto paths = std::make_shared<std::vector<std::string>>();
-    for (const BackupEntry& entry : archive.entries()) {
-        if (!isMediaCandidate(entry)) continue;
-        if (std::optional<BackupFile> file = archive.find(entry.domain, entry.relativePath))
-            paths->push_back(std::move(file->storedPath));
-    }
+    for (BackupFile& file : mediaCandidates(archive)) paths->push_back(std::move(file.storedPath));
     return {paths->size(), [paths](std::size_t i) -> std::optional<std::string> {
                 std::error_code ec;
                 if (!std::filesystem::is_regular_file((*paths)[i], ec)) return std::nullopt;
@@ -67,12 +74,7 @@ ReaderContext::MediaCandidates plainMediaCandidates(const BackupArchive& archive
 // `copies` when the photo reader comes to it.
 ReaderContext::MediaCandidates encryptedMediaCandidates(const BackupArchive& archive,
                                                         WorkingFolder& copies) {
-    auto files = std::make_shared<std::vector<BackupFile>>();
-    for (const BackupEntry& entry : archive.entries()) {
-        if (!isMediaCandidate(entry)) continue;
-        if (std::optional<BackupFile> file = archive.find(entry.domain, entry.relativePath))
-            files->push_back(std::move(*file));
-    }
+    auto files = std::make_shared<std::vector<BackupFile>>(mediaCandidates(archive));
     return {files->size(), [files, &archive, &copies](std::size_t i) -> std::optional<std::string> {
                 if (!copies.ensure()) return std::nullopt;
                 const BackupFile& file = (*files)[i];
