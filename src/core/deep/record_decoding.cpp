@@ -150,7 +150,11 @@ void dropLostValues(std::vector<SqlValue>& values, const RecordHeader& h, size_t
     uint64_t at = h.headerLength;
     for (size_t i = 0; i < values.size() && i < h.types.size(); ++i) {
         const uint64_t len = serialLength(h.types[i]);
-        if (len > 0 && at >= available) values[i] = SqlValue{};
+        // A number is its bytes taken whole: one whose last bytes are gone
+        // would read as another number. A text or blob keeps what is there.
+        const bool number = h.types[i] >= 1 && h.types[i] <= 7;
+        if (len > 0 && (at >= available || (number && at + len > available)))
+            values[i] = SqlValue{};
         at += len;
     }
 }

@@ -57,7 +57,8 @@ bool plausibleValues(const std::vector<SqlValue>& values, const std::vector<uint
                      const TableSchema& table, bool strict);
 
 // Values whose bytes begin past the `available` bytes of a cut payload are
-// lost, not empty: they read as NULL.
+// lost, not empty: they read as NULL, and so does a number cut short. A
+// text or blob cut short keeps its first bytes.
 void dropLostValues(std::vector<SqlValue>& values, const RecordHeader& h, size_t available);
 
 // The serial type a column's value of `len` content bytes had, when its

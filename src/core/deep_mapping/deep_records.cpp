@@ -182,6 +182,9 @@ std::vector<CallHistoryNodePtr> deletedCalls(const DeepScanResult& found, const 
     std::vector<Recovered> rows = recoveredRows(found, "call", kCallColumns);
     dropOldCopies(rows, liveIds(live, "call"));
     for (const Recovered& r : rows) {
+        // The phone writes every call with its date; a row without one lost
+        // its bytes from there on, and its number may be cut as well.
+        if (!r.cells[1] || r.cells[1]->empty()) continue;
         CallHistoryNodePtr node = callFromRow(CellRow(r.cells));
         node->setCallName(nameOf ? nameOf(node->callPhone()) : std::nullopt);
         out.push_back(std::move(node));
@@ -329,6 +332,8 @@ std::vector<CallHistoryNodePtr> deletedCallRecords(const DeepScanResult& found,
     std::vector<Recovered> rows = recoveredRows(found, "ZCALLRECORD", kColumns);
     dropOldCopies(rows, liveIds(live, "ZCALLRECORD"));
     for (const Recovered& r : rows) {
+        // ZDATE is a real, written with every call (see the old table above).
+        if (!r.cells[1] || r.cells[1]->empty()) continue;
         const CellRow row(r.cells);
         CallHistoryNodePtr node = callFromCallRecordRow(row);
         std::optional<std::string> name = nameOf ? nameOf(node->callPhone()) : std::nullopt;

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include "core/deep_mapping/deep_cells.h"
+#include "core/deep_mapping/deep_records.h"
 #include "deep_test_db.h"
 
 namespace marlowen::carve::deep {
@@ -54,6 +55,41 @@ TEST(DeepCells, LiveRowsReadMissingColumnsAndTablesWithoutRowidAsNull) {
               (std::vector<CellTexts>{{std::nullopt, "Cy", "3", std::nullopt, std::nullopt}}));
     EXPECT_TRUE(live("gone", kColumns).empty());
     sqlite3_close(db);
+}
+
+// A freed call whose bytes end before its date lost its number's tail
+// too, or may have: the phone writes no call without a date.
+TEST(DeepCells, ACallThatLostItsDateIsNotListed) {
+    const LiveRows none = [](const std::string&, std::span<const char* const>) {
+        return std::vector<CellTexts>{};
+    };
+    auto call = [](std::string address, std::optional<int64_t> date) {
+        RecoveredRow row;
+        row.table = "call";
+        row.partial = !date;
+        row.values = {SqlValue{}, {SqlValue::Kind::Text, 0, 0, std::move(address)},
+                      date ? SqlValue{SqlValue::Kind::Integer, *date, 0, {}} : SqlValue{},
+                      {SqlValue::Kind::Integer, 60, 0, {}}, {SqlValue::Kind::Integer, 5, 0, {}}};
+        return row;
+    };
+    DeepScanResult found;
+    found.tables.push_back(*parseCreateTable(
+        "CREATE TABLE call (ROWID INTEGER PRIMARY KEY, address TEXT, date INTEGER, duration "
+        "INTEGER, flags INTEGER)"));
+    found.rows = {call("+15415550148", 1331549352), call("+15415", std::nullopt)};
+    const auto calls = deletedCalls(found, none, nullptr);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0]->callPhone(), "+15415550148");
+
+    found.tables = {*parseCreateTable(
+        "CREATE TABLE ZCALLRECORD (Z_PK INTEGER PRIMARY KEY, ZADDRESS, ZDATE TIMESTAMP, "
+        "ZDURATION FLOAT)")};
+    found.rows = {call("+15415550148", 1331549352), call("+15415", std::nullopt)};
+    for (RecoveredRow& row : found.rows) {
+        row.table = "ZCALLRECORD";
+        row.values.resize(4);
+    }
+    EXPECT_EQ(deletedCallRecords(found, none, nullptr).size(), 1u);
 }
 
 }  // namespace
