@@ -84,6 +84,7 @@ private:
         return d + local + (local < payload ? 4 : 0);
     }
     size_t cutKeep(size_t d, uint64_t hl);
+    size_t keepOf(size_t d, uint64_t hl, size_t cell);
     bool headerAt(size_t q) const;
     bool cellAt(size_t q);
     bool sizeVouched();
@@ -123,6 +124,19 @@ size_t Engine::ClobberedBlock::cutKeep(size_t d, uint64_t hl) {
                              : 0;
     }
     return liveCellAtEnd_ == 1 ? size_ : 0;
+}
+
+// The bytes of a cell of `cell` bytes that are still its own. A block of
+// a live page's gap keeps a freed cell's header when the freeblock it
+// was in merged into the gap (it began where the cell content did); the
+// content area then grows down over it, and the live cell at the gap's end
+// may have taken the cell's tail. The values before that cell are kept,
+// as for a freeblock's tail taken by an insert; the block must have held
+// the whole cell.
+size_t Engine::ClobberedBlock::keepOf(size_t d, uint64_t hl, size_t cell) {
+    if (cell > size_) return cutKeep(d, hl);
+    if (at_ + cell <= limit_ || !how_.liveCellAtLimit || limit_ <= at_ + d + hl + 8) return cell;
+    return limit_ - at_;
 }
 
 // A header's next offset, unless 0, is where a later block began: its own
@@ -187,7 +201,7 @@ void Engine::ClobberedBlock::guessWholeHeaders() {
         // values before the block's end are kept when a live cell starts
         // there. An old copy of a moved live row reads the same way; the
         // scan's identity pass tells it by its indexes and unique columns.
-        const size_t keep = cell <= size_ ? cell : cutKeep(d, hl);
+        const size_t keep = keepOf(d, hl, cell);
         if (keep == 0 || at_ + cell > p_.size()) continue;
         const bool ownerOnly = site_.kind == FreeSpaceKind::Freeblock && site_.owner >= 0;
         for (int t : e_.candidates(types_.size(), site_.owner, site_.schemaOnly))
@@ -245,7 +259,7 @@ void Engine::ClobberedBlock::guessLostHeaderLength(int t) {
         !e_.fits(table, types_))
         return;
     const size_t cell = cellSizeOf(3, payload);
-    const size_t keep = cell <= size_ ? cell : cutKeep(3, hl);
+    const size_t keep = keepOf(3, hl, cell);
     if (keep != 0 && at_ + cell <= p_.size())
         guesses_.push_back({t, {types_, hl, content}, at_ + 3, at_ + 4, cell, true, keep});
 }

@@ -260,7 +260,9 @@ void Engine::carveOlderPage(const PageReader& src, int64_t pos, uint32_t pgno, F
         }
         size_t content = get2byte(p, hdr + 5);
         if (content == 0) content = 65536;
-        if (gapStart < content && content <= p.size()) carveRegion(site, gapStart, content);
+        if (gapStart < content && content <= p.size())
+            carveRegion(site, gapStart, content,
+                        cells > 0 && type == kTableLeaf ? RegionEnd::LiveCell : RegionEnd::Free);
         // An interior page's freeblocks held interior cells (a child page
         // number and a rowid), never records.
         if (type != kTableLeaf) return;

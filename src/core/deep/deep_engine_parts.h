@@ -59,12 +59,19 @@ enum class Found { Emit, ProbeOnly };
 // vouches for a header met outside a live freeblock (`exactOnly`): the
 // record must fill it exactly. A header met by scanning (`scanned`), not
 // through the page's freeblock chain, must hold no intact cell. The record
-// stays before `limit` (0: the page's end).
+// stays before `limit` (0: the page's end), unless a live cell starts at
+// the limit (`liveCellAtLimit`, the end of a live page's gap): that cell
+// may have taken the record's tail, and the values before it are kept.
 struct ClobberedSearch {
     bool exactOnly = false;
     bool scanned = false;
     size_t limit = 0;
+    bool liveCellAtLimit = false;
 };
+
+// What lies at the end of a region carveRegion reads: free space or the
+// page's end, or a live cell (the end of a live leaf's gap).
+enum class RegionEnd { Free, LiveCell };
 
 struct PageView {
     std::vector<uint8_t> scratch;
@@ -99,7 +106,8 @@ private:
     void findSchemaTexts(std::span<const uint8_t> p);
     void carvePages(bool schemaOnly);
     void carvePage(uint32_t pgno, bool schemaOnly);
-    void carveRegion(const CarveSite& site, size_t begin, size_t end);
+    void carveRegion(const CarveSite& site, size_t begin, size_t end,
+                     RegionEnd endsAt = RegionEnd::Free);
     size_t interiorRunEnd(std::span<const uint8_t> p, size_t at, size_t end) const;
     size_t staleArrayEnd(std::span<const uint8_t> p, size_t at, size_t end) const;
     std::vector<std::pair<size_t, size_t>> freeblocks(std::span<const uint8_t> p, size_t hdr) const;

@@ -220,7 +220,8 @@ std::vector<std::vector<int>> Engine::identityColumns(int table) const {
 // as the differences, and at least `minShared` (one where a rowid or an
 // index entry already ties the two, two where only a shared text does,
 // and then with one difference at most).
-// `aPartial`: `a` lost values, its NULLs say nothing.
+// `aPartial`: `a` lost values, its NULLs say nothing, and three shared
+// values with no difference (or one, beside a rare shared value) decide.
 bool Engine::sameRecord(int table, const std::vector<SqlValue>& a, const std::vector<SqlValue>& b,
                         bool aPartial, size_t minShared) const {
     const size_t n = std::min(a.size(), b.size());
@@ -237,17 +238,23 @@ bool Engine::sameRecord(int table, const std::vector<SqlValue>& a, const std::ve
         }
         if (filled) return equal;
     }
-    size_t rareShared = 0, differing = 0;
+    size_t rareShared = 0, shared = 0, differing = 0;
     for (size_t c = 0; c < n; ++c) {
         if (static_cast<int>(c) == alias || (!informative(a[c]) && !informative(b[c]))) continue;
         if (aPartial && a[c].kind == SqlValue::Kind::Null) continue;
         if (!(a[c] == b[c])) {
             ++differing;
         } else {
+            ++shared;
             const auto count = liveValueCounts_.find(columnValueDigest(c, b[c]));
             if (count != liveValueCounts_.end() && count->second == 1) ++rareShared;
         }
     }
+    // A row that lost its tail (with the modification date an edit
+    // changes) and shares three or more telling values with the live row
+    // is that row's earlier copy when it differs in none of the values it
+    // kept, or in one and a shared value is rare (the edited field).
+    if (aPartial && shared >= 3 && differing <= (rareShared > 0 ? 1u : 0u)) return true;
     // Tied by a shared text only, the two differ in one value at most: two
     // people of one name differ in their creation and modification dates.
     if (minShared >= 2 && differing > 1) return false;

@@ -148,7 +148,8 @@ void Engine::carvePage(uint32_t pgno, bool schemaOnly) {
         const int gapOwner = formerOwner_[pgno] >= 0 ? formerOwner_[pgno] : owner;
         if (gapStart < content && content <= p.size())
             carveRegion({pgno, p, FreeSpaceKind::Unallocated, gapOwner, schemaOnly}, gapStart,
-                        content);
+                        content,
+                        cells > 0 && kind == kTableLeaf ? RegionEnd::LiveCell : RegionEnd::Free);
         // An interior page's freeblocks held interior cells (a child page
         // number and a rowid), never records.
         if (kind != kTableLeaf) return;
@@ -266,7 +267,7 @@ size_t Engine::interiorRunEnd(std::span<const uint8_t> p, size_t at, size_t end)
     return cells >= 4 ? q : at;
 }
 
-void Engine::carveRegion(const CarveSite& site, size_t begin, size_t end) {
+void Engine::carveRegion(const CarveSite& site, size_t begin, size_t end, RegionEnd endsAt) {
     const std::span<const uint8_t> p = site.page;
     const FreeSpaceKind kind = site.kind;
     size_t at = begin;
@@ -294,9 +295,11 @@ void Engine::carveRegion(const CarveSite& site, size_t begin, size_t end) {
             // stays inside the region.
             if (size >= 4 && at + size <= p.size() &&
                 (nx == 0 || (nx >= at + size && nx < p.size())))
-                found = tryClobbered(
-                    site, at, size, next,
-                    {.exactOnly = kind != FreeSpaceKind::Freeblock, .scanned = true, .limit = end});
+                found = tryClobbered(site, at, size, next,
+                                     {.exactOnly = kind != FreeSpaceKind::Freeblock,
+                                      .scanned = true,
+                                      .limit = end,
+                                      .liveCellAtLimit = endsAt == RegionEnd::LiveCell});
         }
         at = found ? std::max(next, at + 1) : at + 1;
     }

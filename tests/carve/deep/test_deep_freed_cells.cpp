@@ -133,6 +133,40 @@ TEST(DeepFreedCells, ACellThatRunsIntoALiveCellIsCutThere) {
     checkAgainst(r, "users", deleted);
 }
 
+TEST(DeepFreedCells, ACellTheGapGrewOverKeepsItsValuesBeforeTheNewCell) {
+    // 70005 is freed first and keeps a freeblock header; freeing 70006, the
+    // cell below it where the content area begins, puts both into the
+    // page's gap. The next insert takes its space from the gap's end, over
+    // 70005's tail: its id and title are still there, its body is not.
+    std::string sql = "CREATE TABLE notes (id INT, title TEXT, body TEXT, code INT);";
+    for (int i = 1; i <= 6; ++i)
+        sql += "INSERT INTO notes VALUES (" + std::to_string(70000 + i) + ", 'Title number " +
+               std::to_string(i) + "', '" + std::string(120, static_cast<char>('a' + i)) + "', " +
+               std::to_string(i * 1000) + ");";
+    sql +=
+        "DELETE FROM notes WHERE id = 70005; DELETE FROM notes WHERE id = 70006;"
+        "INSERT INTO notes VALUES (70007, 'New', 'short', 7);";
+    for (int pageSize : {1024, 4096}) {
+        SCOPED_TRACE(pageSize);
+        const auto r = scanBytes(makeDb(sql, pageSize));
+        std::map<int64_t, const RecoveredRow*> byId;
+        for (const RecoveredRow& row : r.rows)
+            if (row.table == "notes" && row.values.size() == 4 &&
+                row.values[0].kind == SqlValue::Kind::Integer)
+                byId[row.values[0].integer] = &row;
+        ASSERT_TRUE(byId.count(70006));
+        EXPECT_EQ(byId[70006]->values[3], integer(6000));
+        ASSERT_TRUE(byId.count(70005));
+        const RecoveredRow& cut = *byId[70005];
+        EXPECT_TRUE(cut.partial);
+        EXPECT_EQ(cut.kind, FreeSpaceKind::Unallocated);
+        EXPECT_EQ(cut.values[1], text("Title number 5"));
+        EXPECT_EQ(cut.values[2], null());
+        EXPECT_EQ(cut.values[3], null());
+        EXPECT_EQ(byId.count(70007), 0u);
+    }
+}
+
 TEST(DeepFreedCells, ADroppedTreeGivesRowsOnlyFromItsLeaves) {
     // Its interior pages go to the freelist too, full of child page numbers
     // and rowids that pass for freeblock headers and tiny records; a
