@@ -110,12 +110,16 @@ private:
 };
 
 // A cut cell keeps the block's bytes when a live cell starts at the
-// block's end (only in a live page's freeblock chain), and at least its
-// header and some content: 0 otherwise.
+// block's end (in a live page's freeblock chain), and at least its header
+// and some content: 0 otherwise. A header met by scanning (the block went
+// into the gap, or the page was freed since) has no chain to vouch for it:
+// the cell that took the tail must still be there, intact or freed under
+// its own header.
 size_t Engine::ClobberedBlock::cutKeep(size_t d, uint64_t hl) {
-    if (site_.kind != FreeSpaceKind::Freeblock || how_.scanned || how_.exactOnly ||
-        size_ <= d + hl + 8 || at_ + size_ >= p_.size())
-        return 0;
+    if (size_ <= d + hl + 8 || at_ + size_ >= p_.size()) return 0;
+    if (how_.scanned)
+        return headerAt(at_ + size_) || cellAt(at_ + size_) ? size_ : 0;
+    if (site_.kind != FreeSpaceKind::Freeblock || how_.exactOnly) return 0;
     if (liveCellAtEnd_ < 0) {
         size_t unused = 0;
         liveCellAtEnd_ = e_.tryCell({0, p_, site_.kind, site_.owner, site_.schemaOnly}, at_ + size_,
