@@ -117,8 +117,7 @@ private:
 // its own header.
 size_t Engine::ClobberedBlock::cutKeep(size_t d, uint64_t hl) {
     if (size_ <= d + hl + 8 || at_ + size_ >= p_.size()) return 0;
-    if (how_.scanned)
-        return headerAt(at_ + size_) || cellAt(at_ + size_) ? size_ : 0;
+    if (how_.scanned) return headerAt(at_ + size_) || cellAt(at_ + size_) ? size_ : 0;
     if (site_.kind != FreeSpaceKind::Freeblock || how_.exactOnly) return 0;
     if (liveCellAtEnd_ < 0) {
         size_t unused = 0;

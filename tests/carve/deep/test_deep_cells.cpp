@@ -67,9 +67,11 @@ TEST(DeepCells, ACallThatLostItsDateIsNotListed) {
         RecoveredRow row;
         row.table = "call";
         row.partial = !date;
-        row.values = {SqlValue{}, {SqlValue::Kind::Text, 0, 0, std::move(address)},
+        row.values = {SqlValue{},
+                      {SqlValue::Kind::Text, 0, 0, std::move(address)},
                       date ? SqlValue{SqlValue::Kind::Integer, *date, 0, {}} : SqlValue{},
-                      {SqlValue::Kind::Integer, 60, 0, {}}, {SqlValue::Kind::Integer, 5, 0, {}}};
+                      {SqlValue::Kind::Integer, 60, 0, {}},
+                      {SqlValue::Kind::Integer, 5, 0, {}}};
         return row;
     };
     DeepScanResult found;
