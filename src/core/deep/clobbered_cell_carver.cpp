@@ -22,16 +22,25 @@ namespace {
 
 // A cell whose tail a later insert took keeps only the values wholly before
 // the cut (a text cut short would read as another value), and only when
-// they are at least half its content: a record cut after its first value
-// or two says too little to be listed.
+// they are at least half its content, or two texts or more under a header
+// of many types: a record cut after its first value or two says too little
+// to be listed, unless a long header vouches for it (the first and last
+// name of a person whose note a new cell took).
 bool keepCutValues(std::vector<SqlValue>& values, const RecordHeader& h, size_t available) {
+    constexpr size_t kVouchingTypes = 8;
     uint64_t at = h.headerLength;
+    size_t texts = 0;
     for (size_t i = 0; i < values.size() && i < h.types.size(); ++i) {
         const uint64_t len = serialLength(h.types[i]);
-        if (at + len > available) values[i] = SqlValue{};
+        if (at + len > available)
+            values[i] = SqlValue{};
+        else if (values[i].kind == SqlValue::Kind::Text && len > 0)
+            ++texts;
         at += len;
     }
-    return available > h.headerLength && 2 * (available - h.headerLength) >= h.contentLength;
+    if (available <= h.headerLength) return false;
+    return 2 * (available - h.headerLength) >= h.contentLength ||
+           (h.types.size() >= kVouchingTypes && texts >= 2);
 }
 
 }  // namespace
