@@ -63,10 +63,12 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
     // The live contacts, by row id and by what the intake compares.
     std::unordered_map<int64_t, ContactNodePtr> livePersons;
     std::set<std::pair<std::string, std::string>> liveNames;
+    std::set<std::string> liveNamesOnly;
     for (const CellTexts& cells : live("ABPerson", kPersonQueryColumns)) {
         const auto rowid = integerOf(cells[0]);
         ContactNodePtr node = contactFromRow(CellRow(cells));
         liveNames.emplace(node->contactName(), node->contactCompany());
+        liveNamesOnly.insert(node->contactName());
         if (rowid) livePersons.emplace(*rowid, std::move(node));
     }
     Labels labels;
@@ -117,6 +119,8 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
     std::set<int64_t> knownOwners;
     for (const Recovered& p : persons)
         if (auto rowid = integerOf(p.cells[0])) knownOwners.insert(*rowid);
+    // Persons whose rowid was inferred from the cell order, not read.
+    std::vector<bool> inferred(persons.size(), false);
     std::set<int64_t> orphans;
     for (const auto& [owner, values] : recoveredValues)
         if (!livePersons.count(owner) && !knownOwners.count(owner)) orphans.insert(owner);
@@ -131,16 +135,26 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
         const std::vector<std::optional<int64_t>> given =
             inferLostRowids(*db, wal, personTable->rootPage, places, orphans, &taken);
         for (size_t i = 0; i < persons.size(); ++i)
-            if (!places[i].rowid && given[i]) persons[i].cells[0] = std::to_string(*given[i]);
+            if (!places[i].rowid && given[i]) {
+                persons[i].cells[0] = std::to_string(*given[i]);
+                inferred[i] = true;
+            }
     }
 
     std::set<int64_t> claimed;
-    for (const Recovered& p : persons) {
+    for (size_t i = 0; i < persons.size(); ++i) {
+        const Recovered& p = persons[i];
         ContactNodePtr node = contactFromRow(CellRow(p.cells));
         const auto rowid = integerOf(p.cells[0]);
-        // Without a rowid the only sign of an old copy of a live person is
-        // its name.
-        if (!rowid && liveNames.count({node->contactName(), node->contactCompany()})) continue;
+        // Without a rowid of its own the only sign of an old copy of a live
+        // person is its name: an id inferred from the cell order is free,
+        // but the copy may have moved there from another row's place. A
+        // copy that lost its tail lost its company and job title with it.
+        const bool cutBeforeCompany = p.row->partial && node->contactCompany().empty();
+        if ((!rowid || inferred[i]) &&
+            (liveNames.count({node->contactName(), node->contactCompany()}) ||
+             (cutBeforeCompany && liveNamesOnly.count(node->contactName()))))
+            continue;
         if (rowid) {
             claimed.insert(*rowid);
             if (auto it = liveValues.find(*rowid); it != liveValues.end())
