@@ -202,9 +202,17 @@ StoreScore scoreMessages(const std::filesystem::path& db, const std::vector<True
         byText.emplace(truth[i].text, i);
         if (truth[i].fate != RecordFate::Deleted) continue;
         ++score.deleted;
-        // The text column, followed by the replace flag's zero-width type:
-        // the exact text, not a longer one it begins.
-        if (bytes.find(truth[i].text) != std::string::npos) ++score.surviving;
+        // The exact text, not a longer one it begins: texts end in their
+        // number ("... #3"), so "#3" found inside "#31" does not count.
+        const std::string& text = truth[i].text;
+        for (std::size_t at = bytes.find(text); at != std::string::npos;
+             at = bytes.find(text, at + 1)) {
+            const std::size_t end = at + text.size();
+            if (end == bytes.size() || bytes[end] < '0' || bytes[end] > '9') {
+                ++score.surviving;
+                break;
+            }
+        }
     }
     Scan scan(db);
     const auto start = Clock::now();
