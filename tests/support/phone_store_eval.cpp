@@ -250,6 +250,7 @@ StoreScore scoreCalls(const std::filesystem::path& db, const std::vector<TrueCal
     StoreScore score;
     const std::string bytes = fileText(db);
     std::map<std::pair<std::string, std::string>, std::size_t> byCall;
+    std::vector<std::size_t> survivingCalls;
     for (std::size_t i = 0; i < truth.size(); ++i) {
         byCall.emplace(std::pair{truth[i].address, formatRecordDate(truth[i].date, 0)}, i);
         if (truth[i].fate != RecordFate::Deleted) continue;
@@ -258,7 +259,10 @@ StoreScore scoreCalls(const std::filesystem::path& db, const std::vector<TrueCal
         std::string record = truth[i].address;
         for (int shift = 24; shift >= 0; shift -= 8)
             record += static_cast<char>((truth[i].date >> shift) & 0xFF);
-        if (bytes.find(record) != std::string::npos) ++score.surviving;
+        if (bytes.find(record) != std::string::npos) {
+            ++score.surviving;
+            survivingCalls.push_back(i);
+        }
     }
     Scan scan(db);
     const auto start = Clock::now();
@@ -278,6 +282,10 @@ StoreScore scoreCalls(const std::filesystem::path& db, const std::vector<TrueCal
             found.insert(it->second);
     }
     score.foundNamed = static_cast<std::int64_t>(found.size());
+    for (std::size_t i : survivingCalls)
+        if (!found.count(i) && score.missedExamples.size() < 8)
+            score.missedExamples.push_back(truth[i].address + " " +
+                                           formatRecordDate(truth[i].date, 0));
     return score;
 }
 

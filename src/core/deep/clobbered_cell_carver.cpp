@@ -20,27 +20,43 @@
 namespace marlowen::carve::deep {
 namespace {
 
+// Whether a value says something of its own: a text of two bytes or more,
+// a real, or an integer too wide for a flag or a count (a date, an id).
+bool telling(const SqlValue& v) {
+    switch (v.kind) {
+        case SqlValue::Kind::Text:
+            return v.bytes.size() >= 2;
+        case SqlValue::Kind::Real:
+            return true;
+        case SqlValue::Kind::Integer:
+            return v.integer >= 65536 || v.integer <= -65536;
+        default:
+            return false;
+    }
+}
+
 // A cell whose tail a later insert took keeps only the values wholly before
 // the cut (a text cut short would read as another value), and only when
-// they are at least half its content, or two texts or more under a header
-// of many types: a record cut after its first value or two says too little
-// to be listed, unless a long header vouches for it (the first and last
-// name of a person whose note a new cell took).
+// they are at least half its content, or two telling values or more under
+// a header of many types: a record cut after its first value or two says
+// too little to be listed, unless a long header vouches for it (the first
+// and last name of a person whose note a new cell took, the number and
+// date of a call).
 bool keepCutValues(std::vector<SqlValue>& values, const RecordHeader& h, size_t available) {
     constexpr size_t kVouchingTypes = 8;
     uint64_t at = h.headerLength;
-    size_t texts = 0;
+    size_t kept = 0;
     for (size_t i = 0; i < values.size() && i < h.types.size(); ++i) {
         const uint64_t len = serialLength(h.types[i]);
         if (at + len > available)
             values[i] = SqlValue{};
-        else if (values[i].kind == SqlValue::Kind::Text && len > 0)
-            ++texts;
+        else if (len > 0 && telling(values[i]))
+            ++kept;
         at += len;
     }
     if (available <= h.headerLength) return false;
     return 2 * (available - h.headerLength) >= h.contentLength ||
-           (h.types.size() >= kVouchingTypes && texts >= 2);
+           (h.types.size() >= kVouchingTypes && kept >= 2);
 }
 
 }  // namespace
@@ -318,9 +334,12 @@ void Engine::ClobberedBlock::guessLostFirstType(int t) {
     const uint64_t payload = hl + rest + serialLength(first);
     if (payload >= 128 || !e_.fits(table, all)) return;
     const size_t cell = cellSizeOf(2, payload);
-    if (cell <= size_ && at_ + cell <= p_.size())
+    // Only a first type known for sure (the rowid alias's NULL) leaves the
+    // length of a cell whose tail was taken to the header alone.
+    const size_t keep = cell <= size_ ? cell : table.rowidColumn == 0 ? cutKeep(2, hl) : 0;
+    if (keep != 0 && at_ + cell <= p_.size())
         guesses_.push_back(
-            {t, {all, hl, rest + serialLength(first)}, at_ + 2, at_ + 4, cell, true, cell});
+            {t, {all, hl, rest + serialLength(first)}, at_ + 2, at_ + 4, cell, true, keep});
 }
 
 // Drops the guesses that run past the limit, or that do not end where an
