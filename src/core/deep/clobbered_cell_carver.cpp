@@ -20,28 +20,13 @@
 namespace marlowen::carve::deep {
 namespace {
 
-// Whether a value says something of its own: a text of two bytes or more,
-// a real, or an integer too wide for a flag or a count (a date, an id).
-bool telling(const SqlValue& v) {
-    switch (v.kind) {
-        case SqlValue::Kind::Text:
-            return v.bytes.size() >= 2;
-        case SqlValue::Kind::Real:
-            return true;
-        case SqlValue::Kind::Integer:
-            return v.integer >= 65536 || v.integer <= -65536;
-        default:
-            return false;
-    }
-}
-
 // A cell whose tail a later insert took keeps only the values wholly before
 // the cut (a text cut short would read as another value), and only when
-// they are at least half its content, or two telling values or more under
-// a header of many types: a record cut after its first value or two says
-// too little to be listed, unless a long header vouches for it (the first
-// and last name of a person whose note a new cell took, the number and
-// date of a call).
+// they are at least half its content, or two informative values or more
+// (not blobs: any bytes read as one) under a header of many types: a record
+// cut after its first value or two says too little to be listed, unless a
+// long header vouches for it (the first and last name of a person whose
+// note a new cell took, the number and date of a call).
 bool keepCutValues(std::vector<SqlValue>& values, const RecordHeader& h, size_t available) {
     constexpr size_t kVouchingTypes = 8;
     uint64_t at = h.headerLength;
@@ -50,7 +35,7 @@ bool keepCutValues(std::vector<SqlValue>& values, const RecordHeader& h, size_t 
         const uint64_t len = serialLength(h.types[i]);
         if (at + len > available)
             values[i] = SqlValue{};
-        else if (len > 0 && telling(values[i]))
+        else if (len > 0 && values[i].kind != SqlValue::Kind::Blob && informative(values[i]))
             ++kept;
         at += len;
     }
@@ -142,16 +127,11 @@ private:
 // its own header.
 size_t Engine::ClobberedBlock::cutKeep(size_t d, uint64_t hl) {
     if (size_ <= d + hl + 8 || at_ + size_ >= p_.size()) return 0;
-    if (how_.scanned) return headerAt(at_ + size_) || cellAt(at_ + size_) ? size_ : 0;
-    if (site_.kind != FreeSpaceKind::Freeblock || how_.exactOnly) return 0;
-    if (liveCellAtEnd_ < 0) {
-        size_t unused = 0;
-        liveCellAtEnd_ = e_.tryCell({0, p_, site_.kind, site_.owner, site_.schemaOnly}, at_ + size_,
-                                    unused, Found::ProbeOnly, 0)
-                             ? 1
-                             : 0;
-    }
-    return liveCellAtEnd_ == 1 ? size_ : 0;
+    if (!how_.scanned && (site_.kind != FreeSpaceKind::Freeblock || how_.exactOnly)) return 0;
+    // Asked once per block: every guess of the block meets the same end.
+    if (liveCellAtEnd_ < 0) liveCellAtEnd_ = cellAt(at_ + size_) ? 1 : 0;
+    if (liveCellAtEnd_ == 1) return size_;
+    return how_.scanned && headerAt(at_ + size_) ? size_ : 0;
 }
 
 // The bytes of a cell of `cell` bytes that are still its own. A block of

@@ -177,6 +177,21 @@ uint64_t lostType(const ColumnDef& col, size_t len, std::string_view bytes) {
     return 0;
 }
 
+bool informative(const SqlValue& v) {
+    switch (v.kind) {
+        case SqlValue::Kind::Text:
+        case SqlValue::Kind::Blob:
+            return v.bytes.size() >= 2;
+        case SqlValue::Kind::Real:
+            return true;
+        case SqlValue::Kind::Integer:
+            return v.integer >= 65536 || v.integer <= -65536;
+        case SqlValue::Kind::Null:
+            return false;
+    }
+    return false;
+}
+
 bool narrowest(uint64_t type, int64_t v) {
     static constexpr int64_t kMax[7] = {0, 127, 32767, 8388607, 2147483647, 140737488355327ll, 0};
     if (type < 2 || type > 6) return true;

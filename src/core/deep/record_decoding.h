@@ -67,6 +67,11 @@ void dropLostValues(std::vector<SqlValue>& values, const RecordHeader& h, size_t
 // the length says nothing sure: a zero-length number was 0, 1 or NULL.
 uint64_t lostType(const ColumnDef& col, size_t len, std::string_view bytes);
 
+// How much a value tells about which record it belongs to: texts and blobs
+// of two bytes or more, reals, and integers too large to be flags, counts
+// or codes (dates, ids).
+bool informative(const SqlValue& v);
+
 // Whether an integer of serial type 1 to 6 needs that width: SQLite stores
 // every integer in the fewest bytes that hold it.
 bool narrowest(uint64_t type, int64_t v);

@@ -135,24 +135,6 @@ bool readRowid(std::span<const uint8_t> p, size_t at, uint8_t type, int64_t& row
     return true;
 }
 
-// How much a value tells about which record it belongs to: texts and blobs
-// of two bytes or more, reals, and integers too large to be flags, counts
-// or codes (dates, ids).
-bool informative(const SqlValue& v) {
-    switch (v.kind) {
-        case SqlValue::Kind::Text:
-        case SqlValue::Kind::Blob:
-            return v.bytes.size() >= 2;
-        case SqlValue::Kind::Real:
-            return true;
-        case SqlValue::Kind::Integer:
-            return v.integer >= 65536 || v.integer <= -65536;
-        case SqlValue::Kind::Null:
-            return false;
-    }
-    return false;
-}
-
 // Whether the key content at `b`, with the rowid ending the record at
 // `end`, is an index leaf cell: a payload length (one or two bytes), the
 // header length, the key's serial types and the rowid's. Intact, every byte
