@@ -63,12 +63,10 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
     // The live contacts, by row id and by what the intake compares.
     std::unordered_map<int64_t, ContactNodePtr> livePersons;
     std::set<std::pair<std::string, std::string>> liveNames;
-    std::set<std::string> liveNamesOnly;
     for (const CellTexts& cells : live("ABPerson", kPersonQueryColumns)) {
         const auto rowid = integerOf(cells[0]);
         ContactNodePtr node = contactFromRow(CellRow(cells));
         liveNames.emplace(node->contactName(), node->contactCompany());
-        liveNamesOnly.insert(node->contactName());
         if (rowid) livePersons.emplace(*rowid, std::move(node));
     }
     Labels labels;
@@ -151,9 +149,14 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
         // but the copy may have moved there from another row's place. A
         // copy that lost its tail lost its company and job title with it.
         const bool cutBeforeCompany = p.row->partial && node->contactCompany().empty();
+        // liveNames is ordered by name first: a live person of this name
+        // with any company is the first entry from (name, "") on.
+        const auto sameName = liveNames.lower_bound({node->contactName(), std::string()});
+        const bool liveNameOnly =
+            sameName != liveNames.end() && sameName->first == node->contactName();
         if ((!rowid || inferred[i]) &&
             (liveNames.count({node->contactName(), node->contactCompany()}) ||
-             (cutBeforeCompany && liveNamesOnly.count(node->contactName()))))
+             (cutBeforeCompany && liveNameOnly)))
             continue;
         if (rowid) {
             claimed.insert(*rowid);
