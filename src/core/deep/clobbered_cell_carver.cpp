@@ -368,7 +368,11 @@ bool Engine::ClobberedBlock::emitBest(size_t& next) {
             continue;
         // What lies past a cut cell's kept bytes belongs to the live cell.
         const bool tailLost = g.keep < g.cellSize;
-        if (tailLost) bytes.resize(std::min(bytes.size(), at_ + g.keep - g.recordAt));
+        if (tailLost) {
+            const size_t cut = e_.mergedHeadStart(
+                p_, g.recordAt + static_cast<size_t>(g.header.headerLength), at_ + g.keep, g.table);
+            bytes.resize(std::min(bytes.size(), cut - g.recordAt));
+        }
         bool cut = tailLost;
         RecoveredRow row;
         row.table = table.name;

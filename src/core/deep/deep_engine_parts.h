@@ -113,6 +113,7 @@ private:
     std::vector<std::pair<size_t, size_t>> freeblocks(std::span<const uint8_t> p, size_t hdr) const;
     bool tryCell(const CarveSite& site, size_t at, size_t& next, Found found, size_t limit);
     size_t firstIntactCell(const CarveSite& site, size_t from, size_t to);
+    size_t mergedHeadStart(std::span<const uint8_t> p, size_t from, size_t limit, int table) const;
     bool tryClobbered(const CarveSite& site, size_t at, size_t size, size_t& next,
                       const ClobberedSearch& how);
     class ClobberedBlock;  // the guesses of one such cell (clobbered_cell_carver.cpp)

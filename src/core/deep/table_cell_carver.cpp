@@ -347,12 +347,14 @@ bool Engine::tryCell(const CarveSite& site, size_t at, size_t& next, Found found
         next = rec + local + (local < payload ? 4 : 0);
         std::string bytes;
         bool broken = false;
-        if (limit != 0 && next > limit) {
+        const bool tailTaken = limit != 0 && next > limit;
+        if (tailTaken) {
             // The cell runs into space a live cell took since: the bytes
             // from `limit` on are that cell's, and the overflow pointer (if
             // any) is lost with them. The header at least must survive.
             if (rec + hl > limit) return false;
-            bytes.assign(reinterpret_cast<const char*>(p.data() + rec), limit - rec);
+            const size_t cut = mergedHeadStart(p, rec + hl, limit, t);
+            bytes.assign(reinterpret_cast<const char*>(p.data() + rec), cut - rec);
             broken = true;
             next = limit;
         } else if (!readFreedPayload(p, rec, payload, t, RecordHeader{types, hl, content}, bytes,
@@ -380,6 +382,54 @@ bool Engine::tryCell(const CarveSite& site, size_t at, size_t& next, Found found
         return true;
     }
     return false;
+}
+
+// Where the head of a freed neighbour begins in [from, limit), the live
+// cell at `limit` having taken its tail; `limit` when none does. SQLite
+// merges a freed cell into the freeblock just before it without writing a
+// header, and serves a new cell from a freeblock's end: the neighbour's
+// payload length, rowid and first header bytes then stay in front of the
+// new cell, which ends exactly where the neighbour did. Read as the tail
+// of the record before them, those bytes would make up its last values.
+size_t Engine::mergedHeadStart(std::span<const uint8_t> p, size_t from, size_t limit,
+                               int table) const {
+    const auto cellEnd = [&](size_t at, uint64_t& payload, size_t& recordAt) -> size_t {
+        uint64_t rowid;
+        const size_t n1 = getVarint(p, at, payload);
+        const size_t n2 = n1 == 0 ? 0 : getVarint(p, at + n1, rowid);
+        if (n2 == 0 || payload == 0) return 0;
+        const size_t local = localSize(payload, true);
+        recordAt = at + n1 + n2;
+        return recordAt + local + (local < payload ? 4 : 0);
+    };
+    uint64_t payload;
+    size_t rec;
+    const size_t end = cellEnd(limit, payload, rec);
+    if (end == 0 || end > p.size()) return limit;
+    const TableSchema& t = tables_[table];
+    // Closest to the live cell first: a wrong guess then costs the fewest
+    // values. The neighbour's header length and any of its types before
+    // the live cell must fit the table.
+    for (size_t at = limit >= 3 ? limit - 3 : 0; at >= from && at + 3 <= limit; --at) {
+        if (cellEnd(at, payload, rec) != end || rec >= limit) continue;
+        uint64_t hl;
+        const size_t n = getVarint(p, rec, hl);
+        if (n == 0 || rec + n > limit || hl <= n || hl > payload || hl > n + 9 * t.columns.size() ||
+            hl < n + t.columns.size())
+            continue;
+        bool fitsTable = true;
+        size_t q = rec + n;
+        for (size_t i = 0; q < limit && q < rec + hl && i < t.columns.size() && fitsTable; ++i) {
+            uint64_t type;
+            const size_t m = getVarint(p, q, type);
+            if (m == 0 || q + m > limit) break;
+            fitsTable = typeFits(t.columns[i], static_cast<int>(i) == t.rowidColumn, type);
+            q += m;
+        }
+        if (fitsTable) return at;
+        if (at == 0) break;
+    }
+    return limit;
 }
 
 // Where the first whole cell of a known table starts in [from, to), or

@@ -167,6 +167,40 @@ TEST(DeepFreedCells, ACellTheGapGrewOverKeepsItsValuesBeforeTheNewCell) {
     }
 }
 
+TEST(DeepFreedCells, ANeighboursHeadLeftBeforeANewCellIsNotReadAsValues) {
+    // The call 2 is freed; 3 is taken from its freeblock's end, over its
+    // date and what follows; freeing 3 merges it into that block without a
+    // header, and 4, four bytes shorter, is taken from the end again: 3's
+    // payload length, rowid, header length and first type are left where
+    // 2's date was. With 5 freed first, 2 merges into 5's block and keeps
+    // its own cell header. The sizes are chosen for exactly that layout.
+    const std::string columns =
+        "CREATE TABLE calls (id INTEGER PRIMARY KEY, address TEXT, date INT, duration INT, "
+        "flags INT, read INT, service TEXT, note TEXT);";
+    const auto call = [](int id, const std::string& address, int64_t date, size_t note) {
+        return "INSERT INTO calls VALUES (" + std::to_string(id) + ", '" + address + "', " +
+               std::to_string(date) + ", 300, 0, 1, 'phone', '" + std::string(note, 'n') + "');";
+    };
+    for (bool neighbourFirst : {false, true}) {
+        for (int pageSize : {1024, 4096}) {
+            SCOPED_TRACE(testing::Message()
+                         << "neighbour " << neighbourFirst << " page " << pageSize);
+            std::string sql = columns + call(1, "+15550000001", 1317600000, 30) +
+                              call(2, "+15550001111", 1317682440, 40) +
+                              call(5, "+15550000005", 1317700000, 30) +
+                              call(6, "+15550000006", 1317710000, 30);
+            if (neighbourFirst) sql += "DELETE FROM calls WHERE id = 5;";
+            sql += "DELETE FROM calls WHERE id = 2;" + call(3, "+15550002222", 1317690000, 17) +
+                   "DELETE FROM calls WHERE id = 3;" + call(4, "+15550003333", 1317695000, 13);
+            const auto r = scanBytes(makeDb(sql, pageSize));
+            for (const auto& values : rowsOf(r, "calls")) {
+                if (values.size() != 8 || values[1] != text("+15550001111")) continue;
+                EXPECT_THAT(values[2], AnyOf(Eq(null()), Eq(integer(1317682440))));
+            }
+        }
+    }
+}
+
 TEST(DeepFreedCells, ADroppedTreeGivesRowsOnlyFromItsLeaves) {
     // Its interior pages go to the freelist too, full of child page numbers
     // and rowids that pass for freeblock headers and tiny records; a
