@@ -172,8 +172,18 @@ private:
                      const std::vector<std::vector<int>>& identity,
                      const LiveIdentities& liveIds) const;
     std::vector<uint32_t> indexPages(uint32_t root) const;
+    // How a recovered row's telling values compare with a live row's.
+    struct ValueComparison {
+        size_t shared = 0, rareShared = 0, differing = 0;
+    };
+    std::optional<bool> identityVerdict(int table, const std::vector<SqlValue>& a,
+                                        const std::vector<SqlValue>& b) const;
+    ValueComparison compareValues(int table, const std::vector<SqlValue>& a,
+                                  const std::vector<SqlValue>& b, bool aPartial) const;
     bool sameRecord(int table, const std::vector<SqlValue>& a, const std::vector<SqlValue>& b,
                     bool aPartial, size_t minShared) const;
+    std::optional<int64_t> soleSharer(int table, const std::vector<SqlValue>& a,
+                                      const std::vector<RecoveredRow>& candidates) const;
     std::vector<std::vector<int>> identityColumns(int table) const;
     bool liveRow(int table, int64_t rowid, RecoveredRow& out) const;
 
@@ -219,6 +229,7 @@ private:
     // While one table's rows are identified: how many of its live rows hold
     // each telling value, by columnValueDigest.
     std::unordered_map<uint64_t, uint32_t> liveValueCounts_;
+    size_t liveRowCount_ = 0;  // the live rows of the table being identified
     std::vector<DigestSet> liveKeys_;
     // The rows listed so far by table and values (a digest, as the live
     // keys are), and by table and rowid.

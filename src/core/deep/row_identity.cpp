@@ -192,20 +192,10 @@ std::vector<std::vector<int>> Engine::identityColumns(int table) const {
     return keys;
 }
 
-// Whether `a` (a recovered row) and `b` (a live row) are versions of one
-// record. An identity key both fill decides. Without one, the values that
-// tell records apart decide: a value the two share counts for them when no
-// other live row holds it in that column (a creation date, a sort key; not
-// a number called often, nor a country code), a value they differ in counts
-// against. An edit changes a field or two and a modification date but
-// keeps the rare ones, so the shared rare values must be at least as many
-// as the differences, and at least `minShared` (one where a rowid or an
-// index entry already ties the two, two where only a shared text does,
-// and then with one difference at most).
-// `aPartial`: `a` lost values, its NULLs say nothing, and three shared
-// values with no difference (or one, beside a rare shared value) decide.
-bool Engine::sameRecord(int table, const std::vector<SqlValue>& a, const std::vector<SqlValue>& b,
-                        bool aPartial, size_t minShared) const {
+// Whether an identity key that both `a` and `b` fill names them as one
+// record (true) or two (false); nullopt when no key is filled in both.
+std::optional<bool> Engine::identityVerdict(int table, const std::vector<SqlValue>& a,
+                                            const std::vector<SqlValue>& b) const {
     const size_t n = std::min(a.size(), b.size());
     const int alias = tables_[table].rowidColumn;
     for (const std::vector<int>& key : identityColumns(table)) {
@@ -220,27 +210,117 @@ bool Engine::sameRecord(int table, const std::vector<SqlValue>& a, const std::ve
         }
         if (filled) return equal;
     }
-    size_t rareShared = 0, shared = 0, differing = 0;
+    return std::nullopt;
+}
+
+// The telling values `a` (a recovered row) shares with `b` (a live row),
+// those of them no other live row holds in that column (a creation date,
+// a sort key; not a number called often, nor a country code), and those
+// the two differ in. `aPartial`: `a` lost values, its NULLs say nothing.
+Engine::ValueComparison Engine::compareValues(int table, const std::vector<SqlValue>& a,
+                                              const std::vector<SqlValue>& b, bool aPartial) const {
+    ValueComparison out;
+    const size_t n = std::min(a.size(), b.size());
+    const int alias = tables_[table].rowidColumn;
     for (size_t c = 0; c < n; ++c) {
         if (static_cast<int>(c) == alias || (!informative(a[c]) && !informative(b[c]))) continue;
         if (aPartial && a[c].kind == SqlValue::Kind::Null) continue;
         if (!(a[c] == b[c])) {
-            ++differing;
+            ++out.differing;
         } else {
-            ++shared;
+            ++out.shared;
             const auto count = liveValueCounts_.find(columnValueDigest(c, b[c]));
-            if (count != liveValueCounts_.end() && count->second == 1) ++rareShared;
+            if (count != liveValueCounts_.end() && count->second == 1) ++out.rareShared;
         }
     }
+    return out;
+}
+
+// Whether `a` (a recovered row) and `b` (a live row) are versions of one
+// record. An identity key both fill decides. Without one, the values that
+// tell records apart decide: a shared rare value counts for them, a value
+// they differ in counts against. An edit changes a field or two and a
+// modification date but keeps the rare ones, so the shared rare values
+// must be at least as many as the differences, and at least `minShared`
+// (one where a rowid or an index entry already ties the two, two where
+// only a shared text does, and then with one difference at most).
+// `aPartial`: three shared values with no difference (or one, beside a
+// rare shared value) decide.
+bool Engine::sameRecord(int table, const std::vector<SqlValue>& a, const std::vector<SqlValue>& b,
+                        bool aPartial, size_t minShared) const {
+    if (const auto verdict = identityVerdict(table, a, b)) return *verdict;
+    const ValueComparison v = compareValues(table, a, b, aPartial);
     // A row that lost its tail (with the modification date an edit
     // changes) and shares three or more telling values with the live row
     // is that row's earlier copy when it differs in none of the values it
     // kept, or in one and a shared value is rare (the edited field).
-    if (aPartial && shared >= 3 && differing <= (rareShared > 0 ? 1u : 0u)) return true;
+    if (aPartial && v.shared >= 3 && v.differing <= (v.rareShared > 0 ? 1u : 0u)) return true;
     // Tied by a shared text only, the two differ in one value at most: two
     // people of one name differ in their creation and modification dates.
-    if (minShared >= 2 && differing > 1) return false;
-    return rareShared >= minShared && rareShared >= differing;
+    if (minShared >= 2 && v.differing > 1) return false;
+    return v.rareShared >= minShared && v.rareShared >= v.differing;
+}
+
+// A row that lost its tail and shares three telling values or more with
+// one of `candidates` (the live rows holding its first telling text),
+// differing in one at most (a text edited in place), is that row's
+// earlier copy when together they name that live record: none of them is
+// rare alone (a first and a last name, a company), no other candidate
+// holds them all, and chance would not give them all to a row. Its rowid,
+// or nullopt.
+std::optional<int64_t> Engine::soleSharer(int table, const std::vector<SqlValue>& a,
+                                          const std::vector<RecoveredRow>& candidates) const {
+    std::optional<int64_t> found;
+    for (const RecoveredRow& b : candidates) {
+        if (identityVerdict(table, a, b.values) == false) continue;
+        const ValueComparison v = compareValues(table, a, b.values, true);
+        if (v.differing > 1) continue;
+        const size_t n = std::min(a.size(), b.values.size());
+        // The one value they differ in reads as an edit of it: a text that
+        // was added to or shortened (a job title that gained a region),
+        // not another (a last name).
+        bool edited = true;
+        for (size_t col = 0; col < n; ++col) {
+            const SqlValue &x = a[col], &y = b.values[col];
+            if (static_cast<int>(col) == tables_[table].rowidColumn ||
+                x.kind == SqlValue::Kind::Null || (!informative(x) && !informative(y)) || x == y)
+                continue;
+            edited = x.kind == SqlValue::Kind::Text && y.kind == SqlValue::Kind::Text &&
+                     (x.bytes.find(y.bytes) != std::string::npos ||
+                      y.bytes.find(x.bytes) != std::string::npos);
+        }
+        if (!edited) continue;
+        // How many live rows would hold all the shared values by chance,
+        // taking each as often as the live rows hold it: below one in a
+        // thousand, they name this one. Values most rows hold (a country
+        // code, a network) tell nothing, and one value in two columns (a
+        // number dialled and as given) counts once.
+        std::vector<const SqlValue*> telling;
+        double byChance = static_cast<double>(liveRowCount_);
+        for (size_t col = 0; col < n; ++col) {
+            if (!informative(a[col]) || !(a[col] == b.values[col])) continue;
+            const auto count = liveValueCounts_.find(columnValueDigest(col, a[col]));
+            if (count == liveValueCounts_.end() || 4 * count->second > liveRowCount_) continue;
+            if (std::any_of(telling.begin(), telling.end(),
+                            [&](const SqlValue* t) { return *t == a[col]; }))
+                continue;
+            telling.push_back(&a[col]);
+            byChance *= static_cast<double>(count->second) / static_cast<double>(liveRowCount_);
+        }
+        if (telling.size() < 3 || byChance >= 1e-3) continue;
+        const bool alone = std::none_of(candidates.begin(), candidates.end(), [&](const auto& c) {
+            if (&c == &b) return false;
+            for (size_t col = 0; col < n; ++col)
+                if (informative(a[col]) && a[col] == b.values[col] &&
+                    (col >= c.values.size() || !(c.values[col] == a[col])))
+                    return false;
+            return true;
+        });
+        if (!alone) continue;
+        if (found) return std::nullopt;  // two records would fit: neither is sure
+        found = b.rowid;
+    }
+    return found;
 }
 
 // The pages of the index b-tree at `root`, as the map walk found them.
@@ -418,6 +498,7 @@ Engine::LiveIdentities Engine::readLiveIdentities(int table,
     const TableSchema& schema = tables_[table];
     LiveIdentities out;
     liveValueCounts_.clear();
+    liveRowCount_ = 0;
     for (uint32_t pgno = 1; pgno <= nPages_; ++pgno) {
         if (use_[pgno] != PageUse::TableBtree || owner_[pgno] != table) continue;
         const PageView pv = page(pgno);
@@ -438,6 +519,7 @@ Engine::LiveIdentities Engine::readLiveIdentities(int table,
                 !decodeRecord(bytes, schema.columns.size(), values, cut))
                 continue;
             values.resize(schema.columns.size());
+            ++liveRowCount_;
             for (size_t c = 0; c < values.size(); ++c) {
                 if (!informative(values[c])) continue;
                 ++liveValueCounts_[columnValueDigest(c, values[c])];
@@ -508,10 +590,17 @@ void Engine::identifyRow(int table, RecoveredRow& row, const std::vector<std::se
         const SqlValue& v = row.values[c];
         if (v.kind != SqlValue::Kind::Text || !informative(v)) continue;
         const auto [first, last] = liveIds.byText.equal_range(textKey(c, v.bytes));
-        for (auto it = first; it != last && !row.versionOf; ++it)
-            if (liveRow(table, it->second, live) &&
-                sameRecord(table, row.values, live.values, row.partial, 2))
+        std::vector<RecoveredRow> candidates;
+        for (auto it = first; it != last && !row.versionOf; ++it) {
+            if (!liveRow(table, it->second, live)) continue;
+            if (sameRecord(table, row.values, live.values, row.partial, 2))
                 row.versionOf = it->second;
+            else if (row.partial)
+                candidates.push_back(
+                    {.rowidKnown = true, .rowid = it->second, .values = live.values});
+        }
+        if (!row.versionOf && row.partial)
+            row.versionOf = soleSharer(table, row.values, candidates);
         break;
     }
     for (size_t key = 0; key < identity.size() && !row.versionOf; ++key) {
