@@ -393,6 +393,7 @@ bool Engine::ClobberedBlock::emitBest(size_t& next) {
         if (firstRebuilt && (g.header.types[0] == 5 || g.header.types[0] == 6) &&
             row.values[0].kind == SqlValue::Kind::Integer && (row.values[0].integer & 0xFFFF) == 0)
             continue;
+        row.cutAt = firstCutColumn(g.header, bytes.size());
         row.page = site_.pgno;
         row.offset = static_cast<uint32_t>(at_);
         row.kind = site_.kind;

@@ -56,6 +56,10 @@ struct RecoveredRow {
     // Some bytes were lost: the first bytes of the header were rebuilt, or
     // an overflow chain was broken and the value was cut.
     bool partial = false;
+    // Where the record was cut: the first column whose bytes are not all
+    // there. Its value, if any, is a text or blob's first bytes; the
+    // columns after it with content are lost (NULL), not empty.
+    std::optional<size_t> cutAt;
     // The cell lost its rowid and an entry of one of the table's indexes
     // (which ends in the rowid) gave it back.
     bool rowidFromIndex = false;

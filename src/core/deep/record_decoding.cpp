@@ -159,6 +159,15 @@ void dropLostValues(std::vector<SqlValue>& values, const RecordHeader& h, size_t
     }
 }
 
+std::optional<size_t> firstCutColumn(const RecordHeader& h, size_t available) {
+    uint64_t at = h.headerLength;
+    for (size_t i = 0; i < h.types.size(); ++i) {
+        at += serialLength(h.types[i]);
+        if (at > available) return i;
+    }
+    return std::nullopt;
+}
+
 uint64_t lostType(const ColumnDef& col, size_t len, std::string_view bytes) {
     static constexpr uint64_t kIntOfWidth[9] = {0, 1, 2, 3, 4, 0, 5, 0, 6};
     const bool intWidth = len >= 1 && len <= 8 && kIntOfWidth[len] != 0;

@@ -61,6 +61,10 @@ bool plausibleValues(const std::vector<SqlValue>& values, const std::vector<uint
 // text or blob cut short keeps its first bytes.
 void dropLostValues(std::vector<SqlValue>& values, const RecordHeader& h, size_t available);
 
+// The first column of a payload cut after `available` bytes whose value
+// does not end before the cut; nullopt when every value does.
+std::optional<size_t> firstCutColumn(const RecordHeader& h, size_t available);
+
 // The serial type a column's value of `len` content bytes had, when its
 // type byte was lost: texts where the column keeps texts, the integer of
 // that width (or a real of 8 bytes) where it keeps numbers. 0 (none) when

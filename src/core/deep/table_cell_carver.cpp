@@ -378,6 +378,7 @@ bool Engine::tryCell(const CarveSite& site, size_t at, size_t& next, Found found
         row.offset = static_cast<uint32_t>(at);
         row.kind = site.kind;
         row.partial = broken || cut;
+        row.cutAt = firstCutColumn(h, bytes.size());
         emit(std::move(row), t);
         return true;
     }

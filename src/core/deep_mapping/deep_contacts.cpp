@@ -1,6 +1,7 @@
 // Deleted contacts: recovered ABPerson rows with the values of their
 // record_id, and recovered ABMultiValue rows of live or lost persons.
 #include <algorithm>
+#include <array>
 #include <map>
 #include <set>
 #include <unordered_map>
@@ -48,6 +49,34 @@ void sortByUid(std::vector<Value>& values) {
     });
 }
 
+// A person's name parts as kPersonQueryColumns holds them.
+constexpr size_t kNameCells[] = {1, 7, 10};  // First, Middle, Last
+
+// What a recovered person's name parts say: a part past the record's cut
+// is not known (its NULL says nothing); a part the cut went through is
+// its first bytes, which name no one, so the name is not known at all.
+struct NameParts {
+    std::array<bool, 3> known{true, true, true};
+    bool cutShort = false;
+};
+
+NameParts namePartsOf(const TableSchema& table, const Recovered& p) {
+    NameParts out;
+    if (!p.row->cutAt) return out;
+    const size_t cut = *p.row->cutAt;
+    for (size_t i = 0; i < 3; ++i) {
+        const std::string_view name = kPersonQueryColumns[kNameCells[i]];
+        for (size_t c = 0; c < table.columns.size(); ++c) {
+            if (!sameName(table.columns[c].name, name) || c < cut) continue;
+            if (c == cut && p.cells[kNameCells[i]])
+                out.cutShort = true;
+            else
+                out.known[i] = false;
+        }
+    }
+    return out;
+}
+
 std::string valueKey(int64_t owner, const CellTexts& cells) {
     return std::to_string(owner) + '\x1f' + cells[1].value_or("") + '\x1f' +
            (cells[2] ? "1" + *cells[2] : "0");
@@ -63,12 +92,32 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
     // The live contacts, by row id and by what the intake compares.
     std::unordered_map<int64_t, ContactNodePtr> livePersons;
     std::set<std::pair<std::string, std::string>> liveNames;
+    // First name -> the live persons' (First, Middle, Last) and company.
+    std::unordered_multimap<std::string, std::pair<std::array<std::string, 3>, std::string>>
+        liveParts;
     for (const CellTexts& cells : live("ABPerson", kPersonQueryColumns)) {
         const auto rowid = integerOf(cells[0]);
         ContactNodePtr node = contactFromRow(CellRow(cells));
         liveNames.emplace(node->contactName(), node->contactCompany());
+        std::array<std::string, 3> parts;
+        for (size_t i = 0; i < 3; ++i) parts[i] = cells[kNameCells[i]].value_or("");
+        liveParts.emplace(parts[0], std::make_pair(parts, node->contactCompany()));
         if (rowid) livePersons.emplace(*rowid, std::move(node));
     }
+    // A live person whose name agrees with every part of `p`'s name that
+    // is known, and whose company is `company` (any, when `anyCompany`).
+    const auto liveNameAgrees = [&](const Recovered& p, const NameParts& parts,
+                                    const std::string& company, bool anyCompany) {
+        if (!parts.known[0] || !p.cells[kNameCells[0]]) return false;
+        const auto [from, to] = liveParts.equal_range(*p.cells[kNameCells[0]]);
+        return std::any_of(from, to, [&](const auto& entry) {
+            const auto& [liveName, liveCompany] = entry.second;
+            for (size_t i = 1; i < 3; ++i)
+                if (parts.known[i] && p.cells[kNameCells[i]].value_or("") != liveName[i])
+                    return false;
+            return anyCompany || liveCompany == company;
+        });
+    };
     Labels labels;
     constexpr const char* kLabelColumns[] = {"ROWID", "value"};
     for (const CellTexts& cells : live("ABMultiValueLabel", kLabelColumns))
@@ -141,9 +190,14 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
 
     std::set<int64_t> claimed;
     for (size_t i = 0; i < persons.size(); ++i) {
-        const Recovered& p = persons[i];
+        Recovered& p = persons[i];
+        const NameParts parts = namePartsOf(*personTable, p);
+        if (parts.cutShort)
+            for (size_t c : kNameCells) p.cells[c].reset();
         ContactNodePtr node = contactFromRow(CellRow(p.cells));
         const auto rowid = integerOf(p.cells[0]);
+        // Cut in its name, a person without a rowid has nothing left to show.
+        if (parts.cutShort && !rowid) continue;
         // Without a rowid of its own the only sign of an old copy of a live
         // person is its name: an id inferred from the cell order is free,
         // but the copy may have moved there from another row's place. A
@@ -154,9 +208,11 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
         const auto sameName = liveNames.lower_bound({node->contactName(), std::string()});
         const bool liveNameOnly =
             sameName != liveNames.end() && sameName->first == node->contactName();
+        // A name part the cut took is no difference.
         if ((!rowid || inferred[i]) &&
             (liveNames.count({node->contactName(), node->contactCompany()}) ||
-             (cutBeforeCompany && liveNameOnly)))
+             (cutBeforeCompany && liveNameOnly) ||
+             liveNameAgrees(p, parts, node->contactCompany(), cutBeforeCompany)))
             continue;
         if (rowid) {
             claimed.insert(*rowid);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <map>
+
 #include "core/deep_mapping/deep_cells.h"
 #include "core/deep_mapping/deep_records.h"
 #include "deep_test_db.h"
@@ -92,6 +94,73 @@ TEST(DeepCells, ACallThatLostItsDateIsNotListed) {
         row.values.resize(4);
     }
     EXPECT_EQ(deletedCallRecords(found, none, nullptr).size(), 1u);
+}
+
+// Recovered people whose record a cut shortened: a name part past the cut
+// is unknown, not empty, and a name part the cut went through is no name.
+TEST(DeepCells, APersonCutShortIsComparedAndNamedByWhatTheCutLeft) {
+    const LiveRows live = [&](const std::string& table, std::span<const char* const> columns) {
+        std::vector<CellTexts> rows;
+        if (table != "ABPerson") return rows;
+        // One live person: 7, Hannah H. Lindqvist of Okafor Builders.
+        const std::map<std::string, std::string> person = {{"ROWID", "7"},
+                                                           {"First", "Hannah"},
+                                                           {"Middle", "H."},
+                                                           {"Last", "Lindqvist"},
+                                                           {"Organization", "Okafor Builders"}};
+        CellTexts cells;
+        for (const char* c : columns)
+            if (auto it = person.find(c); it != person.end())
+                cells.push_back(it->second);
+            else
+                cells.push_back(std::nullopt);
+        rows.push_back(cells);
+        return rows;
+    };
+    DeepScanResult found;
+    found.tables = {
+        *parseCreateTable(
+            "CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY, First TEXT, Last TEXT, "
+            "Middle TEXT, Organization TEXT)"),
+        *parseCreateTable("CREATE TABLE ABMultiValue (UID INTEGER PRIMARY KEY, record_id INTEGER, "
+                          "property INTEGER, identifier INTEGER, label INTEGER, value TEXT)")};
+    const auto textOf = [](const char* t) {
+        return t ? SqlValue{SqlValue::Kind::Text, 0, 0, t} : SqlValue{};
+    };
+    const auto person = [&](std::optional<int64_t> rowid, const char* first, const char* last,
+                            std::optional<size_t> cutAt) {
+        RecoveredRow row;
+        row.table = "ABPerson";
+        row.rowidKnown = rowid.has_value();
+        row.rowid = rowid.value_or(0);
+        row.values = {SqlValue{}, textOf(first), textOf(last), SqlValue{}, SqlValue{}};
+        row.partial = cutAt.has_value();
+        row.cutAt = cutAt;
+        return row;
+    };
+    // Cut after the last name: Hannah H. Lindqvist's older copy.
+    found.rows.push_back(person(std::nullopt, "Hannah", "Lindqvist", 3));
+    // Whole, and without a middle name: another person.
+    found.rows.push_back(person(std::nullopt, "Hannah", "Lindqvist", std::nullopt));
+    // Cut in its first name ("Mis..."): its number is shown, not that name.
+    found.rows.push_back(person(40, "Mis", nullptr, 1));
+    RecoveredRow number;
+    number.table = "ABMultiValue";
+    number.rowidKnown = true;
+    number.rowid = 900;
+    number.values = {SqlValue{},
+                     {SqlValue::Kind::Integer, 40, 0, {}},
+                     {SqlValue::Kind::Integer, 3, 0, {}},
+                     {SqlValue::Kind::Integer, 0, 0, {}},
+                     SqlValue{},
+                     textOf("+1 (279) 555-0136")};
+    found.rows.push_back(number);
+
+    const auto contacts = deletedContacts(found, live, nullptr);
+    ASSERT_EQ(contacts.size(), 2u);
+    EXPECT_EQ(contacts[0]->contactName(), "Hannah Lindqvist");
+    EXPECT_EQ(contacts[1]->contactName(), "");
+    EXPECT_EQ(contacts[1]->contactPhone(), " +1 (279) 555-0136");  // the joining style
 }
 
 }  // namespace
