@@ -80,6 +80,8 @@ struct PageView {
 
 // A column's value as one digest (row_identity.cpp).
 uint64_t columnValueDigest(size_t column, const SqlValue& v);
+// The same digest of a text or blob (or NULL) from its bytes.
+uint64_t columnBytesDigest(size_t column, SqlValue::Kind kind, const uint8_t* bytes, size_t n);
 
 class Engine {
 public:
@@ -167,7 +169,15 @@ private:
     std::vector<IndexKey> indexKeysOf(const TableSchema& schema) const;
     std::vector<std::vector<std::set<int64_t>>> rowidsFromIndexes(
         const std::vector<IndexKey>& keys, const std::vector<size_t>& rows) const;
-    LiveIdentities readLiveIdentities(int table, const std::vector<std::vector<int>>& identity);
+    // The values and texts of a table's recovered rows that the identity
+    // pass looks up in its live rows.
+    struct WantedValues {
+        DigestSet values;
+        DigestFilter valueBits{0};
+        DigestSet texts;
+    };
+    LiveIdentities readLiveIdentities(int table, const std::vector<std::vector<int>>& identity,
+                                      const WantedValues& wanted);
     void identifyRow(int table, RecoveredRow& row, const std::vector<std::set<int64_t>>& named,
                      const std::vector<std::vector<int>>& identity,
                      const LiveIdentities& liveIds) const;

@@ -145,4 +145,25 @@ private:
     size_t count_ = 0;
 };
 
+// One bit per digest in a table of about eight bits per entry: a test that
+// answers "not held" for most digests from a table small enough to stay in
+// cache, before a DigestSet of the same digests is asked.
+class DigestFilter {
+public:
+    explicit DigestFilter(size_t entries) {
+        size_t words = 1;
+        while (words * 8 < entries) words *= 2;
+        bits_.assign(words, 0);
+    }
+    void add(uint64_t d) { bits_[word(d)] |= bit(d); }
+    bool mayHold(uint64_t d) const { return (bits_[word(d)] & bit(d)) != 0; }
+
+private:
+    // The digest's top bits pick the word, six of its low bits the bit: the
+    // set's slots are picked by the low bits, so the two tests stay apart.
+    size_t word(uint64_t d) const { return static_cast<size_t>(d >> 32) & (bits_.size() - 1); }
+    static uint64_t bit(uint64_t d) { return uint64_t{1} << (d & 63); }
+    std::vector<uint64_t> bits_;
+};
+
 }  // namespace marlowen::carve::deep

@@ -20,6 +20,7 @@
 // page, and an entry that contradicts another (two indexes naming two
 // rowids) gives nothing.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <set>
 #include <unordered_map>
@@ -171,14 +172,22 @@ bool entryAt(std::span<const uint8_t> p, size_t b, const std::string& types, siz
 
 // A column's value as one 64-bit digest, for counting live values.
 uint64_t columnValueDigest(size_t column, const SqlValue& v) {
+    if (v.kind != SqlValue::Kind::Integer && v.kind != SqlValue::Kind::Real)
+        return columnBytesDigest(column, v.kind, reinterpret_cast<const uint8_t*>(v.bytes.data()),
+                                 v.bytes.size());
     RowHasher h;
     h.integer(static_cast<int64_t>(column));
     if (v.kind == SqlValue::Kind::Integer)
         h.integer(v.integer);
-    else if (v.kind == SqlValue::Kind::Real)
-        h.real(static_cast<uint64_t>(std::hash<double>{}(v.real)));
     else
-        h.bytes(v.kind, reinterpret_cast<const uint8_t*>(v.bytes.data()), v.bytes.size());
+        h.real(static_cast<uint64_t>(std::hash<double>{}(v.real)));
+    return h.finish();
+}
+
+uint64_t columnBytesDigest(size_t column, SqlValue::Kind kind, const uint8_t* bytes, size_t n) {
+    RowHasher h;
+    h.integer(static_cast<int64_t>(column));
+    h.bytes(kind, bytes, n);
     return h.finish();
 }
 
@@ -467,7 +476,7 @@ std::vector<std::vector<std::set<int64_t>>> Engine::rowidsFromIndexes(
 namespace {
 
 // A live text value as a lookup key: (column, digest of the text).
-uint64_t textKey(size_t column, const std::string& text) {
+uint64_t textKey(size_t column, std::string_view text) {
     RowHasher h;
     h.integer(static_cast<int64_t>(column));
     h.bytes(SqlValue::Kind::Text, reinterpret_cast<const uint8_t*>(text.data()), text.size());
@@ -492,9 +501,12 @@ std::optional<std::string> identityText(size_t key, const std::vector<int>& cols
 
 // Reads the table's live rows: counts their telling values into
 // liveValueCounts_, and answers the live rowids by identity key and by
-// each telling text, for the rows no index entry names.
+// each telling text, for the rows no index entry names. Only values and
+// texts the recovered rows hold are ever looked up (`wanted`): a large
+// table's other values are neither counted nor kept.
 Engine::LiveIdentities Engine::readLiveIdentities(int table,
-                                                  const std::vector<std::vector<int>>& identity) {
+                                                  const std::vector<std::vector<int>>& identity,
+                                                  const WantedValues& wanted) {
     const TableSchema& schema = tables_[table];
     LiveIdentities out;
     liveValueCounts_.clear();
@@ -512,20 +524,58 @@ Engine::LiveIdentities Engine::readLiveIdentities(int table,
             const size_t n1 = cell < hdr + 8 ? 0 : getVarint(p, cell, payload);
             const size_t n2 = n1 == 0 ? 0 : getVarint(p, cell + n1, rowid);
             if (n2 == 0) continue;
-            std::string bytes;
+            // Read in place, value by value, as recordKeyDigest reads: a
+            // large table's rows are not decoded into values.
+            std::span<const uint8_t> record;
+            bool broken = false;
+            uint64_t hl, content;
+            const size_t hn = payloadView(p, cell + n1 + n2, payload, true, record, broken, nullptr)
+                                  ? getVarint(record, 0, hl)
+                                  : 0;
+            if (hn == 0 || hl < hn || hl > record.size() ||
+                !parseTypes(record, hn, static_cast<size_t>(hl), schema.columns.size(), liveTypes_,
+                            content))
+                continue;
+            ++liveRowCount_;
+            size_t at = static_cast<size_t>(hl);
+            for (size_t c = 0; c < liveTypes_.size() && c < schema.columns.size(); ++c) {
+                const uint64_t t = liveTypes_[c];
+                const uint64_t len = serialLength(t);
+                const uint8_t* raw = record.data() + std::min(at, record.size());
+                const size_t got =
+                    at < record.size()
+                        ? static_cast<size_t>(std::min<uint64_t>(len, record.size() - at))
+                        : 0;
+                at += static_cast<size_t>(len);
+                std::optional<uint64_t> digest;
+                if (t >= 1 && t <= 6) {
+                    const int64_t v = storedInteger(raw, got, len);
+                    if (informative(SqlValue{SqlValue::Kind::Integer, v, 0, {}}))
+                        digest = columnValueDigest(c, SqlValue{SqlValue::Kind::Integer, v, 0, {}});
+                } else if (t == 7) {
+                    const auto bits = static_cast<uint64_t>(storedInteger(raw, got, 8));
+                    digest = columnValueDigest(
+                        c, SqlValue{SqlValue::Kind::Real, 0, std::bit_cast<double>(bits), {}});
+                } else if (t >= 12 && got >= 2) {
+                    digest = columnBytesDigest(
+                        c, t % 2 ? SqlValue::Kind::Text : SqlValue::Kind::Blob, raw, got);
+                }
+                if (!digest || !wanted.valueBits.mayHold(*digest) || !wanted.values.count(*digest))
+                    continue;
+                ++liveValueCounts_[*digest];
+                if (t < 13 || t % 2 == 0) continue;
+                const uint64_t key =
+                    textKey(c, std::string_view(reinterpret_cast<const char*>(raw), got));
+                if (wanted.texts.count(key)) out.byText.emplace(key, static_cast<int64_t>(rowid));
+            }
+            if (identity.empty()) continue;
             std::vector<SqlValue> values;
-            bool broken = false, cut = false;
-            if (!readPayload(p, cell + n1 + n2, payload, true, bytes, broken, nullptr) ||
-                !decodeRecord(bytes, schema.columns.size(), values, cut))
+            bool cut = false;
+            if (!decodeRecord(
+                    std::string_view(reinterpret_cast<const char*>(record.data()), record.size()),
+                    schema.columns.size(), values, cut))
                 continue;
             values.resize(schema.columns.size());
-            ++liveRowCount_;
-            for (size_t c = 0; c < values.size(); ++c) {
-                if (!informative(values[c])) continue;
-                ++liveValueCounts_[columnValueDigest(c, values[c])];
-                if (values[c].kind == SqlValue::Kind::Text)
-                    out.byText.emplace(textKey(c, values[c].bytes), static_cast<int64_t>(rowid));
-            }
             for (size_t key = 0; key < identity.size(); ++key)
                 if (auto text = identityText(key, identity[key], values))
                     out.byIdentity.emplace(*text, static_cast<int64_t>(rowid));
@@ -615,7 +665,22 @@ void Engine::identifyTableRows(int table, const std::vector<size_t>& rows) {
     const std::vector<IndexKey> keys = indexKeysOf(tables_[table]);
     const auto named = rowidsFromIndexes(keys, rows);
     const std::vector<std::vector<int>> identity = identityColumns(table);
-    const LiveIdentities liveIds = readLiveIdentities(table, identity);
+    std::vector<uint64_t> digests;
+    WantedValues wanted;
+    for (size_t r : rows) {
+        const RecoveredRow& row = result_.rows[r];
+        for (size_t c = 0; c < row.values.size(); ++c) {
+            const SqlValue& v = row.values[c];
+            if (!informative(v)) continue;
+            digests.push_back(columnValueDigest(c, v));
+            if (!row.rowidKnown && v.kind == SqlValue::Kind::Text)
+                wanted.texts.insert(textKey(c, v.bytes));
+        }
+    }
+    wanted.values.insertAll(digests);
+    wanted.valueBits = DigestFilter(digests.size());
+    for (uint64_t d : digests) wanted.valueBits.add(d);
+    const LiveIdentities liveIds = readLiveIdentities(table, identity, wanted);
     for (size_t r = 0; r < rows.size(); ++r)
         identifyRow(table, result_.rows[rows[r]], named[r], identity, liveIds);
 }

@@ -112,5 +112,19 @@ TEST(DigestSetTest, HoldsWhatWasInsertedThroughGrowth) {
     EXPECT_EQ(set.count(many[17]), 1u);
 }
 
+TEST(DigestSetTest, TheFilterHoldsEveryDigestAddedAndTurnsMostOthersAway) {
+    std::vector<uint64_t> added;
+    for (uint64_t i = 1; i <= 20000; ++i) added.push_back(i * 0x9E3779B97F4A7C15ull);
+    DigestFilter filter(added.size());
+    for (uint64_t d : added) filter.add(d);
+    for (uint64_t d : added) EXPECT_TRUE(filter.mayHold(d));
+    // Eight bits an entry: about one other digest in eight gets through.
+    size_t through = 0;
+    for (uint64_t i = 1; i <= 20000; ++i) through += filter.mayHold(i * 0xC2B2AE3D27D4EB4Full);
+    EXPECT_LT(through, 20000u / 5);
+    // An empty filter holds nothing, and asking it is safe.
+    EXPECT_FALSE(DigestFilter(0).mayHold(12345));
+}
+
 }  // namespace
 }  // namespace marlowen::carve::deep
