@@ -244,7 +244,6 @@ bool Engine::recordKeyDigest(int table, std::span<const uint8_t> record, uint64_
     uint64_t content;
     if (!parseTypes(record, n, static_cast<size_t>(hl), columns, liveTypes_, content)) return false;
     RowHasher key;
-    const size_t size = record.size();
     size_t at = static_cast<size_t>(hl);
     for (size_t i = 0; i < columns; ++i) {
         const bool alias = static_cast<int>(i) == schema.rowidColumn;
@@ -252,9 +251,9 @@ bool Engine::recordKeyDigest(int table, std::span<const uint8_t> record, uint64_
         const uint64_t len = serialLength(t);
         if (!alias) {
             // The bytes of the value that the record holds, cut as decode() cuts them.
-            const uint8_t* raw = record.data() + std::min(at, size);
-            const size_t got =
-                at < size ? static_cast<size_t>(std::min<uint64_t>(len, size - at)) : 0;
+            const std::span<const uint8_t> stored = storedBytes(record, at, len);
+            const uint8_t* raw = stored.data();
+            const size_t got = stored.size();
             if (t >= 1 && t <= 6) {
                 key.integer(storedInteger(raw, got, len));
             } else if (t == 8 || t == 9) {

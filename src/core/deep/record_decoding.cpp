@@ -160,6 +160,7 @@ void dropLostValues(std::vector<SqlValue>& values, const RecordHeader& h, size_t
 }
 
 std::optional<size_t> firstCutColumn(const RecordHeader& h, size_t available) {
+    if (h.headerLength + h.contentLength <= available) return std::nullopt;
     uint64_t at = h.headerLength;
     for (size_t i = 0; i < h.types.size(); ++i) {
         at += serialLength(h.types[i]);

@@ -3,8 +3,10 @@
 // a table. Nothing here reads pages; the carvers hand over byte runs.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +35,14 @@ bool typeFits(const ColumnDef& col, bool isRowidAlias, uint64_t t);
 // A big-endian two's complement integer of serial type 1 to 6, `len` bytes
 // wide, of which `raw` holds the first `n` (fewer when the record was cut).
 int64_t storedInteger(const uint8_t* raw, size_t n, uint64_t len);
+
+// The bytes a value `len` bytes long starting at `at` has in `record`: all
+// of them, or fewer (none) when the record ends first.
+inline std::span<const uint8_t> storedBytes(std::span<const uint8_t> record, size_t at,
+                                            uint64_t len) {
+    if (at >= record.size()) return {};
+    return record.subspan(at, static_cast<size_t>(std::min<uint64_t>(len, record.size() - at)));
+}
 
 // The values of a record whose header `h` was read, from its payload (header
 // included). Texts of a file of `encoding` 2 or 3 (UTF-16) become UTF-8.

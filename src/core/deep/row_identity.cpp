@@ -541,17 +541,14 @@ Engine::LiveIdentities Engine::readLiveIdentities(int table,
             for (size_t c = 0; c < liveTypes_.size() && c < schema.columns.size(); ++c) {
                 const uint64_t t = liveTypes_[c];
                 const uint64_t len = serialLength(t);
-                const uint8_t* raw = record.data() + std::min(at, record.size());
-                const size_t got =
-                    at < record.size()
-                        ? static_cast<size_t>(std::min<uint64_t>(len, record.size() - at))
-                        : 0;
+                const std::span<const uint8_t> stored = storedBytes(record, at, len);
+                const uint8_t* raw = stored.data();
+                const size_t got = stored.size();
                 at += static_cast<size_t>(len);
                 std::optional<uint64_t> digest;
                 if (t >= 1 && t <= 6) {
-                    const int64_t v = storedInteger(raw, got, len);
-                    if (informative(SqlValue{SqlValue::Kind::Integer, v, 0, {}}))
-                        digest = columnValueDigest(c, SqlValue{SqlValue::Kind::Integer, v, 0, {}});
+                    const SqlValue v{SqlValue::Kind::Integer, storedInteger(raw, got, len), 0, {}};
+                    if (informative(v)) digest = columnValueDigest(c, v);
                 } else if (t == 7) {
                     const auto bits = static_cast<uint64_t>(storedInteger(raw, got, 8));
                     digest = columnValueDigest(
