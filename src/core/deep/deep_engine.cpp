@@ -129,7 +129,7 @@ void Engine::emit(RecoveredRow row, int table) {
         row.values[alias].kind = SqlValue::Kind::Integer;
         row.values[alias].integer = row.rowid;
     }
-    const std::string key = valueKey(row.values, alias);
+    const uint64_t key = valuesDigest(row.values, alias);
     // Never list a row that is still live in its table (an old copy left
     // behind by a page split or a defragmentation), nor a damaged copy of
     // the live row that holds its rowid.
@@ -139,7 +139,7 @@ void Engine::emit(RecoveredRow row, int table) {
     const bool hasLive = row.rowidKnown && liveRow(table, row.rowid, live);
     if (alias >= 0 && row.rowidKnown) {
         if (hasLive && live.values == row.values) return;
-    } else if (liveKeys_[table].count(keyDigest(key))) {
+    } else if (liveKeys_[table].count(key)) {
         return;
     }
     if (row.partial && hasLive && covers(live, row)) return;
@@ -150,8 +150,13 @@ void Engine::emit(RecoveredRow row, int table) {
     auto replaces = [](const RecoveredRow& kept, const RecoveredRow& r) {
         return (kept.partial && !r.partial) || (!kept.rowidKnown && r.rowidKnown);
     };
-    const std::string fullKey = row.table + '\x1e' + key;
-    std::vector<size_t>& same = foundKeys_[keyDigest(fullKey)];
+    // The same values in another table are another row: the key is the
+    // table's name with the values' digest.
+    RowHasher inTable;
+    inTable.bytes(SqlValue::Kind::Text, reinterpret_cast<const uint8_t*>(row.table.data()),
+                  row.table.size());
+    inTable.integer(static_cast<int64_t>(key));
+    std::vector<size_t>& same = foundKeys_[inTable.finish()];
     for (size_t i : same) {
         RecoveredRow& kept = result_.rows[i];
         if (row.rowidKnown && kept.rowidKnown && kept.rowid != row.rowid) continue;

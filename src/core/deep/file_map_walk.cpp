@@ -400,7 +400,7 @@ bool Engine::schemaRow(std::span<const uint8_t> record, uint64_t rowid, uint64_t
     }
     // Missing trailing columns read as NULL, as in any table.
     values.resize(5);
-    digest = keyDigest(valueKey(values, alias));
+    digest = valuesDigest(values, alias);
     const std::string& type = values[0].bytes;
     if (type == "table" && values[4].kind == SqlValue::Kind::Text) {
         if (auto t = parseCreateTable(values[4].bytes)) {
@@ -561,7 +561,7 @@ bool Engine::storedRecordDigest(int table, std::span<const uint8_t> record, uint
     std::vector<SqlValue> declared(order.size());
     for (size_t i = 0; i < values.size() && i < order.size(); ++i)
         declared[order[i]] = std::move(values[i]);
-    digest = keyDigest(valueKey(declared, -1));
+    digest = valuesDigest(declared, -1);
     return true;
 }
 

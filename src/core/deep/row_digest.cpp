@@ -84,4 +84,31 @@ std::string valueKey(const std::vector<SqlValue>& values, int skipColumn) {
     return key;
 }
 
+uint64_t valuesDigest(const std::vector<SqlValue>& values, int skipColumn) {
+    RowHasher h;
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (static_cast<int>(i) == skipColumn) continue;
+        const SqlValue& v = values[i];
+        switch (v.kind) {
+            case SqlValue::Kind::Null:
+                h.null();
+                break;
+            case SqlValue::Kind::Integer:
+                h.integer(v.integer);
+                break;
+            case SqlValue::Kind::Real: {
+                uint64_t bits;
+                std::memcpy(&bits, &v.real, sizeof bits);
+                h.real(bits);
+                break;
+            }
+            case SqlValue::Kind::Text:
+            case SqlValue::Kind::Blob:
+                h.bytes(v.kind, reinterpret_cast<const uint8_t*>(v.bytes.data()), v.bytes.size());
+                break;
+        }
+    }
+    return h.finish();
+}
+
 }  // namespace marlowen::carve::deep

@@ -89,6 +89,10 @@ uint64_t keyDigest(const std::string& key);
 // live records to the same values (Engine::recordKeyDigest).
 std::string valueKey(const std::vector<SqlValue>& values, int skipColumn);
 
+// keyDigest(valueKey(values, skipColumn)), taken from the values without
+// spelling the text: the same digest, for the rows the scan lists.
+uint64_t valuesDigest(const std::vector<SqlValue>& values, int skipColumn);
+
 // A set of 64-bit digests with open addressing in one flat array: 8 bytes
 // per slot, at most half the slots used, no allocation per entry. The
 // digest 0 marks an empty slot, so 0 is stored as 1.

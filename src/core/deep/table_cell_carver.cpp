@@ -221,8 +221,7 @@ bool Engine::readFreedPayload(std::span<const uint8_t> p, size_t at, uint64_t pa
         if (use == PageUse::Overflow && i == 0) {
             bool cut = false;
             const auto values = decode(out, h, cut);
-            if (liveKeys_[table].count(keyDigest(valueKey(values, tables_[table].rowidColumn))))
-                break;
+            if (liveKeys_[table].count(valuesDigest(values, tables_[table].rowidColumn))) break;
         }
         out.resize(std::min(out.size(), local + i * (usable_ - 4)));
         broken = true;
