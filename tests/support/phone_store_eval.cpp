@@ -266,8 +266,7 @@ StoreScore scoreCalls(const std::filesystem::path& db, const std::vector<TrueCal
     }
     Scan scan(db);
     const auto start = Clock::now();
-    const std::vector<CallHistoryNodePtr> nodes =
-        carve::deep::deletedCalls(scan.found, carve::deep::liveRowsOf(scan.live), nullptr);
+    const std::vector<CallHistoryNodePtr> nodes = carve::deep::deletedCalls(scan.found, nullptr);
     score.scanSeconds = scan.seconds + secondsSince(start);
     score.sqliteSeconds = sqliteFullRead(db);
     std::set<std::size_t> found;

@@ -143,6 +143,7 @@ void Engine::emit(RecoveredRow row, int table) {
         return;
     }
     if (row.partial && hasLive && covers(live, row)) return;
+    row.rowidLive = hasLive;
     // The same deleted row seen twice (a stale copy a page split left and
     // the freed cell) is listed once, the most complete copy kept. Two
     // cells with the same values but different rowids are two rows; a copy

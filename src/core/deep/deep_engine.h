@@ -67,6 +67,11 @@ struct RecoveredRow {
     // UPDATE rewrote it): same rowid or identity (its UNIQUE columns, a
     // guid), or its index key and its unchanged columns. Not a deletion.
     std::optional<int64_t> versionOf;
+    // The cell kept its rowid and a live row of the table holds that rowid
+    // with other values. An UPDATE that moved the record leaves such a copy,
+    // and a deleted row whose rowid a later row took reads the same: the
+    // phone records never list it as deleted.
+    bool rowidLive = false;
 };
 
 enum class DeepScanError { None, CannotOpen, NotSqlite, BadPageSize };

@@ -52,10 +52,8 @@ std::unordered_set<int64_t> liveIds(const LiveRows& live, const std::string& tab
     return ids;
 }
 
-void dropOldCopies(std::vector<Recovered>& rows, const std::unordered_set<int64_t>& ids) {
-    std::erase_if(rows, [&](const Recovered& r) {
-        return r.row->versionOf || (r.row->rowidKnown && ids.count(r.row->rowid));
-    });
+void dropOldCopies(std::vector<Recovered>& rows) {
+    std::erase_if(rows, [](const Recovered& r) { return r.row->versionOf || r.row->rowidLive; });
 }
 
 std::optional<std::string> sqlText(const SqlValue& value) {

@@ -55,9 +55,9 @@ std::optional<int64_t> integerOf(const std::optional<std::string>& cell);
 
 // The rowids of the live rows of a table.
 std::unordered_set<int64_t> liveIds(const LiveRows& live, const std::string& table);
-// Drops each recovered row whose rowid is live, and each the scan found to
-// be an earlier version of a live row: it is an older copy of that live row
-// (the row was rewritten, or a balance moved it), not a deletion.
-void dropOldCopies(std::vector<Recovered>& rows, const std::unordered_set<int64_t>& ids);
+// Drops each recovered row that the scan found to be an older copy of a
+// live row (versionOf), or whose rowid a live row holds (rowidLive): it was
+// rewritten or moved by a balance, not deleted.
+void dropOldCopies(std::vector<Recovered>& rows);
 
 }  // namespace marlowen::carve::deep

@@ -157,10 +157,7 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
                                          : std::vector<Recovered>{};
     // An old copy of a live person (its rowid is live, or the scan found
     // it to be an earlier version of one) is not a deletion.
-    std::erase_if(persons, [&](const Recovered& p) {
-        const auto rowid = integerOf(p.cells[0]);
-        return p.row->versionOf || (rowid && livePersons.count(*rowid));
-    });
+    std::erase_if(persons, [](const Recovered& p) { return p.row->versionOf || p.row->rowidLive; });
 
     // Give persons whose rowid was lost the id of the values they own.
     std::set<int64_t> knownOwners;

@@ -113,12 +113,11 @@ void scanDeepCallHistoryThread(const std::string& backupPath, ReaderContext& ctx
                         kCallRecordDatabase, "messageDB is not exist");
     const bool readOld =
         postRecovered(found, ctx, kScanDelCallHistoryInfo, [&ctx](const DeepSource& source) {
-            return carve::deep::deletedCalls(source.found, liveRowsOf(source), nameLookupOf(ctx));
+            return carve::deep::deletedCalls(source.found, nameLookupOf(ctx));
         });
     const bool readRecords =
         postRecovered(records, ctx, kScanDelCallHistoryInfo, [&ctx](const DeepSource& source) {
-            return carve::deep::deletedCallRecords(source.found, liveRowsOf(source),
-                                                   nameLookupOf(ctx));
+            return carve::deep::deletedCallRecords(source.found, nameLookupOf(ctx));
         });
     if (readOld || readRecords) ctx.postProgress(kProgressDelCalls);
 }

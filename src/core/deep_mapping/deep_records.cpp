@@ -112,7 +112,7 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
             recoveredRows(found, "message",
                           modern ? std::span<const char* const>(kModernMessageColumns)
                                  : std::span<const char* const>(kHandleMessageColumns));
-        dropOldCopies(rows, liveIds(live, "message"));
+        dropOldCopies(rows);
         for (Recovered& r : rows) {
             // The other side: the message's handle, or when that is gone,
             // the identifier of the chat the message was in.
@@ -150,7 +150,7 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
     static constexpr const char* kMember[] = {"group_id", "address"};
     addPairs(members, found, live, "group_member", kMember);
     std::vector<Recovered> rows = recoveredRows(found, "message", columns);
-    dropOldCopies(rows, liveIds(live, "message"));
+    dropOldCopies(rows);
     for (Recovered& r : rows) {
         // The left join: one row per member of the message's group, one
         // without an address when the group has none.
@@ -175,12 +175,12 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
 
 // --- Calls ----------------------------------------------------------------
 
-std::vector<CallHistoryNodePtr> deletedCalls(const DeepScanResult& found, const LiveRows& live,
+std::vector<CallHistoryNodePtr> deletedCalls(const DeepScanResult& found,
                                              const NameLookup& nameOf) {
     static constexpr const char* kCallColumns[] = {"address", "date", "duration", "flags"};
     std::vector<CallHistoryNodePtr> out;
     std::vector<Recovered> rows = recoveredRows(found, "call", kCallColumns);
-    dropOldCopies(rows, liveIds(live, "call"));
+    dropOldCopies(rows);
     for (const Recovered& r : rows) {
         // The phone writes every call with its date; a row without one lost
         // its bytes from there on, and its number may be cut as well.
@@ -226,7 +226,7 @@ std::vector<NoteNodePtr> deletedNotes(const DeepScanResult& found, const LiveRow
         if (auto owner = ownerOf(cells); owner && cells[1]) liveBodies.emplace(*owner, *cells[1]);
 
     std::vector<Recovered> bodies = recoveredRows(found, bodyTable, bodyColumns);
-    dropOldCopies(bodies, liveIds(live, bodyTable));
+    dropOldCopies(bodies);
     std::vector<bool> used(bodies.size(), false);
     // The row noteFromRow reads: title, summary, dates, body.
     auto noteNode = [](const CellTexts& note, std::optional<std::string> body) {
@@ -249,7 +249,7 @@ std::vector<NoteNodePtr> deletedNotes(const DeepScanResult& found, const LiveRow
     for (Recovered& n : recoveredRows(found, noteTable, noteColumns)) {
         const auto id = integerOf(n.cells[0]);
         // An old copy of a live note.
-        if (n.row->versionOf || (id && liveNotes.count(*id))) continue;
+        if (n.row->versionOf || n.row->rowidLive) continue;
         std::optional<std::string> body;
         if (id) {
             if (auto b = liveBodies.find(*id); b != liveBodies.end()) {
@@ -325,12 +325,12 @@ std::vector<const char*> resolvedColumns(const TableSchema* table,
 }  // namespace
 
 std::vector<CallHistoryNodePtr> deletedCallRecords(const DeepScanResult& found,
-                                                   const LiveRows& live, const NameLookup& nameOf) {
+                                                   const NameLookup& nameOf) {
     static constexpr const char* kColumns[] = {"ZADDRESS",  "ZDATE",     "ZDURATION", "ZORIGINATED",
                                                "ZANSWERED", "ZCALLTYPE", "ZNAME"};
     std::vector<CallHistoryNodePtr> out;
     std::vector<Recovered> rows = recoveredRows(found, "ZCALLRECORD", kColumns);
-    dropOldCopies(rows, liveIds(live, "ZCALLRECORD"));
+    dropOldCopies(rows);
     for (const Recovered& r : rows) {
         // ZDATE is a real, written with every call (see the old table above).
         if (!r.cells[1] || r.cells[1]->empty()) continue;
@@ -384,13 +384,14 @@ std::vector<NoteNodePtr> deletedNoteStoreNotes(const DeepScanResult& found, cons
     for (const CellTexts& cells : live("ZICNOTEDATA", kBody))
         if (auto id = integerOf(cells[0]); id && cells[1]) bodies.emplace(*id, *cells[1]);
     std::vector<Recovered> recoveredBodies = recoveredRows(found, "ZICNOTEDATA", kBody);
-    dropOldCopies(recoveredBodies, liveIds(live, "ZICNOTEDATA"));
+    dropOldCopies(recoveredBodies);
     std::unordered_map<int64_t, size_t> recoveredBodyOf;
     for (size_t i = 0; i < recoveredBodies.size(); ++i)
         if (auto id = integerOf(recoveredBodies[i].cells[0]); id && recoveredBodies[i].cells[1])
             recoveredBodyOf.emplace(*id, i);
     std::vector<bool> used(recoveredBodies.size(), false);
 
+    // A recovered body whose owner is a live note is an older text of it.
     const std::unordered_set<int64_t> liveNotes = liveIds(live, "ZICCLOUDSYNCINGOBJECT");
     // Title and creation date of each live note: a recovered row whose
     // rowid was lost is an older copy of the live note that has both.
@@ -415,7 +416,7 @@ std::vector<NoteNodePtr> deletedNoteStoreNotes(const DeepScanResult& found, cons
     size_t searches = 0;
 
     std::vector<Recovered> notes = recoveredRows(found, "ZICCLOUDSYNCINGOBJECT", noteColumns);
-    dropOldCopies(notes, liveNotes);
+    dropOldCopies(notes);
     for (Recovered& n : notes) {
         const auto bodyId = integerOf(n.cells[kBodyId]);
         if (!bodyId) continue;  // a folder, an attachment, an account: no note

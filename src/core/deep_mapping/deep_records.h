@@ -49,13 +49,12 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
                                             const NameLookup& nameOf, bool handleLayoutFirst);
 
 // Deleted calls of the call table.
-std::vector<CallHistoryNodePtr> deletedCalls(const DeepScanResult& found, const LiveRows& live,
-                                             const NameLookup& nameOf);
+std::vector<CallHistoryNodePtr> deletedCalls(const DeepScanResult& found, const NameLookup& nameOf);
 
 // Deleted calls of the Core Data call store's ZCALLRECORD, converted as the
 // live reader converts them (the stored ZNAME when no contact matches).
 std::vector<CallHistoryNodePtr> deletedCallRecords(const DeepScanResult& found,
-                                                   const LiveRows& live, const NameLookup& nameOf);
+                                                   const NameLookup& nameOf);
 
 // Deleted notes of the notes store: recovered ZICCLOUDSYNCINGOBJECT rows
 // with a ZNOTEDATA, each with its body (the live ZICNOTEDATA row, else a

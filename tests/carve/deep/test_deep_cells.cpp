@@ -62,9 +62,6 @@ TEST(DeepCells, LiveRowsReadMissingColumnsAndTablesWithoutRowidAsNull) {
 // A freed call whose bytes end before its date lost its number's tail
 // too, or may have: the phone writes no call without a date.
 TEST(DeepCells, ACallThatLostItsDateIsNotListed) {
-    const LiveRows none = [](const std::string&, std::span<const char* const>) {
-        return std::vector<CellTexts>{};
-    };
     auto call = [](std::string address, std::optional<int64_t> date) {
         RecoveredRow row;
         row.table = "call";
@@ -81,7 +78,7 @@ TEST(DeepCells, ACallThatLostItsDateIsNotListed) {
         "CREATE TABLE call (ROWID INTEGER PRIMARY KEY, address TEXT, date INTEGER, duration "
         "INTEGER, flags INTEGER)"));
     found.rows = {call("+15415550148", 1331549352), call("+15415", std::nullopt)};
-    const auto calls = deletedCalls(found, none, nullptr);
+    const auto calls = deletedCalls(found, nullptr);
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0]->callPhone(), "+15415550148");
 
@@ -93,7 +90,34 @@ TEST(DeepCells, ACallThatLostItsDateIsNotListed) {
         row.table = "ZCALLRECORD";
         row.values.resize(4);
     }
-    EXPECT_EQ(deletedCallRecords(found, none, nullptr).size(), 1u);
+    EXPECT_EQ(deletedCallRecords(found, nullptr).size(), 1u);
+}
+
+// The scan marks an older copy of a live row (versionOf, rowidLive); the
+// phone records never list one as deleted.
+TEST(DeepCells, CopiesTheScanTiedToLiveRowsAreNotListed) {
+    DeepScanResult found;
+    found.tables.push_back(*parseCreateTable(
+        "CREATE TABLE call (ROWID INTEGER PRIMARY KEY, address TEXT, date INTEGER, duration "
+        "INTEGER, flags INTEGER)"));
+    auto call = [](std::string address) {
+        RecoveredRow row;
+        row.table = "call";
+        row.values = {SqlValue{},
+                      {SqlValue::Kind::Text, 0, 0, std::move(address)},
+                      {SqlValue::Kind::Integer, 1331549352, 0, {}},
+                      {SqlValue::Kind::Integer, 60, 0, {}},
+                      {SqlValue::Kind::Integer, 5, 0, {}}};
+        return row;
+    };
+    found.rows = {call("+15415550148"), call("+15415550149"), call("+15415550150")};
+    found.rows[0].versionOf = 7;
+    found.rows[1].rowidKnown = true;
+    found.rows[1].rowid = 8;
+    found.rows[1].rowidLive = true;
+    const auto calls = deletedCalls(found, nullptr);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0]->callPhone(), "+15415550150");
 }
 
 // Recovered people whose record a cut shortened: a name part past the cut

@@ -143,6 +143,35 @@ TEST(DeepRecovery, ACopyTiedToALiveRowByCommonValuesTogetherIsAnEarlierVersion) 
     EXPECT_EQ(copies, 1u);
 }
 
+TEST(DeepRecovery, ACellWhoseRowidALiveRowHoldsIsMarkedSo) {
+    // Whole cells planted in the leaf's gap, as a rebuilt page leaves them:
+    // rowid 5 with a name the live row 5 no longer has, and rowid 99, which
+    // no live row holds. Cell: payload length, rowid, header (3: NULL for
+    // the alias, a 27-byte text), text.
+    const std::string name = "Bob Brown from the old days";
+    auto cell = [&name](uint8_t rowid) {
+        std::vector<uint8_t> c{0x1e, rowid, 0x03, 0x00, 0x43};
+        c.insert(c.end(), name.begin(), name.end());
+        return c;
+    };
+    auto bytes = makeDb(
+        "CREATE TABLE person (id INTEGER PRIMARY KEY, name TEXT);"
+        "INSERT INTO person VALUES (5, 'Alice Anderson');",
+        4096);
+    for (const auto& [at, rowid] : {std::pair{300, 5}, std::pair{600, 99}}) {
+        const auto c = cell(static_cast<uint8_t>(rowid));
+        std::copy(c.begin(), c.end(), bytes.begin() + 4096 + at);
+    }
+    const auto r = scanBytes(bytes);
+    std::set<int64_t> marked, unmarked;
+    for (const RecoveredRow& row : r.rows)
+        if (row.table == "person" && row.rowidKnown && row.values.size() == 2 &&
+            row.values[1] == text(name))
+            (row.rowidLive ? marked : unmarked).insert(row.rowid);
+    EXPECT_THAT(marked, ElementsAre(5));
+    EXPECT_THAT(unmarked, ElementsAre(99));
+}
+
 TEST(DeepRecovery, RowsSharingCommonValuesWithALiveOneAreStillDeleted) {
     // Both deleted people share values with 1123 (First3, Last6, Org24,
     // Dept36, Title3). The first differs in its last name, which no edit
