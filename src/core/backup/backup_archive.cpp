@@ -208,6 +208,7 @@ BackupArchive::Opened BackupArchive::open(const std::string& folder,
         }
         archive->indexComplete_ = index->complete;
         archive->entries_ = std::move(index->entries);
+        archive->byFileID_.reserve(archive->entries_.size());
         for (std::size_t i = 0; i < archive->entries_.size(); ++i)
             archive->byFileID_.emplace(archive->entries_[i].fileID, i);
     }

@@ -110,7 +110,9 @@ private:
     std::shared_ptr<const BackupKeys> keys_;
     bool indexComplete_ = true;
     std::vector<BackupEntry> entries_;
-    std::unordered_map<std::string, std::size_t> byFileID_;
+    // Keys are views of entries_[i].fileID: entries_ is not changed after
+    // open, so they stay valid and the 40-digit names are not copied.
+    std::unordered_map<std::string_view, std::size_t> byFileID_;
 };
 
 // The stored bytes of a file by its stored name alone (flat or in its
