@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "core/backup/backup_archive.h"
 #include "core/extract/calls_notes_reader.h"
 #include "core/extract/database_files.h"
 #include "core/extract/note_store_reader.h"
@@ -201,8 +202,14 @@ int main(int argc, char** argv) {
                 intake.delNoteNum(), intake.photoAndVideoArray().size());
         return seconds;
     };
-    double bestDeep = 1e9, bestSignatures = 1e9, bestBare = 1e9;
+    double bestDeep = 1e9, bestSignatures = 1e9, bestBare = 1e9, bestOpen = 1e9;
     for (int r = 0; r < repeat; ++r) {
+        {
+            // The first step of every scan: the file index read and listed.
+            const auto start = Clock::now();
+            const auto opened = BackupArchive::open(folder.string());
+            bestOpen = std::min(bestOpen, secondsSince(start));
+        }
         bestDeep = std::min(bestDeep, timeScan(DeletedRecordSearch::Deep, r == 0));
         bestSignatures =
             std::min(bestSignatures, timeScan(DeletedRecordSearch::Signatures, r == 0));
@@ -211,8 +218,10 @@ int main(int argc, char** argv) {
         bestBare = std::min(bestBare, secondsSince(start));
     }
     std::printf(
-        "full scan (deep): %.3f s\nfull scan (signature carvers): %.3f s\nbare SQL + index "
-        "query: %.3f s\nratio, deep: %.2f\nratio, signature carvers: %.2f\n",
-        bestDeep, bestSignatures, bestBare, bestDeep / bestBare, bestSignatures / bestBare);
+        "full scan (deep): %.3f s\nfull scan (signature carvers): %.3f s\nof which the index "
+        "opened: %.3f s\nbare SQL + index query: %.3f s\nratio, deep: %.2f\nratio, signature "
+        "carvers: %.2f\n",
+        bestDeep, bestSignatures, bestOpen, bestBare, bestDeep / bestBare,
+        bestSignatures / bestBare);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "core/notify/scan_notifications.h"
+#include "core/results/media_kind.h"
 #include "support/media_files.h"
 #include "support/temp_dir.h"
 
@@ -116,6 +117,37 @@ TEST_F(IntakeTest, PhotosAndMoviesAreNumberedApartAndOtherFilesDropped) {
     EXPECT_EQ(list[2]->fileNodeSize(), "60.00K");
     EXPECT_EQ(intake.photovideoNum(), 3);
     EXPECT_EQ(mainThreadHops, 4);
+}
+
+// The detector reads only a file's first bytes: each kind is still told,
+// in a file far larger than what it reads, and no other file passes.
+TEST(MediaKindDetectorTest, EachKindIsToldByItsFirstBytesWhateverTheFileSize) {
+    fixture::TempDir dir;
+    auto write = [&](const char* name, const fixture::Bytes& bytes) {
+        std::ofstream out(dir.path() / name, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+        return (dir.path() / name).string();
+    };
+    fixture::Bytes heic = {0, 0, 0, 0x18, 'f', 't', 'y', 'p', 'h', 'e', 'i', 'c',
+                           0, 0, 0, 0,    'm', 'i', 'f', '1', 'h', 'e', 'i', 'c'};
+    heic.resize(70000, 0);
+    const std::string text(60000, 'a');
+    MediaKindDetector detector;
+    const std::pair<std::string, MediaKindDetector::Detected> cases[] = {
+        {write("small.jpg", fixture::jpegImage()), {MediaKind::Image, ".jpg"}},
+        {write("large.jpg", fixture::jpegImage(12 * 1024 * 1024)), {MediaKind::Image, ".jpg"}},
+        {write("p", fixture::pngImage()), {MediaKind::Image, ".png"}},
+        {write("h", heic), {MediaKind::Image, ".heic"}},
+        {write("q", fixture::quickTimeMovie()), {MediaKind::Movie, ".mov"}},
+        {write("m", fixture::mp4Movie(9 * 1024 * 1024)), {MediaKind::Movie, ".mov"}},
+        {write("t", fixture::Bytes(text.begin(), text.end())), {}},
+        {write("z", fixture::Bytes(60000, 0x0f)), {}},
+    };
+    for (const auto& [path, expected] : cases) {
+        const auto found = detector.detectWithExtension(path);
+        EXPECT_EQ(found.kind, expected.kind) << path;
+        EXPECT_EQ(found.extension, expected.extension) << path;
+    }
 }
 
 TEST_F(IntakeTest, ShowViewResetsCountersButKeepsListsUntilReleased) {

@@ -14,12 +14,23 @@ struct MediaKindDetector::Cookie {
 };
 
 MediaKindDetector::MediaKindDetector() : cookie_(std::make_unique<Cookie>()) {
-    cookie_->handle = magic_open(MAGIC_MIME_TYPE | MAGIC_NO_CHECK_COMPRESS);
+    // Only the magic entries: pictures and films are told by their first
+    // bytes, and the built-in tests (text and its encodings, archives,
+    // executables, JSON, CSV) would only name kinds that are no media,
+    // after reading each file through for them.
+    cookie_->handle = magic_open(MAGIC_MIME_TYPE | MAGIC_NO_CHECK_BUILTIN);
     if (cookie_->handle && magic_load(cookie_->handle, nullptr) != 0) {
         logLine(std::string("Cannot load the file type database: ") +
                 (magic_error(cookie_->handle) ? magic_error(cookie_->handle) : "unknown error"));
         magic_close(cookie_->handle);
         cookie_->handle = nullptr;
+    }
+    // The entries of the media kinds look at the first kilobytes (a JPEG's
+    // marker, an ISO media file's boxes); without a bound the library reads
+    // up to 7 MiB of every photo and film it is asked about.
+    if (cookie_->handle) {
+        const size_t bytesMax = 256 * 1024;
+        magic_setparam(cookie_->handle, MAGIC_PARAM_BYTES_MAX, &bytesMax);
     }
 }
 
