@@ -22,7 +22,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <functional>
 #include <set>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -418,12 +420,15 @@ std::vector<std::vector<std::set<int64_t>>> Engine::rowidsFromIndexes(
 
     for (size_t k = 0; k < keys.size(); ++k) {
         // The content and serial types of each row's key, and the rows by
-        // the first bytes of their content.
+        // their whole content (a digest of it) and its length. Keys often
+        // share their first bytes (guids with a common stem, numbers with
+        // one area code), so only the whole content tells them apart.
         struct Pattern {
             std::string types, content;
         };
         std::vector<Pattern> patterns(rows.size());
-        std::unordered_multimap<uint32_t, size_t> byPrefix;
+        std::unordered_multimap<size_t, size_t> byContent;
+        std::vector<size_t> lengths;
         std::vector<bool> firstTwo(65536, false);
         for (size_t r = 0; r < rows.size(); ++r) {
             const RecoveredRow& row = result_.rows[rows[r]];
@@ -433,13 +438,13 @@ std::vector<std::vector<std::set<int64_t>>> Engine::rowidsFromIndexes(
                 if (static_cast<size_t>(c) < row.values.size())
                     encodeValue(row.values[c], format4, pt.types, pt.content);
             if (pt.content.size() < kMinKeyBytes) continue;
-            uint32_t prefix;
-            std::memcpy(&prefix, pt.content.data(), 4);
-            byPrefix.emplace(prefix, r);
+            byContent.emplace(std::hash<std::string_view>{}(pt.content), r);
+            if (std::find(lengths.begin(), lengths.end(), pt.content.size()) == lengths.end())
+                lengths.push_back(pt.content.size());
             firstTwo[static_cast<uint8_t>(pt.content[0]) |
                      (static_cast<uint8_t>(pt.content[1]) << 8)] = true;
         }
-        if (byPrefix.empty()) continue;
+        if (byContent.empty()) continue;
         std::vector<uint32_t> pages;
         for (uint32_t root : keys[k].roots) {
             const auto more = indexPages(root);
@@ -451,21 +456,21 @@ std::vector<std::vector<std::set<int64_t>>> Engine::rowidsFromIndexes(
             const auto p = pv.bytes;
             for (size_t b = 2; b + kMinKeyBytes <= p.size(); ++b) {
                 if (!firstTwo[p[b] | (p[b + 1] << 8)]) continue;
-                uint32_t prefix;
-                std::memcpy(&prefix, p.data() + b, 4);
-                const auto [first, last] = byPrefix.equal_range(prefix);
-                for (auto it = first; it != last; ++it) {
-                    const Pattern& pt = patterns[it->second];
-                    const size_t end = b + pt.content.size();
-                    const size_t nt = pt.types.size();
-                    if (end > p.size() || b < nt + 1 ||
-                        std::memcmp(p.data() + b, pt.content.data(), pt.content.size()) != 0)
-                        continue;
-                    int64_t rowid;
-                    if (!readRowid(p, end, p[b - 1], rowid) ||
-                        !entryAt(p, b, pt.types, end + serialLength(p[b - 1])))
-                        continue;
-                    named[it->second][k].insert(rowid);
+                for (const size_t length : lengths) {
+                    const size_t end = b + length;
+                    if (end > p.size()) continue;
+                    const std::string_view at(reinterpret_cast<const char*>(p.data() + b), length);
+                    const auto [first, last] =
+                        byContent.equal_range(std::hash<std::string_view>{}(at));
+                    for (auto it = first; it != last; ++it) {
+                        const Pattern& pt = patterns[it->second];
+                        if (pt.content != at || b < pt.types.size() + 1) continue;
+                        int64_t rowid;
+                        if (!readRowid(p, end, p[b - 1], rowid) ||
+                            !entryAt(p, b, pt.types, end + serialLength(p[b - 1])))
+                            continue;
+                        named[it->second][k].insert(rowid);
+                    }
                 }
             }
         }

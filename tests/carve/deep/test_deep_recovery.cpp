@@ -172,6 +172,34 @@ TEST(DeepRecovery, ACellWhoseRowidALiveRowHoldsIsMarkedSo) {
     EXPECT_THAT(unmarked, ElementsAre(99));
 }
 
+TEST(DeepRecovery, RowidsComeBackFromIndexEntriesThatShareTheirFirstBytes) {
+    // Every guid begins "message-guid-0000". The freed cells lost their
+    // rowids to freeblock headers; entries of the guid index end in them.
+    // Each row must get its own entry's rowid, never a neighbour's.
+    std::string sql =
+        "CREATE TABLE msg (id INTEGER PRIMARY KEY, guid TEXT UNIQUE, body TEXT, n INTEGER);";
+    auto guid = [](int i) {
+        std::string digits = std::to_string(i);
+        return "message-guid-" + std::string(8 - digits.size(), '0') + digits;
+    };
+    for (int i = 0; i < 300; ++i)
+        sql += "INSERT INTO msg VALUES (" + std::to_string(1000 + i) + ", '" + guid(i) +
+               "', 'Body of message " + std::to_string(i) + " about the weekend', " +
+               std::to_string(i % 7) + ");";
+    sql += "DELETE FROM msg WHERE id % 3 = 0;";
+    const auto r = scanBytes(makeDb(sql, 4096));
+    size_t fromIndex = 0;
+    for (const RecoveredRow& row : r.rows) {
+        if (row.table != "msg" || row.values.size() != 4 || !row.rowidKnown ||
+            row.values[1].kind != SqlValue::Kind::Text)
+            continue;
+        const int64_t number = std::stoll(row.values[1].bytes.substr(13));
+        EXPECT_EQ(row.rowid, 1000 + number) << row.values[1].bytes;
+        fromIndex += row.rowidFromIndex;
+    }
+    EXPECT_GE(fromIndex, 30u);
+}
+
 TEST(DeepRecovery, RowsSharingCommonValuesWithALiveOneAreStillDeleted) {
     // Both deleted people share values with 1123 (First3, Last6, Org24,
     // Dept36, Title3). The first differs in its last name, which no edit
