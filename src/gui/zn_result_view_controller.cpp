@@ -14,6 +14,7 @@
 #include "core/feedback/feedback_mail.h"
 #include "gui/default_center.h"
 #include "gui/feedback_window.h"
+#include "gui/footer_links.h"
 #include "gui/help_pages.h"
 #include "gui/prompter.h"
 #include "gui/quillon_app_delegate.h"
@@ -68,11 +69,6 @@ ZNResultViewController::ZNResultViewController(NotificationCenter& nc, ResultInt
     });
     intake_.setFinishHandler([this] { ScanFinishOnMainThread(); });
 
-    hoverObservers_.emplace_back(nc_, kZNbuttonMouseEntered,
-                                 [this](const Notification& n) { ZNbuttonMouseEnteredHandle(n); });
-    hoverObservers_.emplace_back(nc_, kZNbuttonMouseExited,
-                                 [this](const Notification& n) { ZNbuttonMouseExitedHandle(n); });
-
     connect(ui_->photoBtn, &QPushButton::clicked, this, [this] { actPhoto(); });
     connect(ui_->contactBtn, &QPushButton::clicked, this, [this] { actContact(); });
     connect(ui_->messageBtn, &QPushButton::clicked, this, [this] { actMessage(); });
@@ -83,10 +79,8 @@ ZNResultViewController::ZNResultViewController(NotificationCenter& nc, ResultInt
     connect(ui_->selectNoneBtn, &QPushButton::clicked, this, [this] { checkAllShown(false); });
     connect(ui_->homeBtn, &QPushButton::clicked, this, [this] { actHome(); });
     connect(ui_->saveBtn, &QPushButton::clicked, this, [this] { actRecovery(); });
-    connect(ui_->supprotBtn, &QPushButton::clicked, this, [this] { clickSupport(); });
-    connect(ui_->facebookBtn, &QPushButton::clicked, this, [this] { clickFacebook(); });
-    connect(ui_->twitterBtn, &QPushButton::clicked, this, [this] { clickTwitter(); });
-    connect(ui_->feedBackBtn, &QPushButton::clicked, this, [this] { clickFeedBack(); });
+    footer_ =
+        std::make_unique<FooterLinks>(*ui_, nc_, prompter_, this, [this] { clickFeedBack(); });
     feedbackWindow_ = new FeedbackWindow(this);
 
     recoverTimer_.setInterval(1000);
@@ -137,17 +131,14 @@ ZNFeedBackView* ZNResultViewController::feedbackView() const {
     return feedbackWindow_->suggestionView();
 }
 
-// The product keeps no pages of its own on social networks: those two
-// buttons lead to its home page, which says where to turn; Support to the
-// support page. All are the help shipped with the program.
 void ZNResultViewController::clickFacebook() {
-    openHelpPage(prompter_, HelpPage::Home);
+    footer_->openHome();
 }
 void ZNResultViewController::clickTwitter() {
-    openHelpPage(prompter_, HelpPage::Home);
+    footer_->openHome();
 }
 void ZNResultViewController::clickSupport() {
-    openHelpPage(prompter_, HelpPage::Support);
+    footer_->openSupport();
 }
 
 void ZNResultViewController::runOnMainThread(const std::function<void()>& work) {
@@ -209,21 +200,6 @@ void ZNResultViewController::awakeFromNib() {
         "QProgressBar { border: 1px solid #bbb; border-radius: 3px; min-height: 14px;"
         " background-image: url(:/images/progressGorund.png); }"
         " QProgressBar::chunk { background-color: rgb(217, 81, 30); }"));
-
-    // The support link: blue, underlined, borderless, no highlight.
-    for (ZNButton* b : {ui_->supprotBtn, ui_->facebookBtn, ui_->twitterBtn, ui_->feedBackBtn}) {
-        b->setFlat(true);
-        b->setFocusPolicy(Qt::NoFocus);
-        b->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 2px 6px; }"));
-    }
-    ui_->supprotBtn->setText(tr("Support"));
-    QFont link = lucida(11);
-    link.setUnderline(true);
-    ui_->supprotBtn->setFont(link);
-    ui_->supprotBtn->setStyleSheet(
-        QStringLiteral("QPushButton { border: none; padding: 2px 6px; color: blue; }"));
-    for (ZNButton* b : {ui_->facebookBtn, ui_->twitterBtn, ui_->feedBackBtn})
-        setFooterLook(b, false);
 }
 
 void ZNResultViewController::buildCategoryViews() {
@@ -668,31 +644,12 @@ void ZNResultViewController::tableViewSelectionDidChange(ResultTableView* table)
     pg.deletedNote->setVisible(pg.model->isDeleted(row));
 }
 
-void ZNResultViewController::setFooterLook(ZNButton* button, bool hovered) {
-    QFont f = lucida(11);
-    f.setUnderline(hovered);
-    button->setFont(f);
-    if (hovered)
-        button->setCursor(Qt::PointingHandCursor);
-    else
-        button->setCursor(Qt::ArrowCursor);
-}
-
-static ZNButton* senderButton(const Notification& note) {
-    if (const auto* b = std::any_cast<ZNButton*>(&note.object)) return *b;
-    return nullptr;
-}
-
 void ZNResultViewController::ZNbuttonMouseEnteredHandle(const Notification& note) {
-    ZNButton* b = senderButton(note);
-    if (b == ui_->facebookBtn || b == ui_->twitterBtn || b == ui_->feedBackBtn)
-        setFooterLook(b, true);
+    footer_->hovered(note, true);
 }
 
 void ZNResultViewController::ZNbuttonMouseExitedHandle(const Notification& note) {
-    ZNButton* b = senderButton(note);
-    if (b == ui_->facebookBtn || b == ui_->twitterBtn || b == ui_->feedBackBtn)
-        setFooterLook(b, false);
+    footer_->hovered(note, false);
 }
 
 }  // namespace marlowen::gui

@@ -42,6 +42,7 @@ class Prompter;
 class ResultTableView;
 class ZNButton;
 class FeedbackWindow;
+class FooterLinks;
 class ZNFeedBackView;
 class ZNTextView;
 
@@ -174,7 +175,6 @@ private:
     void showCallPreview(int row);
     void setPreviewLabel(const char* label, const char* format, const std::string& value);
     ZNTextView* setPreviewText(const char* view, const std::string& value);
-    void setFooterLook(ZNButton* button, bool hovered);
     // The file icon of a movie and why it cannot be played, shown when the
     // movie does not open.
     void showMovieIcon(const QString& why);
@@ -190,7 +190,7 @@ private:
     NotificationCenter& nc_;
     Prompter& prompter_;
     ResultIntake& intake_;
-    std::vector<ScopedObserver> hoverObservers_;
+    std::unique_ptr<FooterLinks> footer_;
     std::function<std::string()> scanError_;
     std::function<std::vector<std::string>()> scanProblems_;
     std::atomic<bool> detached_{false};
