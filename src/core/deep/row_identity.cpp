@@ -419,16 +419,17 @@ std::vector<std::vector<std::set<int64_t>>> Engine::rowidsFromIndexes(
             freePages.push_back(pgno);
 
     for (size_t k = 0; k < keys.size(); ++k) {
-        // The content and serial types of each row's key, and the rows by
-        // their whole content (a digest of it) and its length. Keys often
-        // share their first bytes (guids with a common stem, numbers with
-        // one area code), so only the whole content tells them apart.
+        // The content and serial types of each row's key; the rows by a
+        // digest of their whole content, and the content lengths by the
+        // first four bytes. Keys often share their first bytes (guids with
+        // a common stem, numbers with one area code): the first bytes say
+        // where to look, only the whole content tells the rows apart.
         struct Pattern {
             std::string types, content;
         };
         std::vector<Pattern> patterns(rows.size());
         std::unordered_multimap<size_t, size_t> byContent;
-        std::vector<size_t> lengths;
+        std::unordered_map<uint32_t, std::vector<size_t>> lengthsByPrefix;
         std::vector<bool> firstTwo(65536, false);
         for (size_t r = 0; r < rows.size(); ++r) {
             const RecoveredRow& row = result_.rows[rows[r]];
@@ -439,6 +440,9 @@ std::vector<std::vector<std::set<int64_t>>> Engine::rowidsFromIndexes(
                     encodeValue(row.values[c], format4, pt.types, pt.content);
             if (pt.content.size() < kMinKeyBytes) continue;
             byContent.emplace(std::hash<std::string_view>{}(pt.content), r);
+            uint32_t prefix;
+            std::memcpy(&prefix, pt.content.data(), 4);
+            std::vector<size_t>& lengths = lengthsByPrefix[prefix];
             if (std::find(lengths.begin(), lengths.end(), pt.content.size()) == lengths.end())
                 lengths.push_back(pt.content.size());
             firstTwo[static_cast<uint8_t>(pt.content[0]) |
@@ -456,7 +460,11 @@ std::vector<std::vector<std::set<int64_t>>> Engine::rowidsFromIndexes(
             const auto p = pv.bytes;
             for (size_t b = 2; b + kMinKeyBytes <= p.size(); ++b) {
                 if (!firstTwo[p[b] | (p[b + 1] << 8)]) continue;
-                for (const size_t length : lengths) {
+                uint32_t prefix;
+                std::memcpy(&prefix, p.data() + b, 4);
+                const auto lengths = lengthsByPrefix.find(prefix);
+                if (lengths == lengthsByPrefix.end()) continue;
+                for (const size_t length : lengths->second) {
                     const size_t end = b + length;
                     if (end > p.size()) continue;
                     const std::string_view at(reinterpret_cast<const char*>(p.data() + b), length);
