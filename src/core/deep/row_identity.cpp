@@ -23,6 +23,7 @@
 #include <bit>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <set>
 #include <string_view>
 #include <unordered_map>
@@ -37,6 +38,9 @@ namespace {
 // A key shorter than this is too common to name one row (a small integer,
 // a one-letter text).
 constexpr size_t kMinKeyBytes = 4;
+// A key whose entries name more rowids than this is shared by too many rows
+// to tell one from another (and would cost a comparison with each).
+constexpr size_t kMaxNamedRowids = 64;
 
 bool sameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -419,34 +423,47 @@ std::vector<std::vector<std::set<int64_t>>> Engine::rowidsFromIndexes(
             freePages.push_back(pgno);
 
     for (size_t k = 0; k < keys.size(); ++k) {
-        // The content and serial types of each row's key; the rows by a
-        // digest of their whole content, and the content lengths by the
-        // first four bytes. Keys often share their first bytes (guids with
-        // a common stem, numbers with one area code): the first bytes say
-        // where to look, only the whole content tells the rows apart.
+        // Each distinct key (serial types and content) with the rows that
+        // hold it and the rowids its entries give; the keys by a digest of
+        // their whole content, and the content lengths by the first four
+        // bytes. Keys often share their first bytes (guids with a common
+        // stem, numbers with one area code): the first bytes say where to
+        // look, only the whole content tells the keys apart.
         struct Pattern {
             std::string types, content;
+            std::vector<size_t> rows;
+            std::set<int64_t> ids;
+            // Entries of more than kMaxNamedRowids rows hold it (a company
+            // many people share): it tells none of them apart.
+            bool tellsNothing = false;
         };
-        std::vector<Pattern> patterns(rows.size());
+        std::vector<Pattern> patterns;
+        std::map<std::pair<std::string, std::string>, size_t> patternOf;
         std::unordered_multimap<size_t, size_t> byContent;
         std::unordered_map<uint32_t, std::vector<size_t>> lengthsByPrefix;
         std::vector<bool> firstTwo(65536, false);
         for (size_t r = 0; r < rows.size(); ++r) {
             const RecoveredRow& row = result_.rows[rows[r]];
             if (row.rowidKnown) continue;
-            Pattern& pt = patterns[r];
+            std::string types, content;
             for (int c : keys[k].columns)
                 if (static_cast<size_t>(c) < row.values.size())
-                    encodeValue(row.values[c], format4, pt.types, pt.content);
-            if (pt.content.size() < kMinKeyBytes) continue;
-            byContent.emplace(std::hash<std::string_view>{}(pt.content), r);
+                    encodeValue(row.values[c], format4, types, content);
+            if (content.size() < kMinKeyBytes) continue;
+            const auto [at, added] = patternOf.try_emplace({types, content}, patterns.size());
+            if (!added) {
+                patterns[at->second].rows.push_back(r);
+                continue;
+            }
+            byContent.emplace(std::hash<std::string_view>{}(content), patterns.size());
             uint32_t prefix;
-            std::memcpy(&prefix, pt.content.data(), 4);
+            std::memcpy(&prefix, content.data(), 4);
             std::vector<size_t>& lengths = lengthsByPrefix[prefix];
-            if (std::find(lengths.begin(), lengths.end(), pt.content.size()) == lengths.end())
-                lengths.push_back(pt.content.size());
-            firstTwo[static_cast<uint8_t>(pt.content[0]) |
-                     (static_cast<uint8_t>(pt.content[1]) << 8)] = true;
+            if (std::find(lengths.begin(), lengths.end(), content.size()) == lengths.end())
+                lengths.push_back(content.size());
+            firstTwo[static_cast<uint8_t>(content[0]) | (static_cast<uint8_t>(content[1]) << 8)] =
+                true;
+            patterns.push_back({std::move(types), std::move(content), {r}, {}, false});
         }
         if (byContent.empty()) continue;
         std::vector<uint32_t> pages;
@@ -471,17 +488,24 @@ std::vector<std::vector<std::set<int64_t>>> Engine::rowidsFromIndexes(
                     const auto [first, last] =
                         byContent.equal_range(std::hash<std::string_view>{}(at));
                     for (auto it = first; it != last; ++it) {
-                        const Pattern& pt = patterns[it->second];
-                        if (pt.content != at || b < pt.types.size() + 1) continue;
+                        Pattern& pt = patterns[it->second];
+                        if (pt.tellsNothing || pt.content != at || b < pt.types.size() + 1)
+                            continue;
                         int64_t rowid;
                         if (!readRowid(p, end, p[b - 1], rowid) ||
                             !entryAt(p, b, pt.types, end + serialLength(p[b - 1])))
                             continue;
-                        named[it->second][k].insert(rowid);
+                        pt.ids.insert(rowid);
+                        if (pt.ids.size() > kMaxNamedRowids) {
+                            pt.tellsNothing = true;
+                            pt.ids.clear();
+                        }
                     }
                 }
             }
         }
+        for (const Pattern& pt : patterns)
+            for (size_t r : pt.rows) named[r][k] = pt.ids;
     }
     return named;
 }

@@ -175,9 +175,12 @@ TEST(DeepRecovery, ACellWhoseRowidALiveRowHoldsIsMarkedSo) {
 TEST(DeepRecovery, RowidsComeBackFromIndexEntriesThatShareTheirFirstBytes) {
     // Every guid begins "message-guid-0000". The freed cells lost their
     // rowids to freeblock headers; entries of the guid index end in them.
-    // Each row must get its own entry's rowid, never a neighbour's.
+    // Each row must get its own entry's rowid, never a neighbour's. The
+    // account index holds one value for all rows: it names every rowid and
+    // tells none apart.
     std::string sql =
-        "CREATE TABLE msg (id INTEGER PRIMARY KEY, guid TEXT UNIQUE, body TEXT, n INTEGER);";
+        "CREATE TABLE msg (id INTEGER PRIMARY KEY, guid TEXT UNIQUE, body TEXT, n INTEGER, "
+        "account TEXT); CREATE INDEX msg_account ON msg(account);";
     auto guid = [](int i) {
         std::string digits = std::to_string(i);
         return "message-guid-" + std::string(8 - digits.size(), '0') + digits;
@@ -185,12 +188,12 @@ TEST(DeepRecovery, RowidsComeBackFromIndexEntriesThatShareTheirFirstBytes) {
     for (int i = 0; i < 300; ++i)
         sql += "INSERT INTO msg VALUES (" + std::to_string(1000 + i) + ", '" + guid(i) +
                "', 'Body of message " + std::to_string(i) + " about the weekend', " +
-               std::to_string(i % 7) + ");";
+               std::to_string(i % 7) + ", 'e:owner@example.org');";
     sql += "DELETE FROM msg WHERE id % 3 = 0;";
     const auto r = scanBytes(makeDb(sql, 4096));
     size_t fromIndex = 0;
     for (const RecoveredRow& row : r.rows) {
-        if (row.table != "msg" || row.values.size() != 4 || !row.rowidKnown ||
+        if (row.table != "msg" || row.values.size() != 5 || !row.rowidKnown ||
             row.values[1].kind != SqlValue::Kind::Text)
             continue;
         const int64_t number = std::stoll(row.values[1].bytes.substr(13));
