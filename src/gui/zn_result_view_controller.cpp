@@ -15,7 +15,6 @@
 #include "gui/default_center.h"
 #include "gui/feedback_window.h"
 #include "gui/footer_links.h"
-#include "gui/help_pages.h"
 #include "gui/prompter.h"
 #include "gui/quillon_app_delegate.h"
 #include "gui/resources.h"
