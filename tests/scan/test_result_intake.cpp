@@ -12,6 +12,13 @@
 namespace marlowen {
 namespace {
 
+// Writes `bytes` as the file `name` of `dir`; answers its path.
+std::string writeFile(const fixture::TempDir& dir, const char* name, const fixture::Bytes& bytes) {
+    std::ofstream out(dir.path() / name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    return (dir.path() / name).string();
+}
+
 ContactNodePtr contact(std::string name, std::string phone) {
     auto c = std::make_shared<ZNContactNode>();
     c->setContactName(std::move(name));
@@ -94,9 +101,7 @@ TEST_F(IntakeTest, NotesRepeatByContentAloneAndCallsByPhoneAndDate) {
 TEST_F(IntakeTest, PhotosAndMoviesAreNumberedApartAndOtherFilesDropped) {
     fixture::TempDir dir;
     auto write = [&](const char* name, const fixture::Bytes& bytes) {
-        std::ofstream out(dir.path() / name, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-        return (dir.path() / name).string();
+        return writeFile(dir, name, bytes);
     };
     int mainThreadHops = 0;
     intake.setMainThreadRunner([&](const std::function<void()>& work) {
@@ -124,9 +129,7 @@ TEST_F(IntakeTest, PhotosAndMoviesAreNumberedApartAndOtherFilesDropped) {
 TEST(MediaKindDetectorTest, EachKindIsToldByItsFirstBytesWhateverTheFileSize) {
     fixture::TempDir dir;
     auto write = [&](const char* name, const fixture::Bytes& bytes) {
-        std::ofstream out(dir.path() / name, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-        return (dir.path() / name).string();
+        return writeFile(dir, name, bytes);
     };
     fixture::Bytes heic = {0, 0, 0, 0x18, 'f', 't', 'y', 'p', 'h', 'e', 'i', 'c',
                            0, 0, 0, 0,    'm', 'i', 'f', '1', 'h', 'e', 'i', 'c'};
