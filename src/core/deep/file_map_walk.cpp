@@ -229,11 +229,11 @@ bool Engine::parseTypes(std::span<const uint8_t> p, size_t at, size_t end, size_
     return content <= (1ull << 40);
 }
 
-// keyDigest(valueKey(...)) of a live record, taken straight from its bytes
-// with decode()'s rules: nothing is decoded into SqlValues and nothing is
+// valuesDigest of a live record, taken straight from its bytes with
+// decode()'s rules: nothing is decoded into SqlValues and nothing is
 // allocated, except for texts of a UTF-16 file. Columns missing from a
 // record written before an ALTER TABLE ADD COLUMN read as NULL; the rowid
-// alias is left out, as valueKey leaves it. False when the header is not
+// alias is left out, as valuesDigest leaves it. False when the header is not
 // sound for the table.
 bool Engine::recordKeyDigest(int table, std::span<const uint8_t> record, uint64_t& digest) {
     const TableSchema& schema = tables_[table];
@@ -548,7 +548,7 @@ void Engine::applyWal() {
         if (f.committed && f.pgno <= nPages_) walPage_[f.pgno] = f.offset;
 }
 
-// keyDigest(valueKey(...)) of a live WITHOUT ROWID record: its values in
+// valuesDigest of a live WITHOUT ROWID record: its values in
 // stored order, put back in declaration order (as emitStored does to the
 // rows found), no rowid alias.
 bool Engine::storedRecordDigest(int table, std::span<const uint8_t> record, uint64_t& digest) {

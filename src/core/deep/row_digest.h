@@ -76,21 +76,17 @@ private:
     uint64_t values_ = 0;
 };
 
-// The digest of a valueKey: the values it spells, read back and digested
-// by RowHasher, which the b-tree walk feeds straight from live records
-// (Engine::recordKeyDigest). The live rows' keys are kept as digests, so a
-// large file's live rows cost 8 bytes each (16 with the set's free slots).
-uint64_t keyDigest(const std::string& key);
-
 // A row's values in one canonical text: per column but skipColumn, the
 // kind's digit, then the integer (whatever width it was stored in), the
 // real's bits, or a text's (UTF-8) or blob's length, ':' and bytes, and
-// 0x1F. keyDigest reads it back value by value; the b-tree walk digests
-// live records to the same values (Engine::recordKeyDigest).
+// 0x1F.
 std::string valueKey(const std::vector<SqlValue>& values, int skipColumn);
 
-// keyDigest(valueKey(values, skipColumn)), taken from the values without
-// spelling the text: the same digest, for the rows the scan lists.
+// The digest of a row's values but skipColumn, fed to RowHasher value by
+// value; the b-tree walk feeds it the same words straight from the bytes of
+// live records (Engine::recordKeyDigest). The live rows' keys are kept as
+// digests, so a large file's live rows cost 8 bytes each (16 with the
+// set's free slots).
 uint64_t valuesDigest(const std::vector<SqlValue>& values, int skipColumn);
 
 // A set of 64-bit digests with open addressing in one flat array: 8 bytes
