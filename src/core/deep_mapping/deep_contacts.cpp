@@ -157,7 +157,7 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
                                          : std::vector<Recovered>{};
     // An old copy of a live person (its rowid is live, or the scan found
     // it to be an earlier version of one) is not a deletion.
-    std::erase_if(persons, [](const Recovered& p) { return p.row->versionOf || p.row->rowidLive; });
+    dropOldCopies(persons);
 
     // Give persons whose rowid was lost the id of the values they own.
     std::set<int64_t> knownOwners;

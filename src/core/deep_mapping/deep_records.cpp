@@ -246,10 +246,11 @@ std::vector<NoteNodePtr> deletedNotes(const DeepScanResult& found, const LiveRow
     size_t searches = 0;
 
     std::unordered_map<int64_t, CellTexts> recoveredNotes;
-    for (Recovered& n : recoveredRows(found, noteTable, noteColumns)) {
+    // Old copies of live notes are not deletions.
+    std::vector<Recovered> notes = recoveredRows(found, noteTable, noteColumns);
+    dropOldCopies(notes);
+    for (Recovered& n : notes) {
         const auto id = integerOf(n.cells[0]);
-        // An old copy of a live note.
-        if (n.row->versionOf || n.row->rowidLive) continue;
         std::optional<std::string> body;
         if (id) {
             if (auto b = liveBodies.find(*id); b != liveBodies.end()) {
