@@ -1,6 +1,7 @@
 // The file index of every layout answers the one lookup by domain and path,
 // and damaged indexes are read as far as they go or refused.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <sys/stat.h>
 
@@ -164,6 +165,56 @@ TEST(ManifestDb, ListsWithoutDecodingAndReadsFactsOnDemand) {
     db->readFacts(gone);
     EXPECT_FALSE(gone.factsPending);
     EXPECT_EQ(gone.size, 0u);
+}
+
+// A phone's Manifest.db is asked per file through its primary key; one
+// whose Files table has no index on fileID is listed whole instead. Both
+// answer every lookup alike, and the media domains in the table's order.
+TEST(BackupArchive, ManifestDbAnswersAlikeWithOrWithoutAFileIDIndex) {
+    for (const bool keyed : {true, false}) {
+        SCOPED_TRACE(keyed);
+        fixture::TempDir dir;
+        IndexedBackupWriter w(dir / "b", IndexKind::ManifestDb);
+        w.addFile("MediaDomain", "Library/SMS/Attachments/ab/IMG_1.HEIC", Bytes(200, 1));
+        w.addFile("AppDomain-org.example", "Documents/big", Bytes(100, 2));
+        writeSample(w);
+        w.addFile("MediaDomain", "Library/SMS/Attachments/cd/IMG_2.HEIC", Bytes(100, 3));
+        w.finish();
+        if (!keyed) {
+            sqlite3* db = nullptr;
+            ASSERT_EQ(sqlite3_open((w.folder() / "Manifest.db").c_str(), &db), SQLITE_OK);
+            EXPECT_EQ(sqlite3_exec(db,
+                                   "CREATE TABLE Plain (fileID TEXT, domain TEXT, relativePath "
+                                   "TEXT, flags INTEGER, file BLOB);"
+                                   "INSERT INTO Plain SELECT * FROM Files ORDER BY rowid;"
+                                   "DROP TABLE Files; ALTER TABLE Plain RENAME TO Files;",
+                                   nullptr, nullptr, nullptr),
+                      SQLITE_OK);
+            sqlite3_close(db);
+        }
+        auto opened = openFolder(w.folder());
+        ASSERT_EQ(opened.status, ArchiveOpenStatus::Ok);
+        const BackupArchive& archive = *opened.archive;
+        EXPECT_TRUE(archive.indexComplete());
+        const auto book = archive.find("HomeDomain", "Library/AddressBook/AddressBook.sqlitedb");
+        ASSERT_TRUE(book);
+        EXPECT_EQ(book->entry.size, kBook.size());
+        EXPECT_FALSE(book->entry.factsPending);
+        EXPECT_EQ(archive.companionsOf(*book).size(), 1u);
+        EXPECT_FALSE(archive.find("HomeDomain", "Library/AddressBook"));  // a folder
+        EXPECT_FALSE(archive.find("HomeDomain", "Library/missing"));
+        constexpr std::string_view kMedia[] = {"CameraRollDomain", "MediaDomain"};
+        const std::vector<BackupEntry> media = archive.entriesIn(kMedia);
+        ASSERT_EQ(media.size(), 3u);
+        EXPECT_EQ(media[0].relativePath, "Library/SMS/Attachments/ab/IMG_1.HEIC");
+        EXPECT_EQ(media[1].domain, "CameraRollDomain");
+        EXPECT_EQ(media[1].size, 300u);
+        EXPECT_EQ(media[2].size, 100u);
+        ASSERT_TRUE(archive.fileOf(media[2]));
+        EXPECT_EQ(archive.fileOf(media[2])->storedPath,
+                  archive.find(media[2].domain, media[2].relativePath)->storedPath);
+        EXPECT_EQ(archive.entries().size(), 7u);
+    }
 }
 
 TEST(BackupArchive, DamagedManifestDbFallsBackToStoredNames) {

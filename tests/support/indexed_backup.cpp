@@ -276,6 +276,10 @@ void IndexedBackupWriter::writeManifestDb() {
     check(sqlite3_exec(db,
                        "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath "
                        "TEXT, flags INTEGER, file BLOB);"
+                       // The phone's own indexes beside the primary key.
+                       "CREATE INDEX FilesDomainIdx ON Files(domain);"
+                       "CREATE INDEX FilesRelativePathIdx ON Files(relativePath);"
+                       "CREATE INDEX FilesFlagsIdx ON Files(flags);"
                        "CREATE TABLE Properties (key TEXT PRIMARY KEY, value BLOB);"
                        "BEGIN;",
                        nullptr, nullptr, nullptr),

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 
@@ -182,7 +183,9 @@ BackupArchive::Opened BackupArchive::open(const std::string& folder,
             readable = (work.path() / "Manifest.db").string();
         }
         archive->manifest_ = ManifestDb::open(readable);
-        if (archive->manifest_) {
+        if (archive->manifest_ && archive->manifest_->looksUpByFileID()) {
+            archive->listsOnDemand_ = true;
+        } else if (archive->manifest_) {
             index = archive->manifest_->entries();
         } else if (encrypted) {
             result.status = ArchiveOpenStatus::IndexUnreadable;
@@ -198,7 +201,7 @@ BackupArchive::Opened BackupArchive::open(const std::string& folder,
         result.status = ArchiveOpenStatus::IndexUnreadable;
         return result;
     }
-    if (archive->layout_ != BackupLayout::Flat) {
+    if (archive->layout_ != BackupLayout::Flat && !archive->listsOnDemand_) {
         // A plain backup whose index is damaged is still read by stored
         // names; an encrypted one cannot be, its file keys are in the index.
         if (!index && !encrypted) index = IndexRead{{}, false};
@@ -212,6 +215,7 @@ BackupArchive::Opened BackupArchive::open(const std::string& folder,
         for (std::size_t i = 0; i < archive->entries_.size(); ++i)
             archive->byFileID_.emplace(archive->entries_[i].fileID, i);
     }
+    if (!archive->listsOnDemand_) std::call_once(archive->listed_, [] {});
     result.status = ArchiveOpenStatus::Ok;
     result.archive = std::move(archive);
     return result;
@@ -219,6 +223,40 @@ BackupArchive::Opened BackupArchive::open(const std::string& folder,
 
 BackupArchive::BackupArchive() = default;
 BackupArchive::~BackupArchive() = default;
+
+bool BackupArchive::indexComplete() const {
+    return indexComplete_ && !(manifest_ && manifest_->damaged());
+}
+
+void BackupArchive::list() const {
+    std::call_once(listed_, [this] {
+        IndexRead read = manifest_->entries();
+        indexComplete_ = read.complete;
+        entries_ = std::move(read.entries);
+        byFileID_.reserve(entries_.size());
+        for (std::size_t i = 0; i < entries_.size(); ++i) byFileID_.emplace(entries_[i].fileID, i);
+    });
+}
+
+const std::vector<BackupEntry>& BackupArchive::entries() const {
+    list();
+    return entries_;
+}
+
+std::vector<BackupEntry> BackupArchive::entriesIn(std::span<const std::string_view> domains) const {
+    if (listsOnDemand_) return manifest_->entriesIn(domains).entries;
+    std::vector<BackupEntry> in;
+    for (const BackupEntry& e : entries_)
+        if (std::find(domains.begin(), domains.end(), e.domain) != domains.end())
+            in.push_back(withFacts(e));
+    return in;
+}
+
+std::optional<BackupEntry> BackupArchive::listed(std::string_view fileID) const {
+    if (listsOnDemand_) return manifest_->entry(fileID);
+    if (const auto it = byFileID_.find(fileID); it != byFileID_.end()) return entries_[it->second];
+    return std::nullopt;
+}
 
 BackupEntry BackupArchive::withFacts(const BackupEntry& entry) const {
     BackupEntry read = entry;
@@ -242,13 +280,7 @@ std::optional<std::string> BackupArchive::storedPathOf(std::string_view fileID) 
 std::optional<BackupFile> BackupArchive::find(std::string_view domain,
                                               std::string_view relativePath) const {
     const std::string fileID = backupFileID(domain, relativePath);
-    if (const auto it = byFileID_.find(fileID); it != byFileID_.end()) {
-        const BackupEntry& entry = entries_[it->second];
-        if ((entry.flags & (kBackupEntryFolder | kBackupEntryLink)) != 0) return std::nullopt;
-        const auto stored = storedPathOf(fileID);
-        if (!stored) return std::nullopt;
-        return BackupFile{withFacts(entry), *stored};
-    }
+    if (const std::optional<BackupEntry> entry = listed(fileID)) return fileOf(*entry);
     // An encrypted file the index does not list has no key to open it.
     if (encrypted()) return std::nullopt;
     const auto stored = storedPathOf(fileID);
@@ -260,6 +292,13 @@ std::optional<BackupFile> BackupArchive::find(std::string_view domain,
     file.entry.size = static_cast<std::uint64_t>(statOf(*stored).value().st_size);
     file.storedPath = *stored;
     return file;
+}
+
+std::optional<BackupFile> BackupArchive::fileOf(const BackupEntry& entry) const {
+    if ((entry.flags & (kBackupEntryFolder | kBackupEntryLink)) != 0) return std::nullopt;
+    const auto stored = storedPathOf(entry.fileID);
+    if (!stored) return std::nullopt;
+    return BackupFile{withFacts(entry), *stored};
 }
 
 std::vector<std::pair<std::string, BackupFile>> BackupArchive::companionsOf(

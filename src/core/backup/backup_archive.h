@@ -6,10 +6,13 @@
 // says, which for a scan is its private working folder.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -72,17 +75,24 @@ public:
     const std::string& folder() const { return folder_; }
     BackupLayout layout() const { return layout_; }
     bool encrypted() const { return keys_ != nullptr; }
-    // False when the index ended early (what it listed before is kept).
-    bool indexComplete() const { return indexComplete_; }
+    // False when the index ended early or a read of it failed (what it
+    // listed before is kept).
+    bool indexComplete() const;
     // Every entry of the index; empty for the flat layout. Entries of a
-    // "Manifest.db" have their facts pending: withFacts() reads them.
-    const std::vector<BackupEntry>& entries() const { return entries_; }
+    // "Manifest.db" have their facts pending: withFacts() reads them. A
+    // "Manifest.db" is listed on the first call: a scan never needs the
+    // whole list, and a phone's lists hundreds of thousands of files.
+    const std::vector<BackupEntry>& entries() const;
+    // The entries of the index in `domains`, in its order, facts read.
+    std::vector<BackupEntry> entriesIn(std::span<const std::string_view> domains) const;
     // `entry` with its size, date, protection class and key read.
     BackupEntry withFacts(const BackupEntry& entry) const;
 
     // The file at `relativePath` in `domain`, when the backup holds it as a
     // regular file whose stored bytes exist; its facts are read.
     std::optional<BackupFile> find(std::string_view domain, std::string_view relativePath) const;
+    // The file an entry of the index names, on the same terms as find().
+    std::optional<BackupFile> fileOf(const BackupEntry& entry) const;
     // The companions ("-wal", "-shm", "-journal") of a database found with
     // find(), each with its suffix: those the index lists under their own
     // paths, and for backups without "Manifest.db" also files named like
@@ -100,6 +110,10 @@ public:
 private:
     BackupArchive();
     std::optional<std::string> storedPathOf(std::string_view fileID) const;
+    // The entry the index lists under `fileID`.
+    std::optional<BackupEntry> listed(std::string_view fileID) const;
+    // Lists the index into entries_ and byFileID_, once.
+    void list() const;
 
     std::string folder_;
     BackupLayout layout_ = BackupLayout::Flat;
@@ -108,11 +122,15 @@ private:
     std::unique_ptr<WorkingFolder> indexCopy_;
     std::unique_ptr<ManifestDb> manifest_;
     std::shared_ptr<const BackupKeys> keys_;
-    bool indexComplete_ = true;
-    std::vector<BackupEntry> entries_;
-    // Keys are views of entries_[i].fileID: entries_ is not changed after
-    // open, so they stay valid and the 40-digit names are not copied.
-    std::unordered_map<std::string_view, std::size_t> byFileID_;
+    // A "Manifest.db" that answers lookups by fileID is asked each time, and
+    // listed only when entries() is called; other indexes are listed at open.
+    bool listsOnDemand_ = false;
+    mutable std::once_flag listed_;
+    mutable std::atomic<bool> indexComplete_{true};
+    mutable std::vector<BackupEntry> entries_;
+    // Keys are views of entries_[i].fileID: entries_ is not changed once
+    // listed, so they stay valid and the 40-digit names are not copied.
+    mutable std::unordered_map<std::string_view, std::size_t> byFileID_;
 };
 
 // The stored bytes of a file by its stored name alone (flat or in its

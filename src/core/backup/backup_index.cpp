@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <memory>
 
@@ -233,6 +234,63 @@ constexpr const char* kListing = "SELECT fileID, domain, relativePath, flags FRO
 constexpr const char* kListingWithRows =
     "SELECT fileID, domain, relativePath, flags, rowid FROM Files";
 
+// The columns every row read selects, in this order; `rowid` follows when
+// the table has one, and `file` last when the facts are read with the row.
+constexpr const char* kRowColumns = "SELECT fileID, domain, relativePath, flags";
+
+// An SQLite file's header gives its page size (bytes 16-17, 1 meaning
+// 65536) and, when bytes 92-95 equal the change counter at 24-27, its page
+// count (bytes 28-31), all big-endian. True when the file is shorter than
+// that: a copy cut short, whose last rows no query can reach.
+bool shorterThanItsHeader(const std::string& path) {
+    std::uint8_t header[100];
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    const bool read = std::fread(header, 1, sizeof header, f) == sizeof header;
+    const bool sought = std::fseek(f, 0, SEEK_END) == 0;
+    const long size = sought ? std::ftell(f) : -1;
+    std::fclose(f);
+    if (!read || size < 0) return false;
+    const auto be32 = [&header](int at) {
+        return std::uint32_t{header[at]} << 24 | std::uint32_t{header[at + 1]} << 16 |
+               std::uint32_t{header[at + 2]} << 8 | header[at + 3];
+    };
+    const std::uint32_t field = std::uint32_t{header[16]} << 8 | header[17];
+    const std::uint64_t pageSize = field == 1 ? 65536 : field;
+    if (be32(92) != be32(24)) return false;
+    return pageSize * be32(28) > static_cast<std::uint64_t>(size);
+}
+
+// Fills `e` from a row of kRowColumns (+ rowid when `withRows`); false for
+// a row whose fileID is no stored name.
+bool rowEntry(sqlite3_stmt* stmt, bool withRows, BackupEntry& e) {
+    e.fileID = columnString(stmt, 0);
+    if (!isFileID(e.fileID)) return false;
+    e.domain = columnString(stmt, 1);
+    e.relativePath = columnString(stmt, 2);
+    const sqlite3_int64 flags = sqlite3_column_int64(stmt, 3);
+    e.flags = flags >= 0 && flags <= 0xFFFF ? static_cast<std::uint32_t>(flags) : 0;
+    if (withRows) e.indexRow = sqlite3_column_int64(stmt, 4);
+    e.factsPending = true;
+    return true;
+}
+
+// Decodes the keyed archive in `column` into `entry`'s facts; an archive
+// that is missing or cannot be read leaves them 0 / empty.
+void columnFacts(sqlite3_stmt* stmt, int column, BackupEntry& entry) {
+    entry.factsPending = false;
+    const auto* blob = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt, column));
+    const int blobSize = sqlite3_column_bytes(stmt, column);
+    std::optional<MbFileFacts> facts;
+    if (blob && blobSize > 0) facts = readMbFile({blob, static_cast<std::size_t>(blobSize)});
+    if (facts) {
+        entry.size = facts->size;
+        entry.lastModified = facts->lastModified;
+        entry.protectionClass = facts->protectionClass;
+        entry.encryptionKey = std::move(facts->encryptionKey);
+    }
+}
+
 }  // namespace
 
 struct ManifestDb::Handles {
@@ -240,23 +298,49 @@ struct ManifestDb::Handles {
     // `file` by rowid, and by fileID for a Files table without rowids.
     SqliteStatement byRow;
     SqliteStatement byFileID;
+    // A whole row and its `file` by fileID.
+    SqliteStatement entryByFileID;
 };
 
 std::unique_ptr<ManifestDb> ManifestDb::open(const std::string& path) {
     auto handles = std::make_unique<Handles>();
     handles->db = openSqliteFile(path, SqliteOpen::ReadOnlyImmutable);
     if (!handles->db) return nullptr;
-    handles->byFileID =
-        SqliteStatement(handles->db.get(), "SELECT file FROM Files WHERE fileID = ?");
+    sqlite3* db = handles->db.get();
+    handles->byFileID = SqliteStatement(db, "SELECT file FROM Files WHERE fileID = ?");
     if (!handles->byFileID) return nullptr;
-    handles->byRow = SqliteStatement(handles->db.get(), "SELECT file FROM Files WHERE rowid = ?");
-    if (!SqliteStatement(handles->db.get(), kListing)) return nullptr;
+    handles->byRow = SqliteStatement(db, "SELECT file FROM Files WHERE rowid = ?");
+    if (!SqliteStatement(db, kListing)) return nullptr;
+    const std::string byName =
+        std::string(kRowColumns) +
+        (handles->byRow ? ", rowid, file FROM Files WHERE fileID = ? ORDER BY rowid LIMIT 1"
+                        : ", file FROM Files WHERE fileID = ?");
+    handles->entryByFileID = SqliteStatement(db, byName.c_str());
     std::unique_ptr<ManifestDb> opened(new ManifestDb);
+    // The plan names the b-tree a lookup walks: "SEARCH ... USING INDEX" or
+    // "USING PRIMARY KEY" through one, "SCAN" when it reads the table.
+    const std::string plan = "EXPLAIN QUERY PLAN " + byName;
+    if (SqliteStatement explain(db, plan.c_str()); explain && handles->entryByFileID) {
+        bool searched = false, scanned = false;
+        while (sqlite3_step(explain.get()) == SQLITE_ROW) {
+            const std::string detail = columnString(explain.get(), 3);
+            searched = searched || detail.starts_with("SEARCH");
+            scanned = scanned || detail.starts_with("SCAN");
+        }
+        opened->looksUpByFileID_ = searched && !scanned;
+    }
+    opened->damaged_ = shorterThanItsHeader(path);
     opened->handles_ = std::move(handles);
     return opened;
 }
 
 ManifestDb::~ManifestDb() = default;
+
+bool ManifestDb::readFailed(int rc) const {
+    if (!damaged_.exchange(true))
+        logLine("Manifest.db could not be read to its end: " + std::string(sqlite3_errstr(rc)));
+    return false;
+}
 
 IndexRead ManifestDb::entries() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -278,21 +362,64 @@ IndexRead ManifestDb::entries() {
     int rc;
     while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
         BackupEntry e;
-        e.fileID = columnString(stmt.get(), 0);
-        if (!isFileID(e.fileID)) continue;
-        e.domain = columnString(stmt.get(), 1);
-        e.relativePath = columnString(stmt.get(), 2);
-        const sqlite3_int64 flags = sqlite3_column_int64(stmt.get(), 3);
-        e.flags = flags >= 0 && flags <= 0xFFFF ? static_cast<std::uint32_t>(flags) : 0;
-        if (withRows) e.indexRow = sqlite3_column_int64(stmt.get(), 4);
-        e.factsPending = true;
+        if (rowEntry(stmt.get(), withRows, e)) read.entries.push_back(std::move(e));
+    }
+    if (rc != SQLITE_DONE) read.complete = readFailed(rc);
+    if (damaged_) read.complete = false;
+    return read;
+}
+
+IndexRead ManifestDb::entriesIn(std::span<const std::string_view> domains) {
+    IndexRead read;
+    if (domains.empty()) return read;
+    std::lock_guard<std::mutex> lock(mutex_);
+    const bool withRows = static_cast<bool>(handles_->byRow);
+    std::string sql = std::string(kRowColumns) + (withRows ? ", rowid" : "") +
+                      ", file FROM Files WHERE domain IN (?";
+    for (std::size_t i = 1; i < domains.size(); ++i) sql += ", ?";
+    // In the table's order, as entries() lists them.
+    sql += withRows ? ") ORDER BY rowid" : ")";
+    SqliteStatement stmt(handles_->db.get(), sql.c_str());
+    if (!stmt) {
+        read.complete = false;
+        return read;
+    }
+    for (std::size_t i = 0; i < domains.size(); ++i)
+        sqlite3_bind_text(stmt.get(), static_cast<int>(i + 1), domains[i].data(),
+                          static_cast<int>(domains[i].size()), SQLITE_STATIC);
+    int rc;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        BackupEntry e;
+        if (!rowEntry(stmt.get(), withRows, e)) continue;
+        columnFacts(stmt.get(), withRows ? 5 : 4, e);
         read.entries.push_back(std::move(e));
     }
-    if (rc != SQLITE_DONE) {
-        logLine("Manifest.db could not be read to its end: " + std::string(sqlite3_errstr(rc)));
-        read.complete = false;
-    }
+    if (rc != SQLITE_DONE) read.complete = readFailed(rc);
+    if (damaged_) read.complete = false;
     return read;
+}
+
+std::optional<BackupEntry> ManifestDb::entry(std::string_view fileID) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sqlite3_stmt* stmt = handles_->entryByFileID.get();
+    if (!stmt) return std::nullopt;
+    const bool withRows = static_cast<bool>(handles_->byRow);
+    sqlite3_reset(stmt);
+    sqlite3_bind_text(stmt, 1, fileID.data(), static_cast<int>(fileID.size()), SQLITE_TRANSIENT);
+    std::optional<BackupEntry> found;
+    const int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW) {
+        BackupEntry e;
+        if (rowEntry(stmt, withRows, e) && e.fileID == fileID) {
+            columnFacts(stmt, withRows ? 5 : 4, e);
+            found = std::move(e);
+        }
+    } else if (rc != SQLITE_DONE) {
+        readFailed(rc);
+    }
+    // Ends the read, so the statement holds no page of the file between calls.
+    sqlite3_reset(stmt);
+    return found;
 }
 
 void ManifestDb::readFacts(BackupEntry& entry) const {
@@ -307,18 +434,7 @@ void ManifestDb::readFacts(BackupEntry& entry) const {
     else
         sqlite3_bind_text(stmt, 1, entry.fileID.data(), static_cast<int>(entry.fileID.size()),
                           SQLITE_TRANSIENT);
-    if (sqlite3_step(stmt) == SQLITE_ROW) {
-        const auto* blob = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt, 0));
-        const int blobSize = sqlite3_column_bytes(stmt, 0);
-        std::optional<MbFileFacts> facts;
-        if (blob && blobSize > 0) facts = readMbFile({blob, static_cast<std::size_t>(blobSize)});
-        if (facts) {
-            entry.size = facts->size;
-            entry.lastModified = facts->lastModified;
-            entry.protectionClass = facts->protectionClass;
-            entry.encryptionKey = std::move(facts->encryptionKey);
-        }
-    }
+    if (sqlite3_step(stmt) == SQLITE_ROW) columnFacts(stmt, 0, entry);
     // Ends the read, so the statement holds no page of the file between calls.
     sqlite3_reset(stmt);
 }

@@ -15,6 +15,7 @@
 // Everywhere the fileID is the lowercase hex SHA-1 of "domain-relativePath".
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -103,6 +104,21 @@ public:
     // needs those of a few thousand. Rows with a malformed fileID are
     // skipped.
     IndexRead entries();
+    // The rows whose domain is one of `domains`, in the table's order,
+    // facts read. A phone's index keeps an index on domain, so this reads
+    // a few pages where entries() reads them all.
+    IndexRead entriesIn(std::span<const std::string_view> domains);
+    // True when a lookup by fileID goes through an index (the primary key
+    // of every phone's Files table); without one each lookup would read the
+    // whole table.
+    bool looksUpByFileID() const { return looksUpByFileID_; }
+    // The row named `fileID`, its facts read; nullopt when none is, or when
+    // the read fails (damaged() is then true). The first row by rowid when
+    // a table without a unique key lists the name twice.
+    std::optional<BackupEntry> entry(std::string_view fileID) const;
+    // True when the file is shorter than its header says or a read of it
+    // has failed: rows past the damage may be missing from every answer.
+    bool damaged() const { return damaged_.load(); }
     // Decodes the keyed archive of `entry` into its size, date, protection
     // class and key and clears factsPending. An archive that is missing or
     // cannot be read leaves them 0 / empty. Safe to call from any thread.
@@ -110,8 +126,12 @@ public:
 
 private:
     ManifestDb() = default;
+    // Notes a failed read (logged the first time) and returns false.
+    bool readFailed(int rc) const;
     struct Handles;
     std::unique_ptr<Handles> handles_;
+    bool looksUpByFileID_ = false;
+    mutable std::atomic<bool> damaged_{false};
     mutable std::mutex mutex_;
 };
 

@@ -41,19 +41,15 @@ constexpr Reader kDeepFullSequence[] = {
 // phone's own: the camera roll (Media/DCIM, the photo library's
 // Media/PhotoData/CPLAssets) and the media of messages. (A backup without
 // an index is listed whole instead; with an index, sniffing or decrypting
-// every app's files would cost as much as the backup is large.) The domain
-// is tested before the size, which needs the entry's facts decoded.
-bool inMediaDomain(const BackupEntry& entry) {
-    return entry.flags == kBackupEntryFile &&
-           (entry.domain == "CameraRollDomain" || entry.domain == "MediaDomain");
-}
+// every app's files would cost as much as the backup is large.)
+constexpr std::string_view kMediaDomains[] = {"CameraRollDomain", "MediaDomain"};
 
 std::vector<BackupFile> mediaCandidates(const BackupArchive& archive) {
     std::vector<BackupFile> files;
-    for (const BackupEntry& entry : archive.entries()) {
-        if (!inMediaDomain(entry)) continue;
-        std::optional<BackupFile> file = archive.find(entry.domain, entry.relativePath);
-        if (file && file->entry.size >= kPhotoCandidateMinSize) files.push_back(std::move(*file));
+    for (const BackupEntry& entry : archive.entriesIn(kMediaDomains)) {
+        if (entry.flags != kBackupEntryFile || entry.size < kPhotoCandidateMinSize) continue;
+        if (std::optional<BackupFile> file = archive.fileOf(entry))
+            files.push_back(std::move(*file));
     }
     return files;
 }
