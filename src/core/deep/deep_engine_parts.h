@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -175,6 +176,9 @@ private:
         DigestSet values;
         DigestFilter valueBits{0};
         DigestSet texts;
+        // The identity texts of the rows that lost their rowid: only a live
+        // row with one of them is ever asked for by identity.
+        std::unordered_set<std::string> identities;
     };
     LiveIdentities readLiveIdentities(int table, const std::vector<std::vector<int>>& identity,
                                       const WantedValues& wanted);

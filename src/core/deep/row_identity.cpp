@@ -548,6 +548,9 @@ Engine::LiveIdentities Engine::readLiveIdentities(int table,
     LiveIdentities out;
     liveValueCounts_.clear();
     liveRowCount_ = 0;
+    // Per column of the row at hand: a whole text or blob that no recovered
+    // row holds there, so no identity key with that column can match.
+    std::vector<char> unwanted(schema.columns.size());
     for (uint32_t pgno = 1; pgno <= nPages_; ++pgno) {
         if (use_[pgno] != PageUse::TableBtree || owner_[pgno] != table) continue;
         const PageView pv = page(pgno);
@@ -574,6 +577,7 @@ Engine::LiveIdentities Engine::readLiveIdentities(int table,
                             content))
                 continue;
             ++liveRowCount_;
+            std::fill(unwanted.begin(), unwanted.end(), 0);
             size_t at = static_cast<size_t>(hl);
             for (size_t c = 0; c < liveTypes_.size() && c < schema.columns.size(); ++c) {
                 const uint64_t t = liveTypes_[c];
@@ -594,15 +598,24 @@ Engine::LiveIdentities Engine::readLiveIdentities(int table,
                     digest = columnBytesDigest(
                         c, t % 2 ? SqlValue::Kind::Text : SqlValue::Kind::Blob, raw, got);
                 }
-                if (!digest || !wanted.valueBits.mayHold(*digest) || !wanted.values.count(*digest))
+                if (!digest || !wanted.valueBits.mayHold(*digest) ||
+                    !wanted.values.count(*digest)) {
+                    unwanted[c] = digest && t >= 12 && got == len;
                     continue;
+                }
                 ++liveValueCounts_[*digest];
                 if (t < 13 || t % 2 == 0) continue;
                 const uint64_t key =
                     textKey(c, std::string_view(reinterpret_cast<const char*>(raw), got));
                 if (wanted.texts.count(key)) out.byText.emplace(key, static_cast<int64_t>(rowid));
             }
-            if (identity.empty()) continue;
+            if (wanted.identities.empty() ||
+                std::none_of(identity.begin(), identity.end(), [&unwanted](const auto& key) {
+                    return std::none_of(key.begin(), key.end(), [&unwanted](int c) {
+                        return static_cast<size_t>(c) < unwanted.size() && unwanted[c];
+                    });
+                }))
+                continue;
             std::vector<SqlValue> values;
             bool cut = false;
             if (!decodeRecord(
@@ -611,7 +624,8 @@ Engine::LiveIdentities Engine::readLiveIdentities(int table,
                 continue;
             values.resize(schema.columns.size());
             for (size_t key = 0; key < identity.size(); ++key)
-                if (auto text = identityText(key, identity[key], values))
+                if (auto text = identityText(key, identity[key], values);
+                    text && wanted.identities.count(*text))
                     out.byIdentity.emplace(*text, static_cast<int64_t>(rowid));
         }
     }
@@ -710,6 +724,10 @@ void Engine::identifyTableRows(int table, const std::vector<size_t>& rows) {
             if (!row.rowidKnown && v.kind == SqlValue::Kind::Text)
                 wanted.texts.insert(textKey(c, v.bytes));
         }
+        if (row.rowidKnown) continue;
+        for (size_t key = 0; key < identity.size(); ++key)
+            if (auto text = identityText(key, identity[key], row.values))
+                wanted.identities.insert(std::move(*text));
     }
     wanted.values.insertAll(digests);
     wanted.valueBits = DigestFilter(digests.size());
