@@ -2,7 +2,7 @@
 // avoid: builds a plain "Manifest.db" backup with the stores of a recent
 // phone (messages with archived texts, the Core Data call store, the notes
 // store) and a camera roll among many app files, then times (a) the full
-// scan sequence with the deep scan, end to end through the results intake,
+// scan sequence with the deep scan, end to end through the scan session,
 // (b) the same with the signature carvers, and (c) the index query plus the
 // live readers' queries stepped through SQLite with every column read.
 //
@@ -31,7 +31,7 @@
 #include "core/extract/reader_queries.h"
 #include "core/log/log.h"
 #include "core/results/result_intake.h"
-#include "core/scan/scan_controller.h"
+#include "core/session/scan_session.h"
 #include "support/indexed_backup.h"
 #include "support/media_files.h"
 #include "support/modern_stores.h"
@@ -182,17 +182,16 @@ int main(int argc, char** argv) {
     const IndexedBackupWriter w(folder, IndexKind::ManifestDb);
 
     setLogSink([](std::string_view) {});
-    // One scan, end to end through the results intake; prints what it found
-    // the first time.
+    // One scan, end to end through the scan session both programs run (the
+    // records taken on the scan thread, as the command line takes them);
+    // prints what it found the first time.
     const auto timeScan = [&folder](DeletedRecordSearch search, bool report) {
-        NotificationCenter nc;
-        ResultIntake intake(nc);
-        ScanController scanner(nc);
-        scanner.setFinishTarget([&intake] { intake.ScanThreadFinish(); });
-        intake.showView();
+        ScanSession session;
         const auto start = Clock::now();
-        scanner.ScanIOSBackUpFilehand({folder.string(), "14.4"}, ScanSequence::Full, search);
+        session.start({folder.string(), "14.4"}, ScanSequence::Full, search);
+        session.wait();
         const double seconds = secondsSince(start);
+        const ResultIntake& intake = session.intake();
         if (report)
             std::printf(
                 "%s scan found %d messages (%d deleted), %d calls (%d deleted), %d notes (%d "

@@ -11,6 +11,7 @@ build="${1:-$root/build-tsan}"
 suites=(
     tests/scan/test_scan_controller tests/scan/test_indexed_scan tests/scan/test_deep_scan_records
     tests/scan/test_live_readers tests/scan/test_result_intake tests/scan/test_notification_center
+    tests/scan/test_scan_session
     tests/gui/test_app_window tests/gui/test_quitting tests/gui/test_result_interaction
 )
 

@@ -15,6 +15,7 @@
 #include "core/notify/scan_notifications.h"
 #include "support/backup_folder.h"
 #include "support/bulk_fixture.h"
+#include "support/media_files.h"
 #include "support/sample_backup.h"
 #include "support/temp_dir.h"
 
@@ -169,6 +170,62 @@ TEST(ScanSessionTest, DeliversInBatchesOnTheResultsThreadInPostingOrder) {
         }
     }
     EXPECT_TRUE(sawContactsProgress);
+}
+
+// Pictures are decided beside the readers that follow the photo reader,
+// yet every record still reaches the intake in posting order: all pictures
+// before the first contact, numbered as the intake wired by hand numbers
+// them, files that are no picture dropped.
+TEST(ScanSessionTest, PicturesDecidedBesideTheReadersArriveInPostingOrder) {
+    TempDir tmp;
+    BackupFolderBuilder backup = BackupFolderBuilder::inRoot(tmp.path() / "root", DeviceInfo{});
+    BulkAddressBookSpec plan;
+    plan.contacts = 500;
+    plan.multiValues = 1000;
+    writeBulkAddressBook(backup.databasePath(DatabaseKind::AddressBook), plan);
+    const Bytes jpeg = jpegImage(), png = pngImage(), noise(60000, 'n');
+    for (int i = 0; i < 240; ++i)
+        backup.addFile("picture" + std::to_string(i), i % 12 == 0 ? noise : i % 2 ? png : jpeg);
+    backup.writePlists();
+
+    NotificationCenter nc;
+    ResultIntake byHand{nc};
+    ScanController controller{nc};
+    controller.setFinishTarget([&] { byHand.ScanThreadFinish(); });
+    byHand.showView();
+    ASSERT_TRUE(controller.ScanIOSBackFile(targetFor(backup.folder()), ScanSequence::Full));
+    controller.waitForScan();
+
+    ResultsThread results;
+    ScanSession session(
+        [&](std::function<void()> work, bool wait) { results.post(std::move(work), wait); });
+    std::vector<std::pair<int, std::pair<std::size_t, int>>> progress;
+    session.intake().setProgressHandler([&](int percent) {
+        progress.push_back(
+            {percent,
+             {session.intake().photoAndVideoArray().size(), session.intake().contactNum()}});
+    });
+    ASSERT_TRUE(session.start(targetFor(backup.folder()), ScanSequence::Full));
+    session.wait();
+
+    const auto& pictures = session.intake().photoAndVideoArray();
+    ASSERT_EQ(pictures.size(), 220u);
+    ASSERT_EQ(pictures.size(), byHand.photoAndVideoArray().size());
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        EXPECT_EQ(pictures[i]->fileNodeName(), byHand.photoAndVideoArray()[i]->fileNodeName());
+        EXPECT_EQ(pictures[i]->filePath(), byHand.photoAndVideoArray()[i]->filePath());
+    }
+    EXPECT_EQ(session.intake().contactNum(), byHand.contactNum());
+    bool sawContacts = false;
+    for (const auto& [percent, counts] : progress) {
+        if (percent < kProgressContacts) {
+            EXPECT_EQ(counts.second, 0) << percent;
+        }
+        if (percent != kProgressContacts) continue;
+        sawContacts = true;
+        EXPECT_EQ(counts.first, 220u);
+    }
+    EXPECT_TRUE(sawContacts);
 }
 
 TEST(ScanSessionTest, AStopEndsALongScanWithinASecondAndFinishesAsUsual) {

@@ -23,6 +23,21 @@ ScanSession::ScanSession(Deliverer deliverer) : deliver_(std::move(deliverer)) {
 ScanSession::~ScanSession() {
     controller_.requestStop();
     controller_.waitForScan();
+    // The finish step closes the decider; a scan thread that ended without
+    // one leaves it to be closed here.
+    closeDecider();
+}
+
+void ScanSession::closeDecider() {
+    if (!decider_.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        closing_ = true;
+        queued_.notify_one();
+    }
+    // It takes what is queued before it ends.
+    decider_.join();
+    closing_ = false;
 }
 
 bool ScanSession::start(const ScanTarget& target, ScanSequence sequence,
@@ -34,6 +49,45 @@ bool ScanSession::start(const ScanTarget& target, ScanSequence sequence,
 }
 
 void ScanSession::take(const Notification& note) {
+    if (!decider_.joinable()) {
+        takeNow(note);
+        return;
+    }
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    queue_.push_back({note, false});
+    // A reader's progress value ends its records: they leave together. Other
+    // records wait for the decider's next turn (at most half a batch delay).
+    if (note.name == kScanProgressInfo) {
+        wakeDecider_ = true;
+        queued_.notify_one();
+    }
+}
+
+void ScanSession::takePhotoCandidate(const Notification& note) {
+    if (!decider_.joinable()) decider_ = std::thread([this] { runDecider(); });
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    queue_.push_back({note, true});
+    wakeDecider_ = true;
+    queued_.notify_one();
+}
+
+void ScanSession::runDecider() {
+    std::vector<Queued> work;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(queueMutex_);
+            queued_.wait_for(lock, kBatchDelay / 2,
+                             [this] { return wakeDecider_ || closing_ || !queue_.empty(); });
+            wakeDecider_ = false;
+            work.swap(queue_);
+            if (work.empty() && closing_) return;
+        }
+        for (const Queued& q : work) q.candidate ? decide(q.note) : takeNow(q.note);
+        work.clear();
+    }
+}
+
+void ScanSession::takeNow(const Notification& note) {
     if (batch_.empty()) batchStarted_ = std::chrono::steady_clock::now();
     batch_.push_back(note);
     // A progress value ends a reader: what it found is shown with it.
@@ -42,15 +96,16 @@ void ScanSession::take(const Notification& note) {
         flush();
 }
 
-void ScanSession::takePhotoCandidate(const Notification& note) {
+void ScanSession::decide(const Notification& note) {
     const auto* path = std::any_cast<std::string>(&note.object);
-    if (!path) return;
+    // A stopped scan does not wait for the pictures it has not looked at.
+    if (!path || controller_.stopRequested()) return;
     const MediaKindDetector::Detected detected = mediaKinds_.detectWithExtension(*path);
     if (detected.kind == MediaKind::Other) return;
     struct stat st {};
     const uint64_t size = ::stat(path->c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
-    take(Notification{kScanPhotoAndVideoInfo,
-                      PhotoCandidate{*path, detected.kind, size, detected.extension}});
+    takeNow(Notification{kScanPhotoAndVideoInfo,
+                         PhotoCandidate{*path, detected.kind, size, detected.extension}});
 }
 
 void ScanSession::flush() {
@@ -67,6 +122,7 @@ void ScanSession::flush() {
 }
 
 void ScanSession::finish() {
+    closeDecider();
     flush();
     if (deliver_)
         deliver_([this] { intake_.ScanThreadFinish(); }, true);

@@ -4,9 +4,9 @@
 // batches.
 //
 // The readers post into the session's scan center. The session takes every
-// record notification there, decides photo and video candidates on the scan
-// thread (libmagic and the file's size; a file that is neither is dropped),
-// and hands the records on in batches, in posting order, through the
+// record notification there, decides photo and video candidates off the
+// results thread (libmagic and the file's size; a file that is neither is
+// dropped), and hands the records on in batches, in posting order, through the
 // deliverer to the results thread, where they are posted into the center the
 // intake observes. The intake's lists and counters are therefore touched on
 // the results thread only, and its handlers keep their order of events:
@@ -15,8 +15,11 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/notify/notification_center.h"
@@ -70,11 +73,32 @@ public:
     static constexpr std::chrono::milliseconds kBatchDelay{50};
 
 private:
-    // On the scan thread.
+    // On the scan thread: a notification taken now, or queued behind the
+    // photo candidates the decider has not reached yet.
     void take(const Notification& note);
     void takePhotoCandidate(const Notification& note);
-    void flush();
     void finish();
+    // On the scan thread until the first photo candidate, then on the
+    // decider's thread until the finish.
+    void takeNow(const Notification& note);
+    void decide(const Notification& note);
+    void flush();
+    // The decider: libmagic takes tens of microseconds a file, so with
+    // thousands of pictures it runs beside the readers that follow the
+    // photo reader, and every notification after the first candidate goes
+    // through its queue, in order.
+    void runDecider();
+    void closeDecider();
+    struct Queued {
+        Notification note;
+        bool candidate;
+    };
+    std::thread decider_;
+    std::mutex queueMutex_;
+    std::condition_variable queued_;
+    std::vector<Queued> queue_;
+    bool wakeDecider_ = false;
+    bool closing_ = false;
 
     Deliverer deliver_;
     NotificationCenter scanCenter_;     // the readers post here, on the scan thread
@@ -85,7 +109,7 @@ private:
     std::vector<Notification> batch_;
     std::chrono::steady_clock::time_point batchStarted_;
     // Declared last: its destructor joins the scan thread, which uses the
-    // members above.
+    // members above (and joins the decider in its finish step).
     ScanController controller_{scanCenter_};
 };
 
