@@ -217,6 +217,36 @@ TEST(BackupArchive, ManifestDbAnswersAlikeWithOrWithoutAFileIDIndex) {
     }
 }
 
+// A Manifest.db whose later pages are damaged is read as far as its table
+// goes: the rows at its start are still found, although the indexes that
+// would answer for them may be lost.
+TEST(BackupArchive, DamagedManifestDbStillAnswersForItsFirstRows) {
+    fixture::TempDir dir;
+    IndexedBackupWriter w(dir / "b", IndexKind::ManifestDb);
+    for (int i = 0; i < 3; ++i)
+        w.addFile("CameraRollDomain", "Media/DCIM/100APPLE/IMG_" + std::to_string(i) + ".JPG",
+                  Bytes(300 + i, 0xFF));
+    for (int i = 0; i < 3000; ++i)
+        w.addFile("AppDomain-org.example", "Library/Caches/item" + std::to_string(i), Bytes(10, 1));
+    w.finish();
+    const fs::path db = w.folder() / "Manifest.db";
+    Bytes bytes = fixture::readFileBytes(db);
+    std::fill(bytes.begin() + static_cast<long>(bytes.size() / 2), bytes.end(), 0x5A);
+    fixture::writeFileBytes(db, bytes);
+    auto opened = openFolder(w.folder());
+    ASSERT_EQ(opened.status, ArchiveOpenStatus::Ok);
+    const BackupArchive& archive = *opened.archive;
+    constexpr std::string_view kMedia[] = {"CameraRollDomain", "MediaDomain"};
+    const std::vector<BackupEntry> media = archive.entriesIn(kMedia);
+    ASSERT_EQ(media.size(), 3u);
+    EXPECT_EQ(media[2].size, 302u);
+    const auto first = archive.find("CameraRollDomain", "Media/DCIM/100APPLE/IMG_0.JPG");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->entry.size, 300u);
+    EXPECT_FALSE(archive.indexComplete());
+    EXPECT_LT(archive.entries().size(), 3003u);
+}
+
 TEST(BackupArchive, DamagedManifestDbFallsBackToStoredNames) {
     fixture::TempDir dir;
     IndexedBackupWriter w(dir / "b", IndexKind::ManifestDb);

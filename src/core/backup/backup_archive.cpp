@@ -244,16 +244,26 @@ const std::vector<BackupEntry>& BackupArchive::entries() const {
 }
 
 std::vector<BackupEntry> BackupArchive::entriesIn(std::span<const std::string_view> domains) const {
-    if (listsOnDemand_) return manifest_->entriesIn(domains).entries;
+    if (listsOnDemand_) {
+        IndexRead read = manifest_->entriesIn(domains);
+        if (read.complete) return std::move(read.entries);
+        // A read that failed: the listing reads the table as far as it goes.
+    }
     std::vector<BackupEntry> in;
-    for (const BackupEntry& e : entries_)
+    for (const BackupEntry& e : entries())
         if (std::find(domains.begin(), domains.end(), e.domain) != domains.end())
             in.push_back(withFacts(e));
     return in;
 }
 
 std::optional<BackupEntry> BackupArchive::listed(std::string_view fileID) const {
-    if (listsOnDemand_) return manifest_->entry(fileID);
+    if (listsOnDemand_) {
+        if (std::optional<BackupEntry> entry = manifest_->entry(fileID)) return entry;
+        // Not listed, unless a read has failed: then the listing, which
+        // reads the table as far as it goes, answers.
+        if (!manifest_->damaged()) return std::nullopt;
+        list();
+    }
     if (const auto it = byFileID_.find(fileID); it != byFileID_.end()) return entries_[it->second];
     return std::nullopt;
 }

@@ -238,29 +238,6 @@ constexpr const char* kListingWithRows =
 // the table has one, and `file` last when the facts are read with the row.
 constexpr const char* kRowColumns = "SELECT fileID, domain, relativePath, flags";
 
-// An SQLite file's header gives its page size (bytes 16-17, 1 meaning
-// 65536) and, when bytes 92-95 equal the change counter at 24-27, its page
-// count (bytes 28-31), all big-endian. True when the file is shorter than
-// that: a copy cut short, whose last rows no query can reach.
-bool shorterThanItsHeader(const std::string& path) {
-    std::uint8_t header[100];
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    const bool read = std::fread(header, 1, sizeof header, f) == sizeof header;
-    const bool sought = std::fseek(f, 0, SEEK_END) == 0;
-    const long size = sought ? std::ftell(f) : -1;
-    std::fclose(f);
-    if (!read || size < 0) return false;
-    const auto be32 = [&header](int at) {
-        return std::uint32_t{header[at]} << 24 | std::uint32_t{header[at + 1]} << 16 |
-               std::uint32_t{header[at + 2]} << 8 | header[at + 3];
-    };
-    const std::uint32_t field = std::uint32_t{header[16]} << 8 | header[17];
-    const std::uint64_t pageSize = field == 1 ? 65536 : field;
-    if (be32(92) != be32(24)) return false;
-    return pageSize * be32(28) > static_cast<std::uint64_t>(size);
-}
-
 // Fills `e` from a row of kRowColumns (+ rowid when `withRows`); false for
 // a row whose fileID is no stored name.
 bool rowEntry(sqlite3_stmt* stmt, bool withRows, BackupEntry& e) {
@@ -329,7 +306,6 @@ std::unique_ptr<ManifestDb> ManifestDb::open(const std::string& path) {
         }
         opened->looksUpByFileID_ = searched && !scanned;
     }
-    opened->damaged_ = shorterThanItsHeader(path);
     opened->handles_ = std::move(handles);
     return opened;
 }

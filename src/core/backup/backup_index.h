@@ -116,8 +116,8 @@ public:
     // the read fails (damaged() is then true). The first row by rowid when
     // a table without a unique key lists the name twice.
     std::optional<BackupEntry> entry(std::string_view fileID) const;
-    // True when the file is shorter than its header says or a read of it
-    // has failed: rows past the damage may be missing from every answer.
+    // True once a read of the file has failed: rows past the damage may be
+    // missing from every answer.
     bool damaged() const { return damaged_.load(); }
     // Decodes the keyed archive of `entry` into its size, date, protection
     // class and key and clears factsPending. An archive that is missing or
