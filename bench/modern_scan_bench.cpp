@@ -182,9 +182,9 @@ int main(int argc, char** argv) {
     const IndexedBackupWriter w(folder, IndexKind::ManifestDb);
 
     setLogSink([](std::string_view) {});
-    // One scan, end to end through the scan session both programs run (the
-    // records taken on the scan thread, as the command line takes them);
-    // prints what it found the first time.
+    // One scan, end to end through the scan session both programs run
+    // (without a deliverer, as the command line runs it); prints what it
+    // found the first time.
     const auto timeScan = [&folder](DeletedRecordSearch search, bool report) {
         ScanSession session;
         const auto start = Clock::now();

@@ -4,7 +4,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 #include <memory>
 
