@@ -84,17 +84,39 @@ ScanTarget targetFor(const fs::path& folder) {
     return ScanTarget{folder.string(), "6.1.2", false};
 }
 
+// The full scan of `folder` through the controller and the intake wired by
+// hand, run to its end.
+struct ScannedByHand {
+    explicit ScannedByHand(const fs::path& folder) {
+        controller.setFinishTarget([this] { intake.ScanThreadFinish(); });
+        intake.showView();
+        EXPECT_TRUE(controller.ScanIOSBackFile(targetFor(folder), ScanSequence::Full));
+        controller.waitForScan();
+    }
+    NotificationCenter nc;
+    ResultIntake intake{nc};
+    ScanController controller{nc};
+};
+
+// A backup folder in `root` whose address book holds `contacts` people
+// with `multiValues` numbers and addresses, `deletedPercent` of them
+// deleted; its property lists are not written yet.
+BackupFolderBuilder withAddressBook(const fs::path& root, int contacts, int multiValues,
+                                    int deletedPercent) {
+    BackupFolderBuilder backup = BackupFolderBuilder::inRoot(root, DeviceInfo{});
+    BulkAddressBookSpec plan;
+    plan.contacts = contacts;
+    plan.multiValues = multiValues;
+    plan.deletedPercent = deletedPercent;
+    writeBulkAddressBook(backup.databasePath(DatabaseKind::AddressBook), plan);
+    return backup;
+}
+
 TEST(ScanSessionTest, GivesWhatTheControllerAndIntakeGiveByHand) {
     TempDir tmp;
     const SampleBackup sample = writeSampleBackup(tmp.path() / "root");
-
-    NotificationCenter nc;
-    ResultIntake byHand{nc};
-    ScanController controller{nc};
-    controller.setFinishTarget([&] { byHand.ScanThreadFinish(); });
-    byHand.showView();
-    ASSERT_TRUE(controller.ScanIOSBackFile(targetFor(sample.folder), ScanSequence::Full));
-    controller.waitForScan();
+    const ScannedByHand scanned(sample.folder);
+    const ResultIntake& byHand = scanned.intake;
 
     ScanSession session;
     int finishes = 0;
@@ -129,12 +151,7 @@ TEST(ScanSessionTest, GivesWhatTheControllerAndIntakeGiveByHand) {
 
 TEST(ScanSessionTest, DeliversInBatchesOnTheResultsThreadInPostingOrder) {
     TempDir tmp;
-    BackupFolderBuilder backup = BackupFolderBuilder::inRoot(tmp.path() / "root", DeviceInfo{});
-    BulkAddressBookSpec plan;
-    plan.contacts = 3000;
-    plan.multiValues = 6000;
-    plan.deletedPercent = 10;
-    writeBulkAddressBook(backup.databasePath(DatabaseKind::AddressBook), plan);
+    BackupFolderBuilder backup = withAddressBook(tmp.path() / "root", 3000, 6000, 10);
     backup.writePlists();
 
     ResultsThread results;
@@ -178,23 +195,13 @@ TEST(ScanSessionTest, DeliversInBatchesOnTheResultsThreadInPostingOrder) {
 // them, files that are no picture dropped.
 TEST(ScanSessionTest, PicturesDecidedBesideTheReadersArriveInPostingOrder) {
     TempDir tmp;
-    BackupFolderBuilder backup = BackupFolderBuilder::inRoot(tmp.path() / "root", DeviceInfo{});
-    BulkAddressBookSpec plan;
-    plan.contacts = 500;
-    plan.multiValues = 1000;
-    writeBulkAddressBook(backup.databasePath(DatabaseKind::AddressBook), plan);
+    BackupFolderBuilder backup = withAddressBook(tmp.path() / "root", 500, 1000, 0);
     const Bytes jpeg = jpegImage(), png = pngImage(), noise(60000, 'n');
     for (int i = 0; i < 240; ++i)
         backup.addFile("picture" + std::to_string(i), i % 12 == 0 ? noise : i % 2 ? png : jpeg);
     backup.writePlists();
-
-    NotificationCenter nc;
-    ResultIntake byHand{nc};
-    ScanController controller{nc};
-    controller.setFinishTarget([&] { byHand.ScanThreadFinish(); });
-    byHand.showView();
-    ASSERT_TRUE(controller.ScanIOSBackFile(targetFor(backup.folder()), ScanSequence::Full));
-    controller.waitForScan();
+    const ScannedByHand scanned(backup.folder());
+    const ResultIntake& byHand = scanned.intake;
 
     ResultsThread results;
     ScanSession session(
@@ -230,12 +237,7 @@ TEST(ScanSessionTest, PicturesDecidedBesideTheReadersArriveInPostingOrder) {
 
 TEST(ScanSessionTest, AStopEndsALongScanWithinASecondAndFinishesAsUsual) {
     TempDir tmp;
-    BackupFolderBuilder backup = BackupFolderBuilder::inRoot(tmp.path() / "root", DeviceInfo{});
-    BulkAddressBookSpec plan;
-    plan.contacts = 20000;
-    plan.multiValues = 60000;
-    plan.deletedPercent = 10;
-    writeBulkAddressBook(backup.databasePath(DatabaseKind::AddressBook), plan);
+    BackupFolderBuilder backup = withAddressBook(tmp.path() / "root", 20000, 60000, 10);
     BulkMessagesSpec messages;
     messages.messages = 40000;
     messages.deletedPercent = 10;
