@@ -242,6 +242,10 @@ TEST(ScanSessionTest, AStopEndsALongScanWithinASecondAndFinishesAsUsual) {
     messages.messages = 40000;
     messages.deletedPercent = 10;
     writeBulkMessages(backup.databasePath(DatabaseKind::Messages), messages);
+    // Pictures first: the records after them go through the decider, which
+    // the stop must end as well.
+    const Bytes jpeg = jpegImage();
+    for (int i = 0; i < 300; ++i) backup.addFile("picture" + std::to_string(i), jpeg);
     backup.writePlists();
 
     const fs::path work = tmp.path() / "work";
