@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <algorithm>
 
 #include "core/notify/scan_notifications.h"
 #include "core/results/media_kind.h"
+#include "support/file_bytes.h"
 #include "support/media_files.h"
 #include "support/temp_dir.h"
 
@@ -14,8 +15,7 @@ namespace {
 
 // Writes `bytes` as the file `name` of `dir`; answers its path.
 std::string writeFile(const fixture::TempDir& dir, const char* name, const fixture::Bytes& bytes) {
-    std::ofstream out(dir.path() / name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    fixture::writeFileBytes(dir.path() / name, bytes);
     return (dir.path() / name).string();
 }
 
@@ -131,9 +131,11 @@ TEST(MediaKindDetectorTest, EachKindIsToldByItsFirstBytesWhateverTheFileSize) {
     auto write = [&](const char* name, const fixture::Bytes& bytes) {
         return writeFile(dir, name, bytes);
     };
-    fixture::Bytes heic = {0, 0, 0, 0x18, 'f', 't', 'y', 'p', 'h', 'e', 'i', 'c',
-                           0, 0, 0, 0,    'm', 'i', 'f', '1', 'h', 'e', 'i', 'c'};
-    heic.resize(70000, 0);
+    // An ISO media file's first box: 24 bytes of "ftyp", brand heic.
+    const std::uint8_t ftyp[] = {0, 0, 0, 0x18, 'f', 't', 'y', 'p', 'h', 'e', 'i', 'c',
+                                 0, 0, 0, 0,    'm', 'i', 'f', '1', 'h', 'e', 'i', 'c'};
+    fixture::Bytes heic(70000, 0);
+    std::copy(std::begin(ftyp), std::end(ftyp), heic.begin());
     const std::string text(60000, 'a');
     MediaKindDetector detector;
     const std::pair<std::string, MediaKindDetector::Detected> cases[] = {
