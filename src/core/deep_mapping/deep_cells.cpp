@@ -36,10 +36,14 @@ std::vector<Recovered> recoveredRows(const DeepScanResult& found, std::string_vi
     return out;
 }
 
-std::optional<int64_t> integerOf(const std::optional<std::string>& cell) {
-    if (!cell || cell->empty()) return std::nullopt;
+std::optional<int64_t> integerOf(const SqlValue& cell) {
+    if (cell.kind == SqlValue::Kind::Integer) return cell.integer;
+    if (cell.kind != SqlValue::Kind::Text && cell.kind != SqlValue::Kind::Blob) return std::nullopt;
+    // As a C string: a zero byte ends the text.
+    const char* text = cell.bytes.c_str();
+    if (*text == '\0') return std::nullopt;
     char* end = nullptr;
-    const long long v = std::strtoll(cell->c_str(), &end, 10);
+    const long long v = std::strtoll(text, &end, 10);
     if (*end != '\0') return std::nullopt;
     return v;
 }
@@ -47,7 +51,7 @@ std::optional<int64_t> integerOf(const std::optional<std::string>& cell) {
 std::unordered_set<int64_t> liveIds(const LiveRows& live, const std::string& table) {
     static constexpr const char* kRowid[] = {"ROWID"};
     std::unordered_set<int64_t> ids;
-    for (const CellTexts& cells : live(table, kRowid))
+    for (const Cells& cells : live(table, kRowid))
         if (auto id = integerOf(cells[0])) ids.insert(*id);
     return ids;
 }
@@ -75,26 +79,87 @@ std::optional<std::string> sqlText(const SqlValue& value) {
     return std::nullopt;
 }
 
-CellTexts cellsOf(const TableSchema& table, const RecoveredRow& row,
-                  std::span<const char* const> columns) {
-    CellTexts cells;
+std::string textOf(const SqlValue& value) {
+    return sqlText(value).value_or(std::string());
+}
+
+SqlValue integerValue(int64_t value) {
+    SqlValue out;
+    out.kind = SqlValue::Kind::Integer;
+    out.integer = value;
+    return out;
+}
+
+SqlValue textValue(std::string text) {
+    SqlValue out;
+    out.kind = SqlValue::Kind::Text;
+    out.bytes = std::move(text);
+    return out;
+}
+
+const SqlValue* ValueRow::cell(int column) const {
+    if (column < 0 || column >= columns()) return nullptr;
+    return &cells_[static_cast<size_t>(column)];
+}
+
+const char* ValueRow::text(int column) const {
+    const SqlValue* value = cell(column);
+    if (!value) return nullptr;
+    const std::string* text = &value->bytes;
+    if (value->kind == SqlValue::Kind::Integer || value->kind == SqlValue::Kind::Real) {
+        auto& made = texts_[static_cast<size_t>(column)];
+        if (!made) made = sqlText(*value);
+        text = &*made;
+    } else if (value->kind == SqlValue::Kind::Null) {
+        return nullptr;
+    }
+    // A zero byte ends the text, as it does for SQLite's C strings.
+    if (text->empty() || (*text)[0] == '\0') return nullptr;
+    return text->c_str();
+}
+
+std::string_view ValueRow::bytes(int column) const {
+    const SqlValue* value = cell(column);
+    if (!value || isNull(*value)) return {};
+    if (value->kind == SqlValue::Kind::Text || value->kind == SqlValue::Kind::Blob)
+        return value->bytes;
+    // A number's bytes are its text, as sqlite3_column_blob answers.
+    const char* t = text(column);
+    return t ? std::string_view(t) : std::string_view();
+}
+
+std::optional<int64_t> ValueRow::storedInteger(int column) const {
+    const SqlValue* value = cell(column);
+    if (!value || value->kind != SqlValue::Kind::Integer) return std::nullopt;
+    return value->integer;
+}
+
+std::optional<double> ValueRow::storedReal(int column) const {
+    const SqlValue* value = cell(column);
+    if (!value || value->kind != SqlValue::Kind::Real) return std::nullopt;
+    return value->real;
+}
+
+Cells cellsOf(const TableSchema& table, const RecoveredRow& row,
+              std::span<const char* const> columns) {
+    Cells cells;
     cells.reserve(columns.size());
     for (const char* name : columns) {
-        std::optional<std::string> cell;
+        SqlValue cell;
         bool matched = false;
         for (size_t i = 0; i < table.columns.size(); ++i) {
             if (!sameName(table.columns[i].name, name)) continue;
             matched = true;
             if (static_cast<int>(i) == table.rowidColumn) {
-                if (row.rowidKnown) cell = std::to_string(row.rowid);
+                if (row.rowidKnown) cell = integerValue(row.rowid);
             } else if (i < row.values.size()) {
-                cell = sqlText(row.values[i]);
+                cell = row.values[i];
             }
             break;
         }
         if (!matched && row.rowidKnown &&
             (sameName(name, "ROWID") || sameName(name, "_ROWID_") || sameName(name, "OID")))
-            cell = std::to_string(row.rowid);
+            cell = integerValue(row.rowid);
         cells.push_back(std::move(cell));
     }
     return cells;
@@ -102,7 +167,7 @@ CellTexts cellsOf(const TableSchema& table, const RecoveredRow& row,
 
 LiveRows liveRowsOf(sqlite3* db) {
     return [db](const std::string& table, std::span<const char* const> columns) {
-        std::vector<CellTexts> rows;
+        std::vector<Cells> rows;
         if (!db) return rows;
         // Columns the table lacks read as NULL, as they do for recovered rows.
         std::vector<std::string> present;
@@ -150,15 +215,28 @@ LiveRows liveRowsOf(sqlite3* db) {
         }
         if (stmt) {
             while (sqlite3_step(stmt) == SQLITE_ROW) {
-                CellTexts cells;
+                Cells cells(columns.size());
                 for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
-                    if (sqlite3_column_type(stmt, c) == SQLITE_NULL) {
-                        cells.emplace_back();
-                        continue;
+                    SqlValue& cell = cells[static_cast<size_t>(c)];
+                    switch (sqlite3_column_type(stmt, c)) {
+                        case SQLITE_NULL:
+                            break;
+                        case SQLITE_INTEGER:
+                            cell = integerValue(sqlite3_column_int64(stmt, c));
+                            break;
+                        case SQLITE_FLOAT:
+                            cell.kind = SqlValue::Kind::Real;
+                            cell.real = sqlite3_column_double(stmt, c);
+                            break;
+                        default: {
+                            const bool blob = sqlite3_column_type(stmt, c) == SQLITE_BLOB;
+                            const auto* data =
+                                static_cast<const char*>(sqlite3_column_blob(stmt, c));
+                            const int n = sqlite3_column_bytes(stmt, c);
+                            cell.kind = blob ? SqlValue::Kind::Blob : SqlValue::Kind::Text;
+                            if (data) cell.bytes.assign(data, static_cast<size_t>(n));
+                        }
                     }
-                    const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt, c));
-                    const int n = sqlite3_column_bytes(stmt, c);
-                    cells.emplace_back(data ? std::string(data, static_cast<size_t>(n)) : "");
                 }
                 rows.push_back(std::move(cells));
             }

@@ -1,4 +1,4 @@
-// Recovered rows as the texts SQL answers for them, and the live rows of
+// Recovered rows as the values SQL answers for them, and the live rows of
 // the same tables, for the mapping of deep_records.h.
 #pragma once
 
@@ -20,17 +20,45 @@ namespace marlowen::carve::deep {
 // The text SQL answers for a value: integers in decimal, reals as SQLite
 // prints them ("%!.15g"), texts and blobs as their bytes; nullopt for NULL.
 std::optional<std::string> sqlText(const SqlValue& value);
+// The same, "" for NULL.
+std::string textOf(const SqlValue& value);
+inline bool isNull(const SqlValue& value) {
+    return value.kind == SqlValue::Kind::Null;
+}
+SqlValue integerValue(int64_t value);
+SqlValue textValue(std::string text);
+
+// A row's values, column by column, as stored.
+using Cells = std::vector<SqlValue>;
+
+// Cells as a reader's query row: numbers as stored, texts and blobs as
+// their bytes, and the text of a number as SQL answers it.
+class ValueRow final : public QueryRow {
+public:
+    explicit ValueRow(const Cells& cells) : cells_(cells), texts_(cells.size()) {}
+    const char* text(int column) const override;
+    std::string_view bytes(int column) const override;
+    int columns() const override { return static_cast<int>(cells_.size()); }
+    std::optional<int64_t> storedInteger(int column) const override;
+    std::optional<double> storedReal(int column) const override;
+
+private:
+    const SqlValue* cell(int column) const;
+
+    const Cells& cells_;
+    mutable std::vector<std::optional<std::string>> texts_;  // numbers' texts, made when read
+};
 
 // The cells of `columns` of a recovered row of `table`, in the asked order.
 // Names match in any case; "ROWID" is the rowid when no column has that
-// name. A column the table lacks, NULL, and a lost rowid are nullopt.
-CellTexts cellsOf(const TableSchema& table, const RecoveredRow& row,
-                  std::span<const char* const> columns);
+// name. A column the table lacks, NULL, and a lost rowid are NULL.
+Cells cellsOf(const TableSchema& table, const RecoveredRow& row,
+              std::span<const char* const> columns);
 
 // The live rows of a table as cells of `columns` (same rules as cellsOf);
 // empty when the table is missing or cannot be read.
-using LiveRows = std::function<std::vector<CellTexts>(const std::string& table,
-                                                      std::span<const char* const> columns)>;
+using LiveRows = std::function<std::vector<Cells>(const std::string& table,
+                                                  std::span<const char* const> columns)>;
 // LiveRows read with SQL from an open connection, which must outlive it.
 LiveRows liveRowsOf(sqlite3* db);
 
@@ -42,16 +70,16 @@ bool hasColumn(const TableSchema& table, std::string_view name);
 
 // A recovered row of one table with its cells.
 struct Recovered {
-    CellTexts cells;
+    Cells cells;
     const RecoveredRow* row;
 };
 // The recovered rows of `table`, in the order found, as cells of `columns`.
 std::vector<Recovered> recoveredRows(const DeepScanResult& found, std::string_view table,
                                      std::span<const char* const> columns);
 
-// A cell as an integer, as SQL compares it; nullopt for NULL or a text that
-// is not a whole number.
-std::optional<int64_t> integerOf(const std::optional<std::string>& cell);
+// A cell as a key: a stored integer, or a text that is a whole number and
+// nothing else; nullopt for anything else.
+std::optional<int64_t> integerOf(const SqlValue& cell);
 
 // The rowids of the live rows of a table.
 std::unordered_set<int64_t> liveIds(const LiveRows& live, const std::string& table);

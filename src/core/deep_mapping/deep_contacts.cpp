@@ -23,17 +23,17 @@ using Labels = std::unordered_map<int64_t, std::string>;
 
 struct Value {
     std::optional<int64_t> uid;
-    CellTexts cells;
+    Cells cells;
     uint32_t page = 0, offset = 0;  // where a recovered value was found
 };
 
 void appendValues(ZNContactNode& contact, const std::vector<Value>& values, const Labels& labels) {
     for (const Value& v : values) {
-        const CellRow row(v.cells);
+        const ValueRow row(v.cells);
         std::string label;
         if (const auto id = integerOf(v.cells[4]))
             if (auto it = labels.find(*id); it != labels.end()) label = it->second;
-        appendContactValue(contact, row.text(1), row.text(2), label);
+        appendContactValue(contact, row.integer(1), row.text(2), label);
     }
 }
 
@@ -68,7 +68,7 @@ NameParts namePartsOf(const TableSchema& table, const Recovered& p) {
         const std::string_view name = kPersonQueryColumns[kNameCells[i]];
         for (size_t c = 0; c < table.columns.size(); ++c) {
             if (!sameName(table.columns[c].name, name) || c < cut) continue;
-            if (c == cut && p.cells[kNameCells[i]])
+            if (c == cut && !isNull(p.cells[kNameCells[i]]))
                 out.cutShort = true;
             else
                 out.known[i] = false;
@@ -77,9 +77,11 @@ NameParts namePartsOf(const TableSchema& table, const Recovered& p) {
     return out;
 }
 
-std::string valueKey(int64_t owner, const CellTexts& cells) {
-    return std::to_string(owner) + '\x1f' + cells[1].value_or("") + '\x1f' +
-           (cells[2] ? "1" + *cells[2] : "0");
+std::string valueKey(int64_t owner, const Cells& cells) {
+    std::string key = std::to_string(owner);
+    key.append(1, '\x1f').append(textOf(cells[1])).append(1, '\x1f');
+    if (isNull(cells[2])) return key.append(1, '0');
+    return key.append(1, '1').append(textOf(cells[2]));
 }
 
 }  // namespace
@@ -95,12 +97,12 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
     // First name -> the live persons' (First, Middle, Last) and company.
     std::unordered_multimap<std::string, std::pair<std::array<std::string, 3>, std::string>>
         liveParts;
-    for (const CellTexts& cells : live("ABPerson", kPersonQueryColumns)) {
+    for (const Cells& cells : live("ABPerson", kPersonQueryColumns)) {
         const auto rowid = integerOf(cells[0]);
-        ContactNodePtr node = contactFromRow(CellRow(cells));
+        ContactNodePtr node = contactFromRow(ValueRow(cells));
         liveNames.emplace(node->contactName(), node->contactCompany());
         std::array<std::string, 3> parts;
-        for (size_t i = 0; i < 3; ++i) parts[i] = cells[kNameCells[i]].value_or("");
+        for (size_t i = 0; i < 3; ++i) parts[i] = textOf(cells[kNameCells[i]]);
         liveParts.emplace(parts[0], std::make_pair(parts, node->contactCompany()));
         if (rowid) livePersons.emplace(*rowid, std::move(node));
     }
@@ -108,24 +110,24 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
     // is known, and whose company is `company` (any, when `anyCompany`).
     const auto liveNameAgrees = [&](const Recovered& p, const NameParts& parts,
                                     const std::string& company, bool anyCompany) {
-        if (!parts.known[0] || !p.cells[kNameCells[0]]) return false;
-        const auto [from, to] = liveParts.equal_range(*p.cells[kNameCells[0]]);
+        if (!parts.known[0] || isNull(p.cells[kNameCells[0]])) return false;
+        const auto [from, to] = liveParts.equal_range(textOf(p.cells[kNameCells[0]]));
         return std::any_of(from, to, [&](const auto& entry) {
             const auto& [liveName, liveCompany] = entry.second;
             for (size_t i = 1; i < 3; ++i)
-                if (parts.known[i] && p.cells[kNameCells[i]].value_or("") != liveName[i])
-                    return false;
+                if (parts.known[i] && textOf(p.cells[kNameCells[i]]) != liveName[i]) return false;
             return anyCompany || liveCompany == company;
         });
     };
     Labels labels;
     constexpr const char* kLabelColumns[] = {"ROWID", "value"};
-    for (const CellTexts& cells : live("ABMultiValueLabel", kLabelColumns))
-        if (const auto id = integerOf(cells[0]); id && cells[1]) labels.emplace(*id, *cells[1]);
+    for (const Cells& cells : live("ABMultiValueLabel", kLabelColumns))
+        if (const auto id = integerOf(cells[0]); id && !isNull(cells[1]))
+            labels.emplace(*id, textOf(cells[1]));
     std::unordered_map<int64_t, std::vector<Value>> liveValues;
     std::unordered_set<std::string> liveValueKeys;
     std::unordered_map<int64_t, int64_t> liveValueOwners;  // UID -> record_id
-    for (CellTexts& cells : live("ABMultiValue", kValueColumns)) {
+    for (Cells& cells : live("ABMultiValue", kValueColumns)) {
         const auto owner = integerOf(cells[0]);
         if (!owner) continue;
         liveValueKeys.insert(valueKey(*owner, cells));
@@ -141,7 +143,7 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
     std::map<int64_t, std::vector<Value>> recoveredValues;
     for (Recovered& r : recoveredRows(found, "ABMultiValue", kValueColumns)) {
         const auto owner = integerOf(r.cells[0]);
-        if (!owner || !r.cells[2] || r.row->versionOf ||
+        if (!owner || isNull(r.cells[2]) || r.row->versionOf ||
             liveValueKeys.count(valueKey(*owner, r.cells)))
             continue;
         const auto uid = integerOf(r.cells[3]);
@@ -180,7 +182,7 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
             inferLostRowids(*db, wal, personTable->rootPage, places, orphans, &taken);
         for (size_t i = 0; i < persons.size(); ++i)
             if (!places[i].rowid && given[i]) {
-                persons[i].cells[0] = std::to_string(*given[i]);
+                persons[i].cells[0] = integerValue(*given[i]);
                 inferred[i] = true;
             }
     }
@@ -190,8 +192,8 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
         Recovered& p = persons[i];
         const NameParts parts = namePartsOf(*personTable, p);
         if (parts.cutShort)
-            for (size_t c : kNameCells) p.cells[c].reset();
-        ContactNodePtr node = contactFromRow(CellRow(p.cells));
+            for (size_t c : kNameCells) p.cells[c] = SqlValue();
+        ContactNodePtr node = contactFromRow(ValueRow(p.cells));
         const auto rowid = integerOf(p.cells[0]);
         // Cut in its name, a person without a rowid has nothing left to show.
         if (parts.cutShort && !rowid) continue;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -41,22 +42,30 @@ constexpr size_t kPlainGroupColumns = 9;
 // this many.
 constexpr size_t kMaxGroupJoin = 100;
 
-// key -> text of a two-column table: the live rows, then the recovered
-// ones. A map keeps the first text of a key, so a live row wins; a multimap
-// keeps each distinct text once, at most kMaxGroupJoin a key.
+// key -> text (or id) of a two-column table: the live rows, then the
+// recovered ones. A map keeps the first value of a key, so a live row wins;
+// a multimap keeps each distinct value once, at most kMaxGroupJoin a key.
 template <typename Map>
 void addPairs(Map& map, const DeepScanResult& found, const LiveRows& live, const std::string& table,
               std::span<const char* const> columns) {
-    auto add = [&](const CellTexts& cells) {
+    auto add = [&](const Cells& cells) {
         const auto key = integerOf(cells[0]);
-        if (!key || !cells[1]) return;
+        if (!key || isNull(cells[1])) return;
+        typename Map::mapped_type value;
+        if constexpr (std::is_same_v<typename Map::mapped_type, int64_t>) {
+            const auto id = integerOf(cells[1]);
+            if (!id) return;
+            value = *id;
+        } else {
+            value = textOf(cells[1]);
+        }
         const auto [first, last] = map.equal_range(*key);
         if (static_cast<size_t>(std::distance(first, last)) >= kMaxGroupJoin ||
-            std::any_of(first, last, [&](const auto& kv) { return kv.second == *cells[1]; }))
+            std::any_of(first, last, [&](const auto& kv) { return kv.second == value; }))
             return;
-        map.emplace(*key, *cells[1]);
+        map.emplace(*key, std::move(value));
     };
-    for (const CellTexts& cells : live(table, columns)) add(cells);
+    for (const Cells& cells : live(table, columns)) add(cells);
     for (const Recovered& r : recoveredRows(found, table, columns)) add(r.cells);
 }
 
@@ -67,14 +76,14 @@ std::unordered_map<int64_t, std::string> groupChatNames(const DeepScanResult& fo
     static constexpr const char* kChat[] = {"ROWID", "style", "display_name", "chat_identifier"};
     constexpr int64_t kGroupStyle = 43;
     std::unordered_map<int64_t, std::string> names;
-    auto add = [&](const CellTexts& cells) {
+    auto add = [&](const Cells& cells) {
         const auto id = integerOf(cells[0]);
         if (!id || integerOf(cells[1]) != kGroupStyle) return;
-        const std::optional<std::string>& name =
-            cells[2] && !cells[2]->empty() ? cells[2] : cells[3];
-        if (name && !name->empty()) names.emplace(*id, *name);
+        std::string name = textOf(cells[2]);
+        if (name.empty()) name = textOf(cells[3]);
+        if (!name.empty()) names.emplace(*id, std::move(name));
     };
-    for (const CellTexts& cells : live("chat", kChat)) add(cells);
+    for (const Cells& cells : live("chat", kChat)) add(cells);
     for (const Recovered& r : recoveredRows(found, "chat", kChat)) add(r.cells);
     return names;
 }
@@ -98,7 +107,8 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
     const bool madrid = !handleLayoutFirst && groupLayout && hasColumn(*messages, "is_madrid") &&
                         hasColumn(*messages, "madrid_handle");
     if (handleLayout && (handleLayoutFirst || !groupLayout)) {
-        std::unordered_map<int64_t, std::string> handles, chatOfMessage, chats;
+        std::unordered_map<int64_t, std::string> handles, chats;
+        std::unordered_map<int64_t, int64_t> chatOfMessage;
         static constexpr const char* kHandle[] = {"ROWID", "id"};
         static constexpr const char* kJoin[] = {"message_id", "chat_id"};
         static constexpr const char* kChat[] = {"ROWID", "chat_identifier"};
@@ -117,14 +127,15 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
             // The other side: the message's handle, or when that is gone,
             // the identifier of the chat the message was in.
             if (auto id = integerOf(r.cells[3])) {
-                if (auto h = handles.find(*id); h != handles.end()) r.cells[4] = h->second;
+                if (auto h = handles.find(*id); h != handles.end())
+                    r.cells[4] = textValue(h->second);
             }
-            if (!r.cells[4]) {
+            if (isNull(r.cells[4])) {
                 if (auto m = integerOf(r.cells[0])) {
                     auto j = chatOfMessage.find(*m);
-                    auto chat = j != chatOfMessage.end() ? integerOf(j->second) : std::nullopt;
-                    if (auto c = chat ? chats.find(*chat) : chats.end(); c != chats.end())
-                        r.cells[4] = c->second;
+                    if (auto c = j != chatOfMessage.end() ? chats.find(j->second) : chats.end();
+                        c != chats.end())
+                        r.cells[4] = textValue(c->second);
                 }
             }
             if (modern) {
@@ -132,13 +143,13 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
                 // reader's query does.
                 if (auto m = integerOf(r.cells[0])) {
                     auto j = chatOfMessage.find(*m);
-                    auto chat = j != chatOfMessage.end() ? integerOf(j->second) : std::nullopt;
-                    if (auto g = chat ? groupNames.find(*chat) : groupNames.end();
+                    if (auto g = j != chatOfMessage.end() ? groupNames.find(j->second)
+                                                          : groupNames.end();
                         g != groupNames.end())
-                        r.cells[7] = g->second;
+                        r.cells[7] = textValue(g->second);
                 }
             }
-            named(messageFromHandleRow(CellRow(r.cells)));
+            named(messageFromHandleRow(ValueRow(r.cells)));
         }
         return out;
     }
@@ -162,12 +173,12 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
             // column names the other side.
             static constexpr const char* kAddress[] = {"address"};
             r.cells[5] = cellsOf(*messages, *r.row, kAddress)[0];
-            named(messageFromGroupMemberRow(CellRow(r.cells)));
+            named(messageFromGroupMemberRow(ValueRow(r.cells)));
             continue;
         }
         for (auto m = first; m != last; ++m) {
-            r.cells[5] = m->second;
-            named(messageFromGroupMemberRow(CellRow(r.cells)));
+            r.cells[5] = textValue(m->second);
+            named(messageFromGroupMemberRow(ValueRow(r.cells)));
         }
     }
     return out;
@@ -184,8 +195,8 @@ std::vector<CallHistoryNodePtr> deletedCalls(const DeepScanResult& found,
     for (const Recovered& r : rows) {
         // The phone writes every call with its date; a row without one lost
         // its bytes from there on, and its number may be cut as well.
-        if (!r.cells[1] || r.cells[1]->empty()) continue;
-        CallHistoryNodePtr node = callFromRow(CellRow(r.cells));
+        if (textOf(r.cells[1]).empty()) continue;
+        CallHistoryNodePtr node = callFromRow(ValueRow(r.cells));
         node->setCallName(nameOf ? nameOf(node->callPhone()) : std::nullopt);
         out.push_back(std::move(node));
     }
@@ -214,44 +225,45 @@ std::vector<NoteNodePtr> deletedNotes(const DeepScanResult& found, const LiveRow
         old ? std::span(kOldBody) : std::span(kCoreBody);
     if (!tableNamed(found, noteTable)) return out;
 
-    auto ownerOf = [](const CellTexts& body) {
+    auto ownerOf = [](const Cells& body) {
         if (auto owner = integerOf(body[0])) return owner;
         return integerOf(body[2]);
     };
-    std::unordered_map<int64_t, CellTexts> liveNotes;
-    for (CellTexts& cells : live(noteTable, noteColumns))
+    std::unordered_map<int64_t, Cells> liveNotes;
+    for (Cells& cells : live(noteTable, noteColumns))
         if (auto id = integerOf(cells[0])) liveNotes.emplace(*id, std::move(cells));
-    std::unordered_map<int64_t, std::string> liveBodies;
-    for (const CellTexts& cells : live(bodyTable, bodyColumns))
-        if (auto owner = ownerOf(cells); owner && cells[1]) liveBodies.emplace(*owner, *cells[1]);
+    std::unordered_map<int64_t, SqlValue> liveBodies;
+    for (Cells& cells : live(bodyTable, bodyColumns))
+        if (auto owner = ownerOf(cells); owner && !isNull(cells[1]))
+            liveBodies.emplace(*owner, std::move(cells[1]));
 
     std::vector<Recovered> bodies = recoveredRows(found, bodyTable, bodyColumns);
     dropOldCopies(bodies);
     std::vector<bool> used(bodies.size(), false);
     // The row noteFromRow reads: title, summary, dates, body.
-    auto noteNode = [](const CellTexts& note, std::optional<std::string> body) {
-        CellTexts cells(note.begin() + 1, note.end());
+    auto noteNode = [](const Cells& note, SqlValue body) {
+        Cells cells(note.begin() + 1, note.end());
         cells.push_back(std::move(body));
-        return noteFromRow(CellRow(cells));
+        return noteFromRow(ValueRow(cells));
     };
 
     // The first recovered body of each owner.
     std::unordered_map<int64_t, size_t> bodiesOf;
     for (size_t i = 0; i < bodies.size(); ++i)
-        if (auto owner = ownerOf(bodies[i].cells); owner && bodies[i].cells[1])
+        if (auto owner = ownerOf(bodies[i].cells); owner && !isNull(bodies[i].cells[1]))
             bodiesOf.emplace(*owner, i);
     // Title searches read every body; a damaged file with many notes
     // without ids gets this many.
     constexpr size_t kMaxTitleSearches = 1000;
     size_t searches = 0;
 
-    std::unordered_map<int64_t, CellTexts> recoveredNotes;
+    std::unordered_map<int64_t, Cells> recoveredNotes;
     // Old copies of live notes are not deletions.
     std::vector<Recovered> notes = recoveredRows(found, noteTable, noteColumns);
     dropOldCopies(notes);
     for (Recovered& n : notes) {
         const auto id = integerOf(n.cells[0]);
-        std::optional<std::string> body;
+        SqlValue body;
         if (id) {
             if (auto b = liveBodies.find(*id); b != liveBodies.end()) {
                 body = b->second;
@@ -259,13 +271,15 @@ std::vector<NoteNodePtr> deletedNotes(const DeepScanResult& found, const LiveRow
                 used[r->second] = true;
                 body = bodies[r->second].cells[1];
             }
-        } else if (n.cells[1] && ++searches <= kMaxTitleSearches) {
+        } else if (!isNull(n.cells[1]) && ++searches <= kMaxTitleSearches) {
             // A note whose id was lost takes a body of no known note that
             // holds its title (a note's body begins with its title).
-            for (size_t i = 0; !body && i < bodies.size(); ++i) {
+            const std::string title = textOf(n.cells[1]);
+            for (size_t i = 0; isNull(body) && i < bodies.size(); ++i) {
                 const auto owner = ownerOf(bodies[i].cells);
-                if (used[i] || !bodies[i].cells[1] || (owner && liveNotes.count(*owner))) continue;
-                if (bodies[i].cells[1]->find(*n.cells[1]) == std::string::npos) continue;
+                if (used[i] || isNull(bodies[i].cells[1]) || (owner && liveNotes.count(*owner)))
+                    continue;
+                if (textOf(bodies[i].cells[1]).find(title) == std::string::npos) continue;
                 used[i] = true;
                 body = bodies[i].cells[1];
             }
@@ -276,9 +290,9 @@ std::vector<NoteNodePtr> deletedNotes(const DeepScanResult& found, const LiveRow
     // Bodies left: older texts of a live or recovered note, or of a note
     // that is lost.
     for (size_t i = 0; i < bodies.size(); ++i) {
-        if (used[i] || !bodies[i].cells[1]) continue;
+        if (used[i] || isNull(bodies[i].cells[1])) continue;
         const auto owner = ownerOf(bodies[i].cells);
-        CellTexts note(noteColumns.size());
+        Cells note(noteColumns.size());
         if (owner) {
             if (auto l = liveNotes.find(*owner); l != liveNotes.end())
                 note = l->second;
@@ -334,8 +348,8 @@ std::vector<CallHistoryNodePtr> deletedCallRecords(const DeepScanResult& found,
     dropOldCopies(rows);
     for (const Recovered& r : rows) {
         // ZDATE is a real, written with every call (see the old table above).
-        if (!r.cells[1] || r.cells[1]->empty()) continue;
-        const CellRow row(r.cells);
+        if (textOf(r.cells[1]).empty()) continue;
+        const ValueRow row(r.cells);
         CallHistoryNodePtr node = callFromCallRecordRow(row);
         std::optional<std::string> name = nameOf ? nameOf(node->callPhone()) : std::nullopt;
         if (!name && row.text(6)) name = GetStringFormChar(row.text(6));
@@ -364,16 +378,16 @@ std::vector<NoteNodePtr> deletedNoteStoreNotes(const DeepScanResult& found, cons
         std::vector<std::string> folderStorage;
         const std::vector<const char*> folderColumns =
             resolvedColumns(objects, kFolder, folderStorage);
-        auto add = [&](const CellTexts& cells) {
+        auto add = [&](const Cells& cells) {
             const auto id = integerOf(cells[0]);
-            if (!id || !cells[2]) return;
+            if (!id || isNull(cells[2])) return;
             NoteFolder folder;
-            folder.title = cells[1] ? GetStringFormChar(std::string_view(*cells[1])) : "";
+            folder.title = GetStringFormChar(std::string_view(textOf(cells[1])));
             folder.recentlyDeleted = integerOf(cells[2]) == 1;
             if (folder.recentlyDeleted && folder.title.empty()) folder.title = "Recently Deleted";
             folders.emplace(*id, std::move(folder));
         };
-        for (const CellTexts& cells : live("ZICCLOUDSYNCINGOBJECT", folderColumns)) add(cells);
+        for (const Cells& cells : live("ZICCLOUDSYNCINGOBJECT", folderColumns)) add(cells);
         for (const Recovered& r : recoveredRows(found, "ZICCLOUDSYNCINGOBJECT", folderColumns))
             add(r.cells);
     }
@@ -381,14 +395,16 @@ std::vector<NoteNodePtr> deletedNoteStoreNotes(const DeepScanResult& found, cons
     // Bodies by Z_PK with their owner (ZNOTE): live ones first. A live body
     // or a recovered copy of one belongs to a live note.
     static constexpr const char* kBody[] = {"Z_PK", "ZDATA", "ZNOTE"};
-    std::unordered_map<int64_t, std::string> bodies;
-    for (const CellTexts& cells : live("ZICNOTEDATA", kBody))
-        if (auto id = integerOf(cells[0]); id && cells[1]) bodies.emplace(*id, *cells[1]);
+    std::unordered_map<int64_t, SqlValue> bodies;
+    for (Cells& cells : live("ZICNOTEDATA", kBody))
+        if (auto id = integerOf(cells[0]); id && !isNull(cells[1]))
+            bodies.emplace(*id, std::move(cells[1]));
     std::vector<Recovered> recoveredBodies = recoveredRows(found, "ZICNOTEDATA", kBody);
     dropOldCopies(recoveredBodies);
     std::unordered_map<int64_t, size_t> recoveredBodyOf;
     for (size_t i = 0; i < recoveredBodies.size(); ++i)
-        if (auto id = integerOf(recoveredBodies[i].cells[0]); id && recoveredBodies[i].cells[1])
+        if (auto id = integerOf(recoveredBodies[i].cells[0]);
+            id && !isNull(recoveredBodies[i].cells[1]))
             recoveredBodyOf.emplace(*id, i);
     std::vector<bool> used(recoveredBodies.size(), false);
 
@@ -397,16 +413,16 @@ std::vector<NoteNodePtr> deletedNoteStoreNotes(const DeepScanResult& found, cons
     // Title and creation date of each live note: a recovered row whose
     // rowid was lost is an older copy of the live note that has both.
     std::unordered_set<std::string> liveTitles;
-    for (const CellTexts& cells : live("ZICCLOUDSYNCINGOBJECT", noteColumns))
-        if (cells[kBodyId] && cells[kNoteTitle])
-            liveTitles.insert(*cells[kNoteTitle] + '\n' + cells[kNoteCreated].value_or(""));
+    for (const Cells& cells : live("ZICCLOUDSYNCINGOBJECT", noteColumns))
+        if (!isNull(cells[kBodyId]) && !isNull(cells[kNoteTitle]))
+            liveTitles.insert(textOf(cells[kNoteTitle]) + '\n' + textOf(cells[kNoteCreated]));
 
     // The decoded text of recovered body i, made once when first asked for.
     std::vector<std::optional<std::string>> texts(recoveredBodies.size());
-    auto textOf = [&](size_t i) -> const std::string& {
+    auto bodyTextOf = [&](size_t i) -> const std::string& {
         if (!texts[i]) {
-            const std::optional<std::string>& data = recoveredBodies[i].cells[1];
-            const auto body = data ? decodeNoteBody(*data) : std::nullopt;
+            const SqlValue& data = recoveredBodies[i].cells[1];
+            const auto body = isNull(data) ? std::nullopt : decodeNoteBody(textOf(data));
             texts[i] = body ? body->text : std::string();
         }
         return *texts[i];
@@ -421,18 +437,18 @@ std::vector<NoteNodePtr> deletedNoteStoreNotes(const DeepScanResult& found, cons
     for (Recovered& n : notes) {
         const auto bodyId = integerOf(n.cells[kBodyId]);
         if (!bodyId) continue;  // a folder, an attachment, an account: no note
-        if (!n.row->rowidKnown && n.cells[kNoteTitle] &&
-            liveTitles.count(*n.cells[kNoteTitle] + '\n' + n.cells[kNoteCreated].value_or("")))
+        if (!n.row->rowidKnown && !isNull(n.cells[kNoteTitle]) &&
+            liveTitles.count(textOf(n.cells[kNoteTitle]) + '\n' + textOf(n.cells[kNoteCreated])))
             continue;
-        CellTexts cells(n.cells.begin(), n.cells.begin() + static_cast<long>(kBodyId));
+        Cells cells(n.cells.begin(), n.cells.begin() + static_cast<long>(kBodyId));
         cells.resize(kNoteStoreColumnCount);
         if (auto b = bodies.find(*bodyId); b != bodies.end()) {
             cells[kNoteData] = b->second;
         } else if (auto r = recoveredBodyOf.find(*bodyId); r != recoveredBodyOf.end()) {
             used[r->second] = true;
             cells[kNoteData] = recoveredBodies[r->second].cells[1];
-        } else if (cells[kNoteTitle] && !cells[kNoteTitle]->empty() &&
-                   ++searches <= kMaxTitleSearches) {
+        } else if (const std::string title = textOf(cells[kNoteTitle]);
+                   !title.empty() && ++searches <= kMaxTitleSearches) {
             // Both rowids lost with the cells' first bytes: the note takes
             // a body of no known note whose text begins with its title.
             for (size_t i = 0; i < recoveredBodies.size(); ++i) {
@@ -440,13 +456,13 @@ std::vector<NoteNodePtr> deletedNoteStoreNotes(const DeepScanResult& found, cons
                 if (auto owner = integerOf(recoveredBodies[i].cells[2]);
                     owner && liveNotes.count(*owner))
                     continue;
-                if (!textOf(i).starts_with(*cells[kNoteTitle])) continue;
+                if (!bodyTextOf(i).starts_with(title)) continue;
                 used[i] = true;
                 cells[kNoteData] = recoveredBodies[i].cells[1];
                 break;
             }
         }
-        NoteNodePtr node = noteFromNoteStoreRow(CellRow(cells), folders);
+        NoteNodePtr node = noteFromNoteStoreRow(ValueRow(cells), folders);
         node->setBDeleted(true);
         out.push_back(std::move(node));
     }
@@ -454,11 +470,11 @@ std::vector<NoteNodePtr> deletedNoteStoreNotes(const DeepScanResult& found, cons
     // of its row. One whose owner is live is an older text of that note.
     for (size_t i = 0; i < recoveredBodies.size(); ++i) {
         const Recovered& b = recoveredBodies[i];
-        if (used[i] || !b.cells[1]) continue;
+        if (used[i] || isNull(b.cells[1])) continue;
         if (auto owner = integerOf(b.cells[2]); owner && liveNotes.count(*owner)) continue;
-        CellTexts cells(kNoteStoreColumnCount);
+        Cells cells(kNoteStoreColumnCount);
         cells[kNoteData] = b.cells[1];
-        NoteNodePtr node = noteFromNoteStoreRow(CellRow(cells), folders);
+        NoteNodePtr node = noteFromNoteStoreRow(ValueRow(cells), folders);
         node->setBDeleted(true);
         out.push_back(std::move(node));
     }

@@ -73,10 +73,9 @@ private:
 CallHistoryNodePtr callFromRow(const QueryRow& row) {
     auto node = std::make_shared<ZNCallHistoryNode>();
     if (const char* t = row.text(0)) node->setCallPhone(GetStringFormChar(t));
-    if (const char* t = row.text(1)) node->setCallDate(formatRecordDate(std::atol(t), 0));
-    if (const char* t = row.text(2)) node->setCallTime(std::atoi(t));
-    const char* flags = row.text(3);
-    node->setCallType(flags && std::atoi(flags) == kCallFlagOutgoing ? "Outgoing" : "Incoming");
+    if (const auto v = row.integer(1)) node->setCallDate(formatRecordDate(*v, 0));
+    if (const auto v = row.integer(2)) node->setCallTime(static_cast<int32_t>(*v));
+    node->setCallType(row.integer(3) == kCallFlagOutgoing ? "Outgoing" : "Incoming");
     // A row without a duration keeps -1 and shows "-1 second".
     if (node->callTime() != 0) {
         node->setCallDuration(getCallHistoryDuration(node->callTime()));
@@ -96,21 +95,14 @@ CallHistoryNodePtr callFromCallRecordRow(const QueryRow& row) {
     // Core Data dates are seconds since 2001 as a real: always 2001-based,
     // so the note kind reads them (kind 0 would take values past 2038 for
     // 1970-based ones).
-    if (const char* t = row.text(1)) {
-        const double seconds = std::strtod(t, nullptr);
-        if (seconds > -1e15 && seconds < 1e15)
-            node->setCallDate(formatRecordDate(static_cast<int64_t>(seconds), kDateKindNote));
-    }
-    if (const char* t = row.text(2)) {
-        const double seconds = std::strtod(t, nullptr);
-        if (seconds >= 0 && seconds < 2147483647.0)
-            node->setCallTime(static_cast<int32_t>(seconds));
-    }
-    const char* originated = row.text(3);
-    const bool outgoing = originated && std::atoi(originated) == 1;
+    if (const auto seconds = row.real(1); seconds && *seconds > -1e15 && *seconds < 1e15)
+        node->setCallDate(formatRecordDate(static_cast<int64_t>(*seconds), kDateKindNote));
+    if (const auto seconds = row.real(2); seconds && *seconds >= 0 && *seconds < 2147483647.0)
+        node->setCallTime(static_cast<int32_t>(*seconds));
+    const bool outgoing = row.integer(3) == 1;
     node->setCallType(outgoing ? "Outgoing" : "Incoming");
-    const char* answered = row.text(4);
-    const bool missed = !outgoing && (!answered || std::atoi(answered) == 0);
+    const auto answered = row.integer(4);
+    const bool missed = !outgoing && (!answered || *answered == 0);
     if (missed) {
         node->setCallDuration("Missed");
     } else if (node->callTime() > 0) {
@@ -128,7 +120,7 @@ std::string callRecordQuery(sqlite3* db) {
 NoteNodePtr noteFromRow(const QueryRow& row) {
     auto node = std::make_shared<ZNNoteNode>();
     if (const char* t = row.text(0)) node->setNoteTitle(GetStringFormChar(t));
-    if (const char* t = row.text(2)) node->setNoteDate(formatRecordDate(std::atol(t), 1));
+    if (const auto v = row.integer(2)) node->setNoteDate(formatRecordDate(*v, 1));
     if (const char* t = row.text(4)) node->setNoteContent(noteBodyText(GetStringFormChar(t)));
     return node;
 }

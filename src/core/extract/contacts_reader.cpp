@@ -29,20 +29,29 @@ std::string appended(const std::string& current, const std::string& part) {
 // Birthdays are seconds since 2001-01-01 00:00 UTC, stored as text or a
 // real; the phone keeps the day at midnight or noon UTC, so the calendar
 // date is the UTC day.
-std::optional<std::chrono::year_month_day> birthdayOf(const char* stored) {
-    char* end = nullptr;
-    const double seconds = std::strtod(stored, &end);
-    if (end == stored || *end != '\0' || !std::isfinite(seconds) || std::fabs(seconds) > 1e11)
-        return std::nullopt;
+std::optional<std::chrono::year_month_day> birthdayOf(const QueryRow& row, int column) {
+    std::optional<double> stored = row.storedReal(column);
+    if (!stored)
+        if (const auto whole = row.storedInteger(column)) stored = static_cast<double>(*whole);
+    if (!stored) {
+        // A text must be a number and nothing else.
+        const char* text = row.text(column);
+        if (!text) return std::nullopt;
+        char* end = nullptr;
+        stored = std::strtod(text, &end);
+        if (end == text || *end != '\0') return std::nullopt;
+    }
+    const double seconds = *stored;
+    if (!std::isfinite(seconds) || std::fabs(seconds) > 1e11) return std::nullopt;
     using namespace std::chrono;
     const auto days = static_cast<int>(std::floor(seconds / 86400.0));
     return year_month_day(sys_days(year(2001) / January / 1) + std::chrono::days(days));
 }
 
-void setBirthday(ZNContactNode& node, const char* stored) {
-    const auto date = birthdayOf(stored);
+void setBirthday(ZNContactNode& node, const QueryRow& row, int column) {
+    const auto date = birthdayOf(row, column);
     if (!date) {  // not a number: kept as stored
-        node.setContactBirthday(GetStringFormChar(stored));
+        node.setContactBirthday(GetStringFormChar(row.text(column)));
         return;
     }
     const int y = static_cast<int>(date->year());
@@ -67,8 +76,8 @@ ContactNodePtr contactFromRow(const QueryRow& row) {
     auto node = std::make_shared<ZNContactNode>();
     // As sqlite3_column_int reads it: the low 32 bits; 0 (also for NULL)
     // leaves the row id unset.
-    if (const char* t = row.text(0)) {
-        const auto rowid = static_cast<int32_t>(std::strtoll(t, nullptr, 10));
+    if (const auto v = row.integer(0)) {
+        const auto rowid = static_cast<int32_t>(*v);
         if (rowid != 0) node->setRowid(rowid);
     }
     if (const char* t = row.text(1)) node->setContactName(GetStringFormChar(t));
@@ -82,7 +91,7 @@ ContactNodePtr contactFromRow(const QueryRow& row) {
     if (const char* t = row.text(10))
         node->setContactName(appended(node->contactName(), GetStringFormChar(t)));
     if (const char* t = row.text(11)) node->setContactNote(GetStringFormChar(t));
-    if (const char* t = row.text(15)) setBirthday(*node, t);
+    if (row.text(15)) setBirthday(*node, row, 15);
     node->setNameParts(
         {textOr(row, 1), textOr(row, 7), textOr(row, 10), textOr(row, 13), textOr(row, 14)});
     node->setDepartment(textOr(row, 2));
@@ -91,11 +100,11 @@ ContactNodePtr contactFromRow(const QueryRow& row) {
     return node;
 }
 
-void appendContactValue(ZNContactNode& contact, const char* property, const char* value,
+void appendContactValue(ZNContactNode& contact, std::optional<int64_t> property, const char* value,
                         const std::string& label) {
     if (!value) return;
     const std::string text = GetStringFormChar(value);
-    switch (property ? std::atoi(property) : 0) {
+    switch (static_cast<int>(property.value_or(0))) {
         case kPropertyPhone:
             contact.setContactPhone(appended(contact.contactPhone(), text));
             contact.addPhone({text, label});
@@ -155,13 +164,13 @@ public:
         sqlite3_reset(values);
         sqlite3_bind_int(values, 1, contact.rowid());
         while (sqlite3_step(values) == SQLITE_ROW) {
-            const char* property = columnText(values, 0);
+            const std::optional<int64_t> property = StatementRow(values).integer(0);
             std::string label;
             if (sqlite3_column_type(values, 1) != SQLITE_NULL)
                 if (auto it = labels_.find(sqlite3_column_int64(values, 1)); it != labels_.end())
                     label = it->second;
             const char* value = columnText(values, 2);
-            if (!value && property && std::atoi(property) == kPropertyAddress &&
+            if (!value && property == kPropertyAddress &&
                 sqlite3_column_type(values, 3) != SQLITE_NULL) {
                 if (auto address = addressOf(sqlite3_column_int64(values, 3))) {
                     address->label = std::move(label);

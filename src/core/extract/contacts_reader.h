@@ -27,7 +27,7 @@ ContactNodePtr contactFromRow(const QueryRow& row);
 // (5) or web address (22) text, and the value with its label (the label's
 // text, "" when none) to the matching structured list; nothing for a missing
 // value or other codes.
-void appendContactValue(ZNContactNode& contact, const char* property, const char* value,
+void appendContactValue(ZNContactNode& contact, std::optional<int64_t> property, const char* value,
                         const std::string& label = {});
 
 // Appends a postal address read from its parts: each part that is not empty

@@ -57,16 +57,16 @@ std::string directionOfFlags(int flags) {
 MessageNodePtr messageFromGroupMemberRow(const QueryRow& row) {
     auto node = std::make_shared<ZNMessageNode>();
     if (const char* t = row.text(3)) node->setMessageContent(GetStringFormChar(t));
-    if (const char* t = row.text(4)) node->setMessageDate(formatRecordDate(std::atol(t), 0));
+    if (const auto v = row.integer(4)) node->setMessageDate(formatRecordDate(*v, 0));
     if (const char* t = row.text(5)) node->setMessagePhone(GetStringFormChar(t));
-    if (const char* t = row.text(7)) node->setMessageType(directionOfFlags(std::atoi(t)));
+    if (const auto v = row.integer(7)) node->setMessageType(directionOfFlags(static_cast<int>(*v)));
     // Columns 9 to 13 exist only in the madrid query; columnText answers
     // nothing for them otherwise, so no plain-layout row is an iMessage.
-    const char* isMadrid = row.text(9);
-    if (isMadrid && std::atoi(isMadrid) == 1) {
+    if (row.integer(9) == 1) {
         node->setBImessage(true);
         if (const char* t = row.text(10)) node->setMessagePhone(GetStringFormChar(t));
-        if (const char* t = row.text(12)) node->setMessageType(directionOfFlags(std::atoi(t)));
+        if (const auto v = row.integer(12))
+            node->setMessageType(directionOfFlags(static_cast<int>(*v)));
         if (row.columns() > 13 && !row.bytes(13).empty())
             node->setMessageContent(
                 GetStringFormChar(std::string_view(attachmentText(row.bytes(13)))));
@@ -77,10 +77,11 @@ MessageNodePtr messageFromGroupMemberRow(const QueryRow& row) {
 MessageNodePtr messageFromHandleRow(const QueryRow& row) {
     auto node = std::make_shared<ZNMessageNode>();
     if (const char* t = row.text(1)) node->setMessageContent(GetStringFormChar(t));
-    if (const char* t = row.text(2))
-        node->setMessageDate(formatRecordDate(messageSeconds(std::atoll(t)), 0));
+    if (const auto v = row.integer(2))
+        node->setMessageDate(formatRecordDate(messageSeconds(*v), 0));
     if (const char* t = row.text(4)) node->setMessagePhone(GetStringFormChar(t));
-    if (const char* t = row.text(5)) node->setMessageType(directionOfIsFromMe(std::atoi(t)));
+    if (const auto v = row.integer(5))
+        node->setMessageType(directionOfIsFromMe(static_cast<int>(*v)));
     // Columns 6 to 8 exist only in the OS 11 query.
     if (row.columns() > 8) {
         if (!row.text(1) && !row.bytes(6).empty())
@@ -91,8 +92,10 @@ MessageNodePtr messageFromHandleRow(const QueryRow& row) {
             for (std::string_view rest(t); !rest.empty();) {
                 const size_t end = rest.find('\n');
                 const std::string name = GetStringFormChar(rest.substr(0, end));
-                if (!name.empty())
-                    content += (content.empty() ? "" : "\n") + ("[Attachment: " + name + "]");
+                if (!name.empty()) {
+                    if (!content.empty()) content += '\n';
+                    content.append("[Attachment: ").append(name).append("]");
+                }
                 rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
             }
             node->setMessageContent(content);

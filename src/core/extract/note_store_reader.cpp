@@ -1,7 +1,5 @@
 #include "core/extract/note_store_reader.h"
 
-#include <cstdlib>
-
 #include "core/extract/database_files.h"
 #include "core/extract/note_body.h"
 #include "core/extract/value_conversions.h"
@@ -16,35 +14,25 @@ constexpr const char* kNoteTable = "ZICCLOUDSYNCINGOBJECT";
 constexpr int kTrashFolderType = 1;
 constexpr const char* kRecentlyDeleted = "Recently Deleted";
 
-std::optional<int64_t> wholeNumber(const char* text) {
-    if (!text) return std::nullopt;
-    char* end = nullptr;
-    const long long v = std::strtoll(text, &end, 10);
-    if (end == text) return std::nullopt;
-    return v;
-}
-
 // A Core Data date (seconds since 2001, real) as the notes reader shows it.
-std::string noteDateText(const char* text) {
-    if (!text) return {};
-    const double seconds = std::strtod(text, nullptr);
-    if (!(seconds > -1e15 && seconds < 1e15)) return {};
-    return formatRecordDate(static_cast<int64_t>(seconds), kDateKindNote);
+std::string noteDateText(std::optional<double> seconds) {
+    if (!seconds || !(*seconds > -1e15 && *seconds < 1e15)) return {};
+    return formatRecordDate(static_cast<int64_t>(*seconds), kDateKindNote);
 }
 
 }  // namespace
 
 NoteNodePtr noteFromNoteStoreRow(const QueryRow& row, const NoteFolders& folders) {
     auto node = std::make_shared<ZNNoteNode>();
-    if (const auto id = wholeNumber(row.text(kNoteId)); id && *id >= INT32_MIN && *id <= INT32_MAX)
+    if (const auto id = row.wholeNumber(kNoteId); id && *id >= INT32_MIN && *id <= INT32_MAX)
         node->setUid(static_cast<int32_t>(*id));
     if (const char* t = row.text(kNoteTitle)) node->setNoteTitle(GetStringFormChar(t));
-    std::string date = noteDateText(row.text(kNoteModified));
-    if (date.empty()) date = noteDateText(row.text(kNoteCreated));
+    std::string date = noteDateText(row.real(kNoteModified));
+    if (date.empty()) date = noteDateText(row.real(kNoteCreated));
     node->setNoteDate(std::move(date));
 
-    bool deleted = wholeNumber(row.text(kNoteMarkedForDeletion)).value_or(0) != 0;
-    if (const auto folder = wholeNumber(row.text(kNoteFolderId))) {
+    bool deleted = row.wholeNumber(kNoteMarkedForDeletion).value_or(0) != 0;
+    if (const auto folder = row.wholeNumber(kNoteFolderId)) {
         if (auto f = folders.find(*folder); f != folders.end()) {
             node->setNoteFolder(f->second.title);
             deleted = deleted || f->second.recentlyDeleted;
@@ -52,7 +40,7 @@ NoteNodePtr noteFromNoteStoreRow(const QueryRow& row, const NoteFolders& folders
     }
     node->setBDeleted(deleted);
 
-    if (wholeNumber(row.text(kNotePasswordProtected)).value_or(0) != 0) {
+    if (row.wholeNumber(kNotePasswordProtected).value_or(0) != 0) {
         // The body is encrypted with the note's password: nothing of it shows.
         node->setBLocked(true);
         return node;
@@ -81,11 +69,11 @@ NoteFolders noteFoldersOf(sqlite3* db) {
     }
     while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
         const StatementRow row(stmt.get());
-        const auto id = wholeNumber(row.text(0));
+        const auto id = row.wholeNumber(0);
         if (!id) continue;
         NoteFolder folder;
         if (const char* t = row.text(1)) folder.title = GetStringFormChar(t);
-        folder.recentlyDeleted = wholeNumber(row.text(2)).value_or(0) == kTrashFolderType;
+        folder.recentlyDeleted = row.wholeNumber(2).value_or(0) == kTrashFolderType;
         if (folder.recentlyDeleted && folder.title.empty()) folder.title = kRecentlyDeleted;
         folders.emplace(*id, std::move(folder));
     }

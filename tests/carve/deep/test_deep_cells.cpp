@@ -1,4 +1,4 @@
-// Recovered and live rows as the texts SQL answers: the rows the deep
+// Recovered and live rows as the values SQL answers: the rows the deep
 // mapping hands the live readers' conversions.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -26,16 +26,35 @@ TEST(DeepCells, RecoveredValuesReadAsSqlAnswersThemByColumnName) {
                   {SqlValue::Kind::Real, 0, 380228400.5, {}},
                   {SqlValue::Kind::Blob, 0, 0, std::string("a\0b", 3)}};
     // No column is named ROWID: it is the rowid; the alias reads it too.
-    EXPECT_EQ(cellsOf(*t, row, kColumns),
-              (CellTexts{"42", "Ann", "380228400.5", std::nullopt, std::string("a\0b", 3)}));
+    const Cells cells = cellsOf(*t, row, kColumns);
+    EXPECT_EQ(cells,
+              (Cells{integerValue(42), row.values[1], row.values[2], SqlValue{}, row.values[3]}));
     constexpr const char* kAlias[] = {"id"};
-    EXPECT_EQ(cellsOf(*t, row, kAlias), CellTexts{"42"});
+    EXPECT_EQ(cellsOf(*t, row, kAlias), Cells{integerValue(42)});
     row.rowidKnown = false;
-    EXPECT_EQ(cellsOf(*t, row, kAlias), CellTexts{std::nullopt});
-    EXPECT_EQ(cellsOf(*t, row, kColumns)[0], std::nullopt);
+    EXPECT_EQ(cellsOf(*t, row, kAlias), Cells{SqlValue{}});
+    EXPECT_TRUE(isNull(cellsOf(*t, row, kColumns)[0]));
+
+    // The conversions read numbers as stored and texts as SQL prints them.
+    const ValueRow values(cells);
+    EXPECT_EQ(values.integer(0), 42);
+    EXPECT_STREQ(values.text(0), "42");
+    EXPECT_EQ(values.real(2), 380228400.5);
+    EXPECT_EQ(values.integer(2), 380228400);
+    EXPECT_STREQ(values.text(2), "380228400.5");
+    EXPECT_STREQ(values.text(1), "Ann");
+    EXPECT_EQ(values.integer(1), 0);  // a text without digits, as strtoll reads it
+    EXPECT_EQ(values.wholeNumber(1), std::nullopt);
+    EXPECT_EQ(values.integer(3), std::nullopt);
+    EXPECT_EQ(values.bytes(4), std::string_view("a\0b", 3));
+    EXPECT_STREQ(values.text(4), "a");  // a zero byte ends the text
     // Reals as SQLite prints them, so a date column converts alike.
     EXPECT_EQ(sqlText({SqlValue::Kind::Real, 0, 1e20, {}}), "1.0e+20");
     EXPECT_EQ(sqlText({SqlValue::Kind::Integer, -7, 0, {}}), "-7");
+    // Keys: stored integers and whole-number texts only.
+    EXPECT_EQ(integerOf(textValue("17")), 17);
+    EXPECT_EQ(integerOf(textValue("17a")), std::nullopt);
+    EXPECT_EQ(integerOf(SqlValue{SqlValue::Kind::Real, 0, 17, {}}), std::nullopt);
 }
 
 TEST(DeepCells, LiveRowsReadMissingColumnsAndTablesWithoutRowidAsNull) {
@@ -51,10 +70,12 @@ TEST(DeepCells, LiveRowsReadMissingColumnsAndTablesWithoutRowidAsNull) {
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
     const LiveRows live = liveRowsOf(db);
+    const SqlValue score{SqlValue::Kind::Real, 0, 2.5, {}};
+    const SqlValue data{SqlValue::Kind::Blob, 0, 0, std::string("\0\xff", 2)};
     EXPECT_EQ(live("t", kColumns),
-              (std::vector<CellTexts>{{"1", "Bo", "2.5", std::nullopt, std::string("\0\xff", 2)}}));
-    EXPECT_EQ(live("w", kColumns),
-              (std::vector<CellTexts>{{std::nullopt, "Cy", "3", std::nullopt, std::nullopt}}));
+              (std::vector<Cells>{{integerValue(1), textValue("Bo"), score, SqlValue{}, data}}));
+    EXPECT_EQ(live("w", kColumns), (std::vector<Cells>{{SqlValue{}, textValue("Cy"),
+                                                        integerValue(3), SqlValue{}, SqlValue{}}}));
     EXPECT_TRUE(live("gone", kColumns).empty());
     sqlite3_close(db);
 }
@@ -124,7 +145,7 @@ TEST(DeepCells, CopiesTheScanTiedToLiveRowsAreNotListed) {
 // is unknown, not empty, and a name part the cut went through is no name.
 TEST(DeepCells, APersonCutShortIsComparedAndNamedByWhatTheCutLeft) {
     const LiveRows live = [&](const std::string& table, std::span<const char* const> columns) {
-        std::vector<CellTexts> rows;
+        std::vector<Cells> rows;
         if (table != "ABPerson") return rows;
         // One live person: 7, Hannah H. Lindqvist of Okafor Builders.
         const std::map<std::string, std::string> person = {{"ROWID", "7"},
@@ -132,12 +153,12 @@ TEST(DeepCells, APersonCutShortIsComparedAndNamedByWhatTheCutLeft) {
                                                            {"Middle", "H."},
                                                            {"Last", "Lindqvist"},
                                                            {"Organization", "Okafor Builders"}};
-        CellTexts cells;
+        Cells cells;
         for (const char* c : columns)
             if (auto it = person.find(c); it != person.end())
-                cells.push_back(it->second);
+                cells.push_back(textValue(it->second));
             else
-                cells.push_back(std::nullopt);
+                cells.push_back(SqlValue{});
         rows.push_back(cells);
         return rows;
     };
