@@ -201,8 +201,7 @@ void ZNResultViewController::awakeFromNib() {
         " QProgressBar::chunk { background-color: rgb(217, 81, 30); }"));
 }
 
-void ZNResultViewController::buildCategoryViews() {
-    auto* custom = static_cast<QVBoxLayout*>(ui_->CustomView->layout());
+void ZNResultViewController::buildCategoryModels() {
     using PV = ZNPhotoAndVideoNode;
     using C = ZNContactNode;
     using M = ZNMessageNode;
@@ -249,7 +248,11 @@ void ZNResultViewController::buildCategoryViews() {
          {{QStringLiteral("callDuration"), tr("Duration")},
           [](const CH& n) { return n.callDuration(); }}},
         this);
+}
 
+void ZNResultViewController::buildCategoryViews() {
+    buildCategoryModels();
+    auto* custom = static_cast<QVBoxLayout*>(ui_->CustomView->layout());
     // What differs by category: its models and widgets, how its display
     // list is filled from the intake and sorted, and its preview.
     auto filled = [this](auto* model, auto all) {

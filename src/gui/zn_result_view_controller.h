@@ -147,6 +147,8 @@ private:
 
     void awakeFromNib();
     void buildCategoryViews();
+    // The five category models with their columns.
+    void buildCategoryModels();
     QWidget* buildPhotoPreview();
     QWidget* buildContactPreview();
     QWidget* buildMessagePreview();

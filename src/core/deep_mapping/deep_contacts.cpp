@@ -84,6 +84,46 @@ std::string valueKey(int64_t owner, const Cells& cells) {
     return key.append(1, '1').append(textOf(cells[2]));
 }
 
+// The live address book: the persons, by row id and by what the intake
+// compares, and their values.
+struct LiveBook {
+    std::unordered_map<int64_t, ContactNodePtr> persons;
+    std::set<std::pair<std::string, std::string>> names;  // (name, company)
+    // First name -> the live persons' (First, Middle, Last) and company.
+    std::unordered_multimap<std::string, std::pair<std::array<std::string, 3>, std::string>> parts;
+    std::unordered_map<int64_t, std::vector<Value>> values;  // by record_id, in UID order
+    std::unordered_set<std::string> valueKeys;               // valueKey of each value
+    std::unordered_map<int64_t, int64_t> valueOwners;        // UID -> record_id
+    Labels labels;
+};
+
+LiveBook liveBookOf(const LiveRows& live) {
+    LiveBook book;
+    for (const Cells& cells : live("ABPerson", kPersonQueryColumns)) {
+        const auto rowid = integerOf(cells[0]);
+        ContactNodePtr node = contactFromRow(ValueRow(cells));
+        book.names.emplace(node->contactName(), node->contactCompany());
+        std::array<std::string, 3> parts;
+        for (size_t i = 0; i < 3; ++i) parts[i] = textOf(cells[kNameCells[i]]);
+        book.parts.emplace(parts[0], std::make_pair(parts, node->contactCompany()));
+        if (rowid) book.persons.emplace(*rowid, std::move(node));
+    }
+    for (Cells& cells : live("ABMultiValue", kValueColumns)) {
+        const auto owner = integerOf(cells[0]);
+        if (!owner) continue;
+        book.valueKeys.insert(valueKey(*owner, cells));
+        const auto uid = integerOf(cells[3]);
+        if (uid) book.valueOwners.emplace(*uid, *owner);
+        book.values[*owner].push_back({uid, std::move(cells), 0, 0});
+    }
+    for (auto& [owner, values] : book.values) sortByUid(values);
+    constexpr const char* kLabelColumns[] = {"ROWID", "value"};
+    for (const Cells& cells : live("ABMultiValueLabel", kLabelColumns))
+        if (const auto id = integerOf(cells[0]); id && !isNull(cells[1]))
+            book.labels.emplace(*id, textOf(cells[1]));
+    return book;
+}
+
 }  // namespace
 
 std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const LiveRows& live,
@@ -91,27 +131,15 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
     std::vector<ContactNodePtr> out;
     const TableSchema* personTable = tableNamed(found, "ABPerson");
 
-    // The live contacts, by row id and by what the intake compares.
-    std::unordered_map<int64_t, ContactNodePtr> livePersons;
-    std::set<std::pair<std::string, std::string>> liveNames;
-    // First name -> the live persons' (First, Middle, Last) and company.
-    std::unordered_multimap<std::string, std::pair<std::array<std::string, 3>, std::string>>
-        liveParts;
-    for (const Cells& cells : live("ABPerson", kPersonQueryColumns)) {
-        const auto rowid = integerOf(cells[0]);
-        ContactNodePtr node = contactFromRow(ValueRow(cells));
-        liveNames.emplace(node->contactName(), node->contactCompany());
-        std::array<std::string, 3> parts;
-        for (size_t i = 0; i < 3; ++i) parts[i] = textOf(cells[kNameCells[i]]);
-        liveParts.emplace(parts[0], std::make_pair(parts, node->contactCompany()));
-        if (rowid) livePersons.emplace(*rowid, std::move(node));
-    }
+    const LiveBook book = liveBookOf(live);
+    const auto& livePersons = book.persons;
+    const auto& liveNames = book.names;
     // A live person whose name agrees with every part of `p`'s name that
     // is known, and whose company is `company` (any, when `anyCompany`).
     const auto liveNameAgrees = [&](const Recovered& p, const NameParts& parts,
                                     const std::string& company, bool anyCompany) {
         if (!parts.known[0] || isNull(p.cells[kNameCells[0]])) return false;
-        const auto [from, to] = liveParts.equal_range(textOf(p.cells[kNameCells[0]]));
+        const auto [from, to] = book.parts.equal_range(textOf(p.cells[kNameCells[0]]));
         return std::any_of(from, to, [&](const auto& entry) {
             const auto& [liveName, liveCompany] = entry.second;
             for (size_t i = 1; i < 3; ++i)
@@ -119,23 +147,7 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
             return anyCompany || liveCompany == company;
         });
     };
-    Labels labels;
-    constexpr const char* kLabelColumns[] = {"ROWID", "value"};
-    for (const Cells& cells : live("ABMultiValueLabel", kLabelColumns))
-        if (const auto id = integerOf(cells[0]); id && !isNull(cells[1]))
-            labels.emplace(*id, textOf(cells[1]));
-    std::unordered_map<int64_t, std::vector<Value>> liveValues;
-    std::unordered_set<std::string> liveValueKeys;
-    std::unordered_map<int64_t, int64_t> liveValueOwners;  // UID -> record_id
-    for (Cells& cells : live("ABMultiValue", kValueColumns)) {
-        const auto owner = integerOf(cells[0]);
-        if (!owner) continue;
-        liveValueKeys.insert(valueKey(*owner, cells));
-        const auto uid = integerOf(cells[3]);
-        if (uid) liveValueOwners.emplace(*uid, *owner);
-        liveValues[*owner].push_back({uid, std::move(cells), 0, 0});
-    }
-    for (auto& [owner, values] : liveValues) sortByUid(values);
+    const Labels& labels = book.labels;
 
     // Recovered values by owner. One that equals a live value of the same
     // owner, or has the UID of a live value of the same owner, is an old
@@ -144,11 +156,11 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
     for (Recovered& r : recoveredRows(found, "ABMultiValue", kValueColumns)) {
         const auto owner = integerOf(r.cells[0]);
         if (!owner || isNull(r.cells[2]) || r.row->versionOf ||
-            liveValueKeys.count(valueKey(*owner, r.cells)))
+            book.valueKeys.count(valueKey(*owner, r.cells)))
             continue;
         const auto uid = integerOf(r.cells[3]);
-        if (auto l = uid ? liveValueOwners.find(*uid) : liveValueOwners.end();
-            l != liveValueOwners.end() && l->second == *owner)
+        if (auto l = uid ? book.valueOwners.find(*uid) : book.valueOwners.end();
+            l != book.valueOwners.end() && l->second == *owner)
             continue;
         recoveredValues[*owner].push_back({uid, std::move(r.cells), r.row->page, r.row->offset});
     }
@@ -215,7 +227,7 @@ std::vector<ContactNodePtr> deletedContacts(const DeepScanResult& found, const L
             continue;
         if (rowid) {
             claimed.insert(*rowid);
-            if (auto it = liveValues.find(*rowid); it != liveValues.end())
+            if (auto it = book.values.find(*rowid); it != book.values.end())
                 appendValues(*node, it->second, labels);
             if (auto it = recoveredValues.find(*rowid); it != recoveredValues.end())
                 appendValues(*node, it->second, labels);
