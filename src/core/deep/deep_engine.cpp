@@ -157,9 +157,9 @@ void Engine::emit(RecoveredRow row, int table) {
     inTable.bytes(SqlValue::Kind::Text, reinterpret_cast<const uint8_t*>(row.table.data()),
                   row.table.size());
     inTable.integer(static_cast<int64_t>(key));
-    std::vector<size_t>& same = foundKeys_[inTable.finish()];
-    for (size_t i : same) {
-        RecoveredRow& kept = result_.rows[i];
+    RowList& same = foundKeys_[inTable.finish()];
+    for (size_t k = 0; k < same.size(); ++k) {
+        RecoveredRow& kept = result_.rows[same[k]];
         if (row.rowidKnown && kept.rowidKnown && kept.rowid != row.rowid) continue;
         // A WITHOUT ROWID table's key is unique: equal whole values are
         // one row.
@@ -173,8 +173,13 @@ void Engine::emit(RecoveredRow row, int table) {
     // A copy that lost bytes, beside a fuller copy of the row with the same
     // rowid, adds nothing; a fuller copy takes the place of a damaged one.
     if (row.rowidKnown) {
-        std::vector<size_t>& byRowid = foundRowids_[row.table + '\x1e' + std::to_string(row.rowid)];
-        for (size_t i : byRowid) {
+        RowHasher atRowid;
+        atRowid.bytes(SqlValue::Kind::Text, reinterpret_cast<const uint8_t*>(row.table.data()),
+                      row.table.size());
+        atRowid.integer(row.rowid);
+        RowList& byRowid = foundRowids_[atRowid.finish()];
+        for (size_t k = 0; k < byRowid.size(); ++k) {
+            const size_t i = byRowid[k];
             RecoveredRow& kept = result_.rows[i];
             if (row.partial && covers(kept, row)) return;
             if (kept.partial && covers(row, kept)) {

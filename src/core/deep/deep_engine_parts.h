@@ -83,6 +83,10 @@ struct PageView {
 uint64_t columnValueDigest(size_t column, const SqlValue& v);
 // The same digest of a text or blob (or NULL) from its bytes.
 uint64_t columnBytesDigest(size_t column, SqlValue::Kind kind, const uint8_t* bytes, size_t n);
+// A cheap digest of a text or blob of at least 2 bytes: its column, kind,
+// length and first and last 8 bytes. Equal values have equal shapes, so a
+// shape no wanted value has rules a value out before its whole digest.
+uint64_t columnBytesShape(size_t column, SqlValue::Kind kind, const uint8_t* bytes, size_t n);
 
 class Engine {
 public:
@@ -175,6 +179,7 @@ private:
     struct WantedValues {
         DigestSet values;
         DigestFilter valueBits{0};
+        DigestFilter shapes{0};  // columnBytesShape of the wanted texts and blobs
         DigestSet texts;
         // The identity texts of the rows that lost their rowid: only a live
         // row with one of them is ever asked for by identity.
@@ -245,10 +250,29 @@ private:
     std::unordered_map<uint64_t, uint32_t> liveValueCounts_;
     size_t liveRowCount_ = 0;  // the live rows of the table being identified
     std::vector<DigestSet> liveKeys_;
-    // The rows listed so far by table and values (a digest, as the live
-    // keys are), and by table and rowid.
-    std::unordered_map<uint64_t, std::vector<size_t>> foundKeys_;
-    std::unordered_map<std::string, std::vector<size_t>> foundRowids_;
+    // The rows listed under one key: nearly always one, held without an
+    // allocation of its own.
+    class RowList {
+    public:
+        size_t size() const { return first_ == kNone ? 0 : 1 + rest_.size(); }
+        size_t operator[](size_t k) const { return k == 0 ? first_ : rest_[k - 1]; }
+        void push_back(size_t row) {
+            if (first_ == kNone)
+                first_ = row;
+            else
+                rest_.push_back(row);
+        }
+
+    private:
+        static constexpr size_t kNone = static_cast<size_t>(-1);
+        size_t first_ = kNone;
+        std::vector<size_t> rest_;
+    };
+    // The rows listed so far by table name and values, and by table name
+    // and rowid, each as a digest (as the live keys are); the rows under a
+    // key are compared before one is taken for another.
+    std::unordered_map<uint64_t, RowList> foundKeys_;
+    std::unordered_map<uint64_t, RowList> foundRowids_;
     std::multimap<size_t, int> byColumnCount_;
     // CREATE TABLE texts seen in free space whose schema row was lost.
     std::vector<std::string> schemaTexts_;

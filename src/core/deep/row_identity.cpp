@@ -197,6 +197,19 @@ uint64_t columnBytesDigest(size_t column, SqlValue::Kind kind, const uint8_t* by
     return h.finish();
 }
 
+uint64_t columnBytesShape(size_t column, SqlValue::Kind kind, const uint8_t* bytes, size_t n) {
+    uint64_t head = 0, tail = 0;
+    std::memcpy(&head, bytes, std::min<size_t>(n, 8));
+    std::memcpy(&tail, bytes + n - std::min<size_t>(n, 8), std::min<size_t>(n, 8));
+    // splitmix64's finaliser over the parts, each spread by an odd constant.
+    uint64_t x = head * 0x9e3779b97f4a7c15ull ^ tail * 0xc2b2ae3d27d4eb4full ^
+                 (static_cast<uint64_t>(n) << 20 ^ column << 4 ^ static_cast<uint64_t>(kind)) *
+                     0x165667b19e3779f9ull;
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ull;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebull;
+    return x ^ (x >> 31);
+}
+
 // The identity columns of a table: each UNIQUE key, and each column that
 // names the record by convention (guid, ExternalUUID, ...).
 std::vector<std::vector<int>> Engine::identityColumns(int table) const {
@@ -595,8 +608,14 @@ Engine::LiveIdentities Engine::readLiveIdentities(int table,
                     digest = columnValueDigest(
                         c, SqlValue{SqlValue::Kind::Real, 0, std::bit_cast<double>(bits), {}});
                 } else if (t >= 12 && got >= 2) {
-                    digest = columnBytesDigest(
-                        c, t % 2 ? SqlValue::Kind::Text : SqlValue::Kind::Blob, raw, got);
+                    const auto kind = t % 2 ? SqlValue::Kind::Text : SqlValue::Kind::Blob;
+                    // Most live texts are wanted by no recovered row: the
+                    // shape says so without hashing every byte.
+                    if (!wanted.shapes.mayHold(columnBytesShape(c, kind, raw, got))) {
+                        unwanted[c] = got == len;
+                        continue;
+                    }
+                    digest = columnBytesDigest(c, kind, raw, got);
                 }
                 if (!digest || !wanted.valueBits.mayHold(*digest) ||
                     !wanted.values.count(*digest)) {
@@ -722,7 +741,7 @@ void Engine::identifyTableRows(int table, const std::vector<size_t>& all) {
     const std::vector<IndexKey> keys = indexKeysOf(tables_[table]);
     const auto named = rowidsFromIndexes(keys, rows);
     const std::vector<std::vector<int>> identity = identityColumns(table);
-    std::vector<uint64_t> digests;
+    std::vector<uint64_t> digests, shapes;
     WantedValues wanted;
     for (size_t r : rows) {
         const RecoveredRow& row = result_.rows[r];
@@ -730,6 +749,9 @@ void Engine::identifyTableRows(int table, const std::vector<size_t>& all) {
             const SqlValue& v = row.values[c];
             if (!informative(v)) continue;
             digests.push_back(columnValueDigest(c, v));
+            if (v.kind == SqlValue::Kind::Text || v.kind == SqlValue::Kind::Blob)
+                shapes.push_back(columnBytesShape(
+                    c, v.kind, reinterpret_cast<const uint8_t*>(v.bytes.data()), v.bytes.size()));
             if (!row.rowidKnown && v.kind == SqlValue::Kind::Text)
                 wanted.texts.insert(textKey(c, v.bytes));
         }
@@ -741,6 +763,8 @@ void Engine::identifyTableRows(int table, const std::vector<size_t>& all) {
     wanted.values.insertAll(digests);
     wanted.valueBits = DigestFilter(digests.size());
     for (uint64_t d : digests) wanted.valueBits.add(d);
+    wanted.shapes = DigestFilter(shapes.size());
+    for (uint64_t d : shapes) wanted.shapes.add(d);
     const LiveIdentities liveIds = readLiveIdentities(table, identity, wanted);
     for (size_t r = 0; r < rows.size(); ++r)
         identifyRow(table, result_.rows[rows[r]], named[r], identity, liveIds);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/deep/deep_engine_parts.h"
 #include "core/deep/row_digest.h"
 #include "deep_test_db.h"
 
@@ -84,6 +85,37 @@ TEST(DigestSetTest, TheFilterHoldsEveryDigestAddedAndTurnsMostOthersAway) {
     EXPECT_LT(through, 20000u / 5);
     // An empty filter holds nothing, and asking it is safe.
     EXPECT_FALSE(DigestFilter(0).mayHold(12345));
+}
+
+// The identity pass rules a live text out by its shape before hashing it:
+// a wanted text must always pass, and texts that differ in column, kind,
+// length or their first or last bytes should mostly not.
+TEST(DigestSetTest, ShapesPassEveryWantedTextAndTurnMostOthersAway) {
+    const auto shape = [](size_t column, const std::string& text,
+                          SqlValue::Kind kind = SqlValue::Kind::Text) {
+        return columnBytesShape(column, kind, reinterpret_cast<const uint8_t*>(text.data()),
+                                text.size());
+    };
+    std::vector<std::string> wanted;
+    for (int i = 0; i < 2000; ++i)
+        wanted.push_back("+1555" + std::to_string(1000000 + i * 7) + (i % 3 ? "" : " ext"));
+    wanted.push_back("ab");  // shorter than the 8 bytes a shape reads at each end
+    DigestFilter shapes(wanted.size());
+    for (const std::string& t : wanted) shapes.add(shape(3, t));
+    for (const std::string& t : wanted) {
+        // The same bytes elsewhere in memory have the same shape.
+        const std::string copy(t.begin(), t.end());
+        EXPECT_TRUE(shapes.mayHold(shape(3, copy))) << t;
+    }
+    size_t through = 0, tried = 0;
+    for (const std::string& t : wanted) {
+        through += shapes.mayHold(shape(4, t));                        // another column
+        through += shapes.mayHold(shape(3, t, SqlValue::Kind::Blob));  // another kind
+        through += shapes.mayHold(shape(3, t + "9"));                  // longer, other end
+        through += shapes.mayHold(shape(3, "x" + t.substr(1)));        // other first byte
+        tried += 4;
+    }
+    EXPECT_LT(through, tried / 5);
 }
 
 }  // namespace
