@@ -77,6 +77,34 @@ std::size_t paddingLength(std::span<const std::uint8_t> tail) {
     return n;
 }
 
+// How a copy by the kernel went: done, not offered for these two files
+// (nothing was written; copy through a buffer instead), or failed.
+enum class KernelCopy { Done, NotOffered, ReadFailed, WriteFailed };
+
+// Copies the rest of `in` (`size` bytes when it was opened) to `out` with
+// copy_file_range, so a plain file's bytes never pass through this process.
+// It reads to the end of the file as it is then, not to the size taken
+// before; a file that claims a size but yields nothing at once (file
+// systems that answer 0 for files they cannot copy this way) is left to
+// the buffer.
+KernelCopy copyInKernel(int in, int out, off_t size) {
+    bool wrote = false;
+    for (;;) {
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kChunk * 16, 0);
+        if (n > 0) {
+            wrote = true;
+            continue;
+        }
+        if (n == 0) return wrote || size == 0 ? KernelCopy::Done : KernelCopy::NotOffered;
+        if (errno == EINTR) continue;
+        if (!wrote && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                       errno == EOPNOTSUPP || errno == EPERM || errno == EBADF))
+            return KernelCopy::NotOffered;
+        return errno == ENOSPC || errno == EDQUOT || errno == EFBIG ? KernelCopy::WriteFailed
+                                                                    : KernelCopy::ReadFailed;
+    }
+}
+
 // Copies `from` to `to` (mode 0600), decrypting with `key` when given.
 // Decrypted content is cut to `size` when size is not 0; otherwise its
 // PKCS#7 padding is removed.
@@ -89,6 +117,18 @@ CopyOutStatus copyFile(const std::string& from, const fs::path& to, const Secure
     if (key && st.st_size % static_cast<off_t>(kAesBlock) != 0) return CopyOutStatus::BadCiphertext;
     Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (out.get() < 0) return CopyOutStatus::Unwritable;
+    if (!key) {
+        switch (copyInKernel(in.get(), out.get(), st.st_size)) {
+            case KernelCopy::Done:
+                return out.closeChecked() ? CopyOutStatus::Ok : CopyOutStatus::Unwritable;
+            case KernelCopy::ReadFailed:
+                return CopyOutStatus::Unreadable;
+            case KernelCopy::WriteFailed:
+                return CopyOutStatus::Unwritable;
+            case KernelCopy::NotOffered:
+                break;
+        }
+    }
 
     std::optional<AesCbcStream> stream;
     if (key) {
