@@ -271,8 +271,8 @@ private:
     // The rows listed so far by table name and values, and by table name
     // and rowid, each as a digest (as the live keys are); the rows under a
     // key are compared before one is taken for another.
-    std::unordered_map<uint64_t, RowList> foundKeys_;
-    std::unordered_map<uint64_t, RowList> foundRowids_;
+    DigestMap<RowList> foundKeys_;
+    DigestMap<RowList> foundRowids_;
     std::multimap<size_t, int> byColumnCount_;
     // CREATE TABLE texts seen in free space whose schema row was lost.
     std::vector<std::string> schemaTexts_;

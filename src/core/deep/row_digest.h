@@ -145,6 +145,51 @@ private:
     size_t count_ = 0;
 };
 
+// A map from 64-bit digests to values, with open addressing in one flat
+// array as DigestSet has: no allocation per entry, and one block to free.
+// The digest 0 is kept as 1. A reference operator[] returns lasts until
+// the next new digest is added.
+template <typename Value>
+class DigestMap {
+public:
+    Value& operator[](uint64_t d) {
+        if (2 * (count_ + 1) > slots_.size()) grow(count_ + 1);
+        if (d == 0) d = 1;
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = d & mask;; i = (i + 1) & mask) {
+            Slot& slot = slots_[i];
+            if (slot.digest == d) return slot.value;
+            if (slot.digest == 0) {
+                slot.digest = d;
+                ++count_;
+                return slot.value;
+            }
+        }
+    }
+    size_t size() const { return count_; }
+    void clear() {
+        slots_.clear();
+        count_ = 0;
+    }
+
+private:
+    struct Slot {
+        uint64_t digest = 0;
+        Value value{};
+    };
+    void grow(size_t n) {
+        size_t size = 16;
+        while (size < 2 * n) size *= 2;
+        std::vector<Slot> old(size);
+        old.swap(slots_);
+        count_ = 0;
+        for (Slot& slot : old)
+            if (slot.digest != 0) (*this)[slot.digest] = std::move(slot.value);
+    }
+    std::vector<Slot> slots_;
+    size_t count_ = 0;
+};
+
 // One bit per digest in a table of about eight bits per entry: a test that
 // answers "not held" for most digests from a table small enough to stay in
 // cache, before a DigestSet of the same digests is asked.

@@ -87,6 +87,23 @@ TEST(DigestSetTest, TheFilterHoldsEveryDigestAddedAndTurnsMostOthersAway) {
     EXPECT_FALSE(DigestFilter(0).mayHold(12345));
 }
 
+TEST(DigestSetTest, TheMapKeepsEachDigestsValueThroughGrowth) {
+    DigestMap<std::vector<size_t>> map;
+    for (size_t i = 0; i < 3000; ++i) map[i * 0x9E3779B97F4A7C15ull].push_back(i);
+    for (size_t i = 0; i < 3000; i += 2) map[i * 0x9E3779B97F4A7C15ull].push_back(i + 1);
+    EXPECT_EQ(map.size(), 3000u);
+    for (size_t i = 0; i < 3000; ++i) {
+        const std::vector<size_t> expected =
+            i % 2 ? std::vector<size_t>{i} : std::vector<size_t>{i, i + 1};
+        EXPECT_EQ(map[i * 0x9E3779B97F4A7C15ull], expected);
+    }
+    // 0 is kept as 1, as in the set.
+    EXPECT_EQ(map[1], (std::vector<size_t>{0, 1}));
+    map.clear();
+    EXPECT_EQ(map.size(), 0u);
+    EXPECT_TRUE(map[7].empty());
+}
+
 // The identity pass rules a live text out by its shape before hashing it:
 // a wanted text must always pass, and texts that differ in column, kind,
 // length or their first or last bytes should mostly not.
