@@ -7,10 +7,13 @@
 
 #include <filesystem>
 
+#include "core/backup/backup_archive.h"
 #include "core/backup/backup_keys.h"
 #include "core/notify/scan_notifications.h"
 #include "core/results/result_intake.h"
+#include "core/scan/database_staging.h"
 #include "core/scan/scan_controller.h"
+#include "support/file_bytes.h"
 #include "support/indexed_backup.h"
 #include "support/media_files.h"
 #include "support/sample_backup.h"
@@ -120,6 +123,34 @@ TEST_F(IndexedScanTest, EncryptedScanTakesUnlockedKeysOrRefusesAWrongPassword) {
     EXPECT_TRUE(withKeys.error.empty()) << withKeys.error;
     EXPECT_EQ(withKeys.counts.contacts, static_cast<int>(sample.livePeople.size()));
     EXPECT_TRUE(workFolderEmpty());
+}
+
+// The deep scan's untouched copy of an encrypted database holds the
+// plaintext of the database and of its "-wal", as the working copy does
+// before its checkpoint; both are made from one decryption.
+TEST_F(IndexedScanTest, StagingAnEncryptedDatabaseKeepsAnUntouchedPlainCopy) {
+    const Bytes db = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f', 'o', 'r', 'm', 'a', 't', ' ', '3', 0};
+    const Bytes wal(5000, 0x5a);
+    const fs::path folder = tmp / "enc";
+    {
+        IndexedBackupWriter w(folder, IndexKind::ManifestDb, BackupEncryption{});
+        w.addFile("HomeDomain", "Library/SMS/sms.db", db);
+        w.addFile("HomeDomain", "Library/SMS/sms.db-wal", wal);
+        w.finish();
+    }
+    const UnlockResult unlocked = unlockBackup(folder.string(), "correct horse");
+    ASSERT_EQ(unlocked.status, UnlockStatus::Ok);
+    auto opened = BackupArchive::open(folder.string(), unlocked.keys);
+    ASSERT_TRUE(opened.archive);
+    const auto file = opened.archive->find("HomeDomain", "Library/SMS/sms.db");
+    ASSERT_TRUE(file);
+    DatabaseStaging staging(true);
+    const auto prepared = staging.stage(*opened.archive, *file);
+    ASSERT_TRUE(prepared);
+    ASSERT_FALSE(prepared->untouchedPath.empty());
+    EXPECT_EQ(readFileBytes(prepared->untouchedPath), db);
+    EXPECT_EQ(readFileBytes(prepared->untouchedPath + "-wal"), wal);
+    EXPECT_TRUE(prepared->isWorkingCopy);
 }
 
 // The stored pictures of an encrypted backup are ciphertext: the scan lists
