@@ -182,8 +182,11 @@ private:
         DigestFilter shapes{0};  // columnBytesShape of the wanted texts and blobs
         DigestSet texts;
         // The identity texts of the rows that lost their rowid: only a live
-        // row with one of them is ever asked for by identity.
+        // row with one of them is ever asked for by identity. identityBits
+        // holds the same keys as digests of their values, to rule live rows
+        // out before they are decoded.
         std::unordered_set<std::string> identities;
+        DigestFilter identityBits{0};
     };
     LiveIdentities readLiveIdentities(int table, const std::vector<std::vector<int>>& identity,
                                       const WantedValues& wanted);

@@ -547,6 +547,16 @@ std::optional<std::string> identityText(size_t key, const std::vector<int>& cols
     return text;
 }
 
+// The digest of identity key `key` from its columns' value digests
+// (columnValueDigest, also of small numbers): equal values, equal digest.
+uint64_t identityDigest(size_t key, const std::vector<int>& cols,
+                        const std::vector<uint64_t>& columnDigests) {
+    RowHasher h;
+    h.integer(static_cast<int64_t>(key));
+    for (int c : cols) h.integer(static_cast<int64_t>(columnDigests[static_cast<size_t>(c)]));
+    return h.finish();
+}
+
 }  // namespace
 
 // Reads the table's live rows: counts their telling values into
@@ -564,6 +574,15 @@ Engine::LiveIdentities Engine::readLiveIdentities(int table,
     // Per column of the row at hand: a whole text or blob that no recovered
     // row holds there, so no identity key with that column can match.
     std::vector<char> unwanted(schema.columns.size());
+    // The columns of the identity keys, and per row their value digests
+    // and whether each is known exactly (a whole value, not NULL). A UTF-16
+    // file's texts decode to other bytes than it stores: never digested.
+    std::vector<char> inIdentity(schema.columns.size());
+    for (const auto& key : identity)
+        for (int c : key)
+            if (static_cast<size_t>(c) < inIdentity.size()) inIdentity[c] = 1;
+    std::vector<uint64_t> identityDigests(schema.columns.size());
+    std::vector<char> exact(schema.columns.size());
     for (uint32_t pgno = 1; pgno <= nPages_; ++pgno) {
         if (use_[pgno] != PageUse::TableBtree || owner_[pgno] != table) continue;
         const PageView pv = page(pgno);
@@ -591,6 +610,7 @@ Engine::LiveIdentities Engine::readLiveIdentities(int table,
                 continue;
             ++liveRowCount_;
             std::fill(unwanted.begin(), unwanted.end(), 0);
+            std::fill(exact.begin(), exact.end(), 0);
             size_t at = static_cast<size_t>(hl);
             for (size_t c = 0; c < liveTypes_.size() && c < schema.columns.size(); ++c) {
                 const uint64_t t = liveTypes_[c];
@@ -599,6 +619,23 @@ Engine::LiveIdentities Engine::readLiveIdentities(int table,
                 const uint8_t* raw = stored.data();
                 const size_t got = stored.size();
                 at += static_cast<size_t>(len);
+                if (inIdentity[c] && got == len) {
+                    if (t >= 1 && t <= 9 && t != 7) {
+                        const int64_t v = t == 8 ? 0 : t == 9 ? 1 : storedInteger(raw, got, len);
+                        identityDigests[c] =
+                            columnValueDigest(c, SqlValue{SqlValue::Kind::Integer, v, 0, {}});
+                        exact[c] = 1;
+                    } else if (t == 7) {
+                        const auto bits = static_cast<uint64_t>(storedInteger(raw, got, 8));
+                        identityDigests[c] = columnValueDigest(
+                            c, SqlValue{SqlValue::Kind::Real, 0, std::bit_cast<double>(bits), {}});
+                        exact[c] = 1;
+                    } else if (t >= 12 && (t % 2 == 0 || encoding_ == 1)) {
+                        identityDigests[c] = columnBytesDigest(
+                            c, t % 2 ? SqlValue::Kind::Text : SqlValue::Kind::Blob, raw, got);
+                        exact[c] = 1;
+                    }
+                }
                 std::optional<uint64_t> digest;
                 if (t >= 1 && t <= 6) {
                     const SqlValue v{SqlValue::Kind::Integer, storedInteger(raw, got, len), 0, {}};
@@ -628,13 +665,23 @@ Engine::LiveIdentities Engine::readLiveIdentities(int table,
                     textKey(c, std::string_view(reinterpret_cast<const char*>(raw), got));
                 if (wanted.texts.count(key)) out.byText.emplace(key, static_cast<int64_t>(rowid));
             }
-            if (wanted.identities.empty() ||
-                std::none_of(identity.begin(), identity.end(), [&unwanted](const auto& key) {
-                    return std::none_of(key.begin(), key.end(), [&unwanted](int c) {
-                        return static_cast<size_t>(c) < unwanted.size() && unwanted[c];
-                    });
-                }))
-                continue;
+            // A key can only match when none of its columns is unwanted, and,
+            // when all of them are known exactly, when some recovered row's
+            // key has the same digest.
+            const auto mayMatch = [&](size_t k) {
+                const std::vector<int>& key = identity[k];
+                bool allExact = true;
+                for (int c : key) {
+                    if (static_cast<size_t>(c) >= unwanted.size()) return false;
+                    if (unwanted[c]) return false;
+                    allExact = allExact && exact[c];
+                }
+                return !allExact ||
+                       wanted.identityBits.mayHold(identityDigest(k, key, identityDigests));
+            };
+            bool anyKey = false;
+            for (size_t k = 0; k < identity.size() && !anyKey; ++k) anyKey = mayMatch(k);
+            if (wanted.identities.empty() || !anyKey) continue;
             std::vector<SqlValue> values;
             bool cut = false;
             if (!decodeRecord(
@@ -741,7 +788,7 @@ void Engine::identifyTableRows(int table, const std::vector<size_t>& all) {
     const std::vector<IndexKey> keys = indexKeysOf(tables_[table]);
     const auto named = rowidsFromIndexes(keys, rows);
     const std::vector<std::vector<int>> identity = identityColumns(table);
-    std::vector<uint64_t> digests, shapes;
+    std::vector<uint64_t> digests, shapes, identityDigests;
     WantedValues wanted;
     for (size_t r : rows) {
         const RecoveredRow& row = result_.rows[r];
@@ -757,9 +804,15 @@ void Engine::identifyTableRows(int table, const std::vector<size_t>& all) {
         }
         if (row.rowidKnown) continue;
         for (size_t key = 0; key < identity.size(); ++key)
-            if (auto text = identityText(key, identity[key], row.values))
+            if (auto text = identityText(key, identity[key], row.values)) {
                 wanted.identities.insert(std::move(*text));
+                std::vector<uint64_t> columnDigests(row.values.size());
+                for (int c : identity[key]) columnDigests[c] = columnValueDigest(c, row.values[c]);
+                identityDigests.push_back(identityDigest(key, identity[key], columnDigests));
+            }
     }
+    wanted.identityBits = DigestFilter(identityDigests.size());
+    for (uint64_t d : identityDigests) wanted.identityBits.add(d);
     wanted.values.insertAll(digests);
     wanted.valueBits = DigestFilter(digests.size());
     for (uint64_t d : digests) wanted.valueBits.add(d);

@@ -203,6 +203,51 @@ TEST(DeepRecovery, RowidsComeBackFromIndexEntriesThatShareTheirFirstBytes) {
     EXPECT_GE(fromIndex, 30u);
 }
 
+TEST(DeepRecovery, EditedCopiesAreToldByAnIdentityColumnThatNoIndexHolds) {
+    // No index names these rows: the old copy an edit left is told by its
+    // identity column alone, an integer in one table and a blob in the
+    // other; rows deleted for good keep no live twin and stay deleted.
+    std::string sql =
+        "CREATE TABLE a (id INTEGER PRIMARY KEY, ZIDENTIFIER INTEGER, note TEXT);"
+        "CREATE TABLE b (id INTEGER PRIMARY KEY, uuid BLOB, note TEXT);";
+    for (int i = 1; i <= 150; ++i) {
+        const std::string n = std::to_string(i);
+        sql += "INSERT INTO a VALUES (" + n + ", " + std::to_string(7000000 + 13 * i) + ", 'note " +
+               n + " of a');";
+        sql += "INSERT INTO b VALUES (" + n + ", x'" + std::string(28, 'a') +
+               (i < 10    ? "000"
+                : i < 100 ? "00"
+                          : "0") +
+               n + "', 'note " + n + " of b');";
+    }
+    sql +=
+        "UPDATE a SET note = note || ', edited into a much longer text' WHERE id % 10 = 0;"
+        "UPDATE b SET note = note || ', edited into a much longer text' WHERE id % 10 = 0;"
+        "DELETE FROM a WHERE id % 10 = 5; DELETE FROM b WHERE id % 10 = 5;";
+    const auto r = scanBytes(makeDb(sql, 4096));
+    for (const char* table : {"a", "b"}) {
+        size_t deleted = 0, oldCopies = 0;
+        for (const RecoveredRow& row : r.rows) {
+            if (row.table != table || row.values.size() != 3 ||
+                row.values[2].kind != SqlValue::Kind::Text)
+                continue;
+            const std::string& note = row.values[2].bytes;
+            const int id = std::stoi(note.substr(5));
+            if (note.find("edited") != std::string::npos) continue;
+            if (id % 10 == 0) {
+                ++oldCopies;
+                EXPECT_TRUE(row.versionOf || row.rowidLive) << table << ": " << note;
+            } else {
+                ++deleted;
+                EXPECT_EQ(id % 10, 5) << table << ": " << note;
+                EXPECT_FALSE(row.versionOf) << table << ": " << note;
+            }
+        }
+        EXPECT_GE(deleted, 10u) << table;
+        EXPECT_GE(oldCopies, 3u) << table;
+    }
+}
+
 TEST(DeepRecovery, RowsSharingCommonValuesWithALiveOneAreStillDeleted) {
     // Both deleted people share values with 1123 (First3, Last6, Org24,
     // Dept36, Title3). The first differs in its last name, which no edit
