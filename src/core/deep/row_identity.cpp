@@ -578,9 +578,10 @@ Engine::LiveIdentities Engine::readLiveIdentities(int table,
     // and whether each is known exactly (a whole value, not NULL). A UTF-16
     // file's texts decode to other bytes than it stores: never digested.
     std::vector<char> inIdentity(schema.columns.size());
-    for (const auto& key : identity)
-        for (int c : key)
-            if (static_cast<size_t>(c) < inIdentity.size()) inIdentity[c] = 1;
+    if (!wanted.identities.empty())
+        for (const auto& key : identity)
+            for (int c : key)
+                if (static_cast<size_t>(c) < inIdentity.size()) inIdentity[c] = 1;
     std::vector<uint64_t> identityDigests(schema.columns.size());
     std::vector<char> exact(schema.columns.size());
     for (uint32_t pgno = 1; pgno <= nPages_; ++pgno) {
@@ -679,9 +680,10 @@ Engine::LiveIdentities Engine::readLiveIdentities(int table,
                 return !allExact ||
                        wanted.identityBits.mayHold(identityDigest(k, key, identityDigests));
             };
+            if (wanted.identities.empty()) continue;
             bool anyKey = false;
             for (size_t k = 0; k < identity.size() && !anyKey; ++k) anyKey = mayMatch(k);
-            if (wanted.identities.empty() || !anyKey) continue;
+            if (!anyKey) continue;
             std::vector<SqlValue> values;
             bool cut = false;
             if (!decodeRecord(
