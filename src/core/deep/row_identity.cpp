@@ -781,11 +781,10 @@ void Engine::identifyTableRows(int table, const std::vector<size_t>& all) {
     // Only a row that lost its rowid, or whose rowid a live row holds, is
     // compared with live rows; the others are deleted rows as they stand.
     // A table with none of the first two needs no pass over its live rows.
+    // (emit() marked the second kind rowidLive, asking the table's b-tree.)
     std::vector<size_t> rows;
-    RecoveredRow live;
     for (size_t r : all)
-        if (!result_.rows[r].rowidKnown || liveRow(table, result_.rows[r].rowid, live))
-            rows.push_back(r);
+        if (!result_.rows[r].rowidKnown || result_.rows[r].rowidLive) rows.push_back(r);
     if (rows.empty()) return;
     const std::vector<IndexKey> keys = indexKeysOf(tables_[table]);
     const auto named = rowidsFromIndexes(keys, rows);
