@@ -153,40 +153,6 @@ TEST_F(IndexedScanTest, StagingAnEncryptedDatabaseKeepsAnUntouchedPlainCopy) {
     EXPECT_TRUE(prepared->isWorkingCopy);
 }
 
-// A plain backup's database is read where it is stored when it has no
-// companions; with a "-wal" it gets an untouched copy that holds both
-// under the names the deep scan opens.
-TEST_F(IndexedScanTest, StagingAPlainDatabaseCopiesItOnlyForItsCompanions) {
-    const Bytes db(3000, 0x11);
-    const Bytes wal(2000, 0x22);
-    const fs::path folder = tmp / "plain";
-    {
-        IndexedBackupWriter w(folder, IndexKind::ManifestDb);
-        w.addFile("HomeDomain", "Library/SMS/sms.db", db);
-        w.addFile("HomeDomain", "Library/SMS/sms.db-wal", wal);
-        w.addFile("HomeDomain", "Library/CallHistoryDB/CallHistory.storedata", db);
-        w.finish();
-    }
-    auto opened = BackupArchive::open(folder.string());
-    ASSERT_TRUE(opened.archive);
-    DatabaseStaging staging(true);
-    const auto calls =
-        opened.archive->find("HomeDomain", "Library/CallHistoryDB/CallHistory.storedata");
-    ASSERT_TRUE(calls);
-    const auto alone = staging.stage(*opened.archive, *calls);
-    ASSERT_TRUE(alone);
-    EXPECT_TRUE(alone->untouchedPath.empty());
-    EXPECT_EQ(alone->storedPath, calls->storedPath);
-    EXPECT_TRUE(alone->isWorkingCopy);
-    const auto sms = opened.archive->find("HomeDomain", "Library/SMS/sms.db");
-    ASSERT_TRUE(sms);
-    const auto withWal = staging.stage(*opened.archive, *sms);
-    ASSERT_TRUE(withWal);
-    ASSERT_FALSE(withWal->untouchedPath.empty());
-    EXPECT_EQ(readFileBytes(withWal->untouchedPath), db);
-    EXPECT_EQ(readFileBytes(withWal->untouchedPath + "-wal"), wal);
-}
-
 // The stored pictures of an encrypted backup are ciphertext: the scan lists
 // the camera roll from the index and hands the results decrypted copies,
 // which stay readable for export until the scanner goes.

@@ -96,15 +96,11 @@ std::optional<PreparedDatabase> DatabaseStaging::stage(const BackupArchive& arch
         const std::string name = std::to_string(staged_.size()) + "-" + file.entry.fileID;
         const fs::path copy = folder_.path() / name;
         if (copyOutWithCompanions(archive, file, copy)) {
-            // The deep scan reads a plain database without companions where
-            // the backup stores it (read only, as it is). Otherwise its
-            // untouched copy is taken from the working copy before anything
-            // opened it: the same bytes, without reading (and decrypting)
-            // the backup's files a second time, and with the companions
-            // under the names the deep scan looks for.
-            const bool readInPlace = !archive.encrypted() && archive.companionsOf(file).empty();
+            // The untouched copy is taken from the working copy before
+            // anything opened it: the same bytes, without reading (and
+            // decrypting) the backup's files a second time.
             const fs::path untouched = folder_.path() / ("untouched-" + name);
-            if (keepUntouched_ && !readInPlace && copyWithCompanions(copy.string(), untouched))
+            if (keepUntouched_ && copyWithCompanions(copy.string(), untouched))
                 result.untouchedPath = untouched.string();
             checkpointDatabase(copy.string());
             result.path = copy.string();
