@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <set>
 
 #include "deep_test_db.h"
@@ -232,7 +233,8 @@ TEST(DeepRecovery, EditedCopiesAreToldByAnIdentityColumnThatNoIndexHolds) {
                 row.values[2].kind != SqlValue::Kind::Text)
                 continue;
             const std::string& note = row.values[2].bytes;
-            const int id = std::stoi(note.substr(5));
+            if (!note.starts_with("note ")) continue;
+            const int id = std::atoi(note.c_str() + 5);
             if (note.find("edited") != std::string::npos) continue;
             if (id % 10 == 0) {
                 ++oldCopies;
