@@ -83,6 +83,19 @@ std::string textOf(const SqlValue& value) {
     return sqlText(value).value_or(std::string());
 }
 
+std::string_view textView(const SqlValue& value, std::string& scratch) {
+    if (value.kind == SqlValue::Kind::Text || value.kind == SqlValue::Kind::Blob)
+        return value.bytes;
+    scratch = textOf(value);
+    return scratch;
+}
+
+bool isEmpty(const SqlValue& value) {
+    return isNull(value) ||
+           ((value.kind == SqlValue::Kind::Text || value.kind == SqlValue::Kind::Blob) &&
+            value.bytes.empty());
+}
+
 SqlValue integerValue(int64_t value) {
     SqlValue out;
     out.kind = SqlValue::Kind::Integer;

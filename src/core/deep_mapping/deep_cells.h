@@ -22,6 +22,11 @@ namespace marlowen::carve::deep {
 std::optional<std::string> sqlText(const SqlValue& value);
 // The same, "" for NULL.
 std::string textOf(const SqlValue& value);
+// The same as a view: a text's or blob's own bytes, a number's text made in
+// `scratch`; empty for NULL.
+std::string_view textView(const SqlValue& value, std::string& scratch);
+// NULL, or a text or blob without bytes (a number never is).
+bool isEmpty(const SqlValue& value);
 inline bool isNull(const SqlValue& value) {
     return value.kind == SqlValue::Kind::Null;
 }

@@ -195,7 +195,7 @@ std::vector<CallHistoryNodePtr> deletedCalls(const DeepScanResult& found,
     for (const Recovered& r : rows) {
         // The phone writes every call with its date; a row without one lost
         // its bytes from there on, and its number may be cut as well.
-        if (textOf(r.cells[1]).empty()) continue;
+        if (isEmpty(r.cells[1])) continue;
         CallHistoryNodePtr node = callFromRow(ValueRow(r.cells));
         node->setCallName(nameOf ? nameOf(node->callPhone()) : std::nullopt);
         out.push_back(std::move(node));
@@ -275,11 +275,13 @@ std::vector<NoteNodePtr> deletedNotes(const DeepScanResult& found, const LiveRow
             // A note whose id was lost takes a body of no known note that
             // holds its title (a note's body begins with its title).
             const std::string title = textOf(n.cells[1]);
+            std::string scratch;
             for (size_t i = 0; isNull(body) && i < bodies.size(); ++i) {
                 const auto owner = ownerOf(bodies[i].cells);
                 if (used[i] || isNull(bodies[i].cells[1]) || (owner && liveNotes.count(*owner)))
                     continue;
-                if (textOf(bodies[i].cells[1]).find(title) == std::string::npos) continue;
+                if (textView(bodies[i].cells[1], scratch).find(title) == std::string::npos)
+                    continue;
                 used[i] = true;
                 body = bodies[i].cells[1];
             }
@@ -348,7 +350,7 @@ std::vector<CallHistoryNodePtr> deletedCallRecords(const DeepScanResult& found,
     dropOldCopies(rows);
     for (const Recovered& r : rows) {
         // ZDATE is a real, written with every call (see the old table above).
-        if (textOf(r.cells[1]).empty()) continue;
+        if (isEmpty(r.cells[1])) continue;
         const ValueRow row(r.cells);
         CallHistoryNodePtr node = callFromCallRecordRow(row);
         std::optional<std::string> name = nameOf ? nameOf(node->callPhone()) : std::nullopt;
@@ -422,7 +424,8 @@ std::vector<NoteNodePtr> deletedNoteStoreNotes(const DeepScanResult& found, cons
     auto bodyTextOf = [&](size_t i) -> const std::string& {
         if (!texts[i]) {
             const SqlValue& data = recoveredBodies[i].cells[1];
-            const auto body = isNull(data) ? std::nullopt : decodeNoteBody(textOf(data));
+            std::string scratch;
+            const auto body = isNull(data) ? std::nullopt : decodeNoteBody(textView(data, scratch));
             texts[i] = body ? body->text : std::string();
         }
         return *texts[i];

@@ -51,6 +51,12 @@ TEST(DeepCells, RecoveredValuesReadAsSqlAnswersThemByColumnName) {
     // Reals as SQLite prints them, so a date column converts alike.
     EXPECT_EQ(sqlText({SqlValue::Kind::Real, 0, 1e20, {}}), "1.0e+20");
     EXPECT_EQ(sqlText({SqlValue::Kind::Integer, -7, 0, {}}), "-7");
+    // Views: a text's own bytes, a number's text made aside; emptiness.
+    std::string scratch;
+    EXPECT_EQ(textView(cells[1], scratch).data(), cells[1].bytes.data());
+    EXPECT_EQ(textView(cells[0], scratch), "42");
+    EXPECT_TRUE(isEmpty(SqlValue{}) && isEmpty(textValue("")));
+    EXPECT_FALSE(isEmpty(integerValue(0)) || isEmpty(cells[4]));
     // Keys: stored integers and whole-number texts only.
     EXPECT_EQ(integerOf(textValue("17")), 17);
     EXPECT_EQ(integerOf(textValue("17a")), std::nullopt);
