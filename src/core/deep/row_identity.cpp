@@ -620,40 +620,45 @@ Engine::LiveIdentities Engine::readLiveIdentities(int table,
                 const uint8_t* raw = stored.data();
                 const size_t got = stored.size();
                 at += static_cast<size_t>(len);
-                if (inIdentity[c] && got == len) {
-                    if (t >= 1 && t <= 9 && t != 7) {
-                        const int64_t v = t == 8 ? 0 : t == 9 ? 1 : storedInteger(raw, got, len);
-                        identityDigests[c] =
-                            columnValueDigest(c, SqlValue{SqlValue::Kind::Integer, v, 0, {}});
-                        exact[c] = 1;
-                    } else if (t == 7) {
-                        const auto bits = static_cast<uint64_t>(storedInteger(raw, got, 8));
-                        identityDigests[c] = columnValueDigest(
-                            c, SqlValue{SqlValue::Kind::Real, 0, std::bit_cast<double>(bits), {}});
-                        exact[c] = 1;
-                    } else if (t >= 12 && (t % 2 == 0 || encoding_ == 1)) {
-                        identityDigests[c] = columnBytesDigest(
-                            c, t % 2 ? SqlValue::Kind::Text : SqlValue::Kind::Blob, raw, got);
-                        exact[c] = 1;
-                    }
-                }
+                // An identity column's value, stored whole, gets the digest
+                // of its value; a telling value gets the same digest, so
+                // one is taken for both.
+                const bool identityValue = inIdentity[c] && got == len;
+                const auto keep = [&](uint64_t d) {
+                    identityDigests[c] = d;
+                    exact[c] = 1;
+                };
                 std::optional<uint64_t> digest;
-                if (t >= 1 && t <= 6) {
-                    const SqlValue v{SqlValue::Kind::Integer, storedInteger(raw, got, len), 0, {}};
-                    if (informative(v)) digest = columnValueDigest(c, v);
+                if (t >= 1 && t <= 9 && t != 7) {
+                    const int64_t n = t == 8 ? 0 : t == 9 ? 1 : storedInteger(raw, got, len);
+                    const SqlValue v{SqlValue::Kind::Integer, n, 0, {}};
+                    const bool telling = informative(v);
+                    if (telling || identityValue) {
+                        const uint64_t d = columnValueDigest(c, v);
+                        if (telling) digest = d;
+                        if (identityValue) keep(d);
+                    }
                 } else if (t == 7) {
                     const auto bits = static_cast<uint64_t>(storedInteger(raw, got, 8));
                     digest = columnValueDigest(
                         c, SqlValue{SqlValue::Kind::Real, 0, std::bit_cast<double>(bits), {}});
-                } else if (t >= 12 && got >= 2) {
+                    if (identityValue) keep(*digest);
+                } else if (t >= 12) {
                     const auto kind = t % 2 ? SqlValue::Kind::Text : SqlValue::Kind::Blob;
-                    // Most live texts are wanted by no recovered row: the
-                    // shape says so without hashing every byte.
-                    if (!wanted.shapes.mayHold(columnBytesShape(c, kind, raw, got))) {
-                        unwanted[c] = got == len;
-                        continue;
+                    const bool identityBytes = identityValue && (t % 2 == 0 || encoding_ == 1);
+                    if (got >= 2) {
+                        // Most live texts are wanted by no recovered row: the
+                        // shape says so without hashing every byte (and a
+                        // whole one so marked rules its identity keys out).
+                        if (!wanted.shapes.mayHold(columnBytesShape(c, kind, raw, got))) {
+                            unwanted[c] = got == len;
+                            continue;
+                        }
+                        digest = columnBytesDigest(c, kind, raw, got);
+                        if (identityBytes) keep(*digest);
+                    } else if (identityBytes) {
+                        keep(columnBytesDigest(c, kind, raw, got));
                     }
-                    digest = columnBytesDigest(c, kind, raw, got);
                 }
                 if (!digest || !wanted.valueBits.mayHold(*digest) ||
                     !wanted.values.count(*digest)) {
