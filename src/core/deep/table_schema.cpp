@@ -306,4 +306,10 @@ std::vector<int> storedColumnOrder(const TableSchema& table) {
     return order;
 }
 
+bool sameName(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 }  // namespace marlowen::carve::deep

@@ -67,4 +67,8 @@ std::optional<TableSchema> parseCreateTable(std::string_view sql);
 // malformed. COLLATE and ASC/DESC change the order, not the stored values.
 std::optional<IndexSchema> parseCreateIndex(std::string_view sql);
 
+// SQL names (of tables, columns, indexes) compare without regard to ASCII
+// case, as SQLite compares them, whatever the process's locale.
+bool sameName(std::string_view a, std::string_view b);
+
 }  // namespace marlowen::carve::deep

@@ -1,16 +1,11 @@
 #include "core/deep_mapping/deep_cells.h"
 
 #include <sqlite3.h>
-#include <strings.h>
 
 #include <algorithm>
 #include <cstdlib>
 
 namespace marlowen::carve::deep {
-
-bool sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
 
 const TableSchema* tableNamed(const DeepScanResult& found, std::string_view name) {
     for (const TableSchema& t : found.tables)

@@ -67,8 +67,7 @@ using LiveRows = std::function<std::vector<Cells>(const std::string& table,
 // LiveRows read with SQL from an open connection, which must outlive it.
 LiveRows liveRowsOf(sqlite3* db);
 
-// SQL names compare without regard to ASCII case.
-bool sameName(std::string_view a, std::string_view b);
+// sameName (table_schema.h) compares SQL names.
 // The table of that name, a live one before a dropped one; null when none.
 const TableSchema* tableNamed(const DeepScanResult& found, std::string_view name);
 bool hasColumn(const TableSchema& table, std::string_view name);
