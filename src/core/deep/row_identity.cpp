@@ -214,7 +214,11 @@ void Engine::identifyRows() {
         const int t = rowTable_[i];
         if (t > 0 && !tables_[t].dropped && !tables_[t].withoutRowid) byTable[t].push_back(i);
     }
-    for (const auto& [table, rows] : byTable) identifyTableRows(table, rows);
+    // A stopped scan posts nothing, so rows left unidentified are never seen.
+    for (const auto& [table, rows] : byTable) {
+        if (stopAsked()) return;
+        identifyTableRows(table, rows);
+    }
 }
 
 namespace {
@@ -280,6 +284,7 @@ Engine::LiveIdentities Engine::readLiveIdentities(int table,
     std::vector<char> exact(schema.columns.size());
     for (uint32_t pgno = 1; pgno <= nPages_; ++pgno) {
         if (use_[pgno] != PageUse::TableBtree || owner_[pgno] != table) continue;
+        if (pgno % 64 == 0 && stopAsked()) break;
         const PageView pv = page(pgno);
         const auto p = pv.bytes;
         const size_t hdr = pgno == 1 ? 100 : 0;
@@ -519,8 +524,11 @@ void Engine::identifyTableRows(int table, const std::vector<size_t>& all) {
     wanted.shapes = DigestFilter(shapes.size());
     for (uint64_t d : shapes) wanted.shapes.add(d);
     const LiveIdentities liveIds = readLiveIdentities(table, identity, wanted);
-    for (size_t r = 0; r < rows.size(); ++r)
+    // Asked every 256 rows: a large table's comparisons take seconds.
+    for (size_t r = 0; r < rows.size(); ++r) {
+        if (r % 256 == 255 && stopAsked()) return;
         identifyRow(table, result_.rows[rows[r]], named[r], identity, liveIds);
+    }
 }
 
 }  // namespace marlowen::carve::deep
