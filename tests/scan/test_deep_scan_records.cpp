@@ -5,14 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <sstream>
 
+#include "core/deep_mapping/deep_readers.h"
+#include "core/extract/contacts_reader.h"
 #include "core/log/log.h"
 #include "core/notify/scan_notifications.h"
 #include "core/results/result_intake.h"
+#include "core/scan/database_staging.h"
 #include "core/scan/scan_controller.h"
 #include "support/address_book_builder.h"
 #include "support/backup_folder.h"
@@ -309,6 +313,79 @@ TEST_F(DeepScanTest, DeletedCallsAndNotesMapLikeTheLiveOnes) {
         texts.insert(n->noteTitle() + "|" + n->noteDate() + "|" + n->noteContent());
     EXPECT_EQ(texts, (std::set<std::string>{"Note 2|04-03-2013 12:00|Note 2\nbody text number 2",
                                             "Note 5|04-06-2013 12:00|Note 5\nbody text number 5"}));
+}
+
+// What the deep steps posted: each deleted record as one line, and the
+// progress values.
+struct DeepStepsRun {
+    std::multiset<std::string> records;
+    std::vector<int> progress;
+};
+
+enum class EngineRuns { InEachStep, Ahead, AheadStoppedAtOnce };
+
+// The live contacts reader and the four deep steps over `folder`, as the
+// scan runs them; the engine reads each database in its step, or ahead on
+// the worker.
+DeepStepsRun runDeepSteps(const std::string& folder, EngineRuns engine) {
+    NotificationCenter nc;
+    ResultIntake intake{nc};
+    intake.showView();
+    DeepStepsRun run;
+    ScopedObserver p(nc, kScanProgressInfo, [&](const Notification& n) {
+        run.progress.push_back(std::any_cast<int>(n.object));
+    });
+    LogSink previous = setLogSink({});
+    {
+        DatabaseStaging staging(true);
+        ScanWorkingArrays arrays;
+        ReaderContext ctx{nc, arrays, true,
+                          [&staging](const std::string& path) { return staging.commitDB(path); }};
+        std::atomic<bool> stop = engine == EngineRuns::AheadStoppedAtOnce;
+        ctx.shouldStop = [&stop] { return stop.load(); };
+        DeepEngineAhead ahead;
+        DeepEngineAhead* const taken = engine == EngineRuns::InEachStep ? nullptr : &ahead;
+        if (taken) ahead.start(folder, ctx, DeepEngineAhead::Steps::All);
+        scanContactThread(folder, ctx);
+        scanDeepContactThread(folder, ctx, taken);
+        scanDeepMessageThread(folder, ctx, taken);
+        scanDeepNoteThread(folder, ctx, taken);
+        scanDeepCallHistoryThread(folder, ctx, taken);
+    }
+    setLogSink(std::move(previous));
+    for (const auto& c : intake.contactArray())
+        if (c->bDeleted())
+            run.records.insert("contact|" + c->contactName() + "|" + c->contactPhone());
+    for (const auto& m : intake.messageArray())
+        if (m->bDeleted())
+            run.records.insert("message|" + m->messagePhone() + "|" + m->messageDate() + "|" +
+                               m->messageContent());
+    for (const auto& c : intake.callHistoryArray())
+        if (c->bDeleted()) run.records.insert("call|" + c->callPhone() + "|" + c->callDate());
+    for (const auto& n : intake.noteArray())
+        if (n->bDeleted()) run.records.insert("note|" + n->noteTitle() + "|" + n->noteContent());
+    return run;
+}
+
+TEST_F(DeepScanTest, TheEngineRunAheadGivesWhatEachStepFindsAndStopsWithTheScan) {
+    const SampleBackup sample = writeSampleBackup(root.path() / "sample");
+    const std::string folder = sample.folder.string();
+    const DeepStepsRun inSteps = runDeepSteps(folder, EngineRuns::InEachStep);
+    const DeepStepsRun ahead = runDeepSteps(folder, EngineRuns::Ahead);
+    // The sample's deleted records, and more the deep engine finds.
+    EXPECT_GE(inSteps.records.size(), sample.deletedPeople.size() + sample.deletedMessages.size() +
+                                          sample.deletedCalls.size() + sample.deletedNotes.size());
+    EXPECT_EQ(ahead.records, inSteps.records);
+    EXPECT_EQ(ahead.progress, inSteps.progress);
+    EXPECT_EQ(ahead.progress,
+              (std::vector<int>{kProgressContacts, kProgressDelContacts, kProgressDelMessages,
+                                kProgressDelNotes, kProgressDelCalls}));
+
+    // A stop asked when the worker starts reaches its runs: the deep steps
+    // post nothing (the live reader, which asks no stop, still does).
+    const DeepStepsRun stopped = runDeepSteps(folder, EngineRuns::AheadStoppedAtOnce);
+    EXPECT_TRUE(stopped.records.empty());
+    EXPECT_EQ(stopped.progress, std::vector<int>{kProgressContacts});
 }
 
 }  // namespace

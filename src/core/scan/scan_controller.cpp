@@ -2,8 +2,10 @@
 
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "core/backup/backup_archive.h"
 #include "core/carve/call_carver.h"
@@ -22,6 +24,8 @@ namespace marlowen {
 namespace {
 
 using Reader = void (*)(const std::string& backupPath, ReaderContext& ctx);
+using DeepStep = void (*)(const std::string& backupPath, ReaderContext& ctx,
+                          DeepEngineAhead* ahead);
 
 // The contacts reader runs before the message and call readers: their name
 // lookup reads the live contacts.
@@ -30,12 +34,38 @@ constexpr Reader kFullSequence[] = {
     scanPhotoAndVideoThread, scanContactThread, scanMessageThread,
     scanCallHistoryThread,   scanNoteThread,    scanDelContactThread,
     scanDelMessageThread,    scanDelNoteThread, scanDelCallHistoryThread};
-// The same with the deep scan in place of the carvers.
-constexpr Reader kDeepContactsSequence[] = {scanContactThread, scanDeepContactThread};
-constexpr Reader kDeepFullSequence[] = {
-    scanPhotoAndVideoThread, scanContactThread,  scanMessageThread,
-    scanCallHistoryThread,   scanNoteThread,     scanDeepContactThread,
-    scanDeepMessageThread,   scanDeepNoteThread, scanDeepCallHistoryThread};
+// The same with the deep scan in place of the carvers: the live readers,
+// then the deep steps.
+constexpr Reader kLiveContactsSequence[] = {scanContactThread};
+constexpr Reader kLiveFullSequence[] = {scanPhotoAndVideoThread, scanContactThread,
+                                        scanMessageThread, scanCallHistoryThread, scanNoteThread};
+constexpr DeepStep kDeepContactsSteps[] = {scanDeepContactThread};
+constexpr DeepStep kDeepFullSteps[] = {scanDeepContactThread, scanDeepMessageThread,
+                                       scanDeepNoteThread, scanDeepCallHistoryThread};
+
+using Step = std::function<void(const std::string& backupPath, ReaderContext& ctx)>;
+
+// The steps of a scan in their order: the live readers, then the deep
+// steps, which take the engine's reads of their databases from `ahead`.
+std::vector<Step> scanSteps(ScanSequence sequence, bool deep, DeepEngineAhead& ahead) {
+    const bool full = sequence == ScanSequence::Full;
+    std::vector<Step> steps;
+    if (!deep) {
+        for (Reader reader : full ? std::span<const Reader>(kFullSequence)
+                                  : std::span<const Reader>(kContactsSequence))
+            steps.emplace_back(reader);
+        return steps;
+    }
+    for (Reader reader : full ? std::span<const Reader>(kLiveFullSequence)
+                              : std::span<const Reader>(kLiveContactsSequence))
+        steps.emplace_back(reader);
+    for (DeepStep step : full ? std::span<const DeepStep>(kDeepFullSteps)
+                              : std::span<const DeepStep>(kDeepContactsSteps))
+        steps.emplace_back([step, &ahead](const std::string& backupPath, ReaderContext& ctx) {
+            step(backupPath, ctx, &ahead);
+        });
+    return steps;
+}
 
 // The files of an indexed backup that may be pictures or films of the
 // phone's own: the camera roll (Media/DCIM, the photo library's
@@ -232,11 +262,19 @@ void ScanController::ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequenc
             if (!file) return std::nullopt;
             return staging.stage(*archive, *file);
         };
+        // Declared after ctx, whose stop request its worker asks, and gone
+        // (its worker stopped and joined) before the staged copies are.
+        DeepEngineAhead ahead;
         try {
-            std::span<const Reader> readers =
-                sequence == ScanSequence::Full
-                    ? std::span<const Reader>(deep ? kDeepFullSequence : kFullSequence)
-                    : std::span<const Reader>(deep ? kDeepContactsSequence : kContactsSequence);
+            const std::vector<Step> steps = scanSteps(sequence, deep, ahead);
+            ctx.shouldStop = [this] { return stopRequested_.load(); };
+            // Started first, so that the engine reads the databases on a
+            // thread of its own while the index query below and the live
+            // readers run.
+            if (deep)
+                ahead.start(target.backUpFilePath, ctx,
+                            sequence == ScanSequence::Full ? DeepEngineAhead::Steps::All
+                                                           : DeepEngineAhead::Steps::Contacts);
             // The photo reader lists stored files as they are; an encrypted
             // backup's are ciphertext, so it gets decrypted copies instead. A
             // plain backup with an index gets its camera roll from the index.
@@ -244,13 +282,12 @@ void ScanController::ScanIOSBackUpFilehand(const ScanTarget& target, ScanSequenc
                 ctx.mediaCandidates = encryptedMediaCandidates(*archive, *mediaCopies_);
             else if (archive->layout() != BackupLayout::Flat)
                 ctx.mediaCandidates = plainMediaCandidates(*archive);
-            ctx.shouldStop = [this] { return stopRequested_.load(); };
-            for (Reader reader : readers) {
+            for (const Step& step : steps) {
                 if (stopRequested_) {
                     logLine("The scan was stopped before it ended");
                     break;
                 }
-                reader(target.backUpFilePath, ctx);
+                step(target.backUpFilePath, ctx);
             }
         } catch (const std::exception& e) {
             logLine(std::string("Scan stopped: ") + e.what());
