@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
@@ -190,9 +191,26 @@ private:
     };
     LiveIdentities readLiveIdentities(int table, const std::vector<std::vector<int>>& identity,
                                       const WantedValues& wanted);
+    // The live rows of one table decoded once, up to a bound: a text that
+    // many live rows hold (a first name, a stock reply) makes every
+    // recovered row with that text ask for the same live rows.
+    class LiveRowCache {
+    public:
+        // The values of the live row `rowid` of `table`; null when it has none.
+        const std::vector<SqlValue>* values(const Engine& engine, int table, int64_t rowid);
+        // Whether `values` (an answer of values()) stays valid: false for
+        // a row answered past the bound, which the next call overwrites.
+        bool keeps(const std::vector<SqlValue>* values) const { return values != &scratch_.values; }
+
+    private:
+        static constexpr size_t kMaxBytes = 32u << 20;
+        std::unordered_map<int64_t, std::optional<std::vector<SqlValue>>> rows_;
+        size_t bytes_ = 0;
+        RecoveredRow scratch_;  // the row asked for once the bound is reached
+    };
     void identifyRow(int table, RecoveredRow& row, const std::vector<std::set<int64_t>>& named,
-                     const std::vector<std::vector<int>>& identity,
-                     const LiveIdentities& liveIds) const;
+                     const std::vector<std::vector<int>>& identity, const LiveIdentities& liveIds,
+                     LiveRowCache& liveRows) const;
     std::vector<uint32_t> indexPages(uint32_t root) const;
     // How a recovered row's telling values compare with a live row's.
     struct ValueComparison {
@@ -200,13 +218,28 @@ private:
     };
     std::optional<bool> identityVerdict(int table, const std::vector<SqlValue>& a,
                                         const std::vector<SqlValue>& b) const;
+    // `maxDiffering`: past that many differences the count stops there
+    // (differing is then maxDiffering + 1, the shared counts zero).
     ValueComparison compareValues(int table, const std::vector<SqlValue>& a,
-                                  const std::vector<SqlValue>& b, bool aPartial) const;
+                                  const std::vector<SqlValue>& b, bool aPartial,
+                                  size_t maxDiffering = SIZE_MAX) const;
     bool sameRecord(int table, const std::vector<SqlValue>& a, const std::vector<SqlValue>& b,
                     bool aPartial, size_t minShared) const;
+    // A live row a recovered row is compared with.
+    struct LiveCandidate {
+        int64_t rowid;
+        const std::vector<SqlValue>* values;
+    };
     std::optional<int64_t> soleSharer(int table, const std::vector<SqlValue>& a,
-                                      const std::vector<RecoveredRow>& candidates) const;
-    std::vector<std::vector<int>> identityColumns(int table) const;
+                                      const std::vector<LiveCandidate>& candidates) const;
+    // The identity keys of every table, worked out once by identifyRows:
+    // the comparisons ask for a table's keys for each pair of rows.
+    void findIdentityColumns();
+    const std::vector<std::vector<int>>& identityColumns(int table) const {
+        static const std::vector<std::vector<int>> none;
+        const auto t = static_cast<size_t>(table);
+        return t < identityColumns_.size() ? identityColumns_[t] : none;
+    }
     bool liveRow(int table, int64_t rowid, RecoveredRow& out) const;
 
     const PageReader& db_;
@@ -221,6 +254,7 @@ private:
     // searched (an older version of a live rowid is an update); sorted
     // before the first older version is carved. 8 bytes a live row.
     std::vector<std::vector<int64_t>> liveRowids_;
+    std::vector<std::vector<std::vector<int>>> identityColumns_;  // by table
     DeepScanResult result_;
     uint32_t pageSize_ = 0;
     uint32_t usable_ = 0;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <set>
 #include <string_view>
@@ -65,14 +66,17 @@ uint64_t columnBytesShape(size_t column, SqlValue::Kind kind, const uint8_t* byt
     return x ^ (x >> 31);
 }
 
-// The identity columns of a table: each UNIQUE key, and each column that
-// names the record by convention (guid, ExternalUUID, ...).
-std::vector<std::vector<int>> Engine::identityColumns(int table) const {
-    const TableSchema& t = tables_[table];
-    std::vector<std::vector<int>> keys = t.uniqueKeys;
-    for (size_t c = 0; c < t.columns.size(); ++c)
-        if (identityName(t.columns[c].name)) keys.push_back({static_cast<int>(c)});
-    return keys;
+// The identity columns of each table: each UNIQUE key, and each column
+// that names the record by convention (guid, ExternalUUID, ...).
+void Engine::findIdentityColumns() {
+    identityColumns_.assign(tables_.size(), {});
+    for (size_t table = 0; table < tables_.size(); ++table) {
+        const TableSchema& t = tables_[table];
+        std::vector<std::vector<int>>& keys = identityColumns_[table];
+        keys = t.uniqueKeys;
+        for (size_t c = 0; c < t.columns.size(); ++c)
+            if (identityName(t.columns[c].name)) keys.push_back({static_cast<int>(c)});
+    }
 }
 
 // Whether an identity key that both `a` and `b` fill names them as one
@@ -101,13 +105,27 @@ std::optional<bool> Engine::identityVerdict(int table, const std::vector<SqlValu
 // a sort key; not a number called often, nor a country code), and those
 // the two differ in. `aPartial`: `a` lost values, its NULLs say nothing.
 Engine::ValueComparison Engine::compareValues(int table, const std::vector<SqlValue>& a,
-                                              const std::vector<SqlValue>& b, bool aPartial) const {
+                                              const std::vector<SqlValue>& b, bool aPartial,
+                                              size_t maxDiffering) const {
     ValueComparison out;
     const size_t n = std::min(a.size(), b.size());
     const int alias = tables_[table].rowidColumn;
+    auto compared = [&](size_t c) {
+        return static_cast<int>(c) != alias && (informative(a[c]) || informative(b[c])) &&
+               !(aPartial && a[c].kind == SqlValue::Kind::Null);
+    };
+    // The differences first, without the rarity lookups: most rows that
+    // share a common text with the recovered one differ in many values.
+    if (maxDiffering != SIZE_MAX) {
+        size_t differing = 0;
+        for (size_t c = 0; c < n; ++c)
+            if (compared(c) && !(a[c] == b[c]) && ++differing > maxDiffering) {
+                out.differing = differing;
+                return out;
+            }
+    }
     for (size_t c = 0; c < n; ++c) {
-        if (static_cast<int>(c) == alias || (!informative(a[c]) && !informative(b[c]))) continue;
-        if (aPartial && a[c].kind == SqlValue::Kind::Null) continue;
+        if (!compared(c)) continue;
         if (!(a[c] == b[c])) {
             ++out.differing;
         } else {
@@ -132,7 +150,9 @@ Engine::ValueComparison Engine::compareValues(int table, const std::vector<SqlVa
 bool Engine::sameRecord(int table, const std::vector<SqlValue>& a, const std::vector<SqlValue>& b,
                         bool aPartial, size_t minShared) const {
     if (const auto verdict = identityVerdict(table, a, b)) return *verdict;
-    const ValueComparison v = compareValues(table, a, b, aPartial);
+    // Tied by a shared text only (minShared 2), more than one difference
+    // rules the two out below whatever else they share.
+    const ValueComparison v = compareValues(table, a, b, aPartial, minShared >= 2 ? 1 : SIZE_MAX);
     // A row that lost its tail (with the modification date an edit
     // changes) and shares three or more telling values with the live row
     // is that row's earlier copy when it differs in none of the values it
@@ -152,19 +172,21 @@ bool Engine::sameRecord(int table, const std::vector<SqlValue>& a, const std::ve
 // holds them all, and chance would not give them all to a row. Its rowid,
 // or nullopt.
 std::optional<int64_t> Engine::soleSharer(int table, const std::vector<SqlValue>& a,
-                                          const std::vector<RecoveredRow>& candidates) const {
+                                          const std::vector<LiveCandidate>& candidates) const {
     std::optional<int64_t> found;
-    for (const RecoveredRow& b : candidates) {
-        if (identityVerdict(table, a, b.values) == false) continue;
-        const ValueComparison v = compareValues(table, a, b.values, true);
+    for (const LiveCandidate& candidate : candidates) {
+        const LiveCandidate* const self = &candidate;
+        const std::vector<SqlValue>& live = *candidate.values;
+        if (identityVerdict(table, a, live) == false) continue;
+        const ValueComparison v = compareValues(table, a, live, true, 1);
         if (v.differing > 1) continue;
-        const size_t n = std::min(a.size(), b.values.size());
+        const size_t n = std::min(a.size(), live.size());
         // The one value they differ in reads as an edit of it: a text that
         // was added to or shortened (a job title that gained a region),
         // not another (a last name).
         bool edited = true;
         for (size_t col = 0; col < n; ++col) {
-            const SqlValue &x = a[col], &y = b.values[col];
+            const SqlValue &x = a[col], &y = live[col];
             if (static_cast<int>(col) == tables_[table].rowidColumn ||
                 x.kind == SqlValue::Kind::Null || (!informative(x) && !informative(y)) || x == y)
                 continue;
@@ -181,7 +203,7 @@ std::optional<int64_t> Engine::soleSharer(int table, const std::vector<SqlValue>
         std::vector<const SqlValue*> telling;
         double byChance = static_cast<double>(liveRowCount_);
         for (size_t col = 0; col < n; ++col) {
-            if (!informative(a[col]) || !(a[col] == b.values[col])) continue;
+            if (!informative(a[col]) || !(a[col] == live[col])) continue;
             const auto count = liveValueCounts_.find(columnValueDigest(col, a[col]));
             if (count == liveValueCounts_.end() || 4 * count->second > liveRowCount_) continue;
             if (std::any_of(telling.begin(), telling.end(),
@@ -192,16 +214,17 @@ std::optional<int64_t> Engine::soleSharer(int table, const std::vector<SqlValue>
         }
         if (telling.size() < 3 || byChance >= 1e-3) continue;
         const bool alone = std::none_of(candidates.begin(), candidates.end(), [&](const auto& c) {
-            if (&c == &b) return false;
+            if (&c == self) return false;
+            const std::vector<SqlValue>& other = *c.values;
             for (size_t col = 0; col < n; ++col)
-                if (informative(a[col]) && a[col] == b.values[col] &&
-                    (col >= c.values.size() || !(c.values[col] == a[col])))
+                if (informative(a[col]) && a[col] == live[col] &&
+                    (col >= other.size() || !(other[col] == a[col])))
                     return false;
             return true;
         });
         if (!alone) continue;
         if (found) return std::nullopt;  // two records would fit: neither is sure
-        found = b.rowid;
+        found = candidate.rowid;
     }
     return found;
 }
@@ -209,6 +232,7 @@ std::optional<int64_t> Engine::soleSharer(int table, const std::vector<SqlValue>
 void Engine::identifyRows() {
     // Texts of a UTF-16 file were converted; their stored bytes differ.
     if (encoding_ != 1) return;
+    findIdentityColumns();
     std::unordered_map<int, std::vector<size_t>> byTable;
     for (size_t i = 0; i < result_.rows.size() && i < rowTable_.size(); ++i) {
         const int t = rowTable_[i];
@@ -404,12 +428,30 @@ Engine::LiveIdentities Engine::readLiveIdentities(int table,
     return out;
 }
 
+const std::vector<SqlValue>* Engine::LiveRowCache::values(const Engine& engine, int table,
+                                                          int64_t rowid) {
+    if (const auto it = rows_.find(rowid); it != rows_.end())
+        return it->second ? &*it->second : nullptr;
+    if (!engine.liveRow(table, rowid, scratch_)) {
+        if (bytes_ < kMaxBytes) {
+            rows_.emplace(rowid, std::nullopt);
+            bytes_ += sizeof(int64_t) * 4;
+        }
+        return nullptr;
+    }
+    if (bytes_ >= kMaxBytes) return &scratch_.values;
+    // Roughly what the entry holds: the values and their texts and blobs.
+    bytes_ += sizeof(int64_t) * 4 + scratch_.values.size() * sizeof(SqlValue);
+    for (const SqlValue& v : scratch_.values) bytes_ += v.bytes.capacity();
+    return &*rows_.emplace(rowid, std::move(scratch_.values)).first->second;
+}
+
 // Decides one recovered row of `table`: an earlier version of a live row
 // (versionOf), or a deleted row whose rowid the indexes agree on, or left
 // as it is. `named` holds, per index key, the rowids its entries give.
 void Engine::identifyRow(int table, RecoveredRow& row, const std::vector<std::set<int64_t>>& named,
                          const std::vector<std::vector<int>>& identity,
-                         const LiveIdentities& liveIds) const {
+                         const LiveIdentities& liveIds, LiveRowCache& liveRows) const {
     RecoveredRow live;
     if (row.rowidKnown) {
         // Its rowid is live with other values: an UPDATE left it.
@@ -460,14 +502,17 @@ void Engine::identifyRow(int table, RecoveredRow& row, const std::vector<std::se
         const SqlValue& v = row.values[c];
         if (v.kind != SqlValue::Kind::Text || !informative(v)) continue;
         const auto [first, last] = liveIds.byText.equal_range(textKey(c, v.bytes));
-        std::vector<RecoveredRow> candidates;
+        std::vector<LiveCandidate> candidates;
+        std::deque<std::vector<SqlValue>> copies;  // of the rows the cache does not keep
         for (auto it = first; it != last && !row.versionOf; ++it) {
-            if (!liveRow(table, it->second, live)) continue;
-            if (sameRecord(table, row.values, live.values, row.partial, 2))
+            const std::vector<SqlValue>* values = liveRows.values(*this, table, it->second);
+            if (!values) continue;
+            if (sameRecord(table, row.values, *values, row.partial, 2)) {
                 row.versionOf = it->second;
-            else if (row.partial)
-                candidates.push_back(
-                    {.rowidKnown = true, .rowid = it->second, .values = live.values});
+            } else if (row.partial) {
+                if (!liveRows.keeps(values)) values = &copies.emplace_back(*values);
+                candidates.push_back({it->second, values});
+            }
         }
         if (!row.versionOf && row.partial)
             row.versionOf = soleSharer(table, row.values, candidates);
@@ -492,7 +537,7 @@ void Engine::identifyTableRows(int table, const std::vector<size_t>& all) {
     if (rows.empty()) return;
     const std::vector<IndexKey> keys = indexKeysOf(tables_[table]);
     const auto named = rowidsFromIndexes(keys, rows);
-    const std::vector<std::vector<int>> identity = identityColumns(table);
+    const std::vector<std::vector<int>>& identity = identityColumns(table);
     std::vector<uint64_t> digests, shapes, identityDigests;
     WantedValues wanted;
     for (size_t r : rows) {
@@ -524,10 +569,11 @@ void Engine::identifyTableRows(int table, const std::vector<size_t>& all) {
     wanted.shapes = DigestFilter(shapes.size());
     for (uint64_t d : shapes) wanted.shapes.add(d);
     const LiveIdentities liveIds = readLiveIdentities(table, identity, wanted);
+    LiveRowCache liveRows;
     // Asked every 256 rows: a large table's comparisons take seconds.
     for (size_t r = 0; r < rows.size(); ++r) {
         if (r % 256 == 255 && stopAsked()) return;
-        identifyRow(table, result_.rows[rows[r]], named[r], identity, liveIds);
+        identifyRow(table, result_.rows[rows[r]], named[r], identity, liveIds, liveRows);
     }
 }
 
