@@ -137,6 +137,7 @@ TEST(MediaKindDetectorTest, EachKindIsToldByItsFirstBytesWhateverTheFileSize) {
     fixture::Bytes heic(70000, 0);
     std::copy(std::begin(ftyp), std::end(ftyp), heic.begin());
     const std::string text(60000, 'a');
+    const std::string gif = std::string("GIF89a") + std::string(40, '\x01');
     MediaKindDetector detector;
     const std::pair<std::string, MediaKindDetector::Detected> cases[] = {
         {write("small.jpg", fixture::jpegImage()), {MediaKind::Image, ".jpg"}},
@@ -147,6 +148,10 @@ TEST(MediaKindDetectorTest, EachKindIsToldByItsFirstBytesWhateverTheFileSize) {
         {write("m", fixture::mp4Movie(9 * 1024 * 1024)), {MediaKind::Movie, ".mov"}},
         {write("t", fixture::Bytes(text.begin(), text.end())), {}},
         {write("z", fixture::Bytes(60000, 0x0f)), {}},
+        {write("g", fixture::Bytes(gif.begin(), gif.end())), {MediaKind::Image, ".gif"}},
+        // Too short for any signature: neither the JPEG marker nor a crash.
+        {write("two", fixture::Bytes{0xff, 0xd8}), {}},
+        {write("empty", fixture::Bytes{}), {}},
     };
     for (const auto& [path, expected] : cases) {
         const auto found = detector.detectWithExtension(path);
