@@ -174,9 +174,10 @@ Cells cellsOf(const TableSchema& table, const RecoveredRow& row,
 }
 
 LiveRows liveRowsOf(sqlite3* db) {
-    return [db](const std::string& table, std::span<const char* const> columns) {
+    return LiveRows([db](const std::string& table, std::span<const char* const> columns,
+                         const std::vector<int64_t>* firstIn) {
         std::vector<Cells> rows;
-        if (!db) return rows;
+        if (!db || (firstIn && (firstIn->empty() || columns.empty()))) return rows;
         // Columns the table lacks read as NULL, as they do for recovered rows.
         std::vector<std::string> present;
         {
@@ -192,26 +193,37 @@ LiveRows liveRowsOf(sqlite3* db) {
         }
         if (present.empty()) return rows;
         auto selectOf = [&](bool withRowid) {
-            std::string select = "SELECT ";
+            std::string select = "SELECT ", first;
             for (size_t i = 0; i < columns.size(); ++i) {
                 const std::string_view name = columns[i];
-                select += i ? ", " : "";
+                std::string expression = "NULL";
                 // The rowid unquoted: a quoted name that is no column reads
                 // as a string literal in SQLite.
                 if (sameName(name, "ROWID")) {
-                    select += withRowid ? "ROWID" : "NULL";
-                    continue;
+                    if (withRowid) expression = "ROWID";
+                } else if (std::any_of(present.begin(), present.end(),
+                                       [&](const std::string& p) { return sameName(p, name); })) {
+                    char* quoted = sqlite3_mprintf("\"%w\"", columns[i]);
+                    if (quoted) expression = quoted;
+                    sqlite3_free(quoted);
                 }
-                const bool known =
-                    std::any_of(present.begin(), present.end(),
-                                [&](const std::string& p) { return sameName(p, name); });
-                char* quoted = sqlite3_mprintf("\"%w\"", columns[i]);
-                select += known && quoted ? quoted : "NULL";
-                sqlite3_free(quoted);
+                select += (i ? ", " : "") + expression;
+                if (i == 0) first = expression;
             }
             char* from = sqlite3_mprintf(" FROM \"%w\"", table.c_str());
             select += from ? from : "";
             sqlite3_free(from);
+            // The integers asked for, and every text or blob (integerOf
+            // reads those as numbers too): LiveRows sorts the rows out. A
+            // list past the bound is not spelt out; the table is then read
+            // whole and sorted out all the same.
+            constexpr size_t kMaxListed = 50000;
+            if (firstIn && firstIn->size() <= kMaxListed) {
+                select += " WHERE " + first + " IN (";
+                for (size_t i = 0; i < firstIn->size(); ++i)
+                    select += (i ? "," : "") + std::to_string((*firstIn)[i]);
+                select += ") OR typeof(" + first + ") IN ('text', 'blob')";
+            }
             return select;
         };
         sqlite3_stmt* stmt = nullptr;
@@ -251,7 +263,22 @@ LiveRows liveRowsOf(sqlite3* db) {
         }
         sqlite3_finalize(stmt);
         return rows;
-    };
+    });
+}
+
+std::vector<Cells> LiveRows::operator()(const std::string& table,
+                                        std::span<const char* const> columns,
+                                        const std::vector<int64_t>* firstIn) const {
+    if (!read_) return {};
+    std::vector<Cells> rows = read_(table, columns, firstIn);
+    if (firstIn) {
+        const std::unordered_set<int64_t> wanted(firstIn->begin(), firstIn->end());
+        std::erase_if(rows, [&](const Cells& cells) {
+            const auto key = cells.empty() ? std::nullopt : integerOf(cells[0]);
+            return !key || !wanted.count(*key);
+        });
+    }
+    return rows;
 }
 
 }  // namespace marlowen::carve::deep

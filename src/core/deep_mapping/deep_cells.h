@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_set>
 #include <vector>
 
@@ -61,9 +62,32 @@ Cells cellsOf(const TableSchema& table, const RecoveredRow& row,
               std::span<const char* const> columns);
 
 // The live rows of a table as cells of `columns` (same rules as cellsOf);
-// empty when the table is missing or cannot be read.
-using LiveRows = std::function<std::vector<Cells>(const std::string& table,
-                                                  std::span<const char* const> columns)>;
+// empty when the table is missing or cannot be read. With `firstIn`, only
+// the rows whose first column holds one of those integers: a join table
+// of a large store is read for the recovered records alone.
+class LiveRows {
+public:
+    using Read = std::function<std::vector<Cells>(const std::string& table,
+                                                  std::span<const char* const> columns,
+                                                  const std::vector<int64_t>* firstIn)>;
+    LiveRows() = default;
+    // `read` may answer more rows than `firstIn` asks for (the others are
+    // dropped here), never fewer.
+    explicit LiveRows(Read read) : read_(std::move(read)) {}
+    // A reader that always answers every row.
+    template <typename F>
+    requires std::is_invocable_r_v < std::vector<Cells>, F,
+    const std::string&, std::span < const char* const >> LiveRows(F all)
+        : read_([all = std::move(all)](
+                    const std::string& table, std::span<const char* const> columns,
+                    const std::vector<int64_t>*) { return all(table, columns); }) {}
+
+    std::vector<Cells> operator()(const std::string& table, std::span<const char* const> columns,
+                                  const std::vector<int64_t>* firstIn = nullptr) const;
+
+private:
+    Read read_;
+};
 // LiveRows read with SQL from an open connection, which must outlive it.
 LiveRows liveRowsOf(sqlite3* db);
 

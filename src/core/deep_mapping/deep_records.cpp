@@ -45,9 +45,10 @@ constexpr size_t kMaxGroupJoin = 100;
 // key -> text (or id) of a two-column table: the live rows, then the
 // recovered ones. A map keeps the first value of a key, so a live row wins;
 // a multimap keeps each distinct value once, at most kMaxGroupJoin a key.
+// With `keys`, only the rows of those keys are read and kept.
 template <typename Map>
 void addPairs(Map& map, const DeepScanResult& found, const LiveRows& live, const std::string& table,
-              std::span<const char* const> columns) {
+              std::span<const char* const> columns, const std::vector<int64_t>* keys = nullptr) {
     auto add = [&](const Cells& cells) {
         const auto key = integerOf(cells[0]);
         if (!key || isNull(cells[1])) return;
@@ -65,8 +66,14 @@ void addPairs(Map& map, const DeepScanResult& found, const LiveRows& live, const
             return;
         map.emplace(*key, std::move(value));
     };
-    for (const Cells& cells : live(table, columns)) add(cells);
-    for (const Recovered& r : recoveredRows(found, table, columns)) add(r.cells);
+    for (const Cells& cells : live(table, columns, keys)) add(cells);
+    const std::unordered_set<int64_t> wanted =
+        keys ? std::unordered_set<int64_t>(keys->begin(), keys->end())
+             : std::unordered_set<int64_t>();
+    for (const Recovered& r : recoveredRows(found, table, columns)) {
+        const auto key = keys ? integerOf(r.cells[0]) : std::nullopt;
+        if (!keys || (key && wanted.count(*key))) add(r.cells);
+    }
 }
 
 // The names of the group chats (style 43) by chat ROWID: the display name,
@@ -112,17 +119,22 @@ std::vector<MessageNodePtr> deletedMessages(const DeepScanResult& found, const L
         static constexpr const char* kHandle[] = {"ROWID", "id"};
         static constexpr const char* kJoin[] = {"message_id", "chat_id"};
         static constexpr const char* kChat[] = {"ROWID", "chat_identifier"};
-        addPairs(handles, found, live, "handle", kHandle);
-        addPairs(chatOfMessage, found, live, "chat_message_join", kJoin);
-        addPairs(chats, found, live, "chat", kChat);
         const bool modern = hasColumn(*messages, "attributedBody");
-        const std::unordered_map<int64_t, std::string> groupNames =
-            modern ? groupChatNames(found, live) : std::unordered_map<int64_t, std::string>();
         std::vector<Recovered> rows =
             recoveredRows(found, "message",
                           modern ? std::span<const char* const>(kModernMessageColumns)
                                  : std::span<const char* const>(kHandleMessageColumns));
         dropOldCopies(rows);
+        // The join holds a row for every message of the store: only those
+        // of the recovered messages are read.
+        std::vector<int64_t> recoveredIds;
+        for (const Recovered& r : rows)
+            if (auto id = integerOf(r.cells[0])) recoveredIds.push_back(*id);
+        addPairs(handles, found, live, "handle", kHandle);
+        addPairs(chatOfMessage, found, live, "chat_message_join", kJoin, &recoveredIds);
+        addPairs(chats, found, live, "chat", kChat);
+        const std::unordered_map<int64_t, std::string> groupNames =
+            modern ? groupChatNames(found, live) : std::unordered_map<int64_t, std::string>();
         for (Recovered& r : rows) {
             // The other side: the message's handle, or when that is gone,
             // the identifier of the chat the message was in.

@@ -86,6 +86,42 @@ TEST(DeepCells, LiveRowsReadMissingColumnsAndTablesWithoutRowidAsNull) {
     sqlite3_close(db);
 }
 
+// Rows read for some keys are those a whole read would answer with those
+// keys: stored integers and texts that read as them, in table order, and
+// nothing for a key column the table lacks.
+TEST(DeepCells, LiveRowsReadForKeysAnswerTheRowsOfThoseKeysAlone) {
+    fixture::TempDir dir("marlowen-deep");
+    const std::string path = (dir / "join.db").string();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TABLE j (message_id, chat_id INTEGER);"
+                           "INSERT INTO j VALUES (1, 10), (2, 20), (3, 30), ('2', 21), "
+                           "(2.0, 22), ('2x', 23), (NULL, 24), (4, 40), (2, 25);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    const LiveRows live = liveRowsOf(db);
+    static constexpr const char* kJoin[] = {"message_id", "chat_id"};
+    auto chats = [](const std::vector<Cells>& rows) {
+        std::vector<std::string> out;
+        for (const Cells& cells : rows) out.push_back(textOf(cells[1]));
+        return out;
+    };
+    const std::vector<int64_t> keys = {2, 4, 99};
+    EXPECT_EQ(chats(live("j", kJoin, &keys)), (std::vector<std::string>{"20", "21", "40", "25"}));
+    const std::vector<int64_t> none;
+    EXPECT_TRUE(live("j", kJoin, &none).empty());
+    static constexpr const char* kMissing[] = {"chat", "chat_id"};
+    EXPECT_TRUE(live("j", kMissing, &keys).empty());
+    EXPECT_EQ(live("j", kJoin).size(), 9u);
+    // A reader that answers every row is sorted out the same.
+    const LiveRows all = [&](const std::string& table, std::span<const char* const> columns) {
+        return liveRowsOf(db)(table, columns);
+    };
+    EXPECT_EQ(chats(all("j", kJoin, &keys)), (std::vector<std::string>{"20", "21", "40", "25"}));
+    sqlite3_close(db);
+}
+
 // A freed call whose bytes end before its date lost its number's tail
 // too, or may have: the phone writes no call without a date.
 TEST(DeepCells, ACallThatLostItsDateIsNotListed) {
