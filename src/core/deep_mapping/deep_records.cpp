@@ -406,11 +406,18 @@ std::vector<NoteNodePtr> deletedNoteStoreNotes(const DeepScanResult& found, cons
             add(r.cells);
     }
 
-    // Bodies by Z_PK with their owner (ZNOTE): live ones first. A live body
-    // or a recovered copy of one belongs to a live note.
+    std::vector<Recovered> notes = recoveredRows(found, "ZICCLOUDSYNCINGOBJECT", noteColumns);
+    dropOldCopies(notes);
+    std::vector<int64_t> bodyIds;
+    for (const Recovered& n : notes)
+        if (auto id = integerOf(n.cells[kBodyId])) bodyIds.push_back(*id);
+
+    // Bodies by Z_PK with their owner (ZNOTE): the live ones of the
+    // recovered notes (not every note's text), then the recovered ones. A
+    // live body or a recovered copy of one belongs to a live note.
     static constexpr const char* kBody[] = {"Z_PK", "ZDATA", "ZNOTE"};
     std::unordered_map<int64_t, SqlValue> bodies;
-    for (Cells& cells : live("ZICNOTEDATA", kBody))
+    for (Cells& cells : live("ZICNOTEDATA", kBody, &bodyIds))
         if (auto id = integerOf(cells[0]); id && !isNull(cells[1]))
             bodies.emplace(*id, std::move(cells[1]));
     std::vector<Recovered> recoveredBodies = recoveredRows(found, "ZICNOTEDATA", kBody);
@@ -447,8 +454,6 @@ std::vector<NoteNodePtr> deletedNoteStoreNotes(const DeepScanResult& found, cons
     constexpr size_t kMaxTitleSearches = 1000;
     size_t searches = 0;
 
-    std::vector<Recovered> notes = recoveredRows(found, "ZICCLOUDSYNCINGOBJECT", noteColumns);
-    dropOldCopies(notes);
     for (Recovered& n : notes) {
         const auto bodyId = integerOf(n.cells[kBodyId]);
         if (!bodyId) continue;  // a folder, an attachment, an account: no note
