@@ -1,6 +1,7 @@
 #include "core/results/result_intake.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -158,6 +159,11 @@ TEST(MediaKindDetectorTest, EachKindIsToldByItsFirstBytesWhateverTheFileSize) {
         EXPECT_EQ(found.kind, expected.kind) << path;
         EXPECT_EQ(found.extension, expected.extension) << path;
     }
+    // A FIFO no one writes to is no picture, and asking does not wait.
+    const std::string fifo = (dir.path() / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(detector.detectWithExtension(fifo).kind, MediaKind::Other);
+    EXPECT_EQ(detector.detect(fifo), MediaKind::Other);
 }
 
 TEST_F(IntakeTest, ShowViewResetsCountersButKeepsListsUntilReleased) {

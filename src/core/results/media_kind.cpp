@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <magic.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -75,10 +76,14 @@ namespace {
 // database runs its every entry on each file. Null for any other file,
 // which the database then decides.
 const char* signatureMimeType(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, and regular files only: a FIFO among a folder's files
+    // must not hold the scan (libmagic then names it without reading).
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return nullptr;
+    struct stat st {};
     unsigned char head[8] = {};
-    const ssize_t got = ::pread(fd, head, sizeof head, 0);
+    const ssize_t got =
+        ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ::pread(fd, head, sizeof head, 0) : -1;
     ::close(fd);
     if (got >= 3 && head[0] == 0xff && head[1] == 0xd8 && head[2] == 0xff) return "image/jpeg";
     static constexpr unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
