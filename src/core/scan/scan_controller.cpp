@@ -27,38 +27,36 @@ using Reader = void (*)(const std::string& backupPath, ReaderContext& ctx);
 using DeepStep = void (*)(const std::string& backupPath, ReaderContext& ctx,
                           DeepEngineAhead* ahead);
 
-// The contacts reader runs before the message and call readers: their name
-// lookup reads the live contacts.
-constexpr Reader kContactsSequence[] = {scanContactThread, scanDelContactThread};
-constexpr Reader kFullSequence[] = {
-    scanPhotoAndVideoThread, scanContactThread, scanMessageThread,
-    scanCallHistoryThread,   scanNoteThread,    scanDelContactThread,
-    scanDelMessageThread,    scanDelNoteThread, scanDelCallHistoryThread};
-// The same with the deep scan in place of the carvers: the live readers,
-// then the deep steps.
+// The live readers of each sequence. The contacts reader runs before the
+// message and call readers: their name lookup reads the live contacts.
 constexpr Reader kLiveContactsSequence[] = {scanContactThread};
 constexpr Reader kLiveFullSequence[] = {scanPhotoAndVideoThread, scanContactThread,
                                         scanMessageThread, scanCallHistoryThread, scanNoteThread};
+// After them, the signature carvers, or the deep steps in their place.
+constexpr Reader kCarveContactsSteps[] = {scanDelContactThread};
+constexpr Reader kCarveFullSteps[] = {scanDelContactThread, scanDelMessageThread, scanDelNoteThread,
+                                      scanDelCallHistoryThread};
 constexpr DeepStep kDeepContactsSteps[] = {scanDeepContactThread};
 constexpr DeepStep kDeepFullSteps[] = {scanDeepContactThread, scanDeepMessageThread,
                                        scanDeepNoteThread, scanDeepCallHistoryThread};
 
 using Step = std::function<void(const std::string& backupPath, ReaderContext& ctx)>;
 
-// The steps of a scan in their order: the live readers, then the deep
-// steps, which take the engine's reads of their databases from `ahead`.
+// The steps of a scan in their order: the live readers, then the carvers
+// or the deep steps, which take the engine's reads of their databases
+// from `ahead`.
 std::vector<Step> scanSteps(ScanSequence sequence, bool deep, DeepEngineAhead& ahead) {
     const bool full = sequence == ScanSequence::Full;
     std::vector<Step> steps;
-    if (!deep) {
-        for (Reader reader : full ? std::span<const Reader>(kFullSequence)
-                                  : std::span<const Reader>(kContactsSequence))
-            steps.emplace_back(reader);
-        return steps;
-    }
     for (Reader reader : full ? std::span<const Reader>(kLiveFullSequence)
                               : std::span<const Reader>(kLiveContactsSequence))
         steps.emplace_back(reader);
+    if (!deep) {
+        for (Reader reader : full ? std::span<const Reader>(kCarveFullSteps)
+                                  : std::span<const Reader>(kCarveContactsSteps))
+            steps.emplace_back(reader);
+        return steps;
+    }
     for (DeepStep step : full ? std::span<const DeepStep>(kDeepFullSteps)
                               : std::span<const DeepStep>(kDeepContactsSteps))
         steps.emplace_back([step, &ahead](const std::string& backupPath, ReaderContext& ctx) {
