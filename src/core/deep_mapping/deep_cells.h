@@ -75,9 +75,10 @@ public:
     // dropped here), never fewer.
     explicit LiveRows(Read read) : read_(std::move(read)) {}
     // A reader that always answers every row.
-    template <typename F>
-    requires std::is_invocable_r_v < std::vector<Cells>, F,
-    const std::string&, std::span < const char* const >> LiveRows(F all)
+    template <typename F,
+              typename = std::enable_if_t<std::is_invocable_r_v<
+                  std::vector<Cells>, F, const std::string&, std::span<const char* const>>>>
+    LiveRows(F all)
         : read_([all = std::move(all)](
                     const std::string& table, std::span<const char* const> columns,
                     const std::vector<int64_t>*) { return all(table, columns); }) {}

@@ -45,7 +45,8 @@ constexpr size_t kMaxGroupJoin = 100;
 // key -> text (or id) of a two-column table: the live rows, then the
 // recovered ones. A map keeps the first value of a key, so a live row wins;
 // a multimap keeps each distinct value once, at most kMaxGroupJoin a key.
-// With `keys`, only the rows of those keys are read and kept.
+// With `keys`, only the live rows of those keys are read: the map is then
+// looked up for those keys alone.
 template <typename Map>
 void addPairs(Map& map, const DeepScanResult& found, const LiveRows& live, const std::string& table,
               std::span<const char* const> columns, const std::vector<int64_t>* keys = nullptr) {
@@ -67,13 +68,7 @@ void addPairs(Map& map, const DeepScanResult& found, const LiveRows& live, const
         map.emplace(*key, std::move(value));
     };
     for (const Cells& cells : live(table, columns, keys)) add(cells);
-    const std::unordered_set<int64_t> wanted =
-        keys ? std::unordered_set<int64_t>(keys->begin(), keys->end())
-             : std::unordered_set<int64_t>();
-    for (const Recovered& r : recoveredRows(found, table, columns)) {
-        const auto key = keys ? integerOf(r.cells[0]) : std::nullopt;
-        if (!keys || (key && wanted.count(*key))) add(r.cells);
-    }
+    for (const Recovered& r : recoveredRows(found, table, columns)) add(r.cells);
 }
 
 // The names of the group chats (style 43) by chat ROWID: the display name,
